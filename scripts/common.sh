@@ -1,0 +1,33 @@
+# Shared by the set-up scripts: package installation and the build. Sourced, not run.
+
+die() {
+    echo "vellumpad: $*" >&2
+    exit 1
+}
+
+# Installs the Debian packages given that are missing; touches apt only when something is.
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    [ "$(id -u)" -eq 0 ] || die "missing Debian packages: ${missing[*]}. Run this as root (or with sudo) so they can be installed."
+    command -v apt-get >/dev/null || die "missing packages ${missing[*]} and no apt-get: this set-up is for Debian 12."
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq || die "apt-get update failed: check the network connection and /etc/apt/sources.list."
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+        die "apt-get install failed for: ${missing[*]}"
+}
+
+BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev)
+
+# configure_and_build BUILD_DIR [CMAKE_ARGS...]
+configure_and_build() {
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1 ||
+        { cat "$dir.configure.log" >&2; die "CMake could not configure $dir (log above)."; }
+    cmake --build "$dir" --parallel "$(nproc)" || die "the build in $dir failed (errors above)."
+}

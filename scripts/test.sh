@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds everything with warnings as errors and runs the whole suite:
+# once in a plain build, once under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer,
+# then each fuzz target briefly.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/scripts/common.sh"
+
+ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev \
+    clang libclang-rt-14-dev desktop-file-utils shared-mime-info
+
+# Tests must never see the user's own preferences, notes or display.
+export QT_QPA_PLATFORM=offscreen
+unset VELLUMPAD_TRACE
+
+echo "== Build and test =="
+configure_and_build "$ROOT/build-test" -DVELLUMPAD_WERROR=ON -DVELLUMPAD_BENCHMARKS=ON
+ctest --test-dir "$ROOT/build-test" --output-on-failure --parallel "$(nproc)"
+
+echo "== Build and test under sanitizers =="
+configure_and_build "$ROOT/build-asan" -DVELLUMPAD_WERROR=ON -DVELLUMPAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$ROOT/build-asan" --output-on-failure --parallel "$(nproc)"
+
+if [ -x "$ROOT/scripts/fuzz.sh" ]; then
+    echo "== Fuzz each target briefly =="
+    "$ROOT/scripts/fuzz.sh" "${VELLUMPAD_FUZZ_SECONDS:-30}"
+fi

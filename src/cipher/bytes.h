@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace cipher {
+
+/// Ordered unsigned bytes: the unit of cipher input and output, keys and the initialisation vector.
+using Bytes = std::vector<std::uint8_t>;
+/// A read-only view of bytes owned elsewhere.
+using ByteView = std::span<const std::uint8_t>;
+
+/// Allocator that wipes memory (OPENSSL_cleanse) before handing it back, so secrets do not linger on the heap.
+template <class T> struct CleansingAllocator {
+    using value_type = T;
+    CleansingAllocator() noexcept = default;
+    template <class U> CleansingAllocator(const CleansingAllocator<U>&) noexcept {}
+    T* allocate(std::size_t count) { return std::allocator<T>{}.allocate(count); }
+    void deallocate(T* pointer, std::size_t count) noexcept;
+    template <class U> bool operator==(const CleansingAllocator<U>&) const noexcept { return true; }
+};
+
+/// Bytes that are wiped before their memory is released: keys, plaintext, decrypted bytes.
+using SecureBytes = std::vector<std::uint8_t, CleansingAllocator<std::uint8_t>>;
+
+/// Wipes a region of memory in a way the compiler cannot optimise away.
+void cleanse(void* data, std::size_t size) noexcept;
+
+template <class T> void CleansingAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
+    cleanse(pointer, count * sizeof(T));
+    std::allocator<T>{}.deallocate(pointer, count);
+}
+
+/// Views the bytes of a text (UTF-8 in this code base) without copying.
+inline ByteView asBytes(std::string_view text) noexcept {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+/// Views bytes as characters without copying.
+inline std::string_view asText(ByteView bytes) noexcept {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+} // namespace cipher

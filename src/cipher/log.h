@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cipher {
+
+/// The diagnostic log: short fixed words about saves and cipher failures, never a password or note text.
+class Log {
+public:
+    virtual ~Log() = default;
+    /// Writes one line. Must not throw.
+    virtual void write(std::string_view message) = 0;
+};
+
+/// The program's log: one line on standard error, prefixed like a system log with the local date and time
+/// and "program[pid]".
+class StderrLog final : public Log {
+public:
+    explicit StderrLog(std::string programName);
+    void write(std::string_view message) override;
+
+private:
+    std::string m_programName;
+};
+
+/// Keeps the lines in memory; for tests and for callers that show the outcome themselves.
+class MemoryLog final : public Log {
+public:
+    void write(std::string_view message) override { lines.emplace_back(message); }
+    std::vector<std::string> lines;
+};
+
+} // namespace cipher

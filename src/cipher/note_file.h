@@ -1,0 +1,30 @@
+#pragma once
+
+#include "atomic_file.h"
+#include "bytes.h"
+#include "log.h"
+#include "result.h"
+#include "trace.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace cipher {
+
+/// The whole file read as UTF-8 text, line breaks included; "" when it cannot be read or is not well-formed UTF-8.
+/// Reports nothing.
+[[nodiscard]] std::string readTextFile(const std::filesystem::path& path);
+
+/// Like readTextFile, but says why a file cannot be read ("no such file", "permission denied", "it is a folder",
+/// "it is not a note file (not text)").
+[[nodiscard]] Result<std::string> readNoteFile(const std::filesystem::path& path);
+
+/// Encrypts the note text under the password and writes the file text to path atomically, having read the
+/// temporary file back and checked that it decrypts to exactly the text. Logs "Success!" or "Failed!!".
+/// On failure the file at path keeps its earlier content and the failure names the path and the cause.
+[[nodiscard]] Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text,
+                                             std::string_view password, ByteView iv, const Trace& trace, Log& log,
+                                             FileOps& ops = systemFileOps());
+
+} // namespace cipher

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "bytes.h"
+
+#include <string>
+#include <string_view>
+
+namespace cipher {
+
+/// Length of the longest prefix of the bytes that is well-formed UTF-8 (RFC 3629: no overlong forms,
+/// no surrogates, nothing above U+10FFFF). A sequence cut short by the end is not part of the prefix.
+[[nodiscard]] std::size_t wellFormedUtf8PrefixLength(ByteView bytes) noexcept;
+
+/// Whether every byte of the text belongs to a well-formed UTF-8 sequence.
+[[nodiscard]] bool isWellFormedUtf8(std::string_view text) noexcept;
+
+/// The text decoded from the bytes up to the first ill-formed sequence; the rest is dropped without a
+/// replacement character. U+0000 and a leading byte-order mark are kept.
+[[nodiscard]] std::string convertUInt8ToUTF(ByteView bytes);
+
+/// The UTF-8 bytes of a text, with no byte-order mark or terminator added. Texts here are already UTF-8,
+/// so this is a copy into memory that is wiped on release.
+[[nodiscard]] SecureBytes utf8Bytes(std::string_view text);
+
+} // namespace cipher

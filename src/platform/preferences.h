@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+/// The key under which the note password is stored.
+inline constexpr auto passwordKey = "password";
+
+/// The per-user preferences store: strings by key, kept across runs.
+class Preferences {
+public:
+    virtual ~Preferences() = default;
+    /// The stored string, or no value when the key holds none.
+    [[nodiscard]] virtual std::optional<QString> stringForKey(const QString& key) const = 0;
+    /// Stores the string unchanged (the empty string included), replacing any earlier value.
+    virtual void setString(const QString& key, const QString& value) = 0;
+};
+
+/// Preferences in an INI file through QSettings. The file may hold the password in plain text, so it is kept
+/// readable by its owner only: file 0600, folder 0700, also after every rewrite.
+class SettingsPreferences final : public Preferences {
+public:
+    /// The store at filePath.
+    explicit SettingsPreferences(QString filePath);
+    /// The user's store: organisation and application "Vellumpad" in the user's configuration folder.
+    [[nodiscard]] static QString defaultFilePath();
+
+    [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
+    void setString(const QString& key, const QString& value) override;
+
+    [[nodiscard]] const QString& filePath() const noexcept { return m_filePath; }
+
+private:
+    QString m_filePath;
+};
+
+/// Preferences held in memory only; for tests.
+class MemoryPreferences final : public Preferences {
+public:
+    [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
+    void setString(const QString& key, const QString& value) override;
+
+private:
+    QHash<QString, QString> m_values;
+};
+
+} // namespace platform
