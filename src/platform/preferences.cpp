@@ -1,0 +1,89 @@
+#include "platform/preferences.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QVariant>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <utility>
+
+namespace platform {
+namespace {
+
+constexpr auto ownerOnlyFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr auto ownerOnlyFolder = ownerOnlyFile | QFileDevice::ExeOwner;
+
+/// Sets the process umask for the lifetime of the guard, so that files created meanwhile start owner-only.
+class UmaskGuard {
+public:
+    explicit UmaskGuard(mode_t mask) : m_previous(::umask(mask)) {}
+    ~UmaskGuard() { ::umask(m_previous); }
+    UmaskGuard(const UmaskGuard&) = delete;
+    UmaskGuard& operator=(const UmaskGuard&) = delete;
+
+private:
+    mode_t m_previous;
+};
+
+/// Closes the store's folder and file to everyone but the owner before anything is written.
+void restrictAccess(const QString& filePath) {
+    const QFileInfo info(filePath);
+    QDir().mkpath(info.absolutePath());
+    QFile::setPermissions(info.absolutePath(), ownerOnlyFolder);
+    if (info.exists()) {
+        QFile::setPermissions(filePath, ownerOnlyFile);
+    }
+}
+
+} // namespace
+
+SettingsPreferences::SettingsPreferences(QString filePath) : m_filePath(std::move(filePath)) {}
+
+QString SettingsPreferences::defaultFilePath() {
+    // On Linux the native format is this same INI text, kept in "Vellumpad.conf"; IniFormat's user path would
+    // end in ".ini" instead.
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vellumpad"),
+                     QStringLiteral("Vellumpad"))
+        .fileName();
+}
+
+std::optional<QString> SettingsPreferences::stringForKey(const QString& key) const {
+    const QSettings settings(m_filePath, QSettings::IniFormat);
+    const QVariant value = settings.value(key);
+    // A hand-edited entry can read back as a list or another type; that is no string, as for a missing key.
+    if (value.typeId() != QMetaType::QString) {
+        return std::nullopt;
+    }
+    return value.toString();
+}
+
+void SettingsPreferences::setString(const QString& key, const QString& value) {
+    // The save replaces the file with a new one that copies the old file's mode, or takes the umask's when there
+    // was none; tightening both first leaves no moment in which the password is readable by others.
+    restrictAccess(m_filePath);
+    {
+        const UmaskGuard ownerOnly(077);
+        QSettings settings(m_filePath, QSettings::IniFormat);
+        settings.setValue(key, value);
+        settings.sync();
+    }
+    restrictAccess(m_filePath);
+}
+
+std::optional<QString> MemoryPreferences::stringForKey(const QString& key) const {
+    const auto found = m_values.constFind(key);
+    if (found == m_values.cend()) {
+        return std::nullopt;
+    }
+    return *found;
+}
+
+void MemoryPreferences::setString(const QString& key, const QString& value) {
+    m_values.insert(key, value);
+}
+
+} // namespace platform
