@@ -41,13 +41,14 @@ inline constexpr std::string_view temporarySuffix = ".tmp";
 [[nodiscard]] bool isTemporarySaveName(std::string_view fileName) noexcept;
 
 /// Checks the content as read back from the temporary file before it replaces the target.
-/// Returns a failure to refuse the replacement.
+/// Returns a failure to refuse the replacement; its message is the cause only, the writer adds the path.
 using ContentCheck = std::function<Result<Done>(std::string_view writtenContent)>;
 
 /// Writes the content to path atomically: a new temporary file in the same folder (mode 0600, or the mode of the
 /// file it replaces), written in full, flushed to disk, read back and checked when a check is given, renamed over
 /// path, the folder synced. On any failure path keeps its earlier content, no temporary file is left, and the
-/// failure says in plain words which file and why (for example "the folder does not exist").
+/// failure says in plain words which file and why (for example "the folder does not exist"). The one exception is
+/// a folder that cannot be synced after the rename: the file is then replaced, and the failure says so.
 [[nodiscard]] Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_view content,
                                                const ContentCheck& check = {}, FileOps& ops = systemFileOps());
 

@@ -1,0 +1,359 @@
+#include "atomic_file.h"
+
+#include "file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <optional>
+#include <random>
+#include <system_error>
+#include <variant>
+
+#include <openssl/rand.h>
+
+namespace cipher {
+
+namespace {
+
+constexpr std::size_t randomLength = 6;
+constexpr std::size_t maxNameLength = 255;
+constexpr int createAttempts = 100;
+// Large files go to write() in pieces the kernel accepts whole.
+constexpr std::size_t maxWrite = std::size_t{1} << 30;
+
+constexpr std::string_view randomAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+bool isRandomChar(char c) noexcept {
+    return randomAlphabet.find(c) != std::string_view::npos;
+}
+
+std::string randomSuffix() {
+    unsigned char raw[randomLength];
+    if (RAND_bytes(raw, static_cast<int>(randomLength)) != 1) {
+        std::random_device device;
+        for (auto& byte : raw) {
+            byte = static_cast<unsigned char>(device());
+        }
+    }
+    std::string suffix(randomLength, '\0');
+    for (std::size_t i = 0; i < randomLength; ++i) {
+        suffix[i] = randomAlphabet[raw[i] % randomAlphabet.size()];
+    }
+    return suffix;
+}
+
+std::string temporaryName(const std::string& targetName) {
+    // Keeps the temporary name within the file-system limit even for a target whose own name is near it.
+    const std::size_t overhead =
+        temporaryPrefix.size() + temporaryMarker.size() + randomLength + temporarySuffix.size();
+    std::string name(temporaryPrefix);
+    name += targetName.substr(0, maxNameLength - overhead);
+    name += temporaryMarker;
+    name += randomSuffix();
+    name += temporarySuffix;
+    return name;
+}
+
+Failure saveFailure(const std::filesystem::path& path, std::string_view cause) {
+    std::string message = "Could not save \"";
+    message += path.string();
+    message += "\": ";
+    message += cause;
+    message += '.';
+    return Failure{std::move(message)};
+}
+
+struct Target {
+    std::filesystem::path path;
+    mode_t mode = 0600;
+    bool exists = false;
+    uid_t owner = 0;
+    gid_t group = 0;
+};
+
+// Where the bytes go and with which permission bits; a symbolic link is followed so that it stays a link.
+std::variant<Target, std::string> inspectTarget(const std::filesystem::path& path) {
+    Target target{path};
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        std::error_code ec;
+        if (auto resolved = std::filesystem::canonical(path, ec); !ec) {
+            target.path = std::move(resolved);
+        }
+    }
+    if (::stat(target.path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            return describeFileError(EISDIR);
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return describeFileError(ENODEV);
+        }
+        target.exists = true;
+        target.mode = info.st_mode & 0777;
+        target.owner = info.st_uid;
+        target.group = info.st_gid;
+        return target;
+    }
+    if (errno != ENOENT) {
+        return describeFileError(errno);
+    }
+    return target;
+}
+
+class TemporaryFile {
+public:
+    TemporaryFile(FileOps& ops, std::string path) : m_ops(ops), m_path(std::move(path)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        closeQuietly();
+        if (m_linked) {
+            const int saved = errno;
+            m_ops.unlink(m_path);
+            errno = saved;
+        }
+    }
+
+    void opened(int fd) noexcept {
+        m_fd = fd;
+        m_linked = true;
+    }
+    [[nodiscard]] int fd() const noexcept { return m_fd; }
+    [[nodiscard]] const std::string& path() const noexcept { return m_path; }
+    /// Closes; afterwards the descriptor is gone whatever close() says.
+    [[nodiscard]] bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return m_ops.close(fd) == 0;
+    }
+    /// After a successful rename there is nothing left to remove.
+    void renamed() noexcept { m_linked = false; }
+
+private:
+    void closeQuietly() {
+        if (m_fd >= 0) {
+            const int saved = errno;
+            m_ops.close(m_fd);
+            m_fd = -1;
+            errno = saved;
+        }
+    }
+
+    FileOps& m_ops;
+    std::string m_path;
+    int m_fd = -1;
+    bool m_linked = false;
+};
+
+bool writeAll(FileOps& ops, int fd, std::string_view content) {
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left != 0) {
+        const ssize_t written = ops.write(fd, data, std::min(left, maxWrite));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (written == 0) {
+            // write() making no progress on a regular file means there is no room.
+            errno = ENOSPC;
+            return false;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+int fsyncRetrying(FileOps& ops, int fd) {
+    int result;
+    do {
+        result = ops.fsync(fd);
+    } while (result != 0 && errno == EINTR);
+    return result;
+}
+
+Result<Done> writeAtomically(const std::filesystem::path& path, std::string_view content, const ContentCheck& check,
+                             FileOps& ops) {
+    if (!path.has_filename()) {
+        return saveFailure(path, describeFileError(EISDIR));
+    }
+    auto inspected = inspectTarget(path);
+    if (const auto* cause = std::get_if<std::string>(&inspected)) {
+        return saveFailure(path, *cause);
+    }
+    const Target& target = std::get<Target>(inspected);
+    const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
+    const std::string targetName = target.path.filename().string();
+
+    std::optional<TemporaryFile> temporary;
+    for (int attempt = 0; attempt < createAttempts; ++attempt) {
+        temporary.emplace(ops, (folder / temporaryName(targetName)).string());
+        const int fd = ops.createExclusive(temporary->path(), target.mode);
+        if (fd >= 0) {
+            temporary->opened(fd);
+            break;
+        }
+        if (errno != EEXIST && errno != EINTR) {
+            return saveFailure(path, describeFileError(errno));
+        }
+    }
+    if (temporary->fd() < 0) {
+        return saveFailure(path, describeFileError(EEXIST));
+    }
+    // open() applies the umask; the replaced file's bits and owner are kept where possible. Failing here only
+    // leaves the file less accessible, never more.
+    (void)::fchmod(temporary->fd(), target.mode);
+    if (target.exists && (target.owner != ::geteuid() || target.group != ::getegid())) {
+        (void)::fchown(temporary->fd(), target.owner, target.group);
+    }
+
+    if (!writeAll(ops, temporary->fd(), content) || fsyncRetrying(ops, temporary->fd()) != 0) {
+        return saveFailure(path, describeFileError(errno));
+    }
+    if (!temporary->close()) {
+        return saveFailure(path, describeFileError(errno));
+    }
+
+    // Reading back catches a write that the system accepted but stored differently.
+    const FileContent written = readWholeFile(temporary->path());
+    if (written.error != 0 || written.bytes != content) {
+        return saveFailure(path, "the saved file could not be read back correctly");
+    }
+    if (check) {
+        if (Result<Done> checked = check(written.bytes); !checked) {
+            return saveFailure(path, checked.failure().message);
+        }
+    }
+
+    // Syncing the folder before the rename too means a folder that cannot be synced fails the save while the
+    // earlier content is still in place.
+    if (ops.syncDirectory(folder.string()) != 0) {
+        return saveFailure(path, describeFileError(errno));
+    }
+    if (ops.rename(temporary->path(), target.path.string()) != 0) {
+        return saveFailure(path, describeFileError(errno));
+    }
+    temporary->renamed();
+    if (ops.syncDirectory(folder.string()) != 0) {
+        const std::string cause = describeFileError(errno);
+        return saveFailure(path, "the file was replaced, but the folder could not be flushed to disk (" + cause + ")");
+    }
+    return Done{};
+}
+
+} // namespace
+
+int FileOps::createExclusive(const std::string& path, mode_t mode) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+}
+
+ssize_t FileOps::write(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+
+int FileOps::fsync(int fd) {
+    return ::fsync(fd);
+}
+
+int FileOps::close(int fd) {
+    return ::close(fd);
+}
+
+int FileOps::rename(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str());
+}
+
+int FileOps::unlink(const std::string& path) {
+    return ::unlink(path.c_str());
+}
+
+int FileOps::syncDirectory(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    const int result = ::fsync(fd);
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return result;
+}
+
+FileOps& systemFileOps() {
+    static FileOps ops;
+    return ops;
+}
+
+bool isTemporarySaveName(std::string_view fileName) noexcept {
+    const std::size_t fixed = temporaryPrefix.size() + temporaryMarker.size() + randomLength + temporarySuffix.size();
+    if (fileName.size() <= fixed || !fileName.starts_with(temporaryPrefix) || !fileName.ends_with(temporarySuffix)) {
+        return false;
+    }
+    fileName.remove_suffix(temporarySuffix.size());
+    for (std::size_t i = fileName.size() - randomLength; i < fileName.size(); ++i) {
+        if (!isRandomChar(fileName[i])) {
+            return false;
+        }
+    }
+    fileName.remove_suffix(randomLength);
+    return fileName.ends_with(temporaryMarker);
+}
+
+std::string describeFileError(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return "the folder does not exist";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case ENOSPC:
+    case EDQUOT:
+        return "the disk is full";
+    case EISDIR:
+        return "it is a folder";
+    case ENODEV:
+        return "it is not a regular file";
+    case EROFS:
+        return "the disk is read-only";
+    case EFBIG:
+        return "the file is too large";
+    case EIO:
+        return "the disk reported an input/output error";
+    case ENAMETOOLONG:
+        return "the name is too long";
+    case ELOOP:
+        return "the path has too many symbolic links";
+    case EMFILE:
+    case ENFILE:
+        return "too many files are open";
+    case EBUSY:
+    case ETXTBSY:
+        return "the file is busy";
+    case EEXIST:
+        return "no temporary file could be created beside it";
+    case ENOMEM:
+        return "there is not enough memory";
+    default:
+        return "an unexpected error occurred (" + std::generic_category().message(error) + ")";
+    }
+}
+
+Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_view content, const ContentCheck& check,
+                                 FileOps& ops) {
+    try {
+        return writeAtomically(path, content, check, ops);
+    } catch (const std::bad_alloc&) {
+        return saveFailure(path, describeFileError(ENOMEM));
+    }
+}
+
+} // namespace cipher

@@ -1,0 +1,114 @@
+#include "note_cipher.h"
+
+#include "aes.h"
+#include "base64.h"
+#include "digest.h"
+#include "utf8.h"
+
+#include <new>
+
+namespace cipher {
+
+namespace {
+
+constexpr std::string_view someError = "some error";
+
+// The steps decrypt and decryptWhole share: Base64, the cipher, and their trace up to the plain-byte list.
+std::optional<SecureBytes> decryptBytes(std::string_view fileText, std::string_view password, ByteView iv,
+                                        const Trace& trace) {
+    const std::optional<Bytes> cipherBytes = base64ToByteArray(fileText);
+    if (!cipherBytes) {
+        trace.label(someError);
+        return std::nullopt;
+    }
+    trace.label("decryptedData");
+    trace.byteList(*cipherBytes);
+    std::optional<SecureBytes> plain = aesCbcDecrypt(deriveKey(password), iv, *cipherBytes);
+    if (!plain) {
+        trace.label(someError);
+        return std::nullopt;
+    }
+    trace.label("decrypted");
+    trace.byteList(*plain);
+    return plain;
+}
+
+} // namespace
+
+SecureBytes deriveKey(std::string_view password) {
+    std::string hex = md5(password);
+    SecureBytes key(hex.begin(), hex.end());
+    cleanse(hex.data(), hex.size());
+    return key;
+}
+
+std::optional<std::string> encrypt(std::string_view text, std::string_view password, ByteView iv, const Trace& trace,
+                                   Log& log) {
+    try {
+        // The text is already UTF-8, so its bytes go to the cipher as they are, without a copy.
+        const ByteView plain = asBytes(text);
+        trace.label("input");
+        trace.byteList(plain);
+        // A text that is not UTF-8 has no UTF-8 bytes to encrypt; saving it would not read back as the same text.
+        std::optional<Bytes> cipherBytes;
+        if (isWellFormedUtf8(text)) {
+            cipherBytes = aesCbcEncrypt(deriveKey(password), iv, plain);
+        }
+        if (!cipherBytes) {
+            log.write(someError);
+            return std::nullopt;
+        }
+        trace.label("encrypted");
+        trace.byteList(*cipherBytes);
+        trace.label("encryptedData");
+        trace.length(cipherBytes->size());
+        std::string fileText = base64Encode(*cipherBytes);
+        trace.label("encryptedString");
+        trace.text(fileText);
+        return fileText;
+    } catch (const std::bad_alloc&) {
+        log.write(someError);
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> decrypt(std::string_view fileText, std::string_view password, ByteView iv,
+                                   const Trace& trace) {
+    try {
+        const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
+        if (!plain) {
+            return std::nullopt;
+        }
+        std::string note = convertUInt8ToUTF(*plain);
+        trace.label("decryptedstring");
+        trace.text(note);
+        return note;
+    } catch (const std::bad_alloc&) {
+        trace.label(someError);
+        return std::nullopt;
+    }
+}
+
+Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
+                                 const Trace& trace) {
+    const Failure failure{"The note could not be decrypted: wrong password or damaged file."};
+    try {
+        const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
+        if (!plain) {
+            return failure;
+        }
+        const std::string_view note = asText(*plain);
+        if (!isWellFormedUtf8(note)) {
+            trace.label(someError);
+            return failure;
+        }
+        trace.label("decryptedstring");
+        trace.text(note);
+        return std::string(note);
+    } catch (const std::bad_alloc&) {
+        trace.label(someError);
+        return Failure{"The note could not be decrypted: there is not enough memory."};
+    }
+}
+
+} // namespace cipher

@@ -1,0 +1,97 @@
+#include "utf8.h"
+
+#include <array>
+#include <cstring>
+
+namespace cipher {
+
+namespace {
+
+// What a first byte promises: the sequence length and the allowed range of the second byte (Unicode table 3-7).
+// The narrowed second-byte ranges are what exclude overlong forms, surrogates and values above U+10FFFF.
+struct Lead {
+    std::uint8_t length; // 0: no sequence starts with this byte
+    std::uint8_t secondLow;
+    std::uint8_t secondHigh;
+};
+
+constexpr std::array<Lead, 256> makeLeadTable() {
+    std::array<Lead, 256> table{};
+    for (unsigned b = 0; b < 0x80; ++b) {
+        table[b] = {1, 0, 0};
+    }
+    for (unsigned b = 0xC2; b <= 0xDF; ++b) {
+        table[b] = {2, 0x80, 0xBF};
+    }
+    for (unsigned b = 0xE0; b <= 0xEF; ++b) {
+        table[b] = {3, 0x80, 0xBF};
+    }
+    table[0xE0] = {3, 0xA0, 0xBF};
+    table[0xED] = {3, 0x80, 0x9F};
+    for (unsigned b = 0xF0; b <= 0xF4; ++b) {
+        table[b] = {4, 0x80, 0xBF};
+    }
+    table[0xF0] = {4, 0x90, 0xBF};
+    table[0xF4] = {4, 0x80, 0x8F};
+    return table;
+}
+
+constexpr std::array<Lead, 256> leadTable = makeLeadTable();
+
+constexpr bool isContinuation(std::uint8_t byte) noexcept {
+    return (byte & 0xC0) == 0x80;
+}
+
+} // namespace
+
+std::size_t wellFormedUtf8PrefixLength(ByteView bytes) noexcept {
+    const std::uint8_t* data = bytes.data();
+    const std::size_t size = bytes.size();
+    std::size_t pos = 0;
+    while (pos < size) {
+        // Notes are mostly ASCII: skip eight such bytes at a time.
+        while (pos + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, data + pos, sizeof word);
+            if ((word & 0x8080808080808080ULL) != 0) {
+                break;
+            }
+            pos += 8;
+        }
+        if (pos >= size) {
+            break;
+        }
+        const Lead lead = leadTable[data[pos]];
+        if (lead.length == 0 || lead.length > size - pos) {
+            return pos;
+        }
+        if (lead.length > 1) {
+            const std::uint8_t second = data[pos + 1];
+            if (second < lead.secondLow || second > lead.secondHigh) {
+                return pos;
+            }
+            for (std::size_t i = 2; i < lead.length; ++i) {
+                if (!isContinuation(data[pos + i])) {
+                    return pos;
+                }
+            }
+        }
+        pos += lead.length;
+    }
+    return size;
+}
+
+bool isWellFormedUtf8(std::string_view text) noexcept {
+    return wellFormedUtf8PrefixLength(asBytes(text)) == text.size();
+}
+
+std::string convertUInt8ToUTF(ByteView bytes) {
+    return std::string(asText(bytes.first(wellFormedUtf8PrefixLength(bytes))));
+}
+
+SecureBytes utf8Bytes(std::string_view text) {
+    const ByteView bytes = asBytes(text);
+    return SecureBytes(bytes.begin(), bytes.end());
+}
+
+} // namespace cipher

@@ -1,0 +1,3 @@
+#include "cipher/utf8.h"
+
+#include <gtest/gtest.h>
