@@ -1,0 +1,279 @@
+#include "cli/run.h"
+
+#include "cipher/bytes.h"
+#include "cipher/file_io.h"
+#include "cipher/note_cipher.h"
+#include "cipher/note_file.h"
+#include "cipher/result.h"
+#include "cipher/utf8.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace cli {
+namespace {
+
+// Big reads keep a 100 MiB note to about a hundred system calls when its size is not known in advance.
+constexpr std::size_t readChunk = std::size_t{1} << 20;
+constexpr std::string_view standardInputName = "standard input";
+constexpr std::string_view wrongPassword = "wrong password or damaged file";
+
+void report(const Environment& environment, std::string_view message) {
+    std::string line = "vellumpad-cli: ";
+    line += message;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), environment.errors);
+    std::fflush(environment.errors);
+}
+
+std::string displayName(const std::string& path) {
+    return path.empty() ? std::string(standardInputName) : path;
+}
+
+std::string readCause(int error) {
+    return error == ENOENT ? "no such file" : cipher::describeFileError(error);
+}
+
+/// Reads everything the descriptor holds into bytes that are wiped on release; the errno on failure, else 0.
+int readAll(int fd, cipher::SecureBytes& into) {
+    struct stat info {};
+    const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    // One byte beyond a known size lets the end be seen without growing the buffer.
+    into.resize(knownSize ? static_cast<std::size_t>(info.st_size) + 1 : readChunk);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == into.size()) {
+            into.resize(into.size() * 2);
+        }
+        const ssize_t got = ::read(fd, into.data() + used, into.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (got == 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(got);
+    }
+    into.resize(used);
+    return 0;
+}
+
+/// The whole content of the named file, or of the environment's input when the name is empty. Pipes and
+/// devices are read too, so that a password can come from a process substitution.
+cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment) {
+    cipher::SecureBytes content;
+    int error = 0;
+    if (path.empty()) {
+        error = readAll(environment.input, content);
+    } else {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error = errno;
+        } else {
+            error = readAll(fd, content);
+            ::close(fd);
+        }
+    }
+    if (error != 0) {
+        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(error)};
+    }
+    return content;
+}
+
+/// The password from the file (less one trailing LF or CR LF), or else the one the editor stores.
+cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile, const Environment& environment) {
+    if (passwordFile.empty()) {
+        const QByteArray stored = environment.preferences.stringForKey(QString::fromLatin1(platform::passwordKey))
+                                      .value_or(QString())
+                                      .toUtf8();
+        return cipher::SecureBytes(stored.begin(), stored.end());
+    }
+    cipher::Result<cipher::SecureBytes> content = readSource(passwordFile, environment);
+    if (!content) {
+        return content;
+    }
+    cipher::SecureBytes& password = content.value();
+    if (!password.empty() && password.back() == '\n') {
+        password.pop_back();
+        if (!password.empty() && password.back() == '\r') {
+            password.pop_back();
+        }
+    }
+    if (!cipher::isWellFormedUtf8(cipher::asText(password))) {
+        return cipher::Failure{passwordFile + ": the password in it is not UTF-8 text"};
+    }
+    return content;
+}
+
+/// Writes the text to the file atomically, or to the environment's output when the name is empty.
+bool writeResult(const std::string& path, std::string_view text, const Environment& environment) {
+    if (path.empty()) {
+        const std::size_t written = std::fwrite(text.data(), 1, text.size(), environment.output);
+        if (written != text.size() || std::fflush(environment.output) != 0) {
+            report(environment, "standard output: cannot be written: " + cipher::describeFileError(errno));
+            return false;
+        }
+        return true;
+    }
+    const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text, {}, environment.fileOps);
+    if (!saved) {
+        report(environment, saved.failure().message);
+    }
+    return saved.ok();
+}
+
+/// Wipes a decrypted note once it is no longer needed.
+struct WipeOnExit {
+    std::string& text;
+    ~WipeOnExit() { cipher::cleanse(text.data(), text.size()); }
+};
+
+int encryptNote(const Command& command, const Environment& environment) {
+    const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
+    if (!password) {
+        report(environment, password.failure().message);
+        return exitFailure;
+    }
+    const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment);
+    if (!input) {
+        report(environment, input.failure().message);
+        return exitFailure;
+    }
+    const std::string_view text = cipher::asText(input.value());
+    const std::string_view key = cipher::asText(password.value());
+    const std::string name = displayName(command.input);
+    // The editor could never open such a note, so it is refused before anything is written.
+    if (!cipher::isWellFormedUtf8(text)) {
+        report(environment, name + ": not UTF-8 text, which a note must be; nothing written");
+        return exitFailure;
+    }
+    if (!command.output.empty()) {
+        const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+            command.output, text, key, cipher::noteIv, environment.trace, environment.log, environment.fileOps);
+        if (!saved) {
+            report(environment, saved.failure().message);
+            return exitFailure;
+        }
+        return exitSuccess;
+    }
+    const std::optional<std::string> fileText =
+        cipher::encrypt(text, key, cipher::noteIv, environment.trace, environment.log);
+    if (!fileText) {
+        report(environment, name + ": could not be encrypted; nothing written");
+        return exitFailure;
+    }
+    return writeResult({}, *fileText, environment) ? exitSuccess : exitFailure;
+}
+
+int decryptNote(const Command& command, const Environment& environment) {
+    const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
+    if (!password) {
+        report(environment, password.failure().message);
+        return exitFailure;
+    }
+    const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment);
+    if (!input) {
+        report(environment, input.failure().message);
+        return exitFailure;
+    }
+    cipher::Result<std::string> note = cipher::decryptWhole(
+        cipher::asText(input.value()), cipher::asText(password.value()), cipher::noteIv, environment.trace);
+    if (!note) {
+        report(environment, displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written");
+        return exitFailure;
+    }
+    const WipeOnExit wipe{note.value()};
+    return writeResult(command.output, note.value(), environment) ? exitSuccess : exitFailure;
+}
+
+/// Re-encrypts one note in place; false, with the reason reported, when it is left as it was.
+bool rekeyNote(const std::string& path, std::string_view oldPassword, std::string_view newPassword,
+               const Environment& environment) {
+    const cipher::Result<cipher::SecureBytes> content = readSource(path, environment);
+    if (!content) {
+        report(environment, content.failure().message + "; left unchanged");
+        return false;
+    }
+    cipher::Result<std::string> note =
+        cipher::decryptWhole(cipher::asText(content.value()), oldPassword, cipher::noteIv, environment.trace);
+    if (!note) {
+        report(environment, path + ": " + std::string(wrongPassword) + "; left unchanged");
+        return false;
+    }
+    const WipeOnExit wipe{note.value()};
+    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+        path, note.value(), newPassword, cipher::noteIv, environment.trace, environment.log, environment.fileOps);
+    if (!saved) {
+        report(environment, saved.failure().message + " The note is left unchanged.");
+        return false;
+    }
+    return true;
+}
+
+int rekeyNotes(const Command& command, const Environment& environment) {
+    const cipher::Result<cipher::SecureBytes> oldPassword = loadPassword(command.oldPasswordFile, environment);
+    const cipher::Result<cipher::SecureBytes> newPassword = loadPassword(command.newPasswordFile, environment);
+    for (const auto* password : {&oldPassword, &newPassword}) {
+        if (!*password) {
+            report(environment, password->failure().message + "; no note changed");
+            return exitFailure;
+        }
+    }
+    bool allDone = true;
+    // A note named twice (say by overlapping wildcards) would no longer open under the old password the second
+    // time and be reported as damaged.
+    std::set<std::filesystem::path> seen;
+    for (const std::string& path : command.files) {
+        std::error_code error;
+        std::filesystem::path identity = std::filesystem::weakly_canonical(path, error);
+        if (!seen.insert(error ? std::filesystem::path(path) : std::move(identity)).second) {
+            continue;
+        }
+        allDone =
+            rekeyNote(path, cipher::asText(oldPassword.value()), cipher::asText(newPassword.value()), environment) &&
+            allDone;
+    }
+    return allDone ? exitSuccess : exitFailure;
+}
+
+} // namespace
+
+int run(const Command& command, const Environment& environment) {
+    switch (command.kind) {
+    case CommandKind::help: {
+        const std::string usage = usageText();
+        std::fwrite(usage.data(), 1, usage.size(), environment.output);
+        return std::fflush(environment.output) == 0 ? exitSuccess : exitFailure;
+    }
+    case CommandKind::encrypt:
+        return encryptNote(command, environment);
+    case CommandKind::decrypt:
+        return decryptNote(command, environment);
+    case CommandKind::rekey:
+        return rekeyNotes(command, environment);
+    }
+    return exitFailure;
+}
+
+int reportUsageError(const UsageError& error, std::FILE* errors) {
+    std::fprintf(errors, "vellumpad-cli: %s; see 'vellumpad-cli --help'\n", error.message.c_str());
+    std::fflush(errors);
+    return exitUsage;
+}
+
+} // namespace cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "cli/arguments.h"
+
+#include "cipher/atomic_file.h"
+#include "cipher/log.h"
+#include "cipher/trace.h"
+#include "platform/preferences.h"
+
+#include <cstdio>
+
+namespace cli {
+
+/// Exit status of a command that did all it was asked.
+inline constexpr int exitSuccess = 0;
+/// Exit status when a note could not be read, decrypted or written.
+inline constexpr int exitFailure = 1;
+/// Exit status for a command line that is not understood.
+inline constexpr int exitUsage = 2;
+
+/// Where a command reads and writes and the services it uses; the caller keeps all of them alive during run().
+struct Environment {
+    /// The descriptor read when no input file is named.
+    int input = 0;
+    /// Receives the note or file text when no output file is named, and the help text.
+    std::FILE* output = stdout;
+    /// Receives one line per problem, naming the file and the cause; never a password or note text.
+    std::FILE* errors = stderr;
+    /// Source of the password when no password file is named.
+    const platform::Preferences& preferences;
+    /// Receives "Success!" or "Failed!!" after each file save.
+    cipher::Log& log;
+    cipher::Trace trace{};
+    cipher::FileOps& fileOps = cipher::systemFileOps();
+};
+
+/// Carries out the command and returns the process exit status (exitSuccess or exitFailure).
+[[nodiscard]] int run(const Command& command, const Environment& environment);
+
+/// Reports a usage error on the error stream with a pointer to --help; returns exitUsage.
+[[nodiscard]] int reportUsageError(const UsageError& error, std::FILE* errors);
+
+} // namespace cli
