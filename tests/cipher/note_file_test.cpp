@@ -1,0 +1,169 @@
+#include "cipher/note_cipher.h"
+#include "cipher/note_file.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+
+namespace cipher {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+using Names = std::vector<std::string>;
+
+enum class Step { None, Create, Write, Fsync, Close, Rename, Sync, Corrupt };
+
+// Real system calls, except that the chosen step fails with the chosen error (Corrupt stores one byte wrongly).
+// The first name tried is taken and writes are cut short or interrupted, which the writer must absorb.
+class FaultyOps : public FileOps {
+public:
+    FaultyOps(Step step, int error) : m_step(step), m_error(error) {}
+    int createExclusive(const std::string& path, mode_t mode) override {
+        if (m_creates++ == 0) {
+            return fail(EEXIST);
+        }
+        return m_step == Step::Create ? fail(m_error) : FileOps::createExclusive(path, mode);
+    }
+    ssize_t write(int fd, const void* data, std::size_t size) override {
+        if (m_step == Step::Write || m_writes++ % 3 == 1) {
+            return fail(m_step == Step::Write ? m_error : EINTR);
+        }
+        std::string chunk(static_cast<const char*>(data), std::min<std::size_t>(size, 7));
+        chunk[0] = static_cast<char>(chunk[0] ^ (m_step == Step::Corrupt && m_writes == 3 ? 1 : 0));
+        return FileOps::write(fd, chunk.data(), chunk.size());
+    }
+    int fsync(int fd) override { return m_step == Step::Fsync ? fail(m_error) : FileOps::fsync(fd); }
+    int close(int fd) override {
+        const int result = FileOps::close(fd);
+        return m_step == Step::Close ? fail(m_error) : result;
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        return m_step == Step::Rename ? fail(m_error) : FileOps::rename(from, to);
+    }
+    int syncDirectory(const std::string& path) override {
+        return m_step == Step::Sync ? fail(m_error) : FileOps::syncDirectory(path);
+    }
+
+private:
+    static int fail(int error) {
+        errno = error;
+        return -1;
+    }
+    Step m_step;
+    int m_error;
+    int m_creates = 0;
+    int m_writes = 0;
+};
+
+constexpr std::string_view note = "A note long enough to need several short writes: caf\xC3\xA9.";
+
+std::string saveFailure(const std::filesystem::path& path, const std::string& cause) {
+    return "Could not save \"" + path.string() + "\": " + cause + ".";
+}
+
+TEST(SaveEncryptedText, FailingAtAnyStepKeepsTheEarlierFile) {
+    const std::string io = "the disk reported an input/output error";
+    const std::tuple<Step, int, std::string> cases[] = {
+        {Step::Create, EACCES, "permission denied"},
+        {Step::Write, ENOSPC, "the disk is full"},
+        {Step::Fsync, EIO, io},
+        {Step::Close, EIO, io},
+        {Step::Rename, EACCES, "permission denied"},
+        {Step::Sync, EIO, io},
+        {Step::Corrupt, 0, "the saved file could not be read back correctly"},
+    };
+    for (const auto& [step, error, cause] : cases) {
+        const TempDir dir;
+        writeFile(dir / "Diary.vpd", "earlier");
+        MemoryLog log;
+        FaultyOps ops(step, error);
+        const Result<Done> saved = saveEncryptedText(dir / "Diary.vpd", note, "pw", noteIv, Trace(), log, ops);
+        ASSERT_FALSE(saved.ok()) << cause;
+        EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
+        EXPECT_EQ(readFile(dir / "Diary.vpd"), "earlier") << cause;
+        EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << cause;
+        EXPECT_EQ(log.lines, Names{"Failed!!"}) << cause;
+    }
+}
+
+TEST(SaveEncryptedText, SucceedsDespiteShortAndInterruptedWrites) {
+    const TempDir dir;
+    MemoryLog log;
+    FaultyOps ops(Step::None, 0);
+    ASSERT_TRUE(saveEncryptedText(dir / "a.vpd", note, "pw", noteIv, Trace(), log, ops).ok());
+    EXPECT_EQ(log.lines, Names{"Success!"});
+    EXPECT_EQ(readFile(dir / "a.vpd"), encrypt(note, "pw", noteIv, Trace(), log));
+    EXPECT_EQ(decrypt(readTextFile(dir / "a.vpd"), "pw", noteIv, Trace()), note);
+    EXPECT_EQ(dir.names(), Names{"a.vpd"});
+}
+
+TEST(SaveEncryptedText, NamesThePathWhenItCannotBeAFile) {
+    const TempDir dir;
+    std::filesystem::create_directory(dir / "folder.vpd");
+    const std::pair<std::filesystem::path, std::string> cases[] = {
+        {dir / "folder.vpd", "it is a folder"},
+        {dir / "missing" / "a.vpd", "the folder does not exist"},
+    };
+    for (const auto& [path, cause] : cases) {
+        MemoryLog log;
+        const Result<Done> saved = saveEncryptedText(path, note, "pw", noteIv, Trace(), log);
+        ASSERT_FALSE(saved.ok());
+        EXPECT_EQ(saved.failure().message, saveFailure(path, cause));
+        EXPECT_EQ(log.lines, Names{"Failed!!"});
+    }
+    EXPECT_EQ(dir.names(), Names{"folder.vpd"});
+}
+
+TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
+    const TempDir dir;
+    const mode_t oldMask = ::umask(077);
+    MemoryLog log;
+    writeFile(dir / "shared.vpd", "earlier");
+    ::chmod((dir / "shared.vpd").c_str(), 0640);
+    EXPECT_TRUE(saveEncryptedText(dir / "new.vpd", note, "pw", noteIv, Trace(), log).ok());
+    EXPECT_TRUE(saveEncryptedText(dir / "shared.vpd", note, "pw", noteIv, Trace(), log).ok());
+    ::umask(oldMask);
+    for (const auto& [name, mode] : {std::pair{"new.vpd", 0600U}, {"shared.vpd", 0640U}}) {
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode) << name;
+    }
+}
+
+TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
+    const TempDir dir;
+    const std::string text = test::fromHex("efbbbf61620d0a63640a"); // BOM, "ab", CR LF, "cd", LF
+    writeFile(dir / "lines.vpd", text);
+    writeFile(dir / "binary.vpd", "ab\xFF");
+    std::filesystem::create_directory(dir / "folder.vpd");
+    const std::pair<std::string, std::string> failures[] = {{"binary.vpd", "it is not a note file (not text)"},
+                                                            {"folder.vpd", "it is a folder"},
+                                                            {"missing.vpd", "no such file"}};
+    for (const auto& [name, cause] : failures) {
+        const auto path = dir / name;
+        EXPECT_EQ(readNoteFile(path).failure().message, "Could not open \"" + path.string() + "\": " + cause + ".");
+        EXPECT_EQ(readTextFile(path), "");
+    }
+    EXPECT_EQ(readNoteFile(dir / "lines.vpd").value(), text);
+    EXPECT_EQ(readTextFile(dir / "lines.vpd"), text);
+}
+
+TEST(AtomicFile, SavesUnderANameAtTheFileSystemLimit) {
+    const TempDir dir;
+    const std::string name = std::string(251, 'n') + ".vpd";
+    ASSERT_TRUE(writeFileAtomically(dir / name, "content").ok());
+    EXPECT_EQ(readFile(dir / name), "content");
+    EXPECT_EQ(dir.names(), Names{name});
+
+    EXPECT_TRUE(isTemporarySaveName(".Diary.vpd.vellumpad-save-Ab12Cd.tmp"));
+    EXPECT_FALSE(isTemporarySaveName(".Diary.vpd.vellumpad-save-Ab1-d.tmp"));
+}
+
+} // namespace
+} // namespace cipher
