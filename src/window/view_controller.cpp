@@ -1,0 +1,218 @@
+#include "window/view_controller.h"
+
+#include "cipher/base64.h"
+#include "cipher/digest.h"
+#include "cipher/note_file.h"
+#include "cipher/utf8.h"
+#include "window/application_delegate.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <string_view>
+#include <utility>
+
+namespace window {
+
+namespace {
+
+std::string_view view(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::filesystem::path filePath(const QString& path) {
+    return std::filesystem::path(path.toStdString());
+}
+
+// The password's UTF-8 copy is ours to wipe once the call that needed it is over.
+void wipe(QByteArray& bytes) {
+    cipher::cleanse(bytes.data(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* parent)
+    : QWidget(parent), m_log(log), m_trace(trace), m_title(untitledTitle.toString()) {
+    m_problemBar = new QWidget(this);
+    m_problemBar->setObjectName(QStringLiteral("problemBar"));
+    m_problemBar->setAttribute(Qt::WA_StyledBackground);
+    m_problemBar->setStyleSheet(QStringLiteral(
+        "#problemBar { background: #fdecea; border-bottom: 1px solid #e6b3b0; } QLabel { color: #5f1b17; }"));
+    m_problemLabel = new QLabel(m_problemBar);
+    m_problemLabel->setObjectName(QStringLiteral("problemLabel"));
+    // Paths come from the user and must never be read as markup.
+    m_problemLabel->setTextFormat(Qt::PlainText);
+    m_problemLabel->setWordWrap(true);
+    m_problemLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* dismiss = new QToolButton(m_problemBar);
+    dismiss->setObjectName(QStringLiteral("problemDismiss"));
+    dismiss->setAutoRaise(true);
+    dismiss->setText(QStringLiteral("✕"));
+    dismiss->setToolTip(tr("Dismiss"));
+    connect(dismiss, &QToolButton::clicked, this, &ViewController::clearProblem);
+    auto* barLayout = new QHBoxLayout(m_problemBar);
+    barLayout->setContentsMargins(10, 6, 6, 6);
+    barLayout->addWidget(m_problemLabel, 1);
+    barLayout->addWidget(dismiss, 0, Qt::AlignTop);
+    m_problemBar->hide();
+
+    myTextView = new QPlainTextEdit(this);
+    myTextView->setObjectName(QStringLiteral("myTextView"));
+    myTextView->setFrameShape(QFrame::NoFrame);
+    myTextView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    myTextView->setTabStopDistance(4.0 * QFontMetrics(myTextView->font()).horizontalAdvance(QLatin1Char(' ')));
+    myTextView->document()->setDocumentMargin(8);
+    setFocusProxy(myTextView);
+    // Setting the margin counts as an edit; a note nobody has touched yet must not ask to be saved.
+    myTextView->document()->clearUndoRedoStacks();
+    setModified(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_problemBar);
+    layout->addWidget(myTextView, 1);
+}
+
+void ViewController::viewDidLoad(ApplicationDelegate& applicationDelegate) {
+    appDelegate = &applicationDelegate;
+    appDelegate->setVc(this);
+}
+
+void ViewController::setTitle(const QString& title) {
+    m_title = title;
+    emit titleChanged(m_title);
+}
+
+QString ViewController::noteText() const {
+    // toPlainText() would turn no-break spaces into blanks and so change the note behind the user's back.
+    QString text = myTextView->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+void ViewController::setNoteText(const QString& text) {
+    myTextView->setPlainText(text);
+    setModified(false);
+}
+
+bool ViewController::isModified() const {
+    return myTextView->document()->isModified();
+}
+
+void ViewController::setModified(bool modified) {
+    myTextView->document()->setModified(modified);
+}
+
+void ViewController::showProblem(const QString& message) {
+    m_problemLabel->setText(message);
+    m_problemBar->show();
+}
+
+void ViewController::clearProblem() {
+    m_problemLabel->clear();
+    m_problemBar->hide();
+}
+
+QString ViewController::problem() const {
+    return m_problemLabel->text();
+}
+
+void ViewController::showNotice(const QString& message) {
+    emit noticeShown(message);
+}
+
+std::optional<QByteArray> ViewController::password() const {
+    if (appDelegate == nullptr) {
+        return std::nullopt;
+    }
+    return appDelegate->getPassword().toUtf8();
+}
+
+std::optional<cipher::Bytes> ViewController::base64ToByteArray(const QString& text) const {
+    return cipher::base64ToByteArray(view(text.toUtf8()));
+}
+
+QString ViewController::readTextFile(const QString& path) const {
+    return fromUtf8(cipher::readTextFile(filePath(path)));
+}
+
+std::optional<QString> ViewController::decrypt(const QString& fileText) const {
+    std::optional<QByteArray> pass = password();
+    if (!pass) {
+        return std::nullopt;
+    }
+    std::optional<std::string> text = cipher::decrypt(view(fileText.toUtf8()), view(*pass), iv, m_trace);
+    wipe(*pass);
+    if (!text) {
+        return std::nullopt;
+    }
+    return fromUtf8(*text);
+}
+
+std::optional<QString> ViewController::encrypt(const QString& text) const {
+    std::optional<QByteArray> pass = password();
+    if (!pass) {
+        return std::nullopt;
+    }
+    std::optional<std::string> fileText = cipher::encrypt(view(text.toUtf8()), view(*pass), iv, m_trace, m_log);
+    wipe(*pass);
+    if (!fileText) {
+        return std::nullopt;
+    }
+    return fromUtf8(*fileText);
+}
+
+QString ViewController::convertUInt8ToUTF(cipher::ByteView bytes) const {
+    return fromUtf8(cipher::convertUInt8ToUTF(bytes));
+}
+
+QString ViewController::md5(const QString& text) const {
+    return fromUtf8(cipher::md5(view(text.toUtf8())));
+}
+
+cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& path) {
+    std::optional<QByteArray> pass = password();
+    filename = path;
+    if (!pass) {
+        return cipher::Failure{"Could not save \"" + path.toStdString() +
+                               "\": the note window is not linked to the application."};
+    }
+    cipher::Result<cipher::Done> saved =
+        cipher::saveEncryptedText(filePath(path), view(noteText().toUtf8()), view(*pass), iv, m_trace, m_log);
+    wipe(*pass);
+    return saved;
+}
+
+cipher::Result<QString> ViewController::openEncryptedText(const QString& path) const {
+    cipher::Result<std::string> fileText = cipher::readNoteFile(filePath(path));
+    if (!fileText) {
+        return fileText.failure();
+    }
+    std::optional<QByteArray> pass = password();
+    if (!pass) {
+        return cipher::Failure{"Could not open \"" + path.toStdString() +
+                               "\": the note window is not linked to the application."};
+    }
+    cipher::Result<std::string> text = cipher::decryptWhole(fileText.value(), view(*pass), iv, m_trace);
+    wipe(*pass);
+    if (!text) {
+        // The core's reason does not name the file; the user needs to know which one failed.
+        return cipher::Failure{"Could not open \"" + path.toStdString() + "\". " + text.failure().message};
+    }
+    return fromUtf8(text.value());
+}
+
+} // namespace window

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "cipher/bytes.h"
+#include "cipher/log.h"
+#include "cipher/note_cipher.h"
+#include "cipher/result.h"
+#include "cipher/trace.h"
+
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace window {
+
+class ApplicationDelegate;
+
+/// The title of a note that has no file yet.
+inline constexpr QStringView untitledTitle = u"名称未設定";
+
+/// The controller of the note view: the text view, the path of the note's file, and the cipher operations, which
+/// take the password from the application's delegate at every call.
+class ViewController final : public QWidget {
+    Q_OBJECT
+
+public:
+    /// An empty note with no file, not yet linked; log must outlive the controller.
+    explicit ViewController(cipher::Log& log, cipher::Trace trace = {}, QWidget* parent = nullptr);
+
+    /// The fixed initialisation vector of every note file.
+    const std::array<std::uint8_t, 16> iv = cipher::noteIv;
+    /// Path of the note's current file; "" while the note has none.
+    QString filename;
+    /// The application's delegate, set by viewDidLoad; not owned.
+    ApplicationDelegate* appDelegate = nullptr;
+    /// The text view whose whole text is the note; owned by this widget.
+    QPlainTextEdit* myTextView = nullptr;
+
+    /// Links this controller and the application's delegate both ways; running it again changes nothing.
+    void viewDidLoad(ApplicationDelegate& applicationDelegate);
+
+    /// The object this view represents, held as given.
+    [[nodiscard]] QVariant representedObject() const { return m_representedObject; }
+    /// Holds the value; nothing else changes.
+    void setRepresentedObject(const QVariant& value) { m_representedObject = value; }
+
+    /// The note's title: "名称未設定" or the path of its file.
+    [[nodiscard]] QString title() const { return m_title; }
+    /// Sets the title and announces it.
+    void setTitle(const QString& title);
+
+    /// The whole note text exactly as typed (no-break spaces kept, paragraphs separated by "\n").
+    [[nodiscard]] QString noteText() const;
+    /// Replaces the whole note text, empties the undo history and marks the note unmodified.
+    void setNoteText(const QString& text);
+    /// Whether the note has changes not yet saved.
+    [[nodiscard]] bool isModified() const;
+    /// Marks the note as saved (false) or changed (true).
+    void setModified(bool modified);
+
+    /// Shows a problem in a bar above the text until the user dismisses it or clearProblem is called.
+    void showProblem(const QString& message);
+    /// Hides the problem bar.
+    void clearProblem();
+    /// The problem shown, or "" when none is.
+    [[nodiscard]] QString problem() const;
+    /// Announces a short notice for the status bar.
+    void showNotice(const QString& message);
+
+    /// Base64 decoding that skips non-alphabet characters; no value when the Base64 is rejected.
+    [[nodiscard]] std::optional<cipher::Bytes> base64ToByteArray(const QString& text) const;
+    /// The whole file as text; "" when it cannot be read.
+    [[nodiscard]] QString readTextFile(const QString& path) const;
+    /// The note text of a file text under the current password; no value when decryption fails.
+    [[nodiscard]] std::optional<QString> decrypt(const QString& fileText) const;
+    /// The file text of a note text under the current password; no value when encryption fails.
+    [[nodiscard]] std::optional<QString> encrypt(const QString& text) const;
+    /// The text decoded from the bytes up to the first ill-formed UTF-8 sequence.
+    [[nodiscard]] QString convertUInt8ToUTF(cipher::ByteView bytes) const;
+    /// The lowercase hexadecimal MD5 of the text's UTF-8 bytes.
+    [[nodiscard]] QString md5(const QString& text) const;
+    /// Encrypts the note text under the current password and writes it to path atomically; sets filename to path
+    /// whatever the outcome. The failure names the path and the cause.
+    [[nodiscard]] cipher::Result<cipher::Done> saveEncryptedText(const QString& path);
+    /// The whole note of the file at path under the current password; fails, saying why, when the file cannot be
+    /// read or does not decrypt completely. Changes nothing.
+    [[nodiscard]] cipher::Result<QString> openEncryptedText(const QString& path) const;
+
+signals:
+    /// The title changed.
+    void titleChanged(const QString& title);
+    /// A short notice is to be shown in the status bar.
+    void noticeShown(const QString& message);
+
+private:
+    [[nodiscard]] std::optional<QByteArray> password() const;
+
+    cipher::Log& m_log;
+    cipher::Trace m_trace;
+    QVariant m_representedObject;
+    QString m_title;
+    QWidget* m_problemBar = nullptr;
+    QLabel* m_problemLabel = nullptr;
+};
+
+} // namespace window
