@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+
+class QLineEdit;
+
+namespace preferences {
+
+class PasswordStore;
+
+/// The password preferences: a modal dialog with a masked field. Save stores the field's text exactly and closes;
+/// closing it any other way stores nothing.
+class PreferenceViewController final : public QDialog {
+    Q_OBJECT
+
+public:
+    /// The dialog, not yet linked to a store.
+    explicit PreferenceViewController(QWidget* parent = nullptr);
+
+    /// The password store, set by viewDidLoad; not owned.
+    PasswordStore* appDelegate = nullptr;
+    /// The masked password field; becomes null by itself when the field is destroyed.
+    QPointer<QLineEdit> tfPassword;
+
+    /// Links the store and fills the field with its password.
+    void viewDidLoad(PasswordStore& applicationDelegate);
+
+public slots:
+    /// Stores the field's text unaltered and closes the dialog; does nothing before viewDidLoad.
+    void pushSaveButton();
+};
+
+} // namespace preferences
