@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/file_panels.h"
+#include "platform/preferences.h"
+#include "platform/prompts.h"
+#include "preferences/password_store.h"
+#include "window/application_delegate.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QUrl;
+
+namespace app {
+
+/// The application's delegate: the password store over the preferences and the File commands, which drive the
+/// linked note view controller. Decides; the note window shows and the core computes.
+class AppDelegate final : public QObject, public window::ApplicationDelegate, public preferences::PasswordStore {
+    Q_OBJECT
+
+public:
+    /// A delegate with no note view linked; preferences, panels and prompts must outlive it.
+    AppDelegate(platform::Preferences& preferences, platform::FilePanels& panels, platform::Prompts& prompts);
+
+    /// The linked note view controller, set by its viewDidLoad; not owned.
+    window::ViewController* vc = nullptr;
+    /// A text no command reads or writes; "" at start.
+    QString pass;
+
+    /// Does nothing: no note is opened at start.
+    void applicationDidFinishLaunching() {}
+    /// Does nothing; unsaved changes are settled when the window closes.
+    void applicationWillTerminate() {}
+
+    /// The preference "password", or "" when none is stored.
+    [[nodiscard]] QString getPassword() const override;
+    /// Stores the text exactly under "password"; leaves pass alone.
+    void setPasswordWithPass(const QString& password) override;
+    /// Links the note view controller.
+    void setVc(window::ViewController* viewController) override { vc = viewController; }
+
+    /// Settles unsaved changes before they would be lost: asks Save, Discard or Cancel. True when there were none,
+    /// they were saved, or the user discarded them; false when the user cancelled or the save failed.
+    [[nodiscard]] bool resolveUnsavedChanges();
+
+public slots:
+    /// New: after settling unsaved changes, empties the note and titles it "名称未設定"; filename stays.
+    void clickNewMenu();
+    /// Open: after settling unsaved changes, reads and decrypts the chosen file. Only a whole note replaces the
+    /// text, filename and title; otherwise the window says which file failed and why.
+    void clickOpenMenu();
+    /// Save: writes to filename without a panel, or runs Save As while the note has no file.
+    void clickSaveMenu();
+    /// Save As: always asks for a path.
+    void clickSaveAsMenu();
+    /// Save As: asks for a path, sets filename, writes there and titles the note with the path. True when the
+    /// note was written.
+    bool funcSaveAs();
+
+private:
+    [[nodiscard]] bool save();
+    [[nodiscard]] bool writeNote(const QString& path);
+    [[nodiscard]] std::optional<QString> chosenPath(const QUrl& url);
+
+    platform::Preferences& m_preferences;
+    platform::FilePanels& m_panels;
+    platform::Prompts& m_prompts;
+};
+
+} // namespace app

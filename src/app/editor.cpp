@@ -1,0 +1,34 @@
+#include "app/editor.h"
+
+#include "preferences/preference_view_controller.h"
+
+namespace app {
+
+Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels, platform::Prompts& prompts,
+               cipher::Log& log, cipher::Trace trace)
+    : m_delegate(preferences, panels, prompts), m_window(m_delegate, log, trace) {
+    QObject::connect(&m_window, &window::MainWindow::newRequested, &m_delegate, &AppDelegate::clickNewMenu);
+    QObject::connect(&m_window, &window::MainWindow::openRequested, &m_delegate, &AppDelegate::clickOpenMenu);
+    QObject::connect(&m_window, &window::MainWindow::saveRequested, &m_delegate, &AppDelegate::clickSaveMenu);
+    QObject::connect(&m_window, &window::MainWindow::saveAsRequested, &m_delegate, &AppDelegate::clickSaveAsMenu);
+    QObject::connect(&m_window, &window::MainWindow::preferencesRequested, &m_delegate, [this] { showPreferences(); });
+    m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
+}
+
+void Editor::showPreferences() {
+    // A closed dialog lingers until its deferred deletion; only one still on screen is brought forward.
+    for (auto* shown : m_window.findChildren<preferences::PreferenceViewController*>()) {
+        if (shown->isVisible()) {
+            shown->raise();
+            shown->activateWindow();
+            return;
+        }
+    }
+    // open() rather than exec(): modal for the window, and nothing waits in a nested event loop.
+    auto* dialog = new preferences::PreferenceViewController(&m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->viewDidLoad(m_delegate);
+    dialog->open();
+}
+
+} // namespace app

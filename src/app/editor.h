@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/app_delegate.h"
+#include "cipher/log.h"
+#include "cipher/trace.h"
+#include "window/main_window.h"
+
+namespace app {
+
+/// The assembled editor: the application's delegate and the note window, linked and wired to each other and to
+/// the preferences dialog. The seams passed in must outlive it.
+class Editor {
+public:
+    /// Builds the delegate and the window; the window's note view links itself to the delegate.
+    Editor(platform::Preferences& preferences, platform::FilePanels& panels, platform::Prompts& prompts,
+           cipher::Log& log, cipher::Trace trace = {});
+
+    /// The application's delegate.
+    [[nodiscard]] AppDelegate& delegate() { return m_delegate; }
+    /// The note window.
+    [[nodiscard]] window::MainWindow& mainWindow() { return m_window; }
+
+    /// Opens the password preferences as a window-modal dialog without blocking; it deletes itself when closed.
+    void showPreferences();
+
+private:
+    // The delegate is declared first so that it outlives the window whose view links to it.
+    AppDelegate m_delegate;
+    window::MainWindow m_window;
+};
+
+} // namespace app
