@@ -125,13 +125,13 @@ public:
     }
     [[nodiscard]] int fd() const noexcept { return m_fd; }
     [[nodiscard]] const std::string& path() const noexcept { return m_path; }
-    /// Closes; afterwards the descriptor is gone whatever close() says.
+    // Afterwards the descriptor is gone whatever close() says.
     [[nodiscard]] bool close() {
         const int fd = m_fd;
         m_fd = -1;
         return m_ops.close(fd) == 0;
     }
-    /// After a successful rename there is nothing left to remove.
+    // After a successful rename there is nothing left to remove.
     void renamed() noexcept { m_linked = false; }
 
 private:

@@ -21,7 +21,8 @@ inline constexpr std::array<std::uint8_t, 16> noteIv{'7', '4', '0', '5', '2', '1
 [[nodiscard]] SecureBytes deriveKey(std::string_view password);
 
 /// The file text of a note: AES-256-CBC with PKCS#7 under the password's key and iv, as Base64 in 64-character
-/// CR LF lines. No value when the cipher fails; then "some error" goes to the log. Traces its steps.
+/// CR LF lines. No value when the cipher fails or the text is not well-formed UTF-8 (it would not read back as
+/// itself); then "some error" goes to the log. Traces its steps.
 [[nodiscard]] std::optional<std::string> encrypt(std::string_view text, std::string_view password, ByteView iv,
                                                  const Trace& trace, Log& log);
 

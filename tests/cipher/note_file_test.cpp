@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <regex>
 #include <string>
 
 namespace cipher {
@@ -134,6 +136,16 @@ TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
         ASSERT_EQ(::stat((dir / name).c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, mode) << name;
     }
+}
+
+TEST(StderrLog, WritesOneStampedLine) {
+    testing::internal::CaptureStderr();
+    StderrLog("vellumpad").write("Success!");
+    const std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} vellumpad\[(\d+)\] Success!\n)");
+    std::smatch match;
+    const std::string written = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(std::regex_match(written, match, line)) << written;
+    EXPECT_EQ(match[1], std::to_string(::getpid()));
 }
 
 TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
