@@ -130,7 +130,7 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
         }
         return true;
     }
-    const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text, {}, environment.fileOps);
+    const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text, {});
     if (!saved) {
         report(environment, saved.failure().message);
     }
@@ -163,8 +163,8 @@ int encryptNote(const Command& command, const Environment& environment) {
         return exitFailure;
     }
     if (!command.output.empty()) {
-        const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
-            command.output, text, key, cipher::noteIv, environment.trace, environment.log, environment.fileOps);
+        const cipher::Result<cipher::Done> saved =
+            cipher::saveEncryptedText(command.output, text, key, cipher::noteIv, environment.trace, environment.log);
         if (!saved) {
             report(environment, saved.failure().message);
             return exitFailure;
@@ -216,8 +216,8 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
         return false;
     }
     const WipeOnExit wipe{note.value()};
-    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
-        path, note.value(), newPassword, cipher::noteIv, environment.trace, environment.log, environment.fileOps);
+    const cipher::Result<cipher::Done> saved =
+        cipher::saveEncryptedText(path, note.value(), newPassword, cipher::noteIv, environment.trace, environment.log);
     if (!saved) {
         report(environment, saved.failure().message + " The note is left unchanged.");
         return false;

@@ -2,7 +2,6 @@
 
 #include "cli/arguments.h"
 
-#include "cipher/atomic_file.h"
 #include "cipher/log.h"
 #include "cipher/trace.h"
 #include "platform/preferences.h"
@@ -31,7 +30,6 @@ struct Environment {
     /// Receives "Success!" or "Failed!!" after each file save.
     cipher::Log& log;
     cipher::Trace trace{};
-    cipher::FileOps& fileOps = cipher::systemFileOps();
 };
 
 /// Carries out the command and returns the process exit status (exitSuccess or exitFailure).
