@@ -25,7 +25,8 @@
 namespace cli {
 namespace {
 
-// Big reads keep a 100 MiB note to about a hundred system calls when its size is not known in advance.
+// When the size is not known in advance (a pipe), the buffer starts at this and doubles, so that a 100 MiB note
+// is moved only a few times.
 constexpr std::size_t readChunk = std::size_t{1} << 20;
 constexpr std::string_view standardInputName = "standard input";
 constexpr std::string_view wrongPassword = "wrong password or damaged file";
@@ -130,7 +131,7 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
         }
         return true;
     }
-    const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text, {});
+    const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text);
     if (!saved) {
         report(environment, saved.failure().message);
     }
