@@ -131,7 +131,7 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
         }
         return true;
     }
-    const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text);
+    const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text, {}, *environment.fileOps);
     if (!saved) {
         report(environment, saved.failure().message);
     }
@@ -164,8 +164,8 @@ int encryptNote(const Command& command, const Environment& environment) {
         return exitFailure;
     }
     if (!command.output.empty()) {
-        const cipher::Result<cipher::Done> saved =
-            cipher::saveEncryptedText(command.output, text, key, cipher::noteIv, environment.trace, environment.log);
+        const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+            command.output, text, key, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
         if (!saved) {
             report(environment, saved.failure().message);
             return exitFailure;
@@ -217,8 +217,8 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
         return false;
     }
     const WipeOnExit wipe{note.value()};
-    const cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedText(path, note.value(), newPassword, cipher::noteIv, environment.trace, environment.log);
+    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+        path, note.value(), newPassword, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
     if (!saved) {
         report(environment, saved.failure().message + " The note is left unchanged.");
         return false;

@@ -2,6 +2,7 @@
 
 #include "cli/arguments.h"
 
+#include "cipher/atomic_file.h"
 #include "cipher/log.h"
 #include "cipher/trace.h"
 #include "platform/preferences.h"
@@ -30,6 +31,8 @@ struct Environment {
     /// Receives "Success!" or "Failed!!" after each file save.
     cipher::Log& log;
     cipher::Trace trace{};
+    /// The file system calls behind every atomic write; a test passes failing ones.
+    cipher::FileOps* fileOps = &cipher::systemFileOps();
 };
 
 /// Carries out the command and returns the process exit status (exitSuccess or exitFailure).

@@ -1,12 +1,14 @@
 #include "cipher/aes.h"
 #include "cipher/base64.h"
 #include "cipher/note_cipher.h"
+#include "cli/run.h"
 #include "platform/preferences.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -153,6 +155,52 @@ TEST_F(CliTest, RekeysEachNoteThatOpensAndLeavesTheOthersUntouched) {
     EXPECT_EQ(rekeyed.err.find("a.vpd: wrong"), std::string::npos) << rekeyed.err;
     EXPECT_EQ(readFile(m_dir / "foreign.vpd"), foreign);
     EXPECT_EQ(cli("decrypt --password-file new a.vpd").out, "a");
+}
+
+/// Lets every write through except the rename onto one chosen note, which fails as on a read-only disk.
+class RenameFailsFor final : public cipher::FileOps {
+public:
+    explicit RenameFailsFor(std::string target) : m_target(std::move(target)) {}
+    int rename(const std::string& from, const std::string& to) override {
+        if (to == m_target) {
+            errno = EROFS;
+            return -1;
+        }
+        return cipher::FileOps::rename(from, to);
+    }
+
+private:
+    std::string m_target;
+};
+
+TEST_F(CliTest, RekeyReportsANoteThatCannotBeWrittenAndGoesOnWithTheOthers) {
+    writeFile(m_dir / "new", "new");
+    ASSERT_EQ(cli("encrypt --password-file pw -o a.vpd", "a").status, 0);
+    ASSERT_EQ(cli("encrypt --password-file pw -o b.vpd", "b").status, 0);
+    const std::string before = readFile(m_dir / "a.vpd");
+
+    cli::Command command;
+    command.kind = cli::CommandKind::rekey;
+    command.oldPasswordFile = path("pw");
+    command.newPasswordFile = path("new");
+    command.files = {path("a.vpd"), path("b.vpd")};
+    platform::MemoryPreferences preferences;
+    cipher::MemoryLog log;
+    RenameFailsFor ops(path("a.vpd"));
+    std::FILE* errors = std::tmpfile();
+    ASSERT_NE(errors, nullptr);
+    const cli::Environment environment{.errors = errors, .preferences = preferences, .log = log, .fileOps = &ops};
+
+    EXPECT_EQ(cli::run(command, environment), cli::exitFailure);
+    std::rewind(errors);
+    std::string reported(4096, '\0');
+    reported.resize(std::fread(reported.data(), 1, reported.size(), errors));
+    std::fclose(errors);
+    EXPECT_NE(reported.find(path("a.vpd")), std::string::npos) << reported;
+    EXPECT_NE(reported.find("left unchanged"), std::string::npos) << reported;
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"Failed!!", "Success!"}));
+    EXPECT_EQ(readFile(m_dir / "a.vpd"), before);
+    EXPECT_EQ(cli("decrypt --password-file new b.vpd").out, "b");
 }
 
 } // namespace
