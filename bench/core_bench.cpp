@@ -1,0 +1,230 @@
+#include "cipher/aes.h"
+#include "cipher/base64.h"
+#include "cipher/note_cipher.h"
+#include "cipher/note_file.h"
+#include "cipher/utf8.h"
+
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+
+namespace {
+
+using namespace cipher;
+
+constexpr std::string_view password = "correct horse";
+constexpr std::int64_t kib = 1024;
+constexpr std::int64_t mib = 1024 * kib;
+
+// A note of mixed scripts, as a user might type: ASCII words and line breaks with accented letters, CJK and emoji.
+std::string makeNote(std::size_t size) {
+    static const char* const pieces[] = {"the ",
+                                         "note ",
+                                         "a",
+                                         "Z",
+                                         " ",
+                                         "\n",
+                                         "\r\n",
+                                         "caf\xC3\xA9 ",
+                                         "\xE5\x90\x8D\xE5\x89\x8D ",
+                                         "\xF0\x9F\x98\x80",
+                                         "0123456789",
+                                         "\t"};
+    std::mt19937 random(20240611);
+    std::string text;
+    text.reserve(size + 16);
+    while (text.size() < size) {
+        text += pieces[random() % std::size(pieces)];
+    }
+    text.resize(wellFormedUtf8PrefixLength(asBytes(std::string_view(text).substr(0, size))));
+    return text;
+}
+
+// The note, its ciphertext and file text for one size, made once and shared by the benchmarks.
+struct Fixture {
+    std::string note;
+    Bytes cipherBytes;
+    std::string fileText;
+};
+
+const Fixture& fixture(std::int64_t size) {
+    static std::map<std::int64_t, Fixture> made;
+    auto [it, inserted] = made.try_emplace(size);
+    if (inserted) {
+        Fixture& f = it->second;
+        f.note = makeNote(static_cast<std::size_t>(size));
+        f.cipherBytes = *aesCbcEncrypt(deriveKey(password), noteIv, asBytes(f.note));
+        f.fileText = base64Encode(f.cipherBytes);
+    }
+    return it->second;
+}
+
+void setBytes(benchmark::State& state, std::size_t perIteration) {
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(perIteration));
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    b->Arg(kib)->Arg(mib)->Arg(100 * mib)->Unit(benchmark::kMicrosecond);
+}
+
+// Save, stage by stage.
+
+void Save1Utf8Bytes(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    for (auto _ : state) {
+        SecureBytes bytes = utf8Bytes(f.note);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(Save1Utf8Bytes)->Apply(sizes);
+
+void Save2Utf8Check(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(isWellFormedUtf8(f.note));
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(Save2Utf8Check)->Apply(sizes);
+
+void Save3Encrypt(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    const SecureBytes key = deriveKey(password);
+    for (auto _ : state) {
+        auto out = aesCbcEncrypt(key, noteIv, asBytes(f.note));
+        benchmark::DoNotOptimize(out->data());
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(Save3Encrypt)->Apply(sizes);
+
+void Save4Base64Encode(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    for (auto _ : state) {
+        std::string out = base64Encode(f.cipherBytes);
+        benchmark::DoNotOptimize(out.data());
+    }
+    setBytes(state, f.cipherBytes.size());
+}
+BENCHMARK(Save4Base64Encode)->Apply(sizes);
+
+void SaveWholeEncrypt(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    MemoryLog log;
+    for (auto _ : state) {
+        auto out = encrypt(f.note, password, noteIv, Trace(), log);
+        benchmark::DoNotOptimize(out->data());
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(SaveWholeEncrypt)->Apply(sizes);
+
+// Open, stage by stage.
+
+void Open1Base64Decode(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    for (auto _ : state) {
+        auto out = base64ToByteArray(f.fileText);
+        benchmark::DoNotOptimize(out->data());
+    }
+    setBytes(state, f.fileText.size());
+}
+BENCHMARK(Open1Base64Decode)->Apply(sizes);
+
+void Open2Decrypt(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    const SecureBytes key = deriveKey(password);
+    for (auto _ : state) {
+        auto out = aesCbcDecrypt(key, noteIv, f.cipherBytes);
+        benchmark::DoNotOptimize(out->data());
+    }
+    setBytes(state, f.cipherBytes.size());
+}
+BENCHMARK(Open2Decrypt)->Apply(sizes);
+
+void Open3Utf8Check(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(wellFormedUtf8PrefixLength(asBytes(f.note)));
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(Open3Utf8Check)->Apply(sizes);
+
+void OpenWholeDecrypt(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    for (auto _ : state) {
+        auto out = decryptWhole(f.fileText, password, noteIv, Trace());
+        benchmark::DoNotOptimize(out.value().data());
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(OpenWholeDecrypt)->Apply(sizes);
+
+// Whole file operations, with the disk: a verified atomic save and a read of the note file.
+
+// A folder of its own under the temporary folder, removed when the program ends.
+class ScratchFolder {
+public:
+    ScratchFolder() : m_path((std::filesystem::temp_directory_path() / "vellumpad-bench-XXXXXX").string()) {
+        if (mkdtemp(m_path.data()) == nullptr) {
+            m_path.clear();
+        }
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        if (!m_path.empty()) {
+            std::filesystem::remove_all(m_path, ignored);
+        }
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    [[nodiscard]] std::filesystem::path file() const { return std::filesystem::path(m_path) / "note.vpd"; }
+
+private:
+    std::string m_path;
+};
+
+std::filesystem::path scratchFile() {
+    static const ScratchFolder folder;
+    return folder.file();
+}
+
+void FileSave(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    MemoryLog log;
+    for (auto _ : state) {
+        if (!saveEncryptedText(scratchFile(), f.note, password, noteIv, Trace(), log)) {
+            state.SkipWithError("save failed");
+        }
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(FileSave)->Apply(sizes)->Unit(benchmark::kMillisecond);
+
+void FileOpen(benchmark::State& state) {
+    const Fixture& f = fixture(state.range(0));
+    MemoryLog log;
+    if (!saveEncryptedText(scratchFile(), f.note, password, noteIv, Trace(), log)) {
+        state.SkipWithError("save failed");
+        return;
+    }
+    for (auto _ : state) {
+        auto fileText = readNoteFile(scratchFile());
+        auto note = decryptWhole(fileText.value(), password, noteIv, Trace());
+        benchmark::DoNotOptimize(note.value().data());
+    }
+    setBytes(state, f.note.size());
+}
+BENCHMARK(FileOpen)->Apply(sizes)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
