@@ -6,12 +6,15 @@
 #include "platform/prompts.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vellumpad"));
     QApplication::setApplicationName(QStringLiteral("Vellumpad"));
     QApplication::setDesktopFileName(QStringLiteral("vellumpad"));
+    // Installed, the icon comes from the theme; uninstalled, the window falls back to the platform's default.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vellumpad")));
 
     platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
     platform::DialogFilePanels panels;
