@@ -19,7 +19,9 @@ ctest --test-dir "$ROOT/build-test" --output-on-failure --parallel "$(nproc)"
 
 echo "== Build and test under sanitizers =="
 configure_and_build "$ROOT/build-asan" -DVELLUMPAD_WERROR=ON -DVELLUMPAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+# Also catches a pointer to a returned function's locals and static initialisers that depend on their order.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$ROOT/build-asan" --output-on-failure --parallel "$(nproc)"
 
 if [ -x "$ROOT/scripts/fuzz.sh" ]; then
