@@ -1,21 +1,38 @@
 #include "window/main_window.h"
 
+#include "window/cursor_position_label.h"
+#include "window/find_bar.h"
 #include "window/view_controller.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace window {
 
 namespace {
 
 constexpr int noticeTimeoutMs = 4000;
+constexpr qreal minZoomPointSize = 4;
+constexpr qreal maxZoomPointSize = 96;
+
+// The platform's keys for a standard command, plus one that users expect on every desktop.
+QList<QKeySequence> shortcutsWith(QKeySequence::StandardKey key, const QKeySequence& expected) {
+    QList<QKeySequence> shortcuts = QKeySequence::keyBindings(key);
+    if (!shortcuts.contains(expected)) {
+        shortcuts.append(expected);
+    }
+    return shortcuts;
+}
 
 } // namespace
 
@@ -23,10 +40,20 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     : QMainWindow(parent) {
     setObjectName(QStringLiteral("mainWindow"));
     m_viewController = new ViewController(log, trace, this);
-    setCentralWidget(m_viewController);
+    m_unzoomedFont = m_viewController->myTextView->font();
+    m_findBar = new FindBar(m_viewController->myTextView, this);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_viewController, 1);
+    layout->addWidget(m_findBar);
+    setCentralWidget(central);
     buildFileMenu();
     buildEditMenu();
+    buildViewMenu();
     statusBar()->setSizeGripEnabled(true);
+    statusBar()->addPermanentWidget(new CursorPositionLabel(m_viewController->myTextView, this));
     resize(800, 600);
 
     connect(m_viewController, &ViewController::titleChanged, this, &MainWindow::showTitle);
@@ -82,6 +109,12 @@ void MainWindow::buildEditMenu() {
     QAction* paste = addAction(menu, QStringLiteral("actionPaste"), tr("&Paste"), QKeySequence::Paste);
     QAction* selectAll = addAction(menu, QStringLiteral("actionSelectAll"), tr("Select &All"), QKeySequence::SelectAll);
     menu->addSeparator();
+    QAction* find = addAction(menu, QStringLiteral("actionFind"), tr("&Find..."), QKeySequence::Find);
+    QAction* findNext = addAction(menu, QStringLiteral("actionFindNext"), tr("Find &Next"), QKeySequence());
+    findNext->setShortcuts(shortcutsWith(QKeySequence::FindNext, QKeySequence(Qt::Key_F3)));
+    QAction* findPrevious = addAction(menu, QStringLiteral("actionFindPrevious"), tr("Find Pre&vious"), QKeySequence());
+    findPrevious->setShortcuts(shortcutsWith(QKeySequence::FindPrevious, QKeySequence(Qt::SHIFT | Qt::Key_F3)));
+    menu->addSeparator();
     QAction* preferences = addAction(menu, QStringLiteral("actionPreferences"), tr("Pr&eferences..."),
                                      QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->setMenuRole(QAction::PreferencesRole);
@@ -93,6 +126,9 @@ void MainWindow::buildEditMenu() {
     connect(paste, &QAction::triggered, text, &QPlainTextEdit::paste);
     connect(selectAll, &QAction::triggered, text, &QPlainTextEdit::selectAll);
     connect(preferences, &QAction::triggered, this, &MainWindow::preferencesRequested);
+    connect(find, &QAction::triggered, m_findBar, &FindBar::open);
+    connect(findNext, &QAction::triggered, m_findBar, &FindBar::findNext);
+    connect(findPrevious, &QAction::triggered, m_findBar, &FindBar::findPrevious);
 
     undo->setEnabled(text->document()->isUndoAvailable());
     redo->setEnabled(text->document()->isRedoAvailable());
@@ -105,6 +141,53 @@ void MainWindow::buildEditMenu() {
     auto updatePaste = [text, paste] { paste->setEnabled(text->canPaste()); };
     connect(QApplication::clipboard(), &QClipboard::dataChanged, paste, updatePaste);
     updatePaste();
+}
+
+void MainWindow::buildViewMenu() {
+    QMenu* menu = menuBar()->addMenu(tr("&View"));
+    menu->setObjectName(QStringLiteral("menuView"));
+    QPlainTextEdit* text = m_viewController->myTextView;
+
+    m_wordWrap = addAction(menu, QStringLiteral("actionWordWrap"), tr("&Word Wrap"), QKeySequence());
+    m_wordWrap->setCheckable(true);
+    m_wordWrap->setChecked(wordWrap());
+    connect(m_wordWrap, &QAction::toggled, text,
+            [text](bool wrap) { text->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap); });
+    // triggered, unlike toggled, comes from the user only, so restoring the remembered setting is not echoed back.
+    connect(m_wordWrap, &QAction::triggered, this, &MainWindow::wordWrapToggled);
+    menu->addSeparator();
+
+    QAction* zoomIn = addAction(menu, QStringLiteral("actionZoomIn"), tr("Zoom &In"), QKeySequence());
+    zoomIn->setShortcuts(shortcutsWith(QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)));
+    QAction* zoomOut = addAction(menu, QStringLiteral("actionZoomOut"), tr("Zoom &Out"), QKeySequence::ZoomOut);
+    QAction* resetZoom =
+        addAction(menu, QStringLiteral("actionResetZoom"), tr("&Reset Zoom"), QKeySequence(Qt::CTRL | Qt::Key_0));
+    connect(zoomIn, &QAction::triggered, this, [this, text] { zoomTo(text->font().pointSizeF() + 1); });
+    connect(zoomOut, &QAction::triggered, this, [this, text] { zoomTo(text->font().pointSizeF() - 1); });
+    connect(resetZoom, &QAction::triggered, this, [this] { zoomTo(m_unzoomedFont.pointSizeF()); });
+}
+
+bool MainWindow::wordWrap() const {
+    return m_viewController->myTextView->lineWrapMode() != QPlainTextEdit::NoWrap;
+}
+
+void MainWindow::setWordWrap(bool wrap) {
+    m_wordWrap->setChecked(wrap);
+}
+
+void MainWindow::zoomTo(qreal pointSize) {
+    QPlainTextEdit* text = m_viewController->myTextView;
+    QFont font = text->font();
+    // A font sized in pixels has no point size to step; it stays as it is.
+    if (font.pointSizeF() <= 0) {
+        return;
+    }
+    const auto spaceWidth = [text] { return QFontMetricsF(text->font()).horizontalAdvance(QLatin1Char(' ')); };
+    const qreal spacesPerTab = text->tabStopDistance() / spaceWidth();
+    font.setPointSizeF(std::clamp(pointSize, minZoomPointSize, maxZoomPointSize));
+    text->setFont(font);
+    // Tab stops are kept in pixels; they must stay as many spaces wide at the new size.
+    text->setTabStopDistance(spacesPerTab * spaceWidth());
 }
 
 void MainWindow::showTitle(const QString& title) {

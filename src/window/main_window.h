@@ -3,6 +3,7 @@
 #include "cipher/log.h"
 #include "cipher/trace.h"
 
+#include <QFont>
 #include <QMainWindow>
 
 #include <functional>
@@ -13,10 +14,12 @@ class QCloseEvent;
 namespace window {
 
 class ApplicationDelegate;
+class FindBar;
 class ViewController;
 
-/// The note window: the note view, the File and Edit menus and a status bar. It shows; what the File commands do
-/// is decided by whoever listens to its request signals.
+/// The note window: the note view with a find bar under it, the File, Edit and View menus and a status bar with the
+/// cursor's position. It shows; what the File commands do and where word wrap is remembered is decided by whoever
+/// listens to its signals.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 
@@ -28,6 +31,12 @@ public:
 
     /// The note view controller, owned by this window.
     [[nodiscard]] ViewController& viewController() const { return *m_viewController; }
+    /// The find bar under the note, owned by this window.
+    [[nodiscard]] FindBar& findBar() const { return *m_findBar; }
+    /// Whether long lines wrap at the edge of the view.
+    [[nodiscard]] bool wordWrap() const;
+    /// Wraps long lines at the edge of the view or not, and checks View > Word Wrap to match; emits nothing.
+    void setWordWrap(bool wrap);
     /// Asked before the window closes (also by Quit); returning false keeps it open. Without a guard it closes.
     void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
 
@@ -42,6 +51,8 @@ signals:
     void saveAsRequested();
     /// Edit > Preferences... was chosen.
     void preferencesRequested();
+    /// The user turned View > Word Wrap on or off.
+    void wordWrapToggled(bool wrap);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,9 +61,14 @@ private:
     QAction* addAction(QMenu* menu, const QString& objectName, const QString& text, const QKeySequence& shortcut);
     void buildFileMenu();
     void buildEditMenu();
+    void buildViewMenu();
     void showTitle(const QString& title);
+    void zoomTo(qreal pointSize);
 
     ViewController* m_viewController = nullptr;
+    FindBar* m_findBar = nullptr;
+    QAction* m_wordWrap = nullptr;
+    QFont m_unzoomedFont;
     std::function<bool()> m_closeGuard;
 };
 

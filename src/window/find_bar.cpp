@@ -1,0 +1,177 @@
+#include "window/find_bar.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QToolButton>
+
+namespace window {
+
+namespace {
+
+QToolButton* makeButton(QWidget* parent, const QString& objectName, const QString& toolTip) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setToolTip(toolTip);
+    button->setAutoRaise(true);
+    return button;
+}
+
+} // namespace
+
+FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent) : QWidget(parent), m_textView(textView) {
+    setObjectName(QStringLiteral("findBar"));
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(QStringLiteral("#findBar { border-top: 1px solid palette(mid); }"));
+
+    m_field = new QLineEdit(this);
+    m_field->setObjectName(QStringLiteral("findField"));
+    m_field->setPlaceholderText(tr("Find in note"));
+    m_field->setClearButtonEnabled(true);
+    m_field->setMinimumWidth(220);
+    m_field->installEventFilter(this);
+
+    QToolButton* previous = makeButton(this, QStringLiteral("findPreviousButton"), tr("Previous match (Shift+F3)"));
+    previous->setArrowType(Qt::UpArrow);
+    QToolButton* next = makeButton(this, QStringLiteral("findNextButton"), tr("Next match (F3)"));
+    next->setArrowType(Qt::DownArrow);
+
+    m_matchCase = new QCheckBox(tr("Match &case"), this);
+    m_matchCase->setObjectName(QStringLiteral("findMatchCase"));
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("findStatus"));
+
+    QToolButton* close = makeButton(this, QStringLiteral("findClose"), tr("Close (Esc)"));
+    close->setText(QStringLiteral("✕"));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(8, 4, 6, 4);
+    layout->setSpacing(4);
+    layout->addWidget(m_field);
+    layout->addWidget(previous);
+    layout->addWidget(next);
+    layout->addSpacing(8);
+    layout->addWidget(m_matchCase);
+    layout->addSpacing(8);
+    layout->addWidget(m_status, 1);
+    layout->addWidget(close);
+
+    connect(previous, &QToolButton::clicked, this, &FindBar::findPrevious);
+    connect(next, &QToolButton::clicked, this, &FindBar::findNext);
+    connect(close, &QToolButton::clicked, this, &FindBar::dismiss);
+    connect(m_field, &QLineEdit::textEdited, this, &FindBar::findAsTyped);
+    connect(m_matchCase, &QCheckBox::toggled, this, &FindBar::findAsTyped);
+    hide();
+}
+
+void FindBar::open() {
+    const QString selected = m_textView->textCursor().selectedText();
+    // A selection across lines holds paragraph separators, which a search within one block can never match.
+    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)) {
+        m_field->setText(selected);
+        showStatus({}, false);
+    }
+    show();
+    m_field->selectAll();
+    m_field->setFocus(Qt::ShortcutFocusReason);
+}
+
+void FindBar::dismiss() {
+    hide();
+    m_textView->setFocus(Qt::OtherFocusReason);
+}
+
+bool FindBar::findNext() {
+    return find({}, m_textView->textCursor());
+}
+
+bool FindBar::findPrevious() {
+    return find(QTextDocument::FindBackward, m_textView->textCursor());
+}
+
+QString FindBar::status() const {
+    return m_status->text();
+}
+
+bool FindBar::find(QTextDocument::FindFlags direction, const QTextCursor& from) {
+    if (m_field->text().isEmpty()) {
+        open();
+        return false;
+    }
+    show();
+    QTextDocument::FindFlags flags = direction;
+    if (m_matchCase->isChecked()) {
+        flags |= QTextDocument::FindCaseSensitively;
+    }
+    QTextDocument* document = m_textView->document();
+    QTextCursor found = document->find(m_field->text(), from, flags);
+    bool wrapped = false;
+    if (found.isNull()) {
+        QTextCursor edge(document);
+        if (direction.testFlag(QTextDocument::FindBackward)) {
+            edge.movePosition(QTextCursor::End);
+        }
+        found = document->find(m_field->text(), edge, flags);
+        wrapped = true;
+    }
+    if (found.isNull()) {
+        showStatus(tr("Not found"), true);
+        return false;
+    }
+    m_textView->setTextCursor(found);
+    if (!wrapped) {
+        showStatus({}, false);
+    } else if (direction.testFlag(QTextDocument::FindBackward)) {
+        showStatus(tr("Continued from the bottom"), false);
+    } else {
+        showStatus(tr("Continued from the top"), false);
+    }
+    return true;
+}
+
+void FindBar::findAsTyped() {
+    if (m_field->text().isEmpty()) {
+        showStatus({}, false);
+        return;
+    }
+    // Searching again from the start of the current match lets it grow as the user types instead of jumping on.
+    QTextCursor from = m_textView->textCursor();
+    from.setPosition(from.selectionStart());
+    find({}, from);
+}
+
+void FindBar::showStatus(const QString& text, bool notFound) {
+    m_status->setText(text);
+    m_field->setStyleSheet(notFound ? QStringLiteral("QLineEdit { background: #fdecea; color: #5f1b17; }") : QString());
+}
+
+bool FindBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_field && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (key->modifiers().testFlag(Qt::ShiftModifier)) {
+                findPrevious();
+            } else {
+                findNext();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FindBar::keyPressEvent(QKeyEvent* event) {
+    // The field and the check box leave Esc to their parent, so it closes the bar wherever the focus is in it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        dismiss();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace window
