@@ -2,11 +2,13 @@
 
 #include "preferences/password_store.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace preferences {
@@ -19,6 +21,14 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
     tfPassword->setObjectName(QStringLiteral("tfPassword"));
     tfPassword->setEchoMode(QLineEdit::Password);
     tfPassword->setMinimumWidth(260);
+
+    m_showPassword = new QCheckBox(tr("S&how password"), this);
+    m_showPassword->setObjectName(QStringLiteral("showPassword"));
+    connect(m_showPassword, &QCheckBox::toggled, this, [this](bool shown) {
+        if (tfPassword) {
+            tfPassword->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+        }
+    });
 
     auto* hint = new QLabel(tr("Used to encrypt and decrypt notes from the next Open or Save on. "
                                "Notes already saved keep the password they were saved with."),
@@ -33,6 +43,7 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
 
     auto* form = new QFormLayout;
     form->addRow(tr("&Password:"), tfPassword.data());
+    form->addRow(QString(), m_showPassword);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(hint);
@@ -45,6 +56,15 @@ void PreferenceViewController::viewDidLoad(PasswordStore& applicationDelegate) {
     if (tfPassword) {
         tfPassword->setText(appDelegate->getPassword());
     }
+}
+
+void PreferenceViewController::showEvent(QShowEvent* event) {
+    // Someone may be looking over the user's shoulder the next time it opens; the password is shown only on request.
+    // A spontaneous show is the window coming back from being minimised, not opening.
+    if (!event->spontaneous()) {
+        m_showPassword->setChecked(false);
+    }
+    QDialog::showEvent(event);
 }
 
 void PreferenceViewController::pushSaveButton() {

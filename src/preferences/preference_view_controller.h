@@ -3,14 +3,15 @@
 #include <QDialog>
 #include <QPointer>
 
+class QCheckBox;
 class QLineEdit;
 
 namespace preferences {
 
 class PasswordStore;
 
-/// The password preferences: a modal dialog with a masked field. Save stores the field's text exactly and closes;
-/// closing it any other way stores nothing.
+/// The password preferences: a modal dialog with a masked field that "Show password" unmasks until the dialog is
+/// shown again. Save stores the field's text exactly and closes; closing it any other way stores nothing.
 class PreferenceViewController final : public QDialog {
     Q_OBJECT
 
@@ -29,6 +30,12 @@ public:
 public slots:
     /// Stores the field's text unaltered and closes the dialog; does nothing before viewDidLoad.
     void pushSaveButton();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QCheckBox* m_showPassword = nullptr;
 };
 
 } // namespace preferences

@@ -1,6 +1,7 @@
 #include "preferences/password_store.h"
 #include "preferences/preference_view_controller.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,6 +24,7 @@ void openDialog(PreferenceViewController& dialog, RecordingStore& store) {
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(dialog.tfPassword->text(), store.password);
     QCOMPARE(dialog.tfPassword->echoMode(), QLineEdit::Password);
+    QVERIFY(!dialog.findChild<QCheckBox*>(QStringLiteral("showPassword"))->isChecked());
 }
 
 QPushButton* button(PreferenceViewController& dialog, QDialogButtonBox::StandardButton which) {
@@ -37,20 +39,44 @@ class PreferenceViewControllerTest : public QObject {
 private slots:
     void saveStoresTheFieldExactlyAndCloses_data() {
         QTest::addColumn<QString>("typed");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("blanks kept") << QStringLiteral("  a b  ");
-        QTest::newRow("non-ASCII") << QStringLiteral("Grüße 秘密 🔑");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("blanks kept") << QStringLiteral("  a b  ") << false;
+        QTest::newRow("non-ASCII") << QStringLiteral("Grüße 秘密 🔑") << false;
+        QTest::newRow("blanks kept, shown") << QStringLiteral("  a b  ") << true;
+        QTest::newRow("non-ASCII, shown") << QStringLiteral("Grüße 秘密 🔑") << true;
     }
 
     void saveStoresTheFieldExactlyAndCloses() {
         QFETCH(QString, typed);
+        QFETCH(bool, shown);
         RecordingStore store;
         PreferenceViewController dialog;
         openDialog(dialog, store);
-        dialog.tfPassword->setText(typed);
+        if (shown) {
+            auto* show = dialog.findChild<QCheckBox*>(QStringLiteral("showPassword"));
+            QTest::mouseClick(show, Qt::LeftButton, {}, QPoint(8, show->height() / 2));
+            QCOMPARE(dialog.tfPassword->echoMode(), QLineEdit::Normal);
+        }
+        dialog.tfPassword->selectAll();
+        dialog.tfPassword->insert(typed);
         QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
         QCOMPARE(store.stored, QStringList{typed});
         QVERIFY(!dialog.isVisible());
+    }
+
+    void passwordIsHiddenAgainWheneverTheDialogOpens() {
+        RecordingStore store;
+        PreferenceViewController dialog;
+        openDialog(dialog, store);
+        auto* show = dialog.findChild<QCheckBox*>(QStringLiteral("showPassword"));
+        show->setChecked(true);
+        QCOMPARE(dialog.tfPassword->echoMode(), QLineEdit::Normal);
+        show->setChecked(false);
+        QCOMPARE(dialog.tfPassword->echoMode(), QLineEdit::Password);
+        show->setChecked(true);
+        dialog.reject();
+        openDialog(dialog, store);
     }
 
     void closingAnyOtherWayStoresNothing() {
