@@ -13,6 +13,12 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     QObject::connect(&m_window, &window::MainWindow::saveAsRequested, &m_delegate, &AppDelegate::clickSaveAsMenu);
     QObject::connect(&m_window, &window::MainWindow::preferencesRequested, &m_delegate, [this] { showPreferences(); });
     m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
+
+    const QString wrapKey = QString::fromLatin1(wordWrapKey);
+    m_window.setWordWrap(preferences.stringForKey(wrapKey) != QStringLiteral("false"));
+    QObject::connect(&m_window, &window::MainWindow::wordWrapToggled, &m_window, [&preferences, wrapKey](bool wrap) {
+        preferences.setString(wrapKey, wrap ? QStringLiteral("true") : QStringLiteral("false"));
+    });
 }
 
 void Editor::showPreferences() {

@@ -7,8 +7,11 @@
 
 namespace app {
 
-/// The assembled editor: the application's delegate and the note window, linked and wired to each other and to
-/// the preferences dialog. The seams passed in must outlive it.
+/// The preference that says whether long lines wrap: "true" or "false"; anything else, or none, wraps.
+inline constexpr auto wordWrapKey = "wordWrap";
+
+/// The assembled editor: the application's delegate and the note window, linked and wired to each other, to the
+/// preferences dialog and to the remembered word wrap. The seams passed in must outlive it.
 class Editor {
 public:
     /// Builds the delegate and the window; the window's note view links itself to the delegate.

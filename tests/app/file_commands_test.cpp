@@ -3,6 +3,7 @@
 #include "cipher/note_file.h"
 #include "platform/preferences.h"
 #include "preferences/preference_view_controller.h"
+#include "scripted_seams.h"
 #include "window/view_controller.h"
 
 #include <QAction>
@@ -13,37 +14,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <deque>
 #include <memory>
 
 using platform::UnsavedChangesChoice;
 
 namespace {
-
-struct ScriptedPanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*) override { return next(openAnswers, openAsked); }
-    std::optional<QUrl> runSavePanel(QWidget*) override { return next(saveAnswers, saveAsked); }
-    static std::optional<QUrl> next(std::deque<QUrl>& answers, int& asked) {
-        ++asked;
-        if (answers.empty()) {
-            return std::nullopt;
-        }
-        const QUrl answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::deque<QUrl> openAnswers, saveAnswers;
-    int openAsked = 0, saveAsked = 0;
-};
-
-struct ScriptedPrompts final : platform::Prompts {
-    UnsavedChangesChoice askToSaveChanges(QWidget*, const QString& noteTitle) override {
-        asked.append(noteTitle);
-        return answer;
-    }
-    UnsavedChangesChoice answer = UnsavedChangesChoice::Cancel;
-    QStringList asked;
-};
 
 // The core alone is the oracle for what a file holds.
 QString decryptFile(const QString& path, const QString& password) {
@@ -51,13 +26,6 @@ QString decryptFile(const QString& path, const QString& password) {
     cipher::Result<std::string> text =
         cipher::decryptWhole(fileText ? fileText.value() : "", password.toStdString(), cipher::noteIv, {});
     return text ? QString::fromStdString(text.value()) : QStringLiteral("<undecryptable>");
-}
-
-void writeNote(const QString& path, const QString& text, const QString& password) {
-    cipher::MemoryLog log;
-    QVERIFY(cipher::saveEncryptedText(path.toStdString(), text.toStdString(), password.toStdString(), cipher::noteIv,
-                                      {}, log)
-                .ok());
 }
 
 QUrl url(const QString& path) {
