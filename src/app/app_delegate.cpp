@@ -66,17 +66,25 @@ void AppDelegate::clickOpenMenu() {
     if (!path) {
         return;
     }
+    (void)openNote(*path);
+}
+
+bool AppDelegate::openNote(const QString& path) {
+    if (vc == nullptr) {
+        return false;
+    }
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
-    cipher::Result<QString> note = vc->openEncryptedText(*path);
+    cipher::Result<QString> note = vc->openEncryptedText(path);
     if (!note) {
         vc->showProblem(QString::fromStdString(note.failure().message));
-        return;
+        return false;
     }
-    vc->filename = *path;
+    vc->filename = path;
     vc->setNoteText(note.value());
-    vc->setTitle(*path);
+    vc->setTitle(path);
     vc->clearProblem();
-    vc->showNotice(tr("Opened %1").arg(*path));
+    vc->showNotice(tr("Opened %1").arg(path));
+    return true;
 }
 
 void AppDelegate::clickSaveMenu() {

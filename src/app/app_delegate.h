@@ -41,6 +41,11 @@ public:
     /// Links the note view controller.
     void setVc(window::ViewController* viewController) override { vc = viewController; }
 
+    /// Reads and decrypts the note at path, replacing the text without asking about unsaved changes. Only a whole
+    /// note replaces the text, filename and title; otherwise the window says which file failed and why, and false
+    /// is returned.
+    bool openNote(const QString& path);
+
     /// Settles unsaved changes before they would be lost: asks Save, Discard or Cancel. True when there were none,
     /// they were saved, or the user discarded them; false when the user cancelled or the save failed.
     [[nodiscard]] bool resolveUnsavedChanges();
@@ -48,8 +53,7 @@ public:
 public slots:
     /// New: after settling unsaved changes, empties the note and titles it "名称未設定"; filename stays.
     void clickNewMenu();
-    /// Open: after settling unsaved changes, reads and decrypts the chosen file. Only a whole note replaces the
-    /// text, filename and title; otherwise the window says which file failed and why.
+    /// Open: after settling unsaved changes, asks for a file and opens it as openNote does.
     void clickOpenMenu();
     /// Save: writes to filename without a panel, or runs Save As while the note has no file.
     void clickSaveMenu();

@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/editor.h"
 #include "cipher/log.h"
 #include "cipher/trace.h"
@@ -6,7 +7,10 @@
 #include "platform/prompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
+
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -16,6 +20,14 @@ int main(int argc, char* argv[]) {
     // Installed, the icon comes from the theme; uninstalled, the window falls back to the platform's default.
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vellumpad")));
 
+    // QApplication has already taken its own options (-platform and the like) out of the arguments.
+    const app::StartupRequest request = app::parseCommandLine(QApplication::arguments(), QDir::currentPath());
+    std::fputs(request.output.toLocal8Bit().constData(), stdout);
+    std::fputs(request.errors.toLocal8Bit().constData(), stderr);
+    if (request.exitStatus) {
+        return *request.exitStatus;
+    }
+
     platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
     platform::DialogFilePanels panels;
     platform::MessageBoxPrompts prompts;
@@ -24,6 +36,10 @@ int main(int argc, char* argv[]) {
     app::Editor editor(preferences, panels, prompts, log, cipher::Trace::fromEnvironment());
     editor.delegate().applicationDidFinishLaunching();
     editor.mainWindow().show();
+    // The same road as File > Open, so a file manager's note fails the same way: named in the window's problem bar.
+    if (!request.file.isEmpty()) {
+        (void)editor.delegate().openNote(request.file);
+    }
     const int status = QApplication::exec();
     editor.delegate().applicationWillTerminate();
     return status;
