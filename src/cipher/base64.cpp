@@ -1,5 +1,7 @@
 #include "base64.h"
 
+#include "simd_x86.h"
+
 #include <array>
 
 namespace cipher {
@@ -7,8 +9,6 @@ namespace cipher {
 namespace {
 
 constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::size_t charsPerLine = 64;
-constexpr std::size_t groupsPerLine = charsPerLine / 4;
 
 constexpr std::uint8_t padValue = 64;
 constexpr std::uint8_t skipValue = 0xFF;
@@ -25,21 +25,9 @@ constexpr std::array<std::uint8_t, 256> makeDecodeTable() {
 
 constexpr std::array<std::uint8_t, 256> decodeTable = makeDecodeTable();
 
-} // namespace
-
-std::string base64Encode(ByteView bytes) {
-    const std::size_t size = bytes.size();
-    if (size == 0) {
-        return {};
-    }
-    const std::size_t chars = (size + 2) / 3 * 4;
-    const std::size_t lines = (chars + charsPerLine - 1) / charsPerLine;
-    std::string out(chars + 2 * (lines - 1), '\0');
-
-    const std::uint8_t* in = bytes.data();
-    char* o = out.data();
+// Encodes up to one line (48 bytes); a last group of one or two bytes is padded.
+char* encodeScalar(const std::uint8_t* in, std::size_t size, char* o) noexcept {
     std::size_t i = 0;
-    std::size_t groupsOnLine = 0;
     for (; i + 3 <= size; i += 3) {
         const std::uint32_t v = std::uint32_t{in[i]} << 16 | std::uint32_t{in[i + 1]} << 8 | in[i + 2];
         o[0] = alphabet[v >> 18];
@@ -47,13 +35,6 @@ std::string base64Encode(ByteView bytes) {
         o[2] = alphabet[(v >> 6) & 0x3F];
         o[3] = alphabet[v & 0x3F];
         o += 4;
-        // A line break only between lines, never after the last character.
-        if (++groupsOnLine == groupsPerLine && i + 3 < size) {
-            o[0] = '\r';
-            o[1] = '\n';
-            o += 2;
-            groupsOnLine = 0;
-        }
     }
     if (const std::size_t rest = size - i; rest != 0) {
         const std::uint32_t v = std::uint32_t{in[i]} << 16 | (rest == 2 ? std::uint32_t{in[i + 1]} << 8 : 0U);
@@ -61,35 +42,84 @@ std::string base64Encode(ByteView bytes) {
         o[1] = alphabet[(v >> 12) & 0x3F];
         o[2] = rest == 2 ? alphabet[(v >> 6) & 0x3F] : '=';
         o[3] = '=';
+        o += 4;
+    }
+    return o;
+}
+
+// Encodes whole lines, each followed by CR LF.
+char* encodeLines(const std::uint8_t* in, std::size_t lines, char* out, Isa isa) noexcept {
+#ifdef VELLUMPAD_X86
+    if (isa == Isa::avx2) {
+        return x86::base64EncodeLinesAvx2(in, lines, out);
+    }
+    if (isa == Isa::ssse3) {
+        return x86::base64EncodeLinesSsse3(in, lines, out);
+    }
+#else
+    (void)isa;
+#endif
+    for (std::size_t line = 0; line < lines; ++line) {
+        out = encodeScalar(in + line * base64LineBytes, base64LineBytes, out);
+        out[0] = '\r';
+        out[1] = '\n';
+        out += 2;
     }
     return out;
 }
 
-std::optional<Bytes> base64ToByteArray(std::string_view text) {
-    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    // Only whole groups of four produce bytes, so this bounds the output; shrinking at the end does not reallocate.
-    Bytes out(size / 4 * 3);
-    std::uint8_t* o = out.data();
+} // namespace
 
-    std::uint32_t group = 0;
-    unsigned filled = 0; // alphabet characters in the current group
-    unsigned pads = 0;
+std::string base64Encode(ByteView bytes, Isa isa) {
+    std::string out(base64EncodedSize(bytes.size()), '\0');
+    base64EncodePiece(bytes, true, out.data(), isa);
+    return out;
+}
+
+char* base64EncodePiece(ByteView bytes, bool last, char* out, Isa isa) noexcept {
+    const std::size_t size = bytes.size();
+    // The final line of the last piece, whole or not, goes without a line break.
+    const std::size_t brokenLines = last ? (size == 0 ? 0 : (size - 1) / base64LineBytes) : size / base64LineBytes;
+    out = encodeLines(bytes.data(), brokenLines, out, isa);
+    const std::size_t done = brokenLines * base64LineBytes;
+    return encodeScalar(bytes.data() + done, size - done, out);
+}
+
+std::optional<std::size_t> Base64Decoder::feed(std::string_view piece, std::uint8_t* out) noexcept {
+    if (m_failed) {
+        return std::nullopt;
+    }
+    const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
+    const std::size_t size = piece.size();
+    std::uint8_t* o = out;
     std::size_t i = 0;
     while (i < size) {
-        if (filled == 0 && pads == 0 && i + 4 <= size) {
-            const std::uint8_t a = decodeTable[in[i]];
-            const std::uint8_t b = decodeTable[in[i + 1]];
-            const std::uint8_t c = decodeTable[in[i + 2]];
-            const std::uint8_t d = decodeTable[in[i + 3]];
-            if ((a | b | c | d) < 64) {
+        if (m_filled == 0 && m_pads == 0) {
+#ifdef VELLUMPAD_X86
+            if (m_isa != Isa::scalar) {
+                const x86::DecodedRun run = m_isa == Isa::avx2 ? x86::base64DecodeRunAvx2(in + i, size - i, o)
+                                                               : x86::base64DecodeRunSsse3(in + i, size - i, o);
+                i += run.read;
+                o += run.written;
+            }
+#endif
+            // Whole groups of four alphabet characters, the common case the vector code left.
+            for (; i + 4 <= size; i += 4) {
+                const std::uint8_t a = decodeTable[in[i]];
+                const std::uint8_t b = decodeTable[in[i + 1]];
+                const std::uint8_t c = decodeTable[in[i + 2]];
+                const std::uint8_t d = decodeTable[in[i + 3]];
+                if ((a | b | c | d) >= 64) {
+                    break;
+                }
                 const std::uint32_t v = std::uint32_t{a} << 18 | std::uint32_t{b} << 12 | std::uint32_t{c} << 6 | d;
                 o[0] = static_cast<std::uint8_t>(v >> 16);
                 o[1] = static_cast<std::uint8_t>(v >> 8);
                 o[2] = static_cast<std::uint8_t>(v);
                 o += 3;
-                i += 4;
-                continue;
+            }
+            if (i == size) {
+                break;
             }
         }
         const std::uint8_t v = decodeTable[in[i++]];
@@ -98,46 +128,69 @@ std::optional<Bytes> base64ToByteArray(std::string_view text) {
         }
         if (v == padValue) {
             // A pad may only stand in the third or fourth place of the final group.
-            if (filled < 2 || filled + ++pads > 4) {
+            if (m_filled < 2 || m_filled + ++m_pads > 4) {
+                m_failed = true;
                 return std::nullopt;
             }
             continue;
         }
-        if (pads != 0) {
+        if (m_pads != 0) {
+            m_failed = true;
             return std::nullopt;
         }
-        group = group << 6 | v;
-        if (++filled == 4) {
-            o[0] = static_cast<std::uint8_t>(group >> 16);
-            o[1] = static_cast<std::uint8_t>(group >> 8);
-            o[2] = static_cast<std::uint8_t>(group);
+        m_group = m_group << 6 | v;
+        if (++m_filled == 4) {
+            o[0] = static_cast<std::uint8_t>(m_group >> 16);
+            o[1] = static_cast<std::uint8_t>(m_group >> 8);
+            o[2] = static_cast<std::uint8_t>(m_group);
             o += 3;
-            group = 0;
-            filled = 0;
+            m_group = 0;
+            m_filled = 0;
         }
     }
-    if (pads != 0) {
-        if (filled + pads != 4) {
-            return std::nullopt;
-        }
-        // Bits below the last whole byte must be zero, or two texts would decode to the same bytes.
-        if (filled == 2) {
-            if ((group & 0x0F) != 0) {
-                return std::nullopt;
-            }
-            *o++ = static_cast<std::uint8_t>(group >> 4);
-        } else {
-            if ((group & 0x03) != 0) {
-                return std::nullopt;
-            }
-            o[0] = static_cast<std::uint8_t>(group >> 10);
-            o[1] = static_cast<std::uint8_t>(group >> 2);
-            o += 2;
-        }
-    } else if (filled != 0) {
+    return static_cast<std::size_t>(o - out);
+}
+
+std::optional<std::size_t> Base64Decoder::finish(std::uint8_t* out) noexcept {
+    if (m_failed) {
         return std::nullopt;
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
+    m_failed = true; // the text has ended; nothing more is decoded
+    if (m_pads == 0) {
+        return m_filled == 0 ? std::optional<std::size_t>(0) : std::nullopt;
+    }
+    if (m_filled + m_pads != 4) {
+        return std::nullopt;
+    }
+    // Bits below the last whole byte must be zero, or two texts would decode to the same bytes.
+    if (m_filled == 2) {
+        if ((m_group & 0x0F) != 0) {
+            return std::nullopt;
+        }
+        out[0] = static_cast<std::uint8_t>(m_group >> 4);
+        return 1;
+    }
+    if ((m_group & 0x03) != 0) {
+        return std::nullopt;
+    }
+    out[0] = static_cast<std::uint8_t>(m_group >> 10);
+    out[1] = static_cast<std::uint8_t>(m_group >> 2);
+    return 2;
+}
+
+std::optional<Bytes> base64ToByteArray(std::string_view text, Isa isa) {
+    // Only whole groups of four produce bytes, so this bounds the output; shrinking at the end does not reallocate.
+    Bytes out(Base64Decoder::maxDecodedSize(text.size()));
+    Base64Decoder decoder(isa);
+    const std::optional<std::size_t> body = decoder.feed(text, out.data());
+    if (!body) {
+        return std::nullopt;
+    }
+    const std::optional<std::size_t> tail = decoder.finish(out.data() + *body);
+    if (!tail) {
+        return std::nullopt;
+    }
+    out.resize(*body + *tail);
     return out;
 }
 

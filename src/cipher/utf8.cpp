@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include "simd_x86.h"
+
 #include <array>
 #include <cstring>
 
@@ -42,12 +44,34 @@ constexpr bool isContinuation(std::uint8_t byte) noexcept {
     return (byte & 0xC0) == 0x80;
 }
 
+// Where the scalar check takes over from the vector code, which has seen no error before `checked` but checks a
+// byte against the three before it: the last byte before `checked` that is not a continuation byte, so that the
+// sequence it starts, perhaps cut by `checked` or not a sequence at all, is checked again whole.
+std::size_t scalarRestart(const std::uint8_t* data, std::size_t checked) noexcept {
+    for (std::size_t back = 1; back <= 3 && back <= checked; ++back) {
+        if (!isContinuation(data[checked - back])) {
+            return checked - back;
+        }
+    }
+    return checked;
+}
+
 } // namespace
 
-std::size_t wellFormedUtf8PrefixLength(ByteView bytes) noexcept {
+std::size_t wellFormedUtf8PrefixLength(ByteView bytes, Isa isa) noexcept {
     const std::uint8_t* data = bytes.data();
     const std::size_t size = bytes.size();
     std::size_t pos = 0;
+#ifdef VELLUMPAD_X86
+    // The vector code finds whether a block holds an error, not where; the scalar code below finds the place.
+    if (isa == Isa::avx2) {
+        pos = scalarRestart(data, x86::utf8CheckedLengthAvx2(data, size));
+    } else if (isa == Isa::ssse3) {
+        pos = scalarRestart(data, x86::utf8CheckedLengthSsse3(data, size));
+    }
+#else
+    (void)isa;
+#endif
     while (pos < size) {
         // Notes are mostly ASCII: skip eight such bytes at a time.
         while (pos + 8 <= size) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bytes.h"
+#include "cpu.h"
 
 #include <string>
 #include <string_view>
@@ -9,7 +10,7 @@ namespace cipher {
 
 /// Length of the longest prefix of the bytes that is well-formed UTF-8 (RFC 3629: no overlong forms,
 /// no surrogates, nothing above U+10FFFF). A sequence cut short by the end is not part of the prefix.
-[[nodiscard]] std::size_t wellFormedUtf8PrefixLength(ByteView bytes) noexcept;
+[[nodiscard]] std::size_t wellFormedUtf8PrefixLength(ByteView bytes, Isa isa = bestIsa()) noexcept;
 
 /// Whether every byte of the text belongs to a well-formed UTF-8 sequence.
 [[nodiscard]] bool isWellFormedUtf8(std::string_view text) noexcept;
