@@ -65,6 +65,40 @@ std::optional<std::size_t> runCipher(EVP_CIPHER_CTX* ctx, ByteView input, std::u
 
 } // namespace
 
+void CbcStream::Free::operator()(evp_cipher_ctx_st* ctx) const noexcept {
+    EVP_CIPHER_CTX_free(ctx);
+}
+
+std::optional<CbcStream> CbcStream::make(ByteView key, ByteView iv, bool encrypting) {
+    CtxPtr ctx = makeContext(key, iv, encrypting);
+    if (!ctx) {
+        return std::nullopt;
+    }
+    return CbcStream(ctx.release());
+}
+
+std::optional<std::size_t> CbcStream::update(ByteView piece, std::uint8_t* out) {
+    std::size_t written = 0;
+    for (std::size_t pos = 0; pos < piece.size();) {
+        const std::size_t chunk = std::min(maxChunk, piece.size() - pos);
+        int produced = 0;
+        if (EVP_CipherUpdate(m_ctx.get(), out + written, &produced, piece.data() + pos, static_cast<int>(chunk)) != 1) {
+            return std::nullopt;
+        }
+        written += static_cast<std::size_t>(produced);
+        pos += chunk;
+    }
+    return written;
+}
+
+std::optional<std::size_t> CbcStream::finish(std::uint8_t* out) {
+    int produced = 0;
+    if (EVP_CipherFinal_ex(m_ctx.get(), out, &produced) != 1) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(produced);
+}
+
 std::optional<Bytes> aesCbcEncrypt(ByteView key, ByteView iv, ByteView plain) {
     const CtxPtr ctx = makeContext(key, iv, true);
     if (!ctx) {

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <random>
@@ -25,6 +27,11 @@ constexpr std::size_t maxNameLength = 255;
 constexpr int createAttempts = 100;
 // Large files go to write() in pieces the kernel accepts whole.
 constexpr std::size_t maxWrite = std::size_t{1} << 30;
+// The written file is read back in pieces of this size.
+constexpr std::size_t readBackPiece = std::size_t{1} << 20;
+// The disk is asked to start writing after every so many bytes, so that the writing overlaps the work.
+constexpr std::size_t writebackStep = std::size_t{8} << 20;
+constexpr std::string_view readBackFailure = "the saved file could not be read back correctly";
 
 constexpr std::string_view randomAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
@@ -180,8 +187,78 @@ int fsyncRetrying(FileOps& ops, int fd) {
     return result;
 }
 
-Result<Done> writeAtomically(const std::filesystem::path& path, std::string_view content, const ContentCheck& check,
-                             FileOps& ops) {
+// Content held whole: written in one piece, then compared as read back and handed to the check.
+class WholeContent final : public PiecewiseContent {
+public:
+    WholeContent(std::string_view content, const ContentCheck& check) : m_content(content), m_check(check) {}
+
+    Result<std::string_view> nextPiece() override {
+        const std::string_view piece = m_given ? std::string_view() : m_content;
+        m_given = true;
+        return piece;
+    }
+
+    Result<Done> checkPiece(std::string_view written) override {
+        if (!written.empty()) {
+            if (written.size() > m_content.size() - m_matched ||
+                m_content.substr(m_matched, written.size()) != written) {
+                return Failure{std::string(readBackFailure)};
+            }
+            m_matched += written.size();
+            return Done{};
+        }
+        if (m_matched != m_content.size()) {
+            return Failure{std::string(readBackFailure)};
+        }
+        // The file holds exactly the content, so the check can be given the content instead of a second copy.
+        return m_check ? m_check(m_content) : Result<Done>(Done{});
+    }
+
+private:
+    std::string_view m_content;
+    const ContentCheck& m_check;
+    bool m_given = false;
+    std::size_t m_matched = 0;
+};
+
+// Hands the file to the content's check a piece at a time, as the system reads it back.
+Result<Done> readBack(const std::string& path, PiecewiseContent& content) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return Failure{std::string(readBackFailure)};
+    }
+    const std::unique_ptr<char[]> piece(new char[readBackPiece]);
+    Result<Done> checked = Done{};
+    for (;;) {
+        const ssize_t got = ::read(fd, piece.get(), readBackPiece);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            checked = Failure{std::string(readBackFailure)};
+            break;
+        }
+        checked = content.checkPiece(std::string_view(piece.get(), static_cast<std::size_t>(got)));
+        if (got == 0 || !checked) {
+            break;
+        }
+    }
+    ::close(fd);
+    return checked;
+}
+
+// Asks the system to start writing the range to disk now, so that the final fsync has little left to wait for.
+void startWriteback(int fd, std::size_t from, std::size_t size) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    (void)::sync_file_range(fd, static_cast<off_t>(from), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+    (void)from;
+    (void)size;
+#endif
+}
+
+Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops) {
     if (!path.has_filename()) {
         return saveFailure(path, describeFileError(EISDIR));
     }
@@ -215,22 +292,37 @@ Result<Done> writeAtomically(const std::filesystem::path& path, std::string_view
         (void)::fchown(temporary->fd(), target.owner, target.group);
     }
 
-    if (!writeAll(ops, temporary->fd(), content) || fsyncRetrying(ops, temporary->fd()) != 0) {
+    std::size_t written = 0;
+    std::size_t flushed = 0;
+    for (;;) {
+        const Result<std::string_view> piece = content.nextPiece();
+        if (!piece) {
+            return saveFailure(path, piece.failure().message);
+        }
+        if (piece.value().empty()) {
+            break;
+        }
+        if (!writeAll(ops, temporary->fd(), piece.value())) {
+            return saveFailure(path, describeFileError(errno));
+        }
+        written += piece.value().size();
+        if (written - flushed >= writebackStep) {
+            startWriteback(temporary->fd(), flushed, written - flushed);
+            flushed = written;
+        }
+    }
+    startWriteback(temporary->fd(), flushed, written - flushed);
+
+    // Reading back catches a write that the system accepted but stored differently. It runs while the disk
+    // writes, and fsync then waits for the rest; what is read back is the same before and after.
+    if (Result<Done> checked = readBack(temporary->path(), content); !checked) {
+        return saveFailure(path, checked.failure().message);
+    }
+    if (fsyncRetrying(ops, temporary->fd()) != 0) {
         return saveFailure(path, describeFileError(errno));
     }
     if (!temporary->close()) {
         return saveFailure(path, describeFileError(errno));
-    }
-
-    // Reading back catches a write that the system accepted but stored differently.
-    const FileContent written = readWholeFile(temporary->path());
-    if (written.error != 0 || written.bytes != content) {
-        return saveFailure(path, "the saved file could not be read back correctly");
-    }
-    if (check) {
-        if (Result<Done> checked = check(written.bytes); !checked) {
-            return saveFailure(path, checked.failure().message);
-        }
     }
 
     // Syncing the folder before the rename too means a folder that cannot be synced fails the save while the
@@ -350,7 +442,16 @@ std::string describeFileError(int error) {
 Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_view content, const ContentCheck& check,
                                  FileOps& ops) {
     try {
-        return writeAtomically(path, content, check, ops);
+        WholeContent whole(content, check);
+        return writeAtomically(path, whole, ops);
+    } catch (const std::bad_alloc&) {
+        return saveFailure(path, describeFileError(ENOMEM));
+    }
+}
+
+Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops) {
+    try {
+        return writeAtomically(path, content, ops);
     } catch (const std::bad_alloc&) {
         return saveFailure(path, describeFileError(ENOMEM));
     }

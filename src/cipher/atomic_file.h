@@ -44,6 +44,18 @@ inline constexpr std::string_view temporarySuffix = ".tmp";
 /// Returns a failure to refuse the replacement; its message is the cause only, the writer adds the path.
 using ContentCheck = std::function<Result<Done>(std::string_view writtenContent)>;
 
+/// A file's content made and checked a piece at a time, so that a large file is never held whole.
+class PiecewiseContent {
+public:
+    virtual ~PiecewiseContent() = default;
+    /// The next piece to write, valid until the next call; an empty piece ends the content. A failure ends the
+    /// save; its message is the cause only, the writer adds the path.
+    [[nodiscard]] virtual Result<std::string_view> nextPiece() = 0;
+    /// The file as read back, a piece at a time in order, then an empty piece at the end. A failure refuses the
+    /// replacement; its message is the cause only.
+    [[nodiscard]] virtual Result<Done> checkPiece(std::string_view written) = 0;
+};
+
 /// Writes the content to path atomically: a new temporary file in the same folder (mode 0600, or the mode of the
 /// file it replaces), written in full, flushed to disk, read back and checked when a check is given, renamed over
 /// path, the folder synced. On any failure path keeps its earlier content, no temporary file is left, and the
@@ -51,5 +63,10 @@ using ContentCheck = std::function<Result<Done>(std::string_view writtenContent)
 /// a folder that cannot be synced after the rename: the file is then replaced, and the failure says so.
 [[nodiscard]] Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_view content,
                                                const ContentCheck& check = {}, FileOps& ops = systemFileOps());
+
+/// Like the above for content made a piece at a time: the pieces are written as they come, then the file is read
+/// back a piece at a time and every piece is handed to the content to check; nothing else holds it whole.
+[[nodiscard]] Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content,
+                                               FileOps& ops = systemFileOps());
 
 } // namespace cipher

@@ -1,5 +1,9 @@
 #include "bytes.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
+
 #include <openssl/crypto.h>
 
 namespace cipher {
@@ -8,6 +12,21 @@ void cleanse(void* data, std::size_t size) noexcept {
     if (data != nullptr && size != 0) {
         OPENSSL_cleanse(data, size);
     }
+}
+
+void preferHugePages(void* data, std::size_t size) noexcept {
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t hugePage = std::uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t last = (start + size) & ~(hugePage - 1);
+    if (data != nullptr && last > first) {
+        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 } // namespace cipher

@@ -3,8 +3,10 @@
 #include "aes.h"
 #include "base64.h"
 #include "digest.h"
+#include "note_stream.h"
 #include "utf8.h"
 
+#include <cstring>
 #include <new>
 
 namespace cipher {
@@ -12,6 +14,61 @@ namespace cipher {
 namespace {
 
 constexpr std::string_view someError = "some error";
+
+// The file text of a note, built a piece at a time; what encrypt gives when nothing is traced.
+std::optional<std::string> encryptUntraced(std::string_view text, std::string_view password, ByteView iv) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv);
+    if (!encryptor) {
+        return std::nullopt;
+    }
+    std::string fileText;
+    fileText.reserve(encryptor->fileTextSize());
+    preferHugePages(fileText.data(), fileText.capacity());
+    for (;;) {
+        const std::optional<std::string_view> piece = encryptor->next();
+        if (!piece) {
+            return std::nullopt;
+        }
+        if (piece->empty()) {
+            return fileText;
+        }
+        fileText.append(*piece);
+    }
+}
+
+// The plain bytes of a file text and the length of their well-formed UTF-8 prefix.
+struct Decrypted {
+    std::string note;
+    std::size_t wellFormed = 0;
+};
+
+// What decrypt and decryptWhole give when nothing is traced: decrypted a piece at a time, each piece checked as
+// UTF-8 while it is in the processor's cache. No value when the Base64 is rejected or the cipher fails.
+std::optional<Decrypted> decryptUntraced(std::string_view fileText, std::string_view password, ByteView iv) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+    if (!decryptor) {
+        return std::nullopt;
+    }
+    Decrypted result;
+    std::string& note = result.note;
+    // Plaintext is never longer than the ciphertext, so the note never moves and leaves no copy behind.
+    note.reserve(Base64Decoder::maxDecodedSize(fileText.size()));
+    preferHugePages(note.data(), note.capacity());
+    // A sequence cut by the end of a piece is checked again with the next; the first error stops the prefix.
+    const auto extendPrefix = [&] {
+        result.wellFormed += wellFormedUtf8PrefixLength(asBytes(std::string_view(note).substr(result.wellFormed)));
+    };
+    const PlainSink append = [&](ByteView plain) {
+        note.append(asText(plain));
+        extendPrefix();
+        return true;
+    };
+    if (!decryptor->feed(fileText, append) || !decryptor->finish(append)) {
+        cleanse(note.data(), note.size());
+        return std::nullopt;
+    }
+    return result;
+}
 
 // The steps decrypt and decryptWhole share: Base64, the cipher, and their trace up to the plain-byte list.
 std::optional<SecureBytes> decryptBytes(std::string_view fileText, std::string_view password, ByteView iv,
@@ -45,6 +102,13 @@ SecureBytes deriveKey(std::string_view password) {
 std::optional<std::string> encrypt(std::string_view text, std::string_view password, ByteView iv, const Trace& trace,
                                    Log& log) {
     try {
+        if (!trace.enabled()) {
+            std::optional<std::string> fileText = encryptUntraced(text, password, iv);
+            if (!fileText) {
+                log.write(someError);
+            }
+            return fileText;
+        }
         // The text is already UTF-8, so its bytes go to the cipher as they are, without a copy.
         const ByteView plain = asBytes(text);
         trace.label("input");
@@ -75,6 +139,17 @@ std::optional<std::string> encrypt(std::string_view text, std::string_view passw
 std::optional<std::string> decrypt(std::string_view fileText, std::string_view password, ByteView iv,
                                    const Trace& trace) {
     try {
+        if (!trace.enabled()) {
+            std::optional<Decrypted> decrypted = decryptUntraced(fileText, password, iv);
+            if (!decrypted) {
+                return std::nullopt;
+            }
+            // What follows the well-formed prefix is dropped, and wiped first.
+            std::string& note = decrypted->note;
+            cleanse(note.data() + decrypted->wellFormed, note.size() - decrypted->wellFormed);
+            note.resize(decrypted->wellFormed);
+            return std::move(note);
+        }
         const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
         if (!plain) {
             return std::nullopt;
@@ -93,6 +168,18 @@ Result<std::string> decryptWhole(std::string_view fileText, std::string_view pas
                                  const Trace& trace) {
     const Failure failure{"The note could not be decrypted: wrong password or damaged file."};
     try {
+        if (!trace.enabled()) {
+            std::optional<Decrypted> decrypted = decryptUntraced(fileText, password, iv);
+            if (!decrypted) {
+                return failure;
+            }
+            std::string& note = decrypted->note;
+            if (decrypted->wellFormed != note.size()) {
+                cleanse(note.data(), note.size());
+                return failure;
+            }
+            return std::move(note);
+        }
         const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
         if (!plain) {
             return failure;
@@ -108,6 +195,27 @@ Result<std::string> decryptWhole(std::string_view fileText, std::string_view pas
     } catch (const std::bad_alloc&) {
         trace.label(someError);
         return Failure{"The note could not be decrypted: there is not enough memory."};
+    }
+}
+
+bool opensAs(std::string_view fileText, std::string_view text, std::string_view password, ByteView iv) {
+    try {
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+        if (!decryptor) {
+            return false;
+        }
+        std::size_t matched = 0;
+        const PlainSink compare = [&](ByteView plain) {
+            if (plain.size() > text.size() - matched ||
+                std::memcmp(plain.data(), text.data() + matched, plain.size()) != 0) {
+                return false;
+            }
+            matched += plain.size();
+            return true;
+        };
+        return decryptor->feed(fileText, compare) && decryptor->finish(compare) && matched == text.size();
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 

@@ -38,4 +38,8 @@ inline constexpr std::array<std::uint8_t, 16> noteIv{'7', '4', '0', '5', '2', '1
 [[nodiscard]] Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
                                                const Trace& trace);
 
+/// Whether the file text decrypts under the password to exactly the note text, byte for byte. Decrypts piece by
+/// piece and compares as it goes, so that checking a saved note holds no copy of it.
+[[nodiscard]] bool opensAs(std::string_view fileText, std::string_view text, std::string_view password, ByteView iv);
+
 } // namespace cipher

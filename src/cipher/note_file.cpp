@@ -2,6 +2,7 @@
 
 #include "file_io.h"
 #include "note_cipher.h"
+#include "note_stream.h"
 #include "utf8.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <new>
+#include <utility>
 
 namespace cipher {
 
@@ -22,6 +24,59 @@ Failure openFailure(const std::filesystem::path& path, std::string_view cause) {
     message += cause;
     message += '.';
     return Failure{std::move(message)};
+}
+
+constexpr std::string_view someError = "some error";
+constexpr std::string_view notEncrypted = "the note could not be encrypted";
+
+// The file text of a note, encrypted as it is written and checked as it is read back, so that saving a large note
+// holds neither the file text nor a decrypted copy.
+class NoteFileContent final : public PiecewiseContent {
+public:
+    NoteFileContent(NoteEncryptor encryptor, NoteVerifier verifier, Log& log)
+        : m_encryptor(std::move(encryptor)), m_verifier(std::move(verifier)), m_log(log) {}
+
+    Result<std::string_view> nextPiece() override {
+        const std::optional<std::string_view> piece = m_encryptor.next();
+        if (!piece) {
+            m_log.write(someError);
+            return Failure{std::string(notEncrypted)};
+        }
+        return *piece;
+    }
+
+    Result<Done> checkPiece(std::string_view written) override {
+        if (!(written.empty() ? m_verifier.finish() : m_verifier.feed(written))) {
+            return Failure{"the saved file could not be read back correctly"};
+        }
+        return Done{};
+    }
+
+private:
+    NoteEncryptor m_encryptor;
+    NoteVerifier m_verifier;
+    Log& m_log;
+};
+
+Failure encryptFailure(const std::filesystem::path& path) {
+    return Failure{"Could not save \"" + path.string() + "\": " + std::string(notEncrypted) + "."};
+}
+
+// What saveEncryptedText does when the trace is on: encrypt whole, so that the trace shows each step.
+Result<Done> saveTraced(const std::filesystem::path& path, std::string_view text, std::string_view password,
+                        ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
+    const std::optional<std::string> fileText = encrypt(text, password, iv, trace, log);
+    if (!fileText) {
+        return encryptFailure(path);
+    }
+    // The written file must open as exactly this note under this password, checked without a trace.
+    const ContentCheck opensAsTheNote = [&](std::string_view written) -> Result<Done> {
+        if (!opensAs(written, text, password, iv)) {
+            return Failure{"the saved file could not be read back correctly"};
+        }
+        return Done{};
+    };
+    return writeFileAtomically(path, *fileText, opensAsTheNote, ops);
 }
 
 } // namespace
@@ -105,20 +160,24 @@ std::string readTextFile(const std::filesystem::path& path) {
 
 Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text, std::string_view password,
                                ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
-    const std::optional<std::string> fileText = encrypt(text, password, iv, trace, log);
-    if (!fileText) {
-        log.write("Failed!!");
-        return Failure{"Could not save \"" + path.string() + "\": the note could not be encrypted."};
-    }
-    // The written file must open as exactly this note under this password; a silent trace keeps the check quiet.
-    const ContentCheck opensAsTheNote = [&](std::string_view written) -> Result<Done> {
-        const std::optional<std::string> readBack = decrypt(written, password, iv, Trace());
-        if (!readBack || *readBack != text) {
-            return Failure{"the saved file could not be read back correctly"};
+    Result<Done> saved = Done{};
+    try {
+        if (trace.enabled()) {
+            saved = saveTraced(path, text, password, iv, trace, log, ops);
+        } else {
+            std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv);
+            std::optional<NoteVerifier> verifier = NoteVerifier::make(text, password, iv);
+            if (!encryptor || !verifier) {
+                log.write(someError);
+                saved = encryptFailure(path);
+            } else {
+                NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
+                saved = writeFileAtomically(path, content, ops);
+            }
         }
-        return Done{};
-    };
-    Result<Done> saved = writeFileAtomically(path, *fileText, opensAsTheNote, ops);
+    } catch (const std::bad_alloc&) {
+        saved = Failure{"Could not save \"" + path.string() + "\": " + describeFileError(ENOMEM) + "."};
+    }
     log.write(saved ? "Success!" : "Failed!!");
     return saved;
 }

@@ -1,0 +1,170 @@
+#include "note_stream.h"
+
+#include "note_cipher.h"
+#include "utf8.h"
+
+#include <cstring>
+#include <utility>
+
+namespace cipher {
+
+namespace {
+
+constexpr std::size_t blockSize = 16;
+// File text is decoded in pieces of at most this many characters.
+constexpr std::size_t decodePieceChars = 64 * 1024;
+
+constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
+    return plainSize / blockSize * blockSize + blockSize;
+}
+
+} // namespace
+
+NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher)
+    : m_text(text), m_cipher(std::move(cipher)), m_cipherBytes(new std::uint8_t[pieceBytes + blockSize]),
+      m_chars(new char[base64EncodedSize(pieceBytes + blockSize)]) {}
+
+std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv) {
+    std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, true);
+    if (!cipher) {
+        return std::nullopt;
+    }
+    return NoteEncryptor(text, std::move(*cipher));
+}
+
+std::size_t NoteEncryptor::fileTextSize() const noexcept {
+    return base64EncodedSize(cipherSizeFor(m_text.size()));
+}
+
+std::optional<std::string_view> NoteEncryptor::next() {
+    if (m_done) {
+        return std::string_view();
+    }
+    const ByteView plain = asBytes(m_text);
+    const bool last = plain.size() - m_encrypted <= pieceBytes;
+    const std::size_t size = last ? plain.size() - m_encrypted : pieceBytes;
+    // A sequence cut by the end of the piece is checked again with the next one; an error never moves on.
+    const std::size_t end = m_encrypted + size;
+    m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
+    if (last ? m_checked != end : end - m_checked > 3) {
+        return std::nullopt;
+    }
+    std::optional<std::size_t> produced = m_cipher.update(plain.subspan(m_encrypted, size), m_cipherBytes.get());
+    if (produced && last) {
+        const std::optional<std::size_t> padded = m_cipher.finish(m_cipherBytes.get() + *produced);
+        produced = padded ? std::optional<std::size_t>(*produced + *padded) : std::nullopt;
+    }
+    if (!produced) {
+        return std::nullopt;
+    }
+    m_encrypted = end;
+    m_done = last;
+    const char* stop = base64EncodePiece(ByteView(m_cipherBytes.get(), *produced), last, m_chars.get());
+    return std::string_view(m_chars.get(), static_cast<std::size_t>(stop - m_chars.get()));
+}
+
+NoteDecryptor::NoteDecryptor(CbcStream cipher)
+    : m_cipher(std::move(cipher)), m_cipherBytes(new std::uint8_t[Base64Decoder::maxDecodedSize(decodePieceChars)]),
+      m_plain(Base64Decoder::maxDecodedSize(decodePieceChars) + blockSize) {}
+
+std::optional<NoteDecryptor> NoteDecryptor::make(std::string_view password, ByteView iv) {
+    std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, false);
+    if (!cipher) {
+        return std::nullopt;
+    }
+    return NoteDecryptor(std::move(*cipher));
+}
+
+bool NoteDecryptor::decrypt(std::size_t cipherSize, const PlainSink& sink) {
+    m_cipherTotal += cipherSize;
+    const std::optional<std::size_t> produced =
+        m_cipher.update(ByteView(m_cipherBytes.get(), cipherSize), m_plain.data());
+    const bool taken = produced && sink(ByteView(m_plain.data(), *produced));
+    if (produced) {
+        cleanse(m_plain.data(), *produced);
+    }
+    m_failed = !taken;
+    return taken;
+}
+
+bool NoteDecryptor::feed(std::string_view piece, const PlainSink& sink) {
+    for (std::size_t pos = 0; pos < piece.size() && !m_failed; pos += decodePieceChars) {
+        const std::optional<std::size_t> size =
+            m_decoder.feed(piece.substr(pos, decodePieceChars), m_cipherBytes.get());
+        m_failed = !size || !decrypt(*size, sink);
+    }
+    return !m_failed;
+}
+
+bool NoteDecryptor::finish(const PlainSink& sink) {
+    if (m_failed) {
+        return false;
+    }
+    const std::optional<std::size_t> size = m_decoder.finish(m_cipherBytes.get());
+    if (!size || !decrypt(*size, sink) || m_cipherTotal == 0) {
+        m_failed = true;
+        return false;
+    }
+    const std::optional<std::size_t> last = m_cipher.finish(m_plain.data());
+    if (!last) {
+        m_failed = true;
+        return false;
+    }
+    const bool taken = sink(ByteView(m_plain.data(), *last));
+    cleanse(m_plain.data(), *last);
+    m_failed = true; // the text has ended
+    return taken;
+}
+
+NoteVerifier::NoteVerifier(std::string_view text, NoteDecryptor decryptor)
+    : m_text(text), m_decryptor(std::move(decryptor)), m_expectedChars(base64EncodedSize(cipherSizeFor(text.size()))) {}
+
+std::optional<NoteVerifier> NoteVerifier::make(std::string_view text, std::string_view password, ByteView iv) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+    if (!decryptor) {
+        return std::nullopt;
+    }
+    return NoteVerifier(text, std::move(*decryptor));
+}
+
+bool NoteVerifier::compare(ByteView plain) {
+    if (plain.size() > m_text.size() - m_matched ||
+        std::memcmp(plain.data(), m_text.data() + m_matched, plain.size()) != 0) {
+        return false;
+    }
+    m_matched += plain.size();
+    return true;
+}
+
+bool NoteVerifier::feed(std::string_view piece) {
+    if (m_failed || piece.size() > m_expectedChars - m_seenChars) {
+        m_failed = true;
+        return false;
+    }
+    // The decoder skips what is not Base64, so the line breaks are checked here: CR LF after every 64 characters.
+    const std::size_t start = m_seenChars;
+    const std::size_t stop = start + piece.size();
+    std::size_t breakAt = start / base64LineChars * base64LineChars + 64;
+    for (; breakAt < stop; breakAt += base64LineChars) {
+        for (std::size_t at = breakAt; at < breakAt + 2; ++at) {
+            if (at >= start && at < stop && piece[at - start] != (at == breakAt ? '\r' : '\n')) {
+                m_failed = true;
+                return false;
+            }
+        }
+    }
+    m_seenChars = stop;
+    m_failed = !m_decryptor.feed(piece, [this](ByteView plain) { return compare(plain); });
+    return !m_failed;
+}
+
+bool NoteVerifier::finish() {
+    // With the size and the line breaks right, every other character had to be Base64 for the bytes to decrypt.
+    const bool whole = !m_failed && m_seenChars == m_expectedChars &&
+                       m_decryptor.finish([this](ByteView plain) { return compare(plain); }) &&
+                       m_matched == m_text.size();
+    m_failed = true;
+    return whole;
+}
+
+} // namespace cipher

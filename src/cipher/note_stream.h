@@ -1,0 +1,101 @@
+#pragma once
+
+#include "aes.h"
+#include "base64.h"
+#include "bytes.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace cipher {
+
+/// Encrypts a note into its file text a piece at a time: the pieces joined are what encrypt gives. The note's
+/// UTF-8 is checked as it goes, so that a large note is read once while it is in the processor's cache.
+class NoteEncryptor {
+public:
+    /// Plain bytes per piece: a whole number of Base64 lines and AES blocks.
+    static constexpr std::size_t pieceBytes = 1024 * base64LineBytes;
+
+    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it.
+    [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, std::string_view password,
+                                                           ByteView iv);
+
+    /// The size of the whole file text, in characters.
+    [[nodiscard]] std::size_t fileTextSize() const noexcept;
+
+    /// The next piece of file text, valid until the next call; empty once all is given. No value when the note
+    /// turns out not to be well-formed UTF-8 or the cipher fails.
+    [[nodiscard]] std::optional<std::string_view> next();
+
+private:
+    NoteEncryptor(std::string_view text, CbcStream cipher);
+
+    std::string_view m_text;
+    CbcStream m_cipher;
+    std::size_t m_encrypted = 0;
+    std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
+    bool m_done = false;
+    std::unique_ptr<std::uint8_t[]> m_cipherBytes;
+    std::unique_ptr<char[]> m_chars;
+};
+
+/// Receives plain bytes as they are decrypted; returns false to stop.
+using PlainSink = std::function<bool(ByteView)>;
+
+/// Decodes and decrypts a file text given a piece at a time (pieces of any size), handing on the plain bytes.
+class NoteDecryptor {
+public:
+    /// No value when the cipher cannot be made (the password is not well-formed UTF-8).
+    [[nodiscard]] static std::optional<NoteDecryptor> make(std::string_view password, ByteView iv);
+
+    /// Decodes and decrypts the next piece of file text; false when the Base64 is rejected, the cipher fails or
+    /// the sink stops (then and afterwards). The bytes handed to the sink are wiped after it returns.
+    [[nodiscard]] bool feed(std::string_view piece, const PlainSink& sink);
+
+    /// Ends the file text and hands on the last plain bytes, padding removed; false when the Base64 is incomplete,
+    /// there was no ciphertext, or the padding is not valid (mostly a wrong password).
+    [[nodiscard]] bool finish(const PlainSink& sink);
+
+private:
+    explicit NoteDecryptor(CbcStream cipher);
+    bool decrypt(std::size_t cipherSize, const PlainSink& sink);
+
+    CbcStream m_cipher;
+    Base64Decoder m_decoder;
+    bool m_failed = false;
+    std::size_t m_cipherTotal = 0;
+    std::unique_ptr<std::uint8_t[]> m_cipherBytes;
+    SecureBytes m_plain;
+};
+
+/// Checks a file text read back a piece at a time against the note it must hold: exactly the layout encrypt
+/// writes, decrypting under the password to exactly the note. Passing means the file text is byte for byte
+/// what encrypt gives, without a copy of it to compare with.
+class NoteVerifier {
+public:
+    /// No value when the cipher cannot be made. The text must outlive it.
+    [[nodiscard]] static std::optional<NoteVerifier> make(std::string_view text, std::string_view password,
+                                                          ByteView iv);
+
+    /// The next piece of file text; false once it cannot be the note's.
+    [[nodiscard]] bool feed(std::string_view piece);
+
+    /// Whether all that was fed is exactly the note's file text.
+    [[nodiscard]] bool finish();
+
+private:
+    NoteVerifier(std::string_view text, NoteDecryptor decryptor);
+    bool compare(ByteView plain);
+
+    std::string_view m_text;
+    NoteDecryptor m_decryptor;
+    std::size_t m_expectedChars;
+    std::size_t m_seenChars = 0;
+    std::size_t m_matched = 0;
+    bool m_failed = false;
+};
+
+} // namespace cipher
