@@ -14,13 +14,24 @@ using Bytes = std::vector<std::uint8_t>;
 /// A read-only view of bytes owned elsewhere.
 using ByteView = std::span<const std::uint8_t>;
 
+/// Asks the system to back a large buffer, not yet written, with huge pages: first writes to a note of 100 MiB
+/// then cost a third of the time. A hint only; small buffers and systems without the feature are left alone.
+void preferHugePages(void* data, std::size_t size) noexcept;
+
 /// Allocator that wipes memory (OPENSSL_cleanse) before handing it back, so secrets do not linger on the heap.
+/// Growing leaves new bytes uninitialised rather than zero, as they are always written before they are read
+/// (a file read into them, a cipher's output), and large buffers get huge pages.
 template <class T> struct CleansingAllocator {
     using value_type = T;
     CleansingAllocator() noexcept = default;
     template <class U> CleansingAllocator(const CleansingAllocator<U>&) noexcept {}
-    T* allocate(std::size_t count) { return std::allocator<T>{}.allocate(count); }
+    T* allocate(std::size_t count) {
+        T* pointer = std::allocator<T>{}.allocate(count);
+        preferHugePages(pointer, count * sizeof(T));
+        return pointer;
+    }
     void deallocate(T* pointer, std::size_t count) noexcept;
+    template <class U> void construct(U* pointer) noexcept { ::new (static_cast<void*>(pointer)) U; }
     template <class U> bool operator==(const CleansingAllocator<U>&) const noexcept { return true; }
 };
 
@@ -29,10 +40,6 @@ using SecureBytes = std::vector<std::uint8_t, CleansingAllocator<std::uint8_t>>;
 
 /// Wipes a region of memory in a way the compiler cannot optimise away.
 void cleanse(void* data, std::size_t size) noexcept;
-
-/// Asks the system to back a large buffer, not yet written, with huge pages: first writes to a note of 100 MiB
-/// then cost a third of the time. A hint only; small buffers and systems without the feature are left alone.
-void preferHugePages(void* data, std::size_t size) noexcept;
 
 template <class T> void CleansingAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
     cleanse(pointer, count * sizeof(T));

@@ -36,40 +36,6 @@ std::optional<std::string> encryptUntraced(std::string_view text, std::string_vi
     }
 }
 
-// The plain bytes of a file text and the length of their well-formed UTF-8 prefix.
-struct Decrypted {
-    std::string note;
-    std::size_t wellFormed = 0;
-};
-
-// What decrypt and decryptWhole give when nothing is traced: decrypted a piece at a time, each piece checked as
-// UTF-8 while it is in the processor's cache. No value when the Base64 is rejected or the cipher fails.
-std::optional<Decrypted> decryptUntraced(std::string_view fileText, std::string_view password, ByteView iv) {
-    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
-    if (!decryptor) {
-        return std::nullopt;
-    }
-    Decrypted result;
-    std::string& note = result.note;
-    // Plaintext is never longer than the ciphertext, so the note never moves and leaves no copy behind.
-    note.reserve(Base64Decoder::maxDecodedSize(fileText.size()));
-    preferHugePages(note.data(), note.capacity());
-    // A sequence cut by the end of a piece is checked again with the next; the first error stops the prefix.
-    const auto extendPrefix = [&] {
-        result.wellFormed += wellFormedUtf8PrefixLength(asBytes(std::string_view(note).substr(result.wellFormed)));
-    };
-    const PlainSink append = [&](ByteView plain) {
-        note.append(asText(plain));
-        extendPrefix();
-        return true;
-    };
-    if (!decryptor->feed(fileText, append) || !decryptor->finish(append)) {
-        cleanse(note.data(), note.size());
-        return std::nullopt;
-    }
-    return result;
-}
-
 // The steps decrypt and decryptWhole share: Base64, the cipher, and their trace up to the plain-byte list.
 std::optional<SecureBytes> decryptBytes(std::string_view fileText, std::string_view password, ByteView iv,
                                         const Trace& trace) {
@@ -140,15 +106,11 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
                                    const Trace& trace) {
     try {
         if (!trace.enabled()) {
-            std::optional<Decrypted> decrypted = decryptUntraced(fileText, password, iv);
-            if (!decrypted) {
+            std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());
+            if (!opener || !opener->feed(fileText)) {
                 return std::nullopt;
             }
-            // What follows the well-formed prefix is dropped, and wiped first.
-            std::string& note = decrypted->note;
-            cleanse(note.data() + decrypted->wellFormed, note.size() - decrypted->wellFormed);
-            note.resize(decrypted->wellFormed);
-            return std::move(note);
+            return opener->finishPrefix();
         }
         const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
         if (!plain) {
@@ -169,16 +131,11 @@ Result<std::string> decryptWhole(std::string_view fileText, std::string_view pas
     const Failure failure{"The note could not be decrypted: wrong password or damaged file."};
     try {
         if (!trace.enabled()) {
-            std::optional<Decrypted> decrypted = decryptUntraced(fileText, password, iv);
-            if (!decrypted) {
+            std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());
+            if (!opener || !opener->feed(fileText)) {
                 return failure;
             }
-            std::string& note = decrypted->note;
-            if (decrypted->wellFormed != note.size()) {
-                cleanse(note.data(), note.size());
-                return failure;
-            }
-            return std::move(note);
+            return opener->finish();
         }
         const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
         if (!plain) {

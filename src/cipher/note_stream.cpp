@@ -3,6 +3,7 @@
 #include "note_cipher.h"
 #include "utf8.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -114,6 +115,75 @@ bool NoteDecryptor::finish(const PlainSink& sink) {
     cleanse(m_plain.data(), *last);
     m_failed = true; // the text has ended
     return taken;
+}
+
+NoteOpener::NoteOpener(NoteDecryptor decryptor) : m_decryptor(std::move(decryptor)) {}
+
+NoteOpener::~NoteOpener() {
+    wipe();
+}
+
+void NoteOpener::wipe() noexcept {
+    cleanse(m_note.data(), m_note.size());
+    m_note.clear();
+}
+
+std::optional<NoteOpener> NoteOpener::make(std::string_view password, ByteView iv, std::size_t fileTextSize) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+    if (!decryptor) {
+        return std::nullopt;
+    }
+    NoteOpener opener(std::move(*decryptor));
+    // Plaintext is never longer than the ciphertext: with the size known, the note never moves.
+    opener.m_note.reserve(Base64Decoder::maxDecodedSize(fileTextSize));
+    preferHugePages(opener.m_note.data(), opener.m_note.capacity());
+    return opener;
+}
+
+bool NoteOpener::append(ByteView plain) {
+    if (plain.size() > m_note.capacity() - m_note.size()) {
+        // Moved by hand, so that the old buffer is wiped before it is released.
+        std::string larger;
+        larger.reserve(std::max(2 * m_note.capacity(), m_note.size() + plain.size()));
+        preferHugePages(larger.data(), larger.capacity());
+        larger.append(m_note);
+        wipe();
+        m_note.swap(larger);
+    }
+    m_note.append(asText(plain));
+    // A sequence cut by the end of a piece is checked again with the next; the first error stops the prefix.
+    m_wellFormed += wellFormedUtf8PrefixLength(asBytes(std::string_view(m_note).substr(m_wellFormed)));
+    return true;
+}
+
+bool NoteOpener::feed(std::string_view piece) {
+    return m_decryptor.feed(piece, [this](ByteView plain) { return append(plain); });
+}
+
+bool NoteOpener::end() {
+    if (!m_decryptor.finish([this](ByteView plain) { return append(plain); })) {
+        wipe();
+        return false;
+    }
+    return true;
+}
+
+Result<std::string> NoteOpener::finish() {
+    if (!end() || m_wellFormed != m_note.size()) {
+        wipe();
+        return Failure{"The note could not be decrypted: wrong password or damaged file."};
+    }
+    return std::move(m_note);
+}
+
+std::optional<std::string> NoteOpener::finishPrefix() {
+    if (!end()) {
+        return std::nullopt;
+    }
+    // What follows the well-formed prefix is dropped, and wiped first.
+    cleanse(m_note.data() + m_wellFormed, m_note.size() - m_wellFormed);
+    m_note.resize(m_wellFormed);
+    return std::move(m_note);
 }
 
 NoteVerifier::NoteVerifier(std::string_view text, NoteDecryptor decryptor)

@@ -3,11 +3,13 @@
 #include "aes.h"
 #include "base64.h"
 #include "bytes.h"
+#include "result.h"
 
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace cipher {
@@ -69,6 +71,41 @@ private:
     std::size_t m_cipherTotal = 0;
     std::unique_ptr<std::uint8_t[]> m_cipherBytes;
     SecureBytes m_plain;
+};
+
+/// Opens a note whose file text arrives a piece at a time (read from a file or a pipe), so that the file text is
+/// never held whole: decodes, decrypts and checks the UTF-8 of each piece as it comes.
+class NoteOpener {
+public:
+    /// No value when the cipher cannot be made. With the file text's size known, the note is given room at once.
+    [[nodiscard]] static std::optional<NoteOpener> make(std::string_view password, ByteView iv,
+                                                        std::size_t fileTextSize = 0);
+
+    /// The next piece of file text; false once it is refused (Base64 rejected, cipher failure).
+    [[nodiscard]] bool feed(std::string_view piece);
+
+    /// Ends the file text: the note, or why not (decryptWhole's failure for a note that does not decrypt whole
+    /// to well-formed UTF-8).
+    [[nodiscard]] Result<std::string> finish();
+
+    /// Ends the file text like finish, but keeps the well-formed UTF-8 prefix of a note that is not (decrypt);
+    /// no value when the Base64 is rejected or the cipher fails.
+    [[nodiscard]] std::optional<std::string> finishPrefix();
+
+    NoteOpener(NoteOpener&&) noexcept = default;
+    NoteOpener& operator=(NoteOpener&&) noexcept = default;
+    /// Wipes what was decrypted, unless it was handed over.
+    ~NoteOpener();
+
+private:
+    explicit NoteOpener(NoteDecryptor decryptor);
+    bool append(ByteView plain);
+    bool end();
+    void wipe() noexcept;
+
+    NoteDecryptor m_decryptor;
+    std::string m_note;
+    std::size_t m_wellFormed = 0;
 };
 
 /// Checks a file text read back a piece at a time against the note it must hold: exactly the layout encrypt

@@ -4,6 +4,7 @@
 #include "cipher/file_io.h"
 #include "cipher/note_cipher.h"
 #include "cipher/note_file.h"
+#include "cipher/note_stream.h"
 #include "cipher/result.h"
 #include "cipher/utf8.h"
 
@@ -14,9 +15,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -48,7 +51,9 @@ std::string readCause(int error) {
 }
 
 /// Reads everything the descriptor holds into bytes that are wiped on release; the errno on failure, else 0.
-int readAll(int fd, cipher::SecureBytes& into) {
+/// With wellFormed given, also sets it to the length of the well-formed UTF-8 prefix, found piece by piece as the
+/// bytes arrive, while they are still in the processor's cache.
+int readAll(int fd, cipher::SecureBytes& into, std::size_t* wellFormed = nullptr) {
     struct stat info {};
     const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
     // One byte beyond a known size lets the end be seen without growing the buffer.
@@ -58,7 +63,7 @@ int readAll(int fd, cipher::SecureBytes& into) {
         if (used == into.size()) {
             into.resize(into.size() * 2);
         }
-        const ssize_t got = ::read(fd, into.data() + used, into.size() - used);
+        const ssize_t got = ::read(fd, into.data() + used, std::min(into.size() - used, readChunk));
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -69,6 +74,11 @@ int readAll(int fd, cipher::SecureBytes& into) {
             break;
         }
         used += static_cast<std::size_t>(got);
+        if (wellFormed != nullptr) {
+            // A sequence cut by the end of a read is checked again with the next; an error stops the prefix.
+            *wellFormed +=
+                cipher::wellFormedUtf8PrefixLength(cipher::ByteView(into).subspan(*wellFormed, used - *wellFormed));
+        }
     }
     into.resize(used);
     return 0;
@@ -76,17 +86,22 @@ int readAll(int fd, cipher::SecureBytes& into) {
 
 /// The whole content of the named file, or of the environment's input when the name is empty. Pipes and
 /// devices are read too, so that a password can come from a process substitution.
-cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment) {
+/// With wellFormed given, also sets it to the length of the content's well-formed UTF-8 prefix.
+cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
+                                               std::size_t* wellFormed = nullptr) {
     cipher::SecureBytes content;
     int error = 0;
+    if (wellFormed != nullptr) {
+        *wellFormed = 0;
+    }
     if (path.empty()) {
-        error = readAll(environment.input, content);
+        error = readAll(environment.input, content, wellFormed);
     } else {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             error = errno;
         } else {
-            error = readAll(fd, content);
+            error = readAll(fd, content, wellFormed);
             ::close(fd);
         }
     }
@@ -150,7 +165,8 @@ int encryptNote(const Command& command, const Environment& environment) {
         report(environment, password.failure().message);
         return exitFailure;
     }
-    const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment);
+    std::size_t wellFormed = 0;
+    const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment, &wellFormed);
     if (!input) {
         report(environment, input.failure().message);
         return exitFailure;
@@ -159,7 +175,7 @@ int encryptNote(const Command& command, const Environment& environment) {
     const std::string_view key = cipher::asText(password.value());
     const std::string name = displayName(command.input);
     // The editor could never open such a note, so it is refused before anything is written.
-    if (!cipher::isWellFormedUtf8(text)) {
+    if (wellFormed != text.size()) {
         report(environment, name + ": not UTF-8 text, which a note must be; nothing written");
         return exitFailure;
     }
@@ -181,21 +197,71 @@ int encryptNote(const Command& command, const Environment& environment) {
     return writeResult({}, *fileText, environment) ? exitSuccess : exitFailure;
 }
 
+/// The note in the named file, or in the environment's input when the name is empty, decrypted a piece at a time
+/// as it is read so that the file text is never held whole; the failure is the line to report.
+cipher::Result<std::string> decryptSource(const std::string& path, std::string_view password,
+                                          const Environment& environment) {
+    const cipher::Failure refused{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
+    const int fd = path.empty() ? environment.input : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(errno)};
+    }
+    struct stat info {};
+    const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    std::optional<cipher::NoteOpener> opener =
+        cipher::NoteOpener::make(password, cipher::noteIv, knownSize ? static_cast<std::size_t>(info.st_size) : 0);
+    const std::unique_ptr<char[]> piece(new char[readChunk]);
+    int error = 0;
+    bool accepted = opener.has_value();
+    while (accepted) {
+        const ssize_t got = ::read(fd, piece.get(), readChunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        accepted = opener->feed(std::string_view(piece.get(), static_cast<std::size_t>(got)));
+    }
+    if (!path.empty()) {
+        ::close(fd);
+    }
+    if (error != 0) {
+        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(error)};
+    }
+    if (!accepted) {
+        return refused;
+    }
+    cipher::Result<std::string> note = opener->finish();
+    return note ? std::move(note) : cipher::Result<std::string>(refused);
+}
+
 int decryptNote(const Command& command, const Environment& environment) {
     const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
     if (!password) {
         report(environment, password.failure().message);
         return exitFailure;
     }
-    const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment);
-    if (!input) {
-        report(environment, input.failure().message);
-        return exitFailure;
+    cipher::Result<std::string> note = cipher::Failure{};
+    if (environment.trace.enabled()) {
+        // The trace shows the whole ciphertext, so the file text is read whole first.
+        const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment);
+        if (!input) {
+            report(environment, input.failure().message);
+            return exitFailure;
+        }
+        note = cipher::decryptWhole(cipher::asText(input.value()), cipher::asText(password.value()), cipher::noteIv,
+                                    environment.trace);
+        if (!note) {
+            note =
+                cipher::Failure{displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written"};
+        }
+    } else {
+        note = decryptSource(command.input, cipher::asText(password.value()), environment);
     }
-    cipher::Result<std::string> note = cipher::decryptWhole(
-        cipher::asText(input.value()), cipher::asText(password.value()), cipher::noteIv, environment.trace);
     if (!note) {
-        report(environment, displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written");
+        report(environment, note.failure().message);
         return exitFailure;
     }
     const WipeOnExit wipe{note.value()};
