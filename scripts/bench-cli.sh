@@ -54,22 +54,30 @@ make_note() {
         }' "$1" "$2"
 }
 
-# measure NAME COMMAND...: runs the command once; appends "seconds peak-KiB" to $scratch/NAME.
+# measure NAME COMMAND...: runs the command once; appends "wall-µs peak-KiB cpu-µs" to $scratch/NAME, where cpu is
+# user plus system time: on a machine that other work keeps busy, it varies far less than the wall clock.
 measure() {
     local name=$1
     shift
     local start end
+    # Earlier runs' files still being written to disk would slow whichever tool runs next.
+    sync
     start=$(date +%s%N)
     /usr/bin/time -v -o "$scratch/time.txt" "$@" 2>"$scratch/stderr.txt" ||
         { cat "$scratch/stderr.txt" >&2; die "failed: $*"; }
     end=$(date +%s%N)
-    local rss
+    local rss cpu
     rss=$(sed -n 's/^[[:space:]]*Maximum resident set size (kbytes): //p' "$scratch/time.txt")
-    echo "$(((end - start) / 1000)) $rss" >>"$scratch/$name"
+    cpu=$(awk -F': ' '/User time|System time/ { total += $2 } END { printf "%d", total * 1e6 }' "$scratch/time.txt")
+    echo "$(((end - start) / 1000)) $rss $cpu" >>"$scratch/$name"
 }
 
-# median_us NAME and peak_kib NAME: the median time (microseconds) and largest peak memory over the runs.
-median_us() { sort -n "$scratch/$1" | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
+# median_us NAME [FIELD] and peak_kib NAME: the median wall (or FIELD 3, CPU) time in microseconds and the largest
+# peak memory over the runs.
+median_us() {
+    local field=${2:-1}
+    sort -n -k"$field" "$scratch/$1" | awk -v f="$field" '{ t[NR] = $f } END { print t[int((NR + 1) / 2)] }'
+}
 peak_kib() { sort -n -k2 "$scratch/$1" | tail -1 | cut -d' ' -f2; }
 
 printf '%-8s %-8s %11s %11s %6s %11s %6s %22s\n' "note" "step" "openssl" "cli -o" "ratio" "cli >" "ratio" \
@@ -117,6 +125,16 @@ for mib in 1 100; do
                     label, step == "enc" ? "encrypt" : "decrypt", o / 1e6, f / 1e6, f / o, s / 1e6, s / o,
                     int(r[1] / 1024), int(r[2] / 1024), int(r[3] / 1024),
                     r[1] * 1024 / size, r[2] * 1024 / size, r[3] * 1024 / size }'
+        cpu=$(for tool in "ossl-$step-$mib" "cli-$step-o-$mib" "cli-$step-s-$mib"; do
+            printf '%s ' "$(median_us "$tool" 3)"
+        done)
+        awk -v cpu="$cpu" 'BEGIN {
+            split(cpu, c, " ");
+            # /usr/bin/time counts CPU time in hundredths of a second, too coarse for the small note.
+            if (c[1] == 0) { printf "%-8s %-8s (too short to count)\n", "", "  cpu"; exit }
+            printf "%-8s %-8s %9.3f s %9.3f s %6.2f %9.3f s %6.2f\n", "", "  cpu", c[1] / 1e6, c[2] / 1e6,
+                c[2] / c[1], c[3] / 1e6, c[3] / c[1] }'
     done
 done
-echo "median of $repetitions runs each; ratio = vellumpad-cli time / openssl time (target: at most 0.5)"
+echo "median of $repetitions runs each; ratio = vellumpad-cli time / openssl time (target: at most 0.5);"
+echo "the cpu rows are user plus system time, which other work on the machine disturbs less than the wall clock"
