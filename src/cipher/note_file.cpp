@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -27,6 +29,100 @@ Failure openFailure(const std::filesystem::path& path, std::string_view cause) {
 }
 
 constexpr std::string_view someError = "some error";
+constexpr std::string_view notText = "it is not a note file (not text)";
+constexpr std::string_view wrongPasswordOrDamaged = "The note could not be decrypted: wrong password or damaged file.";
+
+Failure readFailure(const std::filesystem::path& path, int error) {
+    switch (error) {
+    case ENOENT:
+        return openFailure(path, "no such file");
+    case ENOTDIR:
+        return openFailure(path, "the folder does not exist");
+    case ENOMEM:
+        return openFailure(path, "it is too large to open");
+    default:
+        return openFailure(path, describeFileError(error));
+    }
+}
+
+// Reads a regular file a piece at a time into one reused buffer, checking its UTF-8 as it goes; readWholeFile's
+// errors, without holding the file.
+class PieceReader {
+public:
+    explicit PieceReader(const std::string& path) : m_piece(new char[pieceSize + carryRoom]) {
+        // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat info {};
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
+            m_error = errno;
+        } else if (S_ISDIR(info.st_mode)) {
+            m_error = EISDIR;
+        } else if (!S_ISREG(info.st_mode)) {
+            m_error = ENODEV;
+        } else {
+            m_size = static_cast<std::size_t>(info.st_size);
+        }
+    }
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+    ~PieceReader() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+
+    [[nodiscard]] int error() const noexcept { return m_error; }
+    [[nodiscard]] std::size_t size() const noexcept { return m_size; }
+    /// Whether everything read so far is well-formed UTF-8, a sequence cut at the end included.
+    [[nodiscard]] bool wellFormed() const noexcept { return m_wellFormed && m_carried == 0; }
+
+    /// The next piece, valid until the next call; empty at the end or on an error.
+    std::string_view next() {
+        if (m_error != 0 || m_fd < 0) {
+            return {};
+        }
+        for (;;) {
+            const ssize_t got = ::read(m_fd, m_piece.get() + carryRoom, pieceSize);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                m_error = got < 0 ? errno : 0;
+                return {};
+            }
+            checkUtf8(static_cast<std::size_t>(got));
+            return {m_piece.get() + carryRoom, static_cast<std::size_t>(got)};
+        }
+    }
+
+private:
+    static constexpr std::size_t pieceSize = std::size_t{1} << 20;
+    static constexpr std::size_t carryRoom = 4;
+
+    // A sequence cut by the end of a piece is put before the next one and checked again with it.
+    void checkUtf8(std::size_t size) {
+        if (!m_wellFormed) {
+            return;
+        }
+        char* start = m_piece.get() + carryRoom - m_carried;
+        std::memcpy(start, m_tail, m_carried);
+        const std::string_view text(start, m_carried + size);
+        const std::size_t prefix = wellFormedUtf8PrefixLength(asBytes(text));
+        m_carried = text.size() - prefix;
+        m_wellFormed = m_carried <= 3;
+        if (m_wellFormed) {
+            std::memcpy(m_tail, text.data() + prefix, m_carried);
+        }
+    }
+
+    std::unique_ptr<char[]> m_piece;
+    int m_fd = -1;
+    int m_error = 0;
+    std::size_t m_size = 0;
+    bool m_wellFormed = true;
+    char m_tail[carryRoom] = {};
+    std::size_t m_carried = 0;
+};
 constexpr std::string_view notEncrypted = "the note could not be encrypted";
 
 // The file text of a note, encrypted as it is written and checked as it is read back, so that saving a large note
@@ -103,6 +199,8 @@ FileContent readWholeFile(const std::string& path) {
     }
     try {
         // The size is a hint only: the file may change while it is read.
+        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+        preferHugePages(result.bytes.data(), result.bytes.capacity());
         result.bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t used = 0;
         for (;;) {
@@ -135,22 +233,53 @@ FileContent readWholeFile(const std::string& path) {
 
 Result<std::string> readNoteFile(const std::filesystem::path& path) {
     FileContent content = readWholeFile(path.string());
-    switch (content.error) {
-    case 0:
-        break;
-    case ENOENT:
-        return openFailure(path, "no such file");
-    case ENOTDIR:
-        return openFailure(path, "the folder does not exist");
-    case ENOMEM:
-        return openFailure(path, "it is too large to open");
-    default:
-        return openFailure(path, describeFileError(content.error));
+    if (content.error != 0) {
+        return readFailure(path, content.error);
     }
     if (!isWellFormedUtf8(content.bytes)) {
-        return openFailure(path, "it is not a note file (not text)");
+        return openFailure(path, notText);
     }
     return std::move(content.bytes);
+}
+
+Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
+                                 const Trace& trace) {
+    const auto refused = [&](const Failure& failure) {
+        return Failure{"Could not open \"" + path.string() + "\". " + failure.message};
+    };
+    if (trace.enabled()) {
+        const Result<std::string> fileText = readNoteFile(path);
+        if (!fileText) {
+            return fileText.failure();
+        }
+        Result<std::string> note = decryptWhole(fileText.value(), password, iv, trace);
+        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
+    }
+    try {
+        PieceReader reader(path.string());
+        if (reader.error() != 0) {
+            return readFailure(path, reader.error());
+        }
+        std::optional<NoteOpener> opener = NoteOpener::make(password, iv, reader.size());
+        bool accepted = opener.has_value();
+        // After a refusal the file is still read to the end, as a file that is not text says so first.
+        for (std::string_view piece = reader.next(); !piece.empty(); piece = reader.next()) {
+            accepted = accepted && opener->feed(piece);
+        }
+        if (reader.error() != 0) {
+            return readFailure(path, reader.error());
+        }
+        if (!reader.wellFormed()) {
+            return openFailure(path, notText);
+        }
+        if (!accepted) {
+            return refused(Failure{std::string(wrongPasswordOrDamaged)});
+        }
+        Result<std::string> note = opener->finish();
+        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
+    } catch (const std::bad_alloc&) {
+        return readFailure(path, ENOMEM);
+    }
 }
 
 std::string readTextFile(const std::filesystem::path& path) {

@@ -20,6 +20,13 @@ namespace cipher {
 /// "it is not a note file (not text)").
 [[nodiscard]] Result<std::string> readNoteFile(const std::filesystem::path& path);
 
+/// readNoteFile and decryptWhole in one pass: reads the file a piece at a time and decrypts each piece as it
+/// comes, so that the file text is never held whole. Fails with readNoteFile's message when the file cannot be read
+/// or is not text, and otherwise with "Could not open \"PATH\". " followed by decryptWhole's message. With the trace
+/// on, reads the file whole first, as the trace shows the whole ciphertext.
+[[nodiscard]] Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password,
+                                               ByteView iv, const Trace& trace);
+
 /// Encrypts the note text under the password and writes the file text to path atomically, having read the
 /// temporary file back and checked that it decrypts to exactly the text. Logs "Success!" or "Failed!!".
 /// On failure the file at path keeps its earlier content and the failure names the path and the cause.

@@ -158,5 +158,51 @@ TEST(NoteStream, SavesALargeNoteByteForByteAsEncryptWouldWrite) {
     EXPECT_EQ(log.lines, (std::vector<std::string>{"Success!", "some error", "Failed!!"}));
 }
 
+// What opening gave before it was done in one pass: read the file whole, then decrypt it.
+Result<std::string> openInTwoSteps(const std::filesystem::path& path, std::string_view pass) {
+    const Result<std::string> fileText = readNoteFile(path);
+    if (!fileText) {
+        return fileText.failure();
+    }
+    Result<std::string> note = decryptWhole(fileText.value(), pass, noteIv, Trace());
+    return note ? std::move(note)
+                : Result<std::string>(Failure{"Could not open \"" + path.string() + "\". " + note.failure().message});
+}
+
+TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
+    const test::TempDir dir;
+    std::mt19937 random(43);
+    const std::string note = randomNote(random, (1 << 20) + 3 * piece);
+    const std::string fileText = plainFileText(note);
+    test::writeFile(dir / "big.vpd", fileText);
+    // Not Base64 alone, but text: a non-ASCII character across the 1 MiB read boundary is skipped like a blank.
+    std::string straddling = fileText;
+    straddling.insert((1 << 20) - 1, "\xC3\xA9");
+    test::writeFile(dir / "straddling.vpd", straddling);
+    std::string notText = fileText;
+    notText[(1 << 20) + 5] = '\xFF';
+    test::writeFile(dir / "not-text.vpd", notText);
+    test::writeFile(dir / "cut.vpd", fileText + "\xE5\x90");
+    test::writeFile(dir / "bad-base64.vpd", "=" + fileText + "\xFF");
+    test::writeFile(dir / "damaged.vpd", fileText.substr(0, fileText.size() - 1));
+    test::writeFile(dir / "partial.vpd", plainFileText(note + "\xFF"));
+    test::writeFile(dir / "empty.vpd", "");
+    std::filesystem::create_directory(dir / "folder.vpd");
+    for (const std::string name : {"big.vpd", "straddling.vpd", "not-text.vpd", "cut.vpd", "bad-base64.vpd",
+                                   "damaged.vpd", "partial.vpd", "empty.vpd", "folder.vpd", "missing.vpd"}) {
+        for (const std::string_view pass : {password, std::string_view("wrong")}) {
+            const Result<std::string> expected = openInTwoSteps(dir / name, pass);
+            const Result<std::string> opened = openNoteFile(dir / name, pass, noteIv, Trace());
+            ASSERT_EQ(opened.ok(), expected.ok()) << name;
+            if (opened.ok()) {
+                EXPECT_TRUE(opened.value() == expected.value()) << name;
+            } else {
+                EXPECT_EQ(opened.failure().message, expected.failure().message) << name;
+            }
+        }
+    }
+    EXPECT_TRUE(openNoteFile(dir / "straddling.vpd", password, noteIv, Trace()).ok());
+}
+
 } // namespace
 } // namespace cipher
