@@ -15,6 +15,15 @@ constexpr std::size_t blockSize = 16;
 // File text is decoded in pieces of at most this many characters.
 constexpr std::size_t decodePieceChars = 64 * 1024;
 
+// Asks for the next piece to be brought into cache while the cipher works on this one, which takes longer than
+// reading it from memory: the first pass over a large note then no longer waits for memory.
+void prefetch(const void* data, std::size_t size) noexcept {
+    const auto* bytes = static_cast<const char*>(data);
+    for (std::size_t offset = 0; offset < size; offset += 64) {
+        __builtin_prefetch(bytes + offset, 0, 3);
+    }
+}
+
 constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
     return plainSize / blockSize * blockSize + blockSize;
 }
@@ -49,6 +58,9 @@ std::optional<std::string_view> NoteEncryptor::next() {
     m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
     if (last ? m_checked != end : end - m_checked > 3) {
         return std::nullopt;
+    }
+    if (!last) {
+        prefetch(plain.data() + end, std::min(pieceBytes, plain.size() - end));
     }
     std::optional<std::size_t> produced = m_cipher.update(plain.subspan(m_encrypted, size), m_cipherBytes.get());
     if (produced && last) {
@@ -92,6 +104,9 @@ bool NoteDecryptor::feed(std::string_view piece, const PlainSink& sink) {
     for (std::size_t pos = 0; pos < piece.size() && !m_failed; pos += decodePieceChars) {
         const std::optional<std::size_t> size =
             m_decoder.feed(piece.substr(pos, decodePieceChars), m_cipherBytes.get());
+        if (const std::size_t next = pos + decodePieceChars; next < piece.size()) {
+            prefetch(piece.data() + next, std::min(decodePieceChars, piece.size() - next));
+        }
         m_failed = !size || !decrypt(*size, sink);
     }
     return !m_failed;
