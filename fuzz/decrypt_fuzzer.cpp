@@ -1,5 +1,6 @@
 #include "property.h"
 
+#include "cipher/aes.h"
 #include "cipher/base64.h"
 #include "cipher/log.h"
 #include "cipher/note_cipher.h"
@@ -8,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,36 +19,105 @@ namespace {
 // The seed corpus in fuzz/corpus/decrypt holds notes saved under this password, so mutations start deep.
 constexpr std::string_view password = "correct horse";
 
+// Notes of this size span a few of the pieces that encryption (48 KiB) and decryption (64 KiB of text) work in.
+constexpr std::size_t largeNoteSize = 72 * 1024;
+
+const cipher::Trace quiet;
+
+// A trace that is on takes the whole-array path through the cipher, a silent one the piecewise path; both must
+// give the same answers. The trace itself goes nowhere.
+const cipher::Trace& tracing() {
+    static std::FILE* const nowhere = std::fopen("/dev/null", "w");
+    static const cipher::Trace trace(nowhere);
+    return trace;
+}
+
+// The input as a file text: whatever it holds, a note that comes out is text, and a whole note is exactly what
+// was encrypted (the same ciphertext, since encryption is deterministic and the padding is checked).
+void checkFileText(std::string_view fileText, bool alsoTraced) {
+    const std::optional<std::string> note = cipher::decrypt(fileText, password, cipher::noteIv, quiet);
+    if (note) {
+        require(cipher::isWellFormedUtf8(*note));
+    }
+    const cipher::Result<std::string> whole = cipher::decryptWhole(fileText, password, cipher::noteIv, quiet);
+    if (alsoTraced) {
+        require(cipher::decrypt(fileText, password, cipher::noteIv, tracing()) == note);
+        const cipher::Result<std::string> traced = cipher::decryptWhole(fileText, password, cipher::noteIv, tracing());
+        require(traced.ok() == whole.ok() && (!whole || traced.value() == whole.value()));
+    }
+    if (!whole) {
+        return;
+    }
+    require(cipher::isWellFormedUtf8(whole.value()));
+    require(note && *note == whole.value());
+    require(cipher::opensAs(fileText, whole.value(), password, cipher::noteIv));
+    require(!cipher::opensAs(fileText, whole.value() + "x", password, cipher::noteIv));
+    if (!whole.value().empty()) {
+        const std::string_view shorter = std::string_view(whole.value()).substr(0, whole.value().size() - 1);
+        require(!cipher::opensAs(fileText, shorter, password, cipher::noteIv));
+    }
+    cipher::MemoryLog log;
+    const std::optional<std::string> again = cipher::encrypt(whole.value(), password, cipher::noteIv, quiet, log);
+    require(again && cipher::base64ToByteArray(*again) == cipher::base64ToByteArray(fileText));
+}
+
+// The bytes as a decrypted note, encrypted by the whole-array cipher, as an independent path: decrypt gives
+// exactly their well-formed prefix, decryptWhole all of them or nothing, and only well-formed text saves.
+void checkPlainBytes(std::string_view plain, bool alsoTraced) {
+    const std::optional<cipher::Bytes> cipherBytes =
+        cipher::aesCbcEncrypt(cipher::deriveKey(password), cipher::noteIv, cipher::asBytes(plain));
+    require(cipherBytes.has_value());
+    const std::string fileText = cipher::base64Encode(*cipherBytes);
+    const bool wellFormed = cipher::isWellFormedUtf8(plain);
+
+    require(cipher::decrypt(fileText, password, cipher::noteIv, quiet) ==
+            cipher::convertUInt8ToUTF(cipher::asBytes(plain)));
+    const cipher::Result<std::string> whole = cipher::decryptWhole(fileText, password, cipher::noteIv, quiet);
+    require(whole.ok() == wellFormed && (!whole || whole.value() == plain));
+    require(cipher::opensAs(fileText, plain, password, cipher::noteIv));
+
+    cipher::MemoryLog log;
+    const std::optional<std::string> saved = cipher::encrypt(plain, password, cipher::noteIv, quiet, log);
+    require(saved.has_value() == wellFormed && (!saved || *saved == fileText));
+    if (alsoTraced) {
+        require(cipher::encrypt(plain, password, cipher::noteIv, tracing(), log) == saved);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input = cipher::asText(cipher::ByteView(data, size));
-    const cipher::Trace quiet;
+    checkFileText(input, true);
+    checkPlainBytes(input, true);
 
-    // The input as a file text: whatever it holds, a note that comes out is text, and a whole note is exactly
-    // what was encrypted (the same ciphertext, since encryption is deterministic and the padding is checked).
-    const std::optional<std::string> note = cipher::decrypt(input, password, cipher::noteIv, quiet);
-    if (note) {
-        require(cipher::isWellFormedUtf8(*note));
-    }
-    const cipher::Result<std::string> whole = cipher::decryptWhole(input, password, cipher::noteIv, quiet);
-    if (whole) {
-        require(cipher::isWellFormedUtf8(whole.value()));
-        require(note && *note == whole.value());
+    // An input starting with "L" is the pattern of a large note, so that piece boundaries fall everywhere in it.
+    if (input.size() > 1 && input.front() == 'L') {
+        const std::string_view pattern = input.substr(1);
+        std::string plain;
+        plain.reserve(largeNoteSize + pattern.size());
+        while (plain.size() < largeNoteSize) {
+            plain += pattern;
+        }
+        checkPlainBytes(plain, false);
         cipher::MemoryLog log;
-        const std::optional<std::string> again = cipher::encrypt(whole.value(), password, cipher::noteIv, quiet, log);
-        require(again && cipher::base64ToByteArray(*again) == cipher::base64ToByteArray(input));
-    }
-
-    // The input as a note: every text saves and opens again unchanged.
-    if (cipher::isWellFormedUtf8(input)) {
-        cipher::MemoryLog log;
-        const std::optional<std::string> fileText = cipher::encrypt(input, password, cipher::noteIv, quiet, log);
-        require(fileText.has_value());
-        const cipher::Result<std::string> back = cipher::decryptWhole(*fileText, password, cipher::noteIv, quiet);
-        require(back && back.value() == input);
-        const std::optional<std::string> partial = cipher::decrypt(*fileText, password, cipher::noteIv, quiet);
-        require(partial && *partial == input);
+        if (std::optional<std::string> fileText = cipher::encrypt(plain, password, cipher::noteIv, quiet, log)) {
+            checkFileText(*fileText, false);
+            // One character changed where the pattern says: a damaged large file, read as the whole-array steps
+            // would read it.
+            const std::size_t at =
+                (pattern.size() * 7919 + static_cast<unsigned char>(pattern.back())) % fileText->size();
+            (*fileText)[at] = pattern.front();
+            checkFileText(*fileText, false);
+            std::optional<std::string> expected;
+            if (const std::optional<cipher::Bytes> cipherBytes = cipher::base64ToByteArray(*fileText)) {
+                const cipher::SecureBytes key = cipher::deriveKey(password);
+                if (const auto decrypted = cipher::aesCbcDecrypt(key, cipher::noteIv, *cipherBytes)) {
+                    expected = cipher::convertUInt8ToUTF(*decrypted);
+                }
+            }
+            require(cipher::decrypt(*fileText, password, cipher::noteIv, quiet) == expected);
+        }
     }
     return 0;
 }

@@ -46,8 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const cipher::ByteView bytes(data, size);
 
     const std::size_t prefix = cipher::wellFormedUtf8PrefixLength(bytes);
-    require(prefix <= size);
     require(prefix == iconvWellFormedPrefixLength(data, size));
+    static const std::vector<cipher::Isa> isas = cipher::availableIsas();
+    for (const cipher::Isa isa : isas) {
+        require(cipher::wellFormedUtf8PrefixLength(bytes, isa) == prefix);
+    }
 
     const std::string text = cipher::convertUInt8ToUTF(bytes);
     require(text == cipher::asText(bytes.first(prefix)));
