@@ -5,12 +5,14 @@
 #include "cipher/note_file.h"
 #include "cipher/utf8.h"
 #include "window/application_delegate.h"
+#include "window/note_loader.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,9 +37,13 @@ std::filesystem::path filePath(const QString& path) {
     return std::filesystem::path(path.toStdString());
 }
 
-// The password's UTF-8 copy is ours to wipe once the call that needed it is over.
+// The password's and the note's copies are ours to wipe once the call that needed them is over.
 void wipe(QByteArray& bytes) {
     cipher::cleanse(bytes.data(), static_cast<std::size_t>(bytes.size()));
+}
+
+void wipe(std::string& text) {
+    cipher::cleanse(text.data(), text.size());
 }
 
 } // namespace
@@ -67,6 +73,20 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     barLayout->addWidget(dismiss, 0, Qt::AlignTop);
     m_problemBar->hide();
 
+    m_loadingBar = new QWidget(this);
+    m_loadingBar->setObjectName(QStringLiteral("loadingBar"));
+    auto* loadingLabel = new QLabel(tr("Opening the note; it can be edited once it is complete."), m_loadingBar);
+    m_loadingProgress = new QProgressBar(m_loadingBar);
+    m_loadingProgress->setObjectName(QStringLiteral("loadingProgress"));
+    m_loadingProgress->setRange(0, 1000);
+    m_loadingProgress->setTextVisible(false);
+    m_loadingProgress->setMaximumHeight(loadingLabel->sizeHint().height());
+    auto* loadingLayout = new QHBoxLayout(m_loadingBar);
+    loadingLayout->setContentsMargins(10, 4, 10, 4);
+    loadingLayout->addWidget(loadingLabel);
+    loadingLayout->addWidget(m_loadingProgress, 1);
+    m_loadingBar->hide();
+
     myTextView = new QPlainTextEdit(this);
     myTextView->setObjectName(QStringLiteral("myTextView"));
     myTextView->setFrameShape(QFrame::NoFrame);
@@ -82,7 +102,17 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_problemBar);
+    layout->addWidget(m_loadingBar);
     layout->addWidget(myTextView, 1);
+
+    m_loader = new NoteLoader(myTextView, this);
+    connect(m_loader, &NoteLoader::progressed, m_loadingProgress, [this](qsizetype done, qsizetype total) {
+        m_loadingProgress->setValue(static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 1000));
+    });
+    connect(m_loader, &NoteLoader::loadingChanged, this, [this](bool loading) {
+        m_loadingBar->setVisible(loading);
+        emit loadingChanged(loading);
+    });
 }
 
 void ViewController::viewDidLoad(ApplicationDelegate& applicationDelegate) {
@@ -97,14 +127,27 @@ void ViewController::setTitle(const QString& title) {
 
 QString ViewController::noteText() const {
     // toPlainText() would turn no-break spaces into blanks and so change the note behind the user's back.
-    QString text = myTextView->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    QString text = withLineEnding(myTextView->document()->toRawText(), m_lineEnding);
+    if (m_loader->isLoading()) {
+        text += withLineEnding(m_loader->remaining(), m_lineEnding);
+    }
     return text;
 }
 
+QByteArray ViewController::noteUtf8() {
+    m_loader->finish();
+    return documentUtf8(*myTextView->document(), m_lineEnding);
+}
+
 void ViewController::setNoteText(const QString& text) {
-    myTextView->setPlainText(text);
+    // The document splits lines at CR as well as LF and keeps neither, so the note's own ending is kept here.
+    m_lineEnding = lineEndingOf(text);
+    m_loader->start(text);
     setModified(false);
+}
+
+bool ViewController::isLoading() const {
+    return m_loader->isLoading();
 }
 
 bool ViewController::isModified() const {
@@ -189,29 +232,28 @@ cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& pa
         return cipher::Failure{"Could not save \"" + path.toStdString() +
                                "\": the note window is not linked to the application."};
     }
+    QByteArray note = noteUtf8();
     cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedText(filePath(path), view(noteText().toUtf8()), view(*pass), iv, m_trace, m_log);
+        cipher::saveEncryptedText(filePath(path), view(note), view(*pass), iv, m_trace, m_log);
+    wipe(note);
     wipe(*pass);
     return saved;
 }
 
 cipher::Result<QString> ViewController::openEncryptedText(const QString& path) const {
-    cipher::Result<std::string> fileText = cipher::readNoteFile(filePath(path));
-    if (!fileText) {
-        return fileText.failure();
-    }
     std::optional<QByteArray> pass = password();
     if (!pass) {
         return cipher::Failure{"Could not open \"" + path.toStdString() +
                                "\": the note window is not linked to the application."};
     }
-    cipher::Result<std::string> text = cipher::decryptWhole(fileText.value(), view(*pass), iv, m_trace);
+    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(*pass), iv, m_trace);
     wipe(*pass);
     if (!text) {
-        // The core's reason does not name the file; the user needs to know which one failed.
-        return cipher::Failure{"Could not open \"" + path.toStdString() + "\". " + text.failure().message};
+        return text.failure();
     }
-    return fromUtf8(text.value());
+    QString note = fromUtf8(text.value());
+    wipe(text.value());
+    return note;
 }
 
 } // namespace window

@@ -5,6 +5,7 @@
 #include "cipher/note_cipher.h"
 #include "cipher/result.h"
 #include "cipher/trace.h"
+#include "window/line_endings.h"
 
 #include <QString>
 #include <QVariant>
@@ -16,10 +17,12 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
 
 namespace window {
 
 class ApplicationDelegate;
+class NoteLoader;
 
 /// The title of a note that has no file yet.
 inline constexpr QStringView untitledTitle = u"名称未設定";
@@ -28,6 +31,7 @@ inline constexpr QStringView untitledTitle = u"名称未設定";
 /// take the password from the application's delegate at every call.
 class ViewController final : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(bool loading READ isLoading NOTIFY loadingChanged)
 
 public:
     /// An empty note with no file, not yet linked; log must outlive the controller.
@@ -55,10 +59,17 @@ public:
     /// Sets the title and announces it.
     void setTitle(const QString& title);
 
-    /// The whole note text exactly as typed (no-break spaces kept, paragraphs separated by "\n").
+    /// The whole note text exactly as typed (no-break spaces kept), its line breaks written as lineEnding(); the
+    /// part of a note still loading included.
     [[nodiscard]] QString noteText() const;
-    /// Replaces the whole note text, empties the undo history and marks the note unmodified.
+    /// Replaces the whole note text, empties the undo history and marks the note unmodified. The note keeps the
+    /// line ending its text uses throughout (LF for a mixed one). A long note shows its first screen at once and
+    /// goes on loading from the event loop, read-only until it is whole.
     void setNoteText(const QString& text);
+    /// Whether part of the note is still going into the view.
+    [[nodiscard]] bool isLoading() const;
+    /// How the note's lines end when saved: as in the text last set.
+    [[nodiscard]] LineEnding lineEnding() const { return m_lineEnding; }
     /// Whether the note has changes not yet saved.
     [[nodiscard]] bool isModified() const;
     /// Marks the note as saved (false) or changed (true).
@@ -86,7 +97,7 @@ public:
     /// The lowercase hexadecimal MD5 of the text's UTF-8 bytes.
     [[nodiscard]] QString md5(const QString& text) const;
     /// Encrypts the note text under the current password and writes it to path atomically; sets filename to path
-    /// whatever the outcome. The failure names the path and the cause.
+    /// whatever the outcome. A note still loading is loaded whole first. The failure names the path and the cause.
     [[nodiscard]] cipher::Result<cipher::Done> saveEncryptedText(const QString& path);
     /// The whole note of the file at path under the current password; fails, saying why, when the file cannot be
     /// read or does not decrypt completely. Changes nothing.
@@ -97,9 +108,12 @@ signals:
     void titleChanged(const QString& title);
     /// A short notice is to be shown in the status bar.
     void noticeShown(const QString& message);
+    /// A long note began loading (true) or is now whole in the view (false).
+    void loadingChanged(bool loading);
 
 private:
     [[nodiscard]] std::optional<QByteArray> password() const;
+    [[nodiscard]] QByteArray noteUtf8();
 
     cipher::Log& m_log;
     cipher::Trace m_trace;
@@ -107,6 +121,10 @@ private:
     QString m_title;
     QWidget* m_problemBar = nullptr;
     QLabel* m_problemLabel = nullptr;
+    QWidget* m_loadingBar = nullptr;
+    QProgressBar* m_loadingProgress = nullptr;
+    NoteLoader* m_loader = nullptr;
+    LineEnding m_lineEnding = LineEnding::Lf;
 };
 
 } // namespace window
