@@ -1,0 +1,395 @@
+// What a user waits for in the editor with a large note: the first screen after Open, a keystroke in the middle,
+// File > Save, and the memory all that takes. Runs offscreen through the real window, actions and Open path.
+//   vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--folder DIR] [--verbose]
+// Each size runs in a child process of its own (--run FILE), so that one note's peak memory cannot hide another's.
+
+#include "app/editor.h"
+#include "cipher/log.h"
+#include "cipher/note_cipher.h"
+#include "cipher/note_file.h"
+#include "cipher/utf8.h"
+#include "platform/file_panels.h"
+#include "platform/preferences.h"
+#include "platform/prompts.h"
+#include "window/view_controller.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view password = "bench pass word";
+constexpr int keystrokes = 7;
+
+// Lines of 40 to 120 bytes of words as people write them, with accented letters, CJK and now and then an emoji.
+std::string makeNote(std::size_t size, bool crlf) {
+    static const std::array<std::string_view, 24> words{
+        "the",      "note", "and",    "of", "meeting", "tomorrow", "password", "list",
+        "remember", "to",   "call",   "a",  "café",    "naïve",    "Straße",   "über",
+        "日本語",   "メモ", "€12.50", "😀",  "déjà vu", "Ελλάδα",   "Москва",   "42"};
+    std::mt19937 random(20240611);
+    std::string text;
+    text.reserve(size + 256);
+    std::size_t lineLength = 0;
+    std::size_t target = 40 + random() % 81;
+    while (text.size() < size) {
+        if (lineLength >= target) {
+            text += crlf ? "\r\n" : "\n";
+            lineLength = 0;
+            target = 40 + random() % 81;
+            continue;
+        }
+        if (lineLength > 0) {
+            text += ' ';
+            ++lineLength;
+        }
+        const std::string_view word = words[random() % words.size()];
+        text += word;
+        lineLength += word.size();
+    }
+    text.resize(cipher::wellFormedUtf8PrefixLength(cipher::asBytes(std::string_view(text).substr(0, size))));
+    // A line break at the cut would leave half a CR LF pair.
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+struct OneFilePanels final : platform::FilePanels {
+    std::optional<QUrl> runOpenPanel(QWidget*) override { return file; }
+    std::optional<QUrl> runSavePanel(QWidget*) override { return std::nullopt; }
+    QUrl file;
+};
+
+struct DiscardingPrompts final : platform::Prompts {
+    platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
+        return platform::UnsavedChangesChoice::Discard;
+    }
+};
+
+// Counts the paint events of the text view's viewport: a paint means the user sees the text as it now is.
+struct PaintCounter final : QObject {
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    int paints = 0;
+};
+
+// "VmHWM" or "VmRSS" of this process in KiB.
+long statusKib(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(field) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            return std::stol(line.substr(prefix.size()));
+        }
+    }
+    return -1;
+}
+
+// Lets the peak (VmHWM) start again from the current resident size, so each step gets a peak of its own.
+void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double mib(long kib) {
+    return static_cast<double>(kib) / 1024.0;
+}
+
+double ms(const QElapsedTimer& timer) {
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+// Processes events until the viewport has painted at least once more than `before`; false after ten seconds.
+bool waitForPaint(const PaintCounter& counter, int before) {
+    QElapsedTimer patience;
+    patience.start();
+    while (counter.paints <= before) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (patience.elapsed() > 10000) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the view still fills in a note that is being opened. Asked as a property, so that the same benchmark
+// also measures an editor that puts the whole note in at once.
+bool loading(window::ViewController& vc) {
+    return vc.property("loading").toBool();
+}
+
+void trigger(app::Editor& editor, const char* name) {
+    editor.mainWindow().findChild<QAction*>(QString::fromLatin1(name))->trigger();
+}
+
+// Whether changed is original with inserted put in at one place.
+bool isWithInsertion(std::string_view changed, std::string_view original, std::string_view inserted) {
+    if (changed.size() != original.size() + inserted.size()) {
+        return false;
+    }
+    const auto firstDifference = static_cast<std::size_t>(
+        std::mismatch(original.begin(), original.end(), changed.begin()).first - original.begin());
+    return changed.substr(0, firstDifference) == original.substr(0, firstDifference) &&
+           changed.substr(firstDifference, inserted.size()) == inserted &&
+           changed.substr(firstDifference + inserted.size()) == original.substr(firstDifference);
+}
+
+// The note of size bytes at notePath in this process: prints one line of "key=value" figures.
+int runOne(const QString& notePath, std::size_t size, bool crlf) {
+    platform::MemoryPreferences preferences;
+    preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
+    OneFilePanels panels;
+    panels.file = QUrl::fromLocalFile(notePath);
+    DiscardingPrompts prompts;
+    cipher::MemoryLog log;
+    app::Editor editor(preferences, panels, prompts, log);
+    editor.mainWindow().show();
+    if (!QTest::qWaitForWindowExposed(&editor.mainWindow())) {
+        std::fprintf(stderr, "the window was never shown\n");
+        return 1;
+    }
+    window::ViewController& vc = editor.mainWindow().viewController();
+    QPlainTextEdit* view = vc.myTextView;
+    PaintCounter counter;
+    view->viewport()->installEventFilter(&counter);
+    QCoreApplication::processEvents();
+
+    std::map<std::string, double> figures;
+    figures["rss_idle"] = mib(statusKib("VmRSS"));
+
+    resetPeak();
+    QElapsedTimer timer;
+    int paints = counter.paints;
+    timer.start();
+    trigger(editor, "actionOpen");
+    if (!waitForPaint(counter, paints)) {
+        std::fprintf(stderr, "the note was never painted\n");
+        return 1;
+    }
+    figures["first_screen"] = ms(timer);
+    while (loading(vc)) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    figures["loaded"] = ms(timer);
+    QCoreApplication::processEvents();
+    figures["peak_open"] = mib(statusKib("VmHWM"));
+    figures["rss_open"] = mib(statusKib("VmRSS"));
+    if (vc.filename != notePath || !vc.problem().isEmpty()) {
+        std::fprintf(stderr, "the note did not open: %s\n", qPrintable(vc.problem()));
+        return 1;
+    }
+
+    resetPeak();
+    QTextCursor cursor(view->document());
+    const int middle = view->document()->characterCount() / 2;
+    cursor.setPosition(middle);
+    // Not inside a surrogate pair: a keystroke there would not be a real user's.
+    if (view->document()->characterAt(middle).isLowSurrogate()) {
+        cursor.setPosition(middle + 1);
+    }
+    paints = counter.paints;
+    timer.start();
+    view->setTextCursor(cursor);
+    view->setFocus();
+    waitForPaint(counter, paints);
+    figures["jump_to_middle"] = ms(timer);
+    figures["rss_after_jump"] = mib(statusKib("VmRSS"));
+
+    std::vector<double> letters;
+    for (int i = 0; i < keystrokes; ++i) {
+        paints = counter.paints;
+        timer.start();
+        QTest::keyClick(view, 'x');
+        waitForPaint(counter, paints);
+        letters.push_back(ms(timer));
+    }
+    std::sort(letters.begin(), letters.end());
+    figures["key_median"] = letters[letters.size() / 2];
+    figures["key_max"] = letters.back();
+    for (auto [name, key] : {std::pair{"key_return", Qt::Key_Return}, std::pair{"key_backspace", Qt::Key_Backspace}}) {
+        paints = counter.paints;
+        timer.start();
+        QTest::keyClick(view, key);
+        waitForPaint(counter, paints);
+        figures[name] = ms(timer);
+    }
+    figures["peak_edit"] = mib(statusKib("VmHWM"));
+
+    // Qt lays out every line again when the text gets wider or narrower: what resizing the window costs.
+    resetPeak();
+    paints = counter.paints;
+    timer.start();
+    editor.mainWindow().resize(editor.mainWindow().width() + 40, editor.mainWindow().height());
+    waitForPaint(counter, paints);
+    figures["resize"] = ms(timer);
+    figures["peak_resize"] = mib(statusKib("VmHWM"));
+    figures["rss_before_save"] = mib(statusKib("VmRSS"));
+
+    resetPeak();
+    log.lines.clear();
+    timer.start();
+    trigger(editor, "actionSave");
+    figures["save"] = ms(timer);
+    figures["peak_save"] = mib(statusKib("VmHWM"));
+    QCoreApplication::processEvents();
+    figures["peak_process"] =
+        std::max({figures["peak_open"], figures["peak_edit"], figures["peak_resize"], figures["peak_save"]});
+    if (log.lines != std::vector<std::string>{"Success!"} || vc.isModified()) {
+        std::fprintf(stderr, "the note was not saved\n");
+        return 1;
+    }
+
+    std::printf("size_bytes=%zu", size);
+    for (const auto& [name, value] : figures) {
+        std::printf(" %s=%.2f", name.c_str(), value);
+    }
+    std::printf("\n");
+
+    // Not measured: the saved file must hold the opened note with exactly the typed letters added.
+    view->viewport()->removeEventFilter(&counter);
+    editor.mainWindow().hide();
+    cipher::Result<std::string> saved = cipher::readNoteFile(notePath.toStdString());
+    cipher::Result<std::string> savedNote =
+        cipher::decryptWhole(saved ? saved.value() : std::string(), password, cipher::noteIv, {});
+    const std::string original = makeNote(size, crlf);
+    if (!savedNote || !isWithInsertion(savedNote.value(), original, std::string(keystrokes, 'x'))) {
+        std::fprintf(stderr, "the saved note is not the opened note with the typed letters\n");
+        return 1;
+    }
+    return 0;
+}
+
+// Writes the note of size MiB with the core and opens it in a child process; the child's figures, or none.
+std::optional<std::map<QString, double>> runChild(const QString& path, int size, bool crlf, bool verbose) {
+    {
+        const std::string note = makeNote(static_cast<std::size_t>(size) * 1024 * 1024, crlf);
+        cipher::MemoryLog log;
+        if (!cipher::saveEncryptedText(path.toStdString(), note, password, cipher::noteIv, {}, log)) {
+            std::fprintf(stderr, "could not write the %d MiB note\n", size);
+            return std::nullopt;
+        }
+    }
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--run"), path, QString::number(size),
+                                                          crlf ? QStringLiteral("crlf") : QStringLiteral("lf")});
+    const bool finished = child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit;
+    QFile::remove(path);
+    const QString output = QString::fromUtf8(child.readAllStandardOutput()).simplified();
+    // The offscreen platform's notices are noise, unless something went wrong.
+    const bool failed = !finished || child.exitCode() != 0;
+    if (failed || verbose) {
+        std::fprintf(stderr, "%d MiB: %s\n%s", size, qPrintable(output), child.readAllStandardError().constData());
+    }
+    if (failed) {
+        std::fprintf(stderr, "the %d MiB run failed\n", size);
+        return std::nullopt;
+    }
+    std::map<QString, double> figures;
+    for (const QString& pair : output.split(u' ')) {
+        figures[pair.section(u'=', 0, 0)] = pair.section(u'=', 1).toDouble();
+    }
+    return figures;
+}
+
+// Makes the notes, runs each size in child processes and prints a table of the medians.
+int runAll(const QStringList& arguments) {
+    std::vector<int> sizes{1, 10, 100};
+    int runs = 1;
+    bool crlf = false;
+    bool verbose = false;
+    QString folder;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const bool hasValue = i + 1 < arguments.size();
+        if (arguments[i] == QLatin1String("--sizes") && hasValue) {
+            sizes.clear();
+            for (const QString& size : arguments[++i].split(QLatin1Char(','))) {
+                sizes.push_back(size.toInt());
+            }
+        } else if (arguments[i] == QLatin1String("--runs") && hasValue) {
+            runs = std::max(1, arguments[++i].toInt());
+        } else if (arguments[i] == QLatin1String("--crlf")) {
+            crlf = true;
+        } else if (arguments[i] == QLatin1String("--verbose")) {
+            verbose = true;
+        } else if (arguments[i] == QLatin1String("--folder") && hasValue) {
+            folder = arguments[++i];
+        } else {
+            std::fprintf(stderr, "usage: vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--folder DIR] "
+                                 "[--verbose]\n");
+            return 2;
+        }
+    }
+    QTemporaryDir scratch((folder.isEmpty() ? QDir::tempPath() : folder) +
+                          QStringLiteral("/vellumpad-editor-bench-XXXXXX"));
+    if (!scratch.isValid()) {
+        std::fprintf(stderr, "no scratch folder\n");
+        return 1;
+    }
+
+    std::printf("%-8s %11s %10s %13s %8s %8s %9s | %-27s\n", "note", "first paint", "loaded", "key med/max", "Return",
+                "resize", "save", "peak MiB: open edit resize save");
+    for (int size : sizes) {
+        std::map<QString, std::vector<double>> all;
+        for (int run = 0; run < runs; ++run) {
+            const std::optional<std::map<QString, double>> figures =
+                runChild(scratch.filePath(QStringLiteral("note-%1.vpd").arg(size)), size, crlf, verbose);
+            if (!figures) {
+                return 1;
+            }
+            for (const auto& [name, value] : *figures) {
+                all[name].push_back(value);
+            }
+        }
+        std::map<QString, double> got;
+        for (auto& [name, values] : all) {
+            std::sort(values.begin(), values.end());
+            got[name] = values[values.size() / 2];
+        }
+        std::printf("%-8s %8.0f ms %7.0f ms %5.1f/%4.1f ms %5.1f ms %5.0f ms %6.0f ms | %5.0f %5.0f %5.0f %5.0f\n",
+                    qPrintable(QStringLiteral("%1 MiB").arg(size)), got["first_screen"], got["loaded"],
+                    got["key_median"], got["key_max"], got["key_return"], got["resize"], got["save"], got["peak_open"],
+                    got["peak_edit"], got["peak_resize"], got["peak_save"]);
+        std::fflush(stdout);
+    }
+    std::printf("%s line endings, median of %d run(s). first paint: Open until the text is painted; loaded: until "
+                "the whole note is in and editable; key: one letter typed mid-note until painted, median/max of %d; "
+                "Return: a line break typed there; resize: the window 40 px wider until painted; save: File > Save; "
+                "peak: resident memory (VmHWM) during the step, idle window included\n",
+                crlf ? "CR LF" : "LF", runs, keystrokes);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc == 5 && std::string_view(argv[1]) == "--run") {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication application(argc, argv);
+        return runOne(QString::fromLocal8Bit(argv[2]), std::stoul(argv[3]) * 1024 * 1024,
+                      std::string_view(argv[4]) == "crlf");
+    }
+    QCoreApplication application(argc, argv);
+    return runAll(QCoreApplication::arguments());
+}
