@@ -74,13 +74,12 @@ bool AppDelegate::openNote(const QString& path) {
         return false;
     }
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
-    cipher::Result<QString> note = vc->openEncryptedText(path);
-    if (!note) {
-        vc->showProblem(QString::fromStdString(note.failure().message));
+    const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(path);
+    if (!loaded) {
+        vc->showProblem(QString::fromStdString(loaded.failure().message));
         return false;
     }
     vc->filename = path;
-    vc->setNoteText(note.value());
     vc->setTitle(path);
     vc->clearProblem();
     vc->showNotice(tr("Opened %1").arg(path));

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace window {
@@ -55,32 +56,27 @@ template <class Line, class Break> void forEachLine(QStringView text, Line line,
 
 } // namespace
 
-LineEnding lineEndingOf(QStringView text) {
-    if (!text.contains(u'\r')) {
+LineEnding lineEndingOf(QByteArrayView utf8) {
+    // CR and LF are never part of a longer UTF-8 sequence, so the bytes can be searched as they are.
+    const char* const end = utf8.data() + utf8.size();
+    qsizetype crs = 0;
+    qsizetype crLfs = 0;
+    for (const char* cr = utf8.data(); cr != end; ++cr) {
+        cr = static_cast<const char*>(std::memchr(cr, '\r', static_cast<std::size_t>(end - cr)));
+        if (cr == nullptr) {
+            break;
+        }
+        ++crs;
+        crLfs += cr + 1 != end && cr[1] == '\n' ? 1 : 0;
+    }
+    if (crs == 0) {
         return LineEnding::Lf;
     }
-    bool crLf = false;
-    bool cr = false;
-    bool lf = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r') {
-            if (i + 1 < text.size() && text[i + 1] == u'\n') {
-                crLf = true;
-                ++i;
-            } else {
-                cr = true;
-            }
-        } else if (text[i] == u'\n') {
-            lf = true;
-        }
-    }
-    if (crLf && !cr && !lf) {
+    const auto lfs = static_cast<qsizetype>(std::count(utf8.data(), end, '\n'));
+    if (crLfs == crs && lfs == crs) {
         return LineEnding::CrLf;
     }
-    if (cr && !crLf && !lf) {
-        return LineEnding::Cr;
-    }
-    return LineEnding::Lf;
+    return lfs == 0 ? LineEnding::Cr : LineEnding::Lf;
 }
 
 bool isLineBreak(QChar c) {

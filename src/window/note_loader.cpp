@@ -12,15 +12,26 @@ namespace window {
 
 namespace {
 
-// The document spends a few microseconds per line. A note of up to wholeLength characters goes in at once, in a few
-// tens of milliseconds. Of a longer one, the first slice, put in before the window shows anything, holds several
-// screens of text; later slices are sized to take about one turn each, since each slice costs a fixed extra (the
-// view lays out the last screen again) and a few large slices beat many small ones.
-constexpr qsizetype wholeLength = 1024 * 1024;
-constexpr qsizetype firstSliceLength = 64 * 1024;
-constexpr qsizetype smallestSlice = 16 * 1024;
-constexpr qsizetype largestSlice = 8 * 1024 * 1024;
+// The document spends a few microseconds per line. A note of up to wholeLength bytes goes in at once, in a few tens
+// of milliseconds. Of a longer one, the first slice, put in before the window shows anything, holds several screens
+// of text; later slices are sized to take about one turn each, since each slice costs a fixed extra (the view lays
+// out the last screen again) and a few large slices beat many small ones.
+constexpr std::size_t wholeLength = 1024 * 1024;
+constexpr std::size_t firstSliceLength = 64 * 1024;
+constexpr std::size_t smallestSlice = 16 * 1024;
+constexpr std::size_t largestSlice = 8 * 1024 * 1024;
 constexpr qint64 turnNs = 15'000'000;
+
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The plain text of a slice is ours alone unless the document took it over as its own buffer.
+void wipe(QString& text) {
+    if (!text.isEmpty() && text.isDetached()) {
+        cipher::cleanse(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    }
+}
 
 } // namespace
 
@@ -30,9 +41,13 @@ NoteLoader::NoteLoader(QPlainTextEdit* view, QObject* parent) : QObject(parent),
     connect(&m_timer, &QTimer::timeout, this, &NoteLoader::continueLoading);
 }
 
-void NoteLoader::start(const QString& text) {
+NoteLoader::~NoteLoader() {
     releaseSource();
-    m_source = text;
+}
+
+void NoteLoader::start(std::string utf8) {
+    releaseSource();
+    m_source = std::move(utf8);
     m_end = QTextCursor();
     // setPlainText empties the undo history; the view's cursor and scroll stay at the start, where slices put in
     // at the end do not move them.
@@ -51,7 +66,7 @@ void NoteLoader::start(const QString& text) {
     }
     // Putting the note in is not an edit: nothing must ask to be saved.
     document->setModified(false);
-    emit progressed(m_done, m_source.size());
+    emit progressed(static_cast<qsizetype>(m_done), static_cast<qsizetype>(m_source.size()));
 }
 
 void NoteLoader::finish() {
@@ -59,37 +74,45 @@ void NoteLoader::finish() {
         return;
     }
     while (m_done < m_source.size()) {
-        insertSlice(1024 * 1024);
+        insertSlice(largestSlice);
     }
-    emit progressed(m_done, m_source.size());
     complete();
 }
 
-void NoteLoader::insertSlice(qsizetype length) {
-    const QStringView source(m_source);
-    qsizetype end = std::min(source.size(), m_done + length);
-    // A CR LF split between two slices would make two line breaks; a character beyond U+FFFF split between its
-    // halves would show broken until the next slice. The slice takes the second half too.
-    if (end < source.size() &&
-        (source[end - 1].isHighSurrogate() || (source[end - 1] == u'\r' && source[end] == u'\n'))) {
+void NoteLoader::insertSlice(std::size_t length) {
+    const std::size_t size = m_source.size();
+    std::size_t end = std::min(size, m_done + length);
+    // A slice ends before a character, never inside its UTF-8 bytes, and never between the CR and the LF of a
+    // line break, which would make two.
+    while (end < size && end > m_done && isContinuationByte(m_source[end])) {
+        --end;
+    }
+    if (end == m_done && end < size) {
+        for (++end; end < size && isContinuationByte(m_source[end]); ++end) {
+        }
+    }
+    if (end < size && m_source[end - 1] == '\r' && m_source[end] == '\n') {
         ++end;
     }
+    QString text = QString::fromUtf8(m_source.data() + m_done, static_cast<qsizetype>(end - m_done));
     m_end.movePosition(QTextCursor::End);
-    m_end.insertText(m_done == 0 && end == source.size() ? m_source : source.sliced(m_done, end - m_done).toString());
+    m_end.insertText(text);
+    wipe(text);
     m_done = end;
 }
 
 void NoteLoader::continueLoading() {
     QElapsedTimer turn;
     turn.start();
-    const qsizetype length = m_sliceLength;
+    const std::size_t length = m_sliceLength;
     insertSlice(length);
     // Aim the next slice at one turn, growing at most twofold so that one quick slice cannot make a slow one.
-    const double perUnit = static_cast<double>(std::max<qint64>(turn.nsecsElapsed(), 1)) / static_cast<double>(length);
-    const auto aimed = static_cast<qsizetype>(static_cast<double>(turnNs) / perUnit);
+    const double nsPerByte =
+        static_cast<double>(std::max<qint64>(turn.nsecsElapsed(), 1)) / static_cast<double>(length);
+    const auto aimed = static_cast<std::size_t>(static_cast<double>(turnNs) / nsPerByte);
     m_sliceLength = std::clamp(std::min(aimed, 2 * length), smallestSlice, largestSlice);
     m_view->document()->setModified(false);
-    emit progressed(m_done, m_source.size());
+    emit progressed(static_cast<qsizetype>(m_done), static_cast<qsizetype>(m_source.size()));
     if (m_done == m_source.size()) {
         complete();
     }
@@ -105,11 +128,10 @@ void NoteLoader::complete() {
 }
 
 void NoteLoader::releaseSource() {
-    // The copy is ours alone once the caller has let go of its own; then it is wiped, being the note's plain text.
-    if (!m_source.isEmpty() && m_source.isDetached()) {
-        cipher::cleanse(m_source.data(), static_cast<std::size_t>(m_source.size()) * sizeof(QChar));
-    }
-    m_source = QString();
+    // The note's plain text: wiped before its memory goes back.
+    cipher::cleanse(m_source.data(), m_source.size());
+    // Assigning an empty string would keep the memory.
+    std::string().swap(m_source);
     m_done = 0;
 }
 

@@ -129,7 +129,7 @@ QString ViewController::noteText() const {
     // toPlainText() would turn no-break spaces into blanks and so change the note behind the user's back.
     QString text = withLineEnding(myTextView->document()->toRawText(), m_lineEnding);
     if (m_loader->isLoading()) {
-        text += withLineEnding(m_loader->remaining(), m_lineEnding);
+        text += withLineEnding(QString::fromUtf8(m_loader->remaining()), m_lineEnding);
     }
     return text;
 }
@@ -140,9 +140,13 @@ QByteArray ViewController::noteUtf8() {
 }
 
 void ViewController::setNoteText(const QString& text) {
+    setNote(text.toStdString());
+}
+
+void ViewController::setNote(std::string utf8) {
     // The document splits lines at CR as well as LF and keeps neither, so the note's own ending is kept here.
-    m_lineEnding = lineEndingOf(text);
-    m_loader->start(text);
+    m_lineEnding = lineEndingOf(utf8);
+    m_loader->start(std::move(utf8));
     setModified(false);
 }
 
@@ -241,6 +245,26 @@ cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& pa
 }
 
 cipher::Result<QString> ViewController::openEncryptedText(const QString& path) const {
+    cipher::Result<std::string> text = decryptedFile(path);
+    if (!text) {
+        return text.failure();
+    }
+    QString note = fromUtf8(text.value());
+    wipe(text.value());
+    return note;
+}
+
+cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path) {
+    cipher::Result<std::string> text = decryptedFile(path);
+    if (!text) {
+        return text.failure();
+    }
+    // The view takes the UTF-8 a slice at a time: the whole note is never also held as UTF-16 at once.
+    setNote(std::move(text).value());
+    return cipher::Done{};
+}
+
+cipher::Result<std::string> ViewController::decryptedFile(const QString& path) const {
     std::optional<QByteArray> pass = password();
     if (!pass) {
         return cipher::Failure{"Could not open \"" + path.toStdString() +
@@ -248,12 +272,7 @@ cipher::Result<QString> ViewController::openEncryptedText(const QString& path) c
     }
     cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(*pass), iv, m_trace);
     wipe(*pass);
-    if (!text) {
-        return text.failure();
-    }
-    QString note = fromUtf8(text.value());
-    wipe(text.value());
-    return note;
+    return text;
 }
 
 } // namespace window

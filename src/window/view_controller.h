@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QLabel;
 class QPlainTextEdit;
@@ -102,6 +103,10 @@ public:
     /// The whole note of the file at path under the current password; fails, saying why, when the file cannot be
     /// read or does not decrypt completely. Changes nothing.
     [[nodiscard]] cipher::Result<QString> openEncryptedText(const QString& path) const;
+    /// Reads the note of the file at path under the current password and puts it in the view as setNoteText does,
+    /// straight from its UTF-8, so that a large note shows at once. Fails like openEncryptedText, and then the view
+    /// keeps its note. Leaves filename and the title alone.
+    [[nodiscard]] cipher::Result<cipher::Done> loadEncryptedText(const QString& path);
 
 signals:
     /// The title changed.
@@ -114,6 +119,8 @@ signals:
 private:
     [[nodiscard]] std::optional<QByteArray> password() const;
     [[nodiscard]] QByteArray noteUtf8();
+    void setNote(std::string utf8);
+    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path) const;
 
     cipher::Log& m_log;
     cipher::Trace m_trace;

@@ -26,8 +26,8 @@ struct FakeDelegate final : window::ApplicationDelegate {
     void setVc(window::ViewController*) override {}
 };
 
-// More than a million characters, so that the note goes into the view in slices. Pieces of different lengths put
-// CR LF pairs and surrogate pairs at every offset, and so across the edges of the slices.
+// More than a million bytes, so that the note goes into the view in slices. Pieces of different lengths put CR LF
+// pairs and characters of every UTF-8 length at every offset, and so across the edges of the slices.
 QString longNote(const QString& lineBreak) {
     const QString pieces[] = {QStringLiteral("😀"),        QStringLiteral("ab"), lineBreak,
                               QStringLiteral("é\u00A0x"), QStringLiteral("\t"), QStringLiteral("日本語 "),
@@ -40,17 +40,16 @@ QString longNote(const QString& lineBreak) {
     return note;
 }
 
-// A long note whose part around where the first slice ends is all pairs (CR LF, or the halves of a character
-// beyond U+FFFF) at odd offsets, so that a slice ending at an even offset there would split one.
-QString noteWithPairsAtOddOffsets(const QString& pair, const QString& lineBreak) {
+// A long note whose part around where the first slice ends is all of one sequence (a CR LF, or a character of four
+// UTF-8 bytes) starting one byte past a multiple of its length, so that a slice ending at a multiple of four bytes
+// there would split one.
+QString noteWithSplittableBytes(const QString& sequence, const QString& lineBreak) {
+    const qsizetype length = sequence.toUtf8().size();
     QString note;
-    while (note.size() < 32 * 1024) {
-        note += QStringLiteral("words on a line") + lineBreak;
+    while (note.size() < 32 * 1024 || note.size() % length != 1) {
+        note += note.size() < 32 * 1024 ? QStringLiteral("words on a line") + lineBreak : QStringLiteral("x");
     }
-    if (note.size() % 2 == 0) {
-        note += u'x';
-    }
-    return note + pair.repeated(32 * 1024) + lineBreak + longNote(lineBreak);
+    return note + sequence.repeated(64 * 1024 / length) + lineBreak + longNote(lineBreak);
 }
 
 // The core alone is the oracle for what a file holds.
@@ -111,7 +110,7 @@ private slots:
     void lineEndingIsTheOneUsedThroughout() {
         QFETCH(QString, text);
         QFETCH(LineEnding, ending);
-        QCOMPARE(window::lineEndingOf(text), ending);
+        QCOMPARE(window::lineEndingOf(text.toUtf8()), ending);
     }
 
     void everyLineBreakTheDocumentMakesIsWrittenInTheNoteEnding_data() {
@@ -140,6 +139,7 @@ private slots:
         QTest::addColumn<QString>("note");
         QTest::addColumn<LineEnding>("ending");
         const QString spaces = QStringLiteral("no-break\u00A0space\ttab  \n\n\u2028\nlast line without break");
+        QTest::newRow("empty") << QString() << LineEnding::Lf;
         QTest::newRow("LF") << spaces << LineEnding::Lf;
         QTest::newRow("CR LF") << QString(spaces).replace(u'\n', QStringLiteral("\r\n")) << LineEnding::CrLf;
         QTest::newRow("CR") << QString(spaces).replace(u'\n', u'\r') << LineEnding::Cr;
@@ -147,9 +147,9 @@ private slots:
         QTest::newRow("long LF") << longNote(QStringLiteral("\n")) << LineEnding::Lf;
         QTest::newRow("long CR LF") << longNote(QStringLiteral("\r\n")) << LineEnding::CrLf;
         QTest::newRow("long, CR LF across slices")
-            << noteWithPairsAtOddOffsets(QStringLiteral("\r\n"), QStringLiteral("\r\n")) << LineEnding::CrLf;
-        QTest::newRow("long, surrogates across slices")
-            << noteWithPairsAtOddOffsets(QStringLiteral("😀"), QStringLiteral("\n")) << LineEnding::Lf;
+            << noteWithSplittableBytes(QStringLiteral("\r\n"), QStringLiteral("\r\n")) << LineEnding::CrLf;
+        QTest::newRow("long, UTF-8 across slices")
+            << noteWithSplittableBytes(QStringLiteral("😀"), QStringLiteral("\n")) << LineEnding::Lf;
     }
     void openAndSaveKeepTheNoteByteForByte() {
         QFETCH(QString, note);
@@ -158,9 +158,10 @@ private slots:
         const QString saved = m_dir.filePath(QStringLiteral("saved.vpd"));
         writeNoteFile(opened, note);
         auto vc = shownController();
-        cipher::Result<QString> text = vc->openEncryptedText(opened);
+        const cipher::Result<QString> text = vc->openEncryptedText(opened);
         QVERIFY(text.ok());
-        vc->setNoteText(text.value());
+        QCOMPARE(text.value(), note);
+        QVERIFY(vc->loadEncryptedText(opened).ok());
         QTRY_VERIFY_WITH_TIMEOUT(!vc->isLoading(), loadTimeoutMs);
 
         QCOMPARE(vc->lineEnding(), ending);
