@@ -59,8 +59,17 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     connect(m_viewController, &ViewController::titleChanged, this, &MainWindow::showTitle);
     connect(m_viewController, &ViewController::noticeShown, this,
             [this](const QString& message) { statusBar()->showMessage(message, noticeTimeoutMs); });
+    // A long note going into the view in slices is not a change of the user's, however the document counts it.
     connect(m_viewController->myTextView->document(), &QTextDocument::modificationChanged, this,
-            &MainWindow::setWindowModified);
+            [this](bool modified) { setWindowModified(modified && !m_viewController->isLoading()); });
+    connect(m_viewController, &ViewController::loadingChanged, this, [this](bool loading) {
+        setWindowModified(!loading && m_viewController->isModified());
+        // A search over part of a note would report "Not found" for text that is still to come.
+        m_findBar->setEnabled(!loading);
+        for (const char* name : {"actionFind", "actionFindNext", "actionFindPrevious"}) {
+            findChild<QAction*>(QString::fromLatin1(name))->setEnabled(!loading);
+        }
+    });
     showTitle(m_viewController->title());
     m_viewController->setFocus();
 

@@ -123,6 +123,31 @@ private slots:
         QCOMPARE(selection(), QStringLiteral("beta"));
     }
 
+    void findWaitsUntilALongNoteIsWholeAndLoadingIsNoChange() {
+        QString note;
+        for (int line = 0; note.size() < (3 << 20); ++line) {
+            note += QStringLiteral("line %1 of a long note\n").arg(line);
+        }
+        note += QStringLiteral("needle");
+        window::ViewController& view = m_window->viewController();
+        view.setNoteText(note);
+        QVERIFY(view.isLoading());
+        QVERIFY(!child<QAction>("actionFind")->isEnabled());
+        QVERIFY(!child<QAction>("actionFindNext")->isEnabled());
+        bool everMarked = false;
+        while (view.isLoading()) {
+            QCoreApplication::processEvents();
+            everMarked = everMarked || m_window->isWindowModified();
+        }
+        QVERIFY(!everMarked);
+        QVERIFY(child<QAction>("actionFind")->isEnabled());
+        trigger("actionFind");
+        QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("needle"));
+        QCOMPARE(selection(), QStringLiteral("needle"));
+        QTest::keyClick(text(), Qt::Key_X);
+        QVERIFY(m_window->isWindowModified());
+    }
+
     void zoomStepsTheFontAndResetRestoresIt() {
         const qreal unzoomed = text()->font().pointSizeF();
         QVERIFY(unzoomed > 0);
