@@ -39,8 +39,10 @@ std::vector<std::string> withValuesChanged(std::vector<std::string> args) {
             continue;
         }
         for (std::size_t i = equals + 1; i < arg.size(); ++i) {
-            if (arg[i] != '-') {
-                arg[i] = static_cast<char>(static_cast<unsigned char>(arg[i]) ^ 0x80U);
+            // The flip pairs "-" with 0xAD, so neither may change.
+            const auto byte = static_cast<unsigned char>(arg[i]);
+            if (byte != '-' && byte != ('-' ^ 0x80U)) {
+                arg[i] = static_cast<char>(byte ^ 0x80U);
             }
         }
     }
