@@ -22,7 +22,7 @@ findingsDir="$BUILD/findings"
 mkdir -p "$findingsDir"
 
 failed=()
-for target in base64 utf8 decrypt url_path cli_arguments; do
+for target in base64 utf8 decrypt url_path open_file cli_arguments; do
     binary="$BUILD/fuzz/fuzz_$target"
     [ -x "$binary" ] || die "the fuzz target $binary was not built."
     corpus="$scratch/$target"
