@@ -11,6 +11,8 @@ source "$ROOT/scripts/common.sh"
 seconds=${1:-30}
 [[ $seconds =~ ^[1-9][0-9]*$ ]] || die "usage: scripts/fuzz.sh [SECONDS], SECONDS a whole number above 0 (got '$seconds')."
 command -v clang++ >/dev/null || die "clang++ is missing: run scripts/test.sh once, which installs clang and libclang-rt-14-dev."
+compgen -G "$(clang++ -print-runtime-dir)/libclang_rt.fuzzer*.a" >/dev/null ||
+    die "clang's libFuzzer runtime is missing: run scripts/test.sh once, which installs libclang-rt-14-dev."
 
 BUILD="$ROOT/build-fuzz"
 CC=clang CXX=clang++ configure_and_build "$BUILD" -DVELLUMPAD_FUZZ=ON -DVELLUMPAD_WERROR=ON -DBUILD_TESTING=OFF \
