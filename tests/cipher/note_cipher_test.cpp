@@ -1,20 +1,20 @@
 #include "cipher/aes.h"
-#include "cipher/base64.h"
 #include "cipher/note_cipher.h"
+#include "cipher/note_stream.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <functional>
-#include <string>
 
 namespace cipher {
 namespace {
 
 using namespace std::string_literals;
+using test::randomUtf8;
 
 Bytes bytesFromHex(std::string_view hex) {
     const std::string bytes = test::fromHex(hex);
@@ -147,6 +147,152 @@ TEST(Trace, ByteListsSpanningManyChunksMatchPlainFormatting) {
         expected += (i == 0 ? "" : ", ") + std::to_string(bytes[i]);
     }
     EXPECT_EQ(traced([&](const Trace& t) { t.byteList(bytes); }), expected + "]\n");
+}
+
+constexpr std::string_view password = "p\xC3\xA4ss";
+constexpr std::size_t piece = NoteEncryptor::pieceBytes; // 48 KiB
+
+std::string plainFileText(std::string_view note) {
+    return test::plainFileText(note, password);
+}
+
+TEST(NoteStream, EncryptsAndDecryptsInPiecesExactlyAsWhole) {
+    std::mt19937 random(23);
+    std::vector<std::size_t> sizes{0, 1, 15, 16, 17, 47 * 1024, 49 * 1024};
+    for (const std::size_t pieces : {1U, 2U, 3U}) {
+        for (const std::size_t delta : {0U, 1U, 15U, 16U, 17U}) {
+            sizes.insert(sizes.end(), {pieces * piece - delta, pieces * piece + delta});
+        }
+    }
+    for (const std::size_t size : sizes) {
+        const std::string note = randomUtf8(random, size);
+        const std::string expected = plainFileText(note);
+        MemoryLog log;
+        EXPECT_TRUE(encrypt(note, password, noteIv, Trace(), log) == expected) << size;
+        EXPECT_EQ(decrypt(expected, password, noteIv, Trace()), note) << size;
+        EXPECT_EQ(decryptWhole(expected, password, noteIv, Trace()).value(), note) << size;
+        EXPECT_TRUE(opensAs(expected, note, password, noteIv)) << size;
+        EXPECT_TRUE(log.lines.empty());
+    }
+}
+
+TEST(NoteStream, FindsIllFormedUtf8OnEitherSideOfAPieceBoundary) {
+    const std::string note(2 * piece + 100, 'n');
+    // A character across each boundary is fine; a broken one anywhere near it, or at the very end, is not.
+    for (const std::size_t at : {piece - 2, piece - 1, piece, piece + 1, 2 * piece - 1, 2 * piece}) {
+        std::string straddling = note;
+        straddling.replace(at - 1, 4, "\xF0\x9F\x98\x80");
+        MemoryLog log;
+        EXPECT_TRUE(encrypt(straddling, password, noteIv, Trace(), log) == plainFileText(straddling)) << at;
+        for (const std::string& bad : {"\xFF"s, "\x80"s, "\xE5\x90"s + "a", "\xED\xA0\x80"s}) {
+            std::string broken = note;
+            broken.replace(at, bad.size(), bad);
+            EXPECT_EQ(encrypt(broken, password, noteIv, Trace(), log), std::nullopt) << at;
+        }
+    }
+    MemoryLog log;
+    EXPECT_EQ(encrypt(note + "\xE5\x90", password, noteIv, Trace(), log), std::nullopt);
+    EXPECT_EQ(log.lines, std::vector<std::string>{"some error"});
+}
+
+TEST(NoteStream, RefusesDamageFoundLateInALargeFile) {
+    std::mt19937 random(31);
+    const std::string note = randomUtf8(random, 3 * piece + 5);
+    const std::string fileText = plainFileText(note);
+    std::string padInside = fileText;
+    padInside[fileText.size() - 1000] = '=';
+    std::string badPadding = fileText;
+    badPadding.replace(badPadding.size() - 4, 2, "AA"); // the last block no longer ends in valid padding
+    std::string shortGroup = fileText;
+    shortGroup.pop_back();
+    for (const std::string& damaged : {padInside, badPadding, shortGroup}) {
+        EXPECT_EQ(decrypt(damaged, password, noteIv, Trace()), std::nullopt);
+        EXPECT_FALSE(decryptWhole(damaged, password, noteIv, Trace()).ok());
+        EXPECT_FALSE(opensAs(damaged, note, password, noteIv));
+    }
+    // Plaintext that stops being UTF-8 in its last piece: decrypt keeps what comes before, decryptWhole refuses.
+    const std::string tail = note + "ok\xFFmore";
+    const std::string partial = plainFileText(tail);
+    EXPECT_EQ(decrypt(partial, password, noteIv, Trace()), note + "ok");
+    EXPECT_FALSE(decryptWhole(partial, password, noteIv, Trace()).ok());
+    EXPECT_FALSE(opensAs(fileText, note + "x", password, noteIv));
+    EXPECT_FALSE(opensAs(fileText, note.substr(1), password, noteIv));
+}
+
+bool verifies(const std::string& note, const std::string& fileText, std::size_t pieceSize) {
+    std::optional<NoteVerifier> verifier = NoteVerifier::make(note, password, noteIv);
+    for (std::size_t pos = 0; pos < fileText.size(); pos += pieceSize) {
+        if (!verifier->feed(std::string_view(fileText).substr(pos, pieceSize))) {
+            return false;
+        }
+    }
+    return verifier->finish();
+}
+
+TEST(NoteVerifier, AcceptsOnlyTheExactFileTextOfTheNote) {
+    std::mt19937 random(37);
+    const std::string note = randomUtf8(random, piece + 333);
+    const std::string fileText = plainFileText(note);
+    std::string lfOnly = fileText;
+    std::erase(lfOnly, '\r');
+    std::string blank = fileText;
+    blank[130] = ' ';
+    std::string flipped = fileText;
+    flipped[fileText.size() / 2] ^= 1;
+    const std::string others[] = {lfOnly, fileText + "\r\n", fileText.substr(0, fileText.size() - 1),
+                                  blank,  flipped,           plainFileText(note + "x")};
+    // Pieces that cut lines, line breaks and groups anywhere, and one piece for all.
+    for (const std::size_t size : {1U, 3U, 65U, 66U, 67U, 4096U, 1U << 20}) {
+        EXPECT_TRUE(verifies(note, fileText, size)) << size;
+        for (const std::string& other : others) {
+            EXPECT_FALSE(verifies(note, other, size)) << size;
+        }
+    }
+}
+
+// Runs a shell command; true when it exits with status 0.
+bool run(const std::string& command) {
+    FILE* pipe = popen((command + " >/dev/null 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return false;
+    }
+    const int status = pclose(pipe);
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// `openssl enc` in the given direction under the note key and iv, with Base64 on the file side.
+bool opensslEnc(const std::string& pass, const char* direction, const std::filesystem::path& in,
+                const std::filesystem::path& out) {
+    return run("openssl enc " + std::string(direction) + " -aes-256-cbc -a -K " + test::toHex(deriveKey(pass)) +
+               " -iv " + test::toHex(noteIv) + " -in '" + in.string() + "' -out '" + out.string() + "'");
+}
+
+TEST(OpensslInterop, EachSideOpensTheOthersFiles) {
+    if (!run("openssl version")) {
+        GTEST_SKIP() << "the openssl command is not installed";
+    }
+    const test::TempDir dir;
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 6; ++round) {
+        const std::string note = randomUtf8(random, round == 0 ? 0 : random() % 600);
+        const std::string pass = randomUtf8(random, random() % 30);
+        MemoryLog log;
+        const auto ours = encrypt(note, pass, noteIv, Trace(), log);
+        ASSERT_TRUE(ours);
+        // openssl's Base64 reader wants a line break after the last line; our files end without one.
+        test::writeFile(dir / "ours.vpd", *ours + "\n");
+        ASSERT_TRUE(opensslEnc(pass, "-d", dir / "ours.vpd", dir / "ours.txt")) << round;
+        EXPECT_EQ(test::readFile(dir / "ours.txt"), note) << round;
+
+        test::writeFile(dir / "note.txt", note);
+        ASSERT_TRUE(opensslEnc(pass, "-e", dir / "note.txt", dir / "theirs.vpd")) << round;
+        const std::string theirs = test::readFile(dir / "theirs.vpd");
+        EXPECT_EQ(decrypt(theirs, pass, noteIv, Trace()), note) << round;
+        // The same Base64, in the same 64-character lines, only with LF breaks and a final LF.
+        std::string oursWithLf = *ours + "\n";
+        std::erase(oursWithLf, '\r');
+        EXPECT_EQ(theirs, oursWithLf) << round;
+    }
 }
 
 } // namespace

@@ -1,19 +1,17 @@
-#include "cipher/note_cipher.h"
 #include "cipher/note_file.h"
+#include "cipher/note_stream.h"
 #include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <regex>
-#include <string>
 
 namespace cipher {
 namespace {
 
+using test::plainFileText;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -175,6 +173,70 @@ TEST(AtomicFile, SavesUnderANameAtTheFileSystemLimit) {
 
     EXPECT_TRUE(isTemporarySaveName(".Diary.vpd.vellumpad-save-Ab12Cd.tmp"));
     EXPECT_FALSE(isTemporarySaveName(".Diary.vpd.vellumpad-save-Ab1-d.tmp"));
+}
+
+// A large note is saved a piece at a time; one that turns out not to be UTF-8 after pieces were written leaves
+// nothing behind.
+TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll) {
+    const TempDir dir;
+    std::mt19937 random(41);
+    const std::string text = test::randomUtf8(random, 2 * NoteEncryptor::pieceBytes + 7);
+    MemoryLog log;
+    ASSERT_TRUE(saveEncryptedText(dir / "big.vpd", text, "pw", noteIv, Trace(), log).ok());
+    EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
+    const Result<Done> refused = saveEncryptedText(dir / "big.vpd", text + "\xFF", "pw", noteIv, Trace(), log);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.failure().message, saveFailure(dir / "big.vpd", "the note could not be encrypted"));
+    EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
+    EXPECT_EQ(dir.names(), Names{"big.vpd"});
+    EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
+}
+
+// What opening gave before it was done in one pass: read the file whole, then decrypt it.
+Result<std::string> openInTwoSteps(const std::filesystem::path& path, std::string_view pass) {
+    const Result<std::string> fileText = readNoteFile(path);
+    if (!fileText) {
+        return fileText.failure();
+    }
+    Result<std::string> text = decryptWhole(fileText.value(), pass, noteIv, Trace());
+    return text ? std::move(text)
+                : Result<std::string>(Failure{"Could not open \"" + path.string() + "\". " + text.failure().message});
+}
+
+TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
+    const TempDir dir;
+    std::mt19937 random(43);
+    const std::string text = test::randomUtf8(random, (1 << 20) + 3 * NoteEncryptor::pieceBytes);
+    const std::string fileText = plainFileText(text, "pw");
+    // Not Base64 alone, but text: a non-ASCII character across the 1 MiB read boundary is skipped like a blank.
+    std::string straddling = fileText;
+    straddling.insert((1 << 20) - 1, "\xC3\xA9");
+    std::string notText = fileText;
+    notText[(1 << 20) + 5] = '\xFF';
+    const std::pair<std::string, std::string> files[] = {{"big.vpd", fileText},
+                                                         {"straddling.vpd", straddling},
+                                                         {"not-text.vpd", notText},
+                                                         {"cut.vpd", fileText + "\xE5\x90"},
+                                                         {"bad-base64.vpd", "=" + fileText + "\xFF"},
+                                                         {"damaged.vpd", fileText.substr(0, fileText.size() - 1)},
+                                                         {"partial.vpd", plainFileText(text + "\xFF", "pw")},
+                                                         {"empty.vpd", ""}};
+    for (const auto& [name, content] : files) {
+        writeFile(dir / name, content);
+    }
+    std::filesystem::create_directory(dir / "folder.vpd");
+    for (const std::string name : {"big.vpd", "straddling.vpd", "not-text.vpd", "cut.vpd", "bad-base64.vpd",
+                                   "damaged.vpd", "partial.vpd", "empty.vpd", "folder.vpd", "missing.vpd"}) {
+        for (const std::string_view pass : {"pw", "wrong"}) {
+            const Result<std::string> expected = openInTwoSteps(dir / name, pass);
+            const Result<std::string> opened = openNoteFile(dir / name, pass, noteIv, Trace());
+            ASSERT_EQ(opened.ok(), expected.ok()) << name;
+            EXPECT_TRUE(opened ? opened.value() == expected.value()
+                               : opened.failure().message == expected.failure().message)
+                << name;
+        }
+    }
+    EXPECT_TRUE(openNoteFile(dir / "straddling.vpd", "pw", noteIv, Trace()).ok());
 }
 
 } // namespace

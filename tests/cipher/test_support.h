@@ -1,6 +1,10 @@
 #pragma once
 
+#include "cipher/aes.h"
+#include "cipher/base64.h"
 #include "cipher/bytes.h"
+#include "cipher/cpu.h"
+#include "cipher/note_cipher.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -70,6 +76,50 @@ inline std::string toHex(ByteView bytes) {
         hex += "0123456789abcdef"[byte & 0x0F];
     }
     return hex;
+}
+
+/// Random UTF-8 text of exactly this many bytes, with characters of every length wherever they fall; the ones a cut
+/// at the end would break become ASCII.
+inline std::string randomUtf8(std::mt19937& random, std::size_t size) {
+    static const char* const pieces[] = {"a", "Z", " ", "\n", "\r\n", "\xC3\xA9", "\xE5\x90\x8D", "\xF0\x9F\x98\x80"};
+    std::string text;
+    while (text.size() < size) {
+        text += pieces[random() % std::size(pieces)];
+    }
+    text.resize(size);
+    for (std::size_t i = size; i > 0 && (static_cast<unsigned char>(text[i - 1]) & 0x80) != 0; --i) {
+        text[i - 1] = 'x';
+    }
+    return text;
+}
+
+inline Bytes randomBytes(std::mt19937& random, std::size_t size) {
+    Bytes bytes(size);
+    for (auto& byte : bytes) {
+        byte = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
+
+inline std::optional<std::string> decodeToText(std::string_view text, Isa isa = bestIsa()) {
+    const auto bytes = base64ToByteArray(text, isa);
+    return bytes ? std::optional<std::string>(asText(*bytes)) : std::nullopt;
+}
+
+/// The file text made the plain way, whole and with the scalar encoder: the oracle for the pieces.
+inline std::string plainFileText(std::string_view note, std::string_view password) {
+    return base64Encode(*aesCbcEncrypt(deriveKey(password), noteIv, asBytes(note)), Isa::scalar);
+}
+
+/// The vector instruction sets of this processor; their results must equal the scalar code's, the reference.
+inline std::vector<Isa> vectorIsas() {
+    std::vector<Isa> isas = availableIsas();
+    isas.erase(isas.begin());
+    return isas;
+}
+
+inline const char* nameOf(Isa isa) {
+    return isa == Isa::avx2 ? "avx2" : isa == Isa::ssse3 ? "ssse3" : "scalar";
 }
 
 } // namespace cipher::test

@@ -3,15 +3,12 @@
 #include "cipher/utf8.h"
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <optional>
-#include <string>
-
 namespace cipher {
 namespace {
 
 using test::fromHex;
+using test::nameOf;
+using test::vectorIsas;
 
 TEST(ConvertUInt8ToUTF, StopsAtTheFirstIllFormedSequence) {
     // Bytes in hex, and how many of them form the well-formed prefix.
@@ -77,6 +74,77 @@ TEST(PathFromUrl, DropsTheSchemeAndPercentDecodes) {
     };
     for (const auto& [url, path] : cases) {
         EXPECT_EQ(pathFromUrl(url), path) << url;
+    }
+}
+
+// Every two-byte start, and three- and four-byte ones with telling later bytes, in a 128-byte ASCII buffer across
+// the first 64-byte block boundary, inside the second block and cut off by the end: the first error is found as
+// the scalar code finds it.
+TEST(Utf8Simd, FindsTheSameFirstErrorForEveryShortSequence) {
+    std::vector<std::string> sequences;
+    for (unsigned a = 0x80; a < 0x100; ++a) {
+        for (unsigned b = 0; b < 0x100; ++b) {
+            const std::string ab{static_cast<char>(a), static_cast<char>(b)};
+            sequences.push_back(ab);
+            for (const unsigned c : {0x00U, 0x7FU, 0x80U, 0x8FU, 0x90U, 0x9FU, 0xA0U, 0xBFU, 0xC0U, 0xFFU}) {
+                if (a >= 0xE0) {
+                    sequences.push_back(ab + static_cast<char>(c));
+                }
+                if (a >= 0xF0) {
+                    sequences.push_back(ab + static_cast<char>(c) + '\x80');
+                    sequences.push_back(ab + static_cast<char>(c) + 'a');
+                }
+            }
+        }
+    }
+    const auto prefix = [](const std::string& sequence, std::size_t place, Isa isa) {
+        std::string buffer(128, 'a');
+        buffer.replace(place, sequence.size(), sequence);
+        return wellFormedUtf8PrefixLength(asBytes(buffer), isa);
+    };
+    for (const Isa isa : vectorIsas()) {
+        for (const std::string& sequence : sequences) {
+            for (const std::size_t place : {0U, 30U, 61U, 62U, 63U, 64U, 100U, 124U, 125U, 126U, 127U}) {
+                if (place + sequence.size() <= 128) {
+                    ASSERT_EQ(prefix(sequence, place, isa), prefix(sequence, place, Isa::scalar))
+                        << nameOf(isa) << " at " << place << " " << ::testing::PrintToString(sequence);
+                }
+            }
+        }
+    }
+}
+
+// Long text of characters of every length and ASCII runs, whole, with one byte damaged, cut short or inserted.
+TEST(Utf8Simd, FindsTheSameFirstErrorInLongRandomText) {
+    static const char* const pieces[] = {"a",
+                                         " ",
+                                         "\n",
+                                         "\xC3\xA9",
+                                         "\xE5\x90\x8D",
+                                         "\xF0\x9F\x98\x80",
+                                         "\xEF\xBB\xBF",
+                                         "\xF4\x8F\xBF\xBF",
+                                         "\xED\x9F\xBF",
+                                         "0123456789abcdefghijklmnopqrstuv"};
+    std::mt19937 random(19);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        for (const std::size_t size = random() % 4000; text.size() < size;) {
+            text += pieces[random() % std::size(pieces)];
+        }
+        const std::size_t at = text.empty() ? 0 : random() % text.size();
+        if (round % 4 == 1) {
+            text[at] = static_cast<char>(random());
+        } else if (round % 4 == 2) {
+            text.resize(at);
+        } else if (round % 4 == 3) {
+            text.insert(at, 1, "\x80\xC0\xE0\xF0\xF8"[random() % 5]);
+        }
+        for (const Isa isa : vectorIsas()) {
+            ASSERT_EQ(wellFormedUtf8PrefixLength(asBytes(text), isa),
+                      wellFormedUtf8PrefixLength(asBytes(text), Isa::scalar))
+                << nameOf(isa) << " " << round;
+        }
     }
 }
 
