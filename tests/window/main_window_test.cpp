@@ -17,7 +17,8 @@ namespace {
 
 struct FakeDelegate final : window::ApplicationDelegate {
     QString getPassword() const override { return {}; }
-    void setVc(window::ViewController*) override {}
+    void setVc(window::ViewController* viewController) override { vc = viewController; }
+    window::ViewController* vc = nullptr;
 };
 
 } // namespace
@@ -38,11 +39,13 @@ class MainWindowTest : public QObject {
         return found;
     }
     void trigger(const char* action) { child<QAction>(action)->trigger(); }
+    QLineEdit* findField() { return child<QLineEdit>("findField"); }
     QString selection() { return text()->textCursor().selectedText(); }
     int selectionStart() { return text()->textCursor().selectionStart(); }
-    void placeCursor(int position) {
+    void select(int from, int to) {
         QTextCursor cursor = text()->textCursor();
-        cursor.setPosition(position);
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
         text()->setTextCursor(cursor);
     }
 
@@ -56,13 +59,28 @@ private slots:
 
     void cleanup() { m_window.reset(); }
 
+    void windowShowsAnUntouchedNoteAndFollowsEditing() {
+        QCOMPARE(m_delegate.vc, &m_window->viewController());
+        QCOMPARE(m_window->viewController().appDelegate, &m_delegate);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("名称未設定[*] — Vellumpad"));
+        QVERIFY(!m_window->viewController().isModified());
+        QVERIFY(!child<QAction>("actionUndo")->isEnabled() && !child<QAction>("actionCopy")->isEnabled());
+        QTest::keyClicks(text(), QStringLiteral("hello"));
+        QVERIFY(child<QAction>("actionUndo")->isEnabled());
+        QVERIFY(m_window->isWindowModified());
+        trigger("actionSelectAll");
+        QVERIFY(child<QAction>("actionCopy")->isEnabled());
+        trigger("actionUndo");
+        QVERIFY(m_window->viewController().noteText().isEmpty());
+    }
+
     void findStepsThroughMatchesAndWrapsAroundTheEnds() {
         m_window->viewController().setNoteText(QStringLiteral("one Two\nthree two TWO"));
         trigger("actionFind");
         QVERIFY(m_window->findBar().isVisible());
-        QVERIFY(child<QLineEdit>("findField")->hasFocus());
+        QVERIFY(findField()->hasFocus());
         // Typing searches as it goes, case-insensitively by default.
-        QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("two"));
+        QTest::keyClicks(findField(), QStringLiteral("two"));
         QCOMPARE(selectionStart(), 4);
         QTest::keyClick(m_window.get(), Qt::Key_F3);
         QCOMPARE(selectionStart(), 14);
@@ -75,7 +93,7 @@ private slots:
         QTest::keyClick(m_window.get(), Qt::Key_F3, Qt::ShiftModifier);
         QCOMPARE(selectionStart(), 18);
         QCOMPARE(selection(), QStringLiteral("TWO"));
-        QTest::keyClick(child<QLineEdit>("findField"), Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(findField(), Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(selectionStart(), 14);
 
         child<QCheckBox>("findMatchCase")->setChecked(true);
@@ -89,14 +107,14 @@ private slots:
     void findSaysNotFoundAndLeavesTheCursorAlone() {
         m_window->viewController().setNoteText(QStringLiteral("Grüße aus Köln 😀"));
         trigger("actionFind");
-        QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("KÖLN"));
+        QTest::keyClicks(findField(), QStringLiteral("KÖLN"));
         QCOMPARE(selection(), QStringLiteral("Köln"));
-        QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("x"));
+        QTest::keyClicks(findField(), QStringLiteral("x"));
         QCOMPARE(m_window->findBar().status(), QStringLiteral("Not found"));
         QCOMPARE(selection(), QStringLiteral("Köln"));
         QVERIFY(!m_window->findBar().findPrevious());
         QCOMPARE(selection(), QStringLiteral("Köln"));
-        child<QLineEdit>("findField")->setText(QStringLiteral("😀"));
+        findField()->setText(QStringLiteral("😀"));
         QVERIFY(m_window->findBar().findNext());
         QVERIFY(m_window->findBar().status().isEmpty());
     }
@@ -106,17 +124,14 @@ private slots:
         text()->selectAll();
         trigger("actionFind");
         // A selection over several lines can never match, so it does not replace what was typed before.
-        QVERIFY(child<QLineEdit>("findField")->text().isEmpty());
-        QTest::keyClick(child<QLineEdit>("findField"), Qt::Key_Escape);
+        QVERIFY(findField()->text().isEmpty());
+        QTest::keyClick(findField(), Qt::Key_Escape);
         QVERIFY(!m_window->findBar().isVisible());
         QVERIFY(text()->hasFocus());
 
-        QTextCursor cursor = text()->textCursor();
-        cursor.setPosition(6);
-        cursor.setPosition(10, QTextCursor::KeepAnchor);
-        text()->setTextCursor(cursor);
+        select(6, 10);
         trigger("actionFind");
-        QCOMPARE(child<QLineEdit>("findField")->text(), QStringLiteral("beta"));
+        QCOMPARE(findField()->text(), QStringLiteral("beta"));
         QTest::keyClick(child<QCheckBox>("findMatchCase"), Qt::Key_Escape);
         QVERIFY(!m_window->findBar().isVisible());
         QVERIFY(text()->hasFocus());
@@ -142,7 +157,7 @@ private slots:
         QVERIFY(!everMarked);
         QVERIFY(child<QAction>("actionFind")->isEnabled());
         trigger("actionFind");
-        QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("needle"));
+        QTest::keyClicks(findField(), QStringLiteral("needle"));
         QCOMPARE(selection(), QStringLiteral("needle"));
         QTest::keyClick(text(), Qt::Key_X);
         QVERIFY(m_window->isWindowModified());
@@ -173,7 +188,7 @@ private slots:
         QCOMPARE(position->text(), QStringLiteral("Line 1, Column 1"));
         // An emoji is a surrogate pair and "é" here a letter with a combining accent: each is one column.
         m_window->viewController().setNoteText(QStringLiteral("first\nab😀ce\u0301x\n"));
-        placeCursor(6);
+        select(6, 6);
         QCOMPARE(position->text(), QStringLiteral("Line 2, Column 1"));
         for (int i = 0; i < 4; ++i) {
             QTest::keyClick(text(), Qt::Key_Right);
