@@ -46,3 +46,11 @@ inline void writeNote(const QString& path, const QString& text, const QString& p
                                       {}, log)
                 .ok());
 }
+
+// The core alone is the oracle for what a file holds.
+inline QString decryptFile(const QString& path, const QString& password) {
+    cipher::Result<std::string> fileText = cipher::readNoteFile(path.toStdString());
+    cipher::Result<std::string> text =
+        cipher::decryptWhole(fileText ? fileText.value() : "", password.toStdString(), cipher::noteIv, {});
+    return text ? QString::fromStdString(text.value()) : QStringLiteral("<undecryptable>");
+}
