@@ -1,23 +1,64 @@
-#include "cipher/aes.h"
-#include "cipher/base64.h"
-#include "cipher/note_cipher.h"
+#include "../cipher/test_support.h"
+#include "cli/arguments.h"
 #include "cli/run.h"
 #include "platform/preferences.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <variant>
 
 namespace {
 
 namespace fs = std::filesystem;
+using cli::Command;
+using cli::CommandKind;
+using Args = std::vector<std::string>;
+
+TEST(ParseArguments, UnderstandsGoodCommandLines) {
+    const std::pair<Args, Command> cases[] = {
+        {{"decrypt", "-o", "x", "--help"}, {}},
+        {{"encrypt", "-", "-o", "-"}, {.kind = CommandKind::encrypt}},
+        {{"encrypt", "-o", "out.vpd", "--password-file", "pw", "in.txt"},
+         {.kind = CommandKind::encrypt, .input = "in.txt", .output = "out.vpd", .passwordFile = "pw"}},
+        {{"decrypt", "--output=a b", "--password-file=pw", "--", "-odd.vpd"},
+         {.kind = CommandKind::decrypt, .input = "-odd.vpd", .output = "a b", .passwordFile = "pw"}},
+        {{"rekey", "--old-password-file", "old", "a.vpd", "--new-password-file=new", "b.vpd"},
+         {.kind = CommandKind::rekey, .oldPasswordFile = "old", .newPasswordFile = "new", .files = {"a.vpd", "b.vpd"}}},
+    };
+    for (const auto& [args, expected] : cases) {
+        const cli::ParseResult result = cli::parseArguments(args);
+        ASSERT_TRUE(std::holds_alternative<Command>(result)) << std::get<cli::UsageError>(result).message;
+        EXPECT_EQ(std::get<Command>(result), expected) << args.front();
+    }
+}
+
+TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
+    const std::pair<Args, std::string> cases[] = {
+        {{}, "no command given"},
+        {{"open\x1b[2J"}, "unknown command 'open?[2J'"},
+        {{"-o", "x", "encrypt"}, "the command (encrypt, decrypt or rekey) comes before option '-o'"},
+        {{"decrypt", "--password=hunter2"}, "never taken from the command line"},
+        {{"decrypt", "-phunter2"}, "never taken from the command line"},
+        {{"encrypt", "-o"}, "option '-o' needs a file name"},
+        {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
+        {{"encrypt", "--password-file", "-"}, "for standard input name /dev/stdin"},
+        {{"encrypt", "a", "hunter2"}, "encrypt takes one input file at most, not 2"},
+        {{"decrypt", "--old-password-file", "x"}, "option '--old-password-file' does not apply to decrypt"},
+        {{"rekey", "-o", "x"}, "option '-o' does not apply to rekey"},
+        {{"rekey", "--new-password-file", "n", "a.vpd"}, "rekey needs --old-password-file FILE"},
+        {{"rekey", "--old-password-file", "o", "--new-password-file", "n"}, "rekey needs at least one note file"},
+        {{"rekey", "--old-password-file", "o", "--new-password-file", "n", "-"}, "cannot read standard input"},
+    };
+    for (const auto& [args, message] : cases) {
+        const cli::ParseResult result = cli::parseArguments(args);
+        ASSERT_TRUE(std::holds_alternative<cli::UsageError>(result)) << message;
+        const std::string& actual = std::get<cli::UsageError>(result).message;
+        EXPECT_NE(actual.find(message), std::string::npos) << actual;
+        EXPECT_EQ(actual.find("hunter2"), std::string::npos) << actual;
+    }
+}
 
 struct Outcome {
     int status = -1;
@@ -25,24 +66,12 @@ struct Outcome {
     std::string err;
 };
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const fs::path& path, std::string_view content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
+using cipher::test::readFile;
+using cipher::test::writeFile;
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vellumpad-cli-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-        writeFile(m_dir / "pw", "correct horse\n");
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+    void SetUp() override { writeFile(m_dir / "pw", "correct horse\n"); }
 
     /// Runs a shell command line in the temporary folder, the input piped in, with HOME and XDG_CONFIG_HOME there
     /// too so that the real user's preferences are never read.
@@ -59,7 +88,8 @@ protected:
     }
     std::string path(const std::string& name) const { return (m_dir / name).string(); }
 
-    fs::path m_dir;
+    const cipher::test::TempDir m_tempDir;
+    const fs::path m_dir = m_tempDir.path();
 };
 
 TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
@@ -179,11 +209,10 @@ TEST_F(CliTest, RekeyReportsANoteThatCannotBeWrittenAndGoesOnWithTheOthers) {
     ASSERT_EQ(cli("encrypt --password-file pw -o b.vpd", "b").status, 0);
     const std::string before = readFile(m_dir / "a.vpd");
 
-    cli::Command command;
-    command.kind = cli::CommandKind::rekey;
-    command.oldPasswordFile = path("pw");
-    command.newPasswordFile = path("new");
-    command.files = {path("a.vpd"), path("b.vpd")};
+    const Command command{.kind = CommandKind::rekey,
+                          .oldPasswordFile = path("pw"),
+                          .newPasswordFile = path("new"),
+                          .files = {path("a.vpd"), path("b.vpd")}};
     platform::MemoryPreferences preferences;
     cipher::MemoryLog log;
     RenameFailsFor ops(path("a.vpd"));
