@@ -26,7 +26,7 @@ int hexValue(char c) {
 }
 
 // The rule written out plainly, as the oracle: drop up to and including the first "file://", decode every
-// "%" and two hex digits, refuse any other "%" and any result that is not UTF-8.
+// "%" and two hex digits, refuse any other "%" and any result that is not UTF-8 or holds a NUL.
 std::optional<std::string> plainPathFromUrl(std::string_view url) {
     constexpr std::string_view scheme = "file://";
     if (const std::size_t at = url.find(scheme); at != std::string_view::npos) {
@@ -44,7 +44,7 @@ std::optional<std::string> plainPathFromUrl(std::string_view url) {
         path += static_cast<char>(hexValue(url[i + 1]) * 16 + hexValue(url[i + 2]));
         i += 2;
     }
-    if (!cipher::isWellFormedUtf8(path)) {
+    if (!cipher::isWellFormedUtf8(path) || path.find('\0') != std::string::npos) {
         return std::nullopt;
     }
     return path;

@@ -44,7 +44,9 @@ std::optional<std::string> pathFromUrl(std::string_view absoluteUrl) {
         path += static_cast<char>(high * 16 + low);
         i += 2;
     }
-    if (!isWellFormedUtf8(path)) {
+    // A NUL would cut the path short at the system call, so another file would be read or written than the one
+    // the title names.
+    if (!isWellFormedUtf8(path) || path.find('\0') != std::string::npos) {
         return std::nullopt;
     }
     return path;

@@ -71,6 +71,7 @@ TEST(PathFromUrl, DropsTheSchemeAndPercentDecodes) {
         {"file:///a%", std::nullopt},
         {"file:///a%zz.vpd", std::nullopt},
         {"file:///a%FF.vpd", std::nullopt},
+        {"file:///a.vpd%00.txt", std::nullopt},
     };
     for (const auto& [url, path] : cases) {
         EXPECT_EQ(pathFromUrl(url), path) << url;
