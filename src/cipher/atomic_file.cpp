@@ -67,12 +67,7 @@ std::string temporaryName(const std::string& targetName) {
 }
 
 Failure saveFailure(const std::filesystem::path& path, std::string_view cause) {
-    std::string message = "Could not save \"";
-    message += path.string();
-    message += "\": ";
-    message += cause;
-    message += '.';
-    return Failure{std::move(message)};
+    return fileFailure("save", path, cause);
 }
 
 struct Target {
@@ -397,6 +392,17 @@ bool isTemporarySaveName(std::string_view fileName) noexcept {
     }
     fileName.remove_suffix(randomLength);
     return fileName.ends_with(temporaryMarker);
+}
+
+Failure fileFailure(std::string_view action, const std::filesystem::path& path, std::string_view cause) {
+    std::string message = "Could not ";
+    message += action;
+    message += " \"";
+    message += path.string();
+    message += "\": ";
+    message += cause;
+    message += '.';
+    return Failure{std::move(message)};
 }
 
 std::string describeFileError(int error) {

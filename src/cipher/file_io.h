@@ -1,6 +1,10 @@
 #pragma once
 
+#include "result.h"
+
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace cipher {
 
@@ -16,5 +20,8 @@ struct FileContent {
 
 /// The cause of a file error in plain lowercase words, for example "permission denied" or "the disk is full".
 [[nodiscard]] std::string describeFileError(int error);
+
+/// "Could not ACTION \"PATH\": CAUSE." as a failure, for example ACTION "save" and CAUSE "the disk is full".
+[[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, std::string_view cause);
 
 } // namespace cipher

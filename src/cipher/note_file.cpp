@@ -20,12 +20,7 @@ namespace cipher {
 namespace {
 
 Failure openFailure(const std::filesystem::path& path, std::string_view cause) {
-    std::string message = "Could not open \"";
-    message += path.string();
-    message += "\": ";
-    message += cause;
-    message += '.';
-    return Failure{std::move(message)};
+    return fileFailure("open", path, cause);
 }
 
 constexpr std::string_view someError = "some error";
