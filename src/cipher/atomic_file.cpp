@@ -216,31 +216,76 @@ private:
     std::size_t m_matched = 0;
 };
 
-// Hands the file to the content's check a piece at a time, as the system reads it back.
-Result<Done> readBack(const std::string& path, PiecewiseContent& content) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return Failure{std::string(readBackFailure)};
-    }
-    const std::unique_ptr<char[]> piece(new char[readBackPiece]);
-    Result<Done> checked = Done{};
-    for (;;) {
-        const ssize_t got = ::read(fd, piece.get(), readBackPiece);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            checked = Failure{std::string(readBackFailure)};
-            break;
-        }
-        checked = content.checkPiece(std::string_view(piece.get(), static_cast<std::size_t>(got)));
-        if (got == 0 || !checked) {
-            break;
+// Reads the temporary file back as it is written and hands it to the content's check a piece at a time. Each piece
+// is read back right after it is written, while it is still in the processor's cache, which makes checking a
+// large note far cheaper than a second pass over the whole file.
+class ReadBack {
+public:
+    ReadBack(const std::string& path, PiecewiseContent& content)
+        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), m_content(content) {}
+    ReadBack(const ReadBack&) = delete;
+    ReadBack& operator=(const ReadBack&) = delete;
+    ~ReadBack() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
     }
-    ::close(fd);
-    return checked;
-}
+
+    // Reads back the next size bytes, which were just written, and checks them.
+    Result<Done> next(std::size_t size) {
+        while (size > 0) {
+            const std::size_t want = std::min(size, readBackPiece);
+            const std::optional<std::size_t> got = read(want);
+            if (!got || *got != want) {
+                return Failure{std::string(readBackFailure)};
+            }
+            if (Result<Done> checked = m_content.checkPiece(std::string_view(m_piece.get(), want)); !checked) {
+                return checked;
+            }
+            size -= want;
+        }
+        return Done{};
+    }
+
+    // Checks that nothing follows what was written, then ends the content's check.
+    Result<Done> finish() {
+        const std::optional<std::size_t> got = read(1);
+        if (!got || *got != 0) {
+            return Failure{std::string(readBackFailure)};
+        }
+        return m_content.checkPiece({});
+    }
+
+private:
+    // Up to size bytes from the current offset; fewer only at the end of the file.
+    std::optional<std::size_t> read(std::size_t size) {
+        if (m_fd < 0) {
+            return std::nullopt;
+        }
+        if (!m_piece) {
+            m_piece.reset(new char[readBackPiece]);
+        }
+        std::size_t used = 0;
+        while (used < size) {
+            const ssize_t got = ::read(m_fd, m_piece.get() + used, size - used);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got < 0) {
+                return std::nullopt;
+            }
+            if (got == 0) {
+                break;
+            }
+            used += static_cast<std::size_t>(got);
+        }
+        return used;
+    }
+
+    int m_fd;
+    PiecewiseContent& m_content;
+    std::unique_ptr<char[]> m_piece;
+};
 
 // Asks the system to start writing the range to disk now, so that the final fsync has little left to wait for.
 void startWriteback(int fd, std::size_t from, std::size_t size) {
@@ -287,6 +332,9 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
         (void)::fchown(temporary->fd(), target.owner, target.group);
     }
 
+    // Reading back catches a write that the system accepted but stored differently. It runs while the disk
+    // writes, and fsync then waits for the rest; what is read back is the same before and after.
+    ReadBack readBack(temporary->path(), content);
     std::size_t written = 0;
     std::size_t flushed = 0;
     for (;;) {
@@ -300,6 +348,9 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
         if (!writeAll(ops, temporary->fd(), piece.value())) {
             return saveFailure(path, describeFileError(errno));
         }
+        if (Result<Done> checked = readBack.next(piece.value().size()); !checked) {
+            return saveFailure(path, checked.failure().message);
+        }
         written += piece.value().size();
         if (written - flushed >= writebackStep) {
             startWriteback(temporary->fd(), flushed, written - flushed);
@@ -307,10 +358,7 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
         }
     }
     startWriteback(temporary->fd(), flushed, written - flushed);
-
-    // Reading back catches a write that the system accepted but stored differently. It runs while the disk
-    // writes, and fsync then waits for the rest; what is read back is the same before and after.
-    if (Result<Done> checked = readBack(temporary->path(), content); !checked) {
+    if (Result<Done> checked = readBack.finish(); !checked) {
         return saveFailure(path, checked.failure().message);
     }
     if (fsyncRetrying(ops, temporary->fd()) != 0) {

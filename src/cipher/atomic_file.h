@@ -64,8 +64,8 @@ public:
 [[nodiscard]] Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_view content,
                                                const ContentCheck& check = {}, FileOps& ops = systemFileOps());
 
-/// Like the above for content made a piece at a time: the pieces are written as they come, then the file is read
-/// back a piece at a time and every piece is handed to the content to check; nothing else holds it whole.
+/// Like the above for content made a piece at a time: each piece is written as it comes, read back from the file
+/// at once and handed to the content to check; nothing else holds the content whole.
 [[nodiscard]] Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content,
                                                FileOps& ops = systemFileOps());
 

@@ -30,16 +30,19 @@ constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
 
 } // namespace
 
-NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher)
-    : m_text(text), m_cipher(std::move(cipher)), m_cipherBytes(new std::uint8_t[pieceBytes + blockSize]),
+NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check)
+    : m_text(text), m_check(check),
+      m_cipher(std::make_unique<CipherAhead>(asBytes(text), std::move(cipher), pieceBytes,
+                                             check == Check::doneByCaller ? aheadBytes / pieceBytes : 8)),
       m_chars(new char[base64EncodedSize(pieceBytes + blockSize)]) {}
 
-std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv) {
+std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
+                                                 Check check) {
     std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, true);
     if (!cipher) {
         return std::nullopt;
     }
-    return NoteEncryptor(text, std::move(*cipher));
+    return NoteEncryptor(text, std::move(*cipher), check);
 }
 
 std::size_t NoteEncryptor::fileTextSize() const noexcept {
@@ -51,28 +54,24 @@ std::optional<std::string_view> NoteEncryptor::next() {
         return std::string_view();
     }
     const ByteView plain = asBytes(m_text);
-    const bool last = plain.size() - m_encrypted <= pieceBytes;
-    const std::size_t size = last ? plain.size() - m_encrypted : pieceBytes;
-    // A sequence cut by the end of the piece is checked again with the next one; an error never moves on.
-    const std::size_t end = m_encrypted + size;
-    m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
-    if (last ? m_checked != end : end - m_checked > 3) {
+    const bool last = plain.size() - m_encoded <= pieceBytes;
+    const std::size_t end = last ? plain.size() : m_encoded + pieceBytes;
+    // Waited for first: the cipher has just read the piece, so checking it now finds it in cache.
+    const std::optional<ByteView> cipherBytes = m_cipher->acquire();
+    if (!cipherBytes) {
         return std::nullopt;
     }
-    if (!last) {
-        prefetch(plain.data() + end, std::min(pieceBytes, plain.size() - end));
+    if (m_check == Check::asItGoes) {
+        // A sequence cut by the end of the piece is checked again with the next one; an error never moves on.
+        m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
+        if (last ? m_checked != end : end - m_checked > 3) {
+            return std::nullopt;
+        }
     }
-    std::optional<std::size_t> produced = m_cipher.update(plain.subspan(m_encrypted, size), m_cipherBytes.get());
-    if (produced && last) {
-        const std::optional<std::size_t> padded = m_cipher.finish(m_cipherBytes.get() + *produced);
-        produced = padded ? std::optional<std::size_t>(*produced + *padded) : std::nullopt;
-    }
-    if (!produced) {
-        return std::nullopt;
-    }
-    m_encrypted = end;
+    const char* stop = base64EncodePiece(*cipherBytes, last, m_chars.get());
+    m_cipher->release();
+    m_encoded = end;
     m_done = last;
-    const char* stop = base64EncodePiece(ByteView(m_cipherBytes.get(), *produced), last, m_chars.get());
     return std::string_view(m_chars.get(), static_cast<std::size_t>(stop - m_chars.get()));
 }
 

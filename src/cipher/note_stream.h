@@ -3,6 +3,7 @@
 #include "aes.h"
 #include "base64.h"
 #include "bytes.h"
+#include "cipher_ahead.h"
 #include "result.h"
 
 #include <cstddef>
@@ -15,15 +16,21 @@
 namespace cipher {
 
 /// Encrypts a note into its file text a piece at a time: the pieces joined are what encrypt gives. The note's
-/// UTF-8 is checked as it goes, so that a large note is read once while it is in the processor's cache.
+/// UTF-8 is checked piece by piece as it goes. For a large note the cipher runs ahead on a second thread, so that
+/// Base64 and whatever the caller does with each piece (writing it) overlap with AES.
 class NoteEncryptor {
 public:
     /// Plain bytes per piece: a whole number of Base64 lines and AES blocks.
     static constexpr std::size_t pieceBytes = 1024 * base64LineBytes;
 
+    /// Whether the encryptor checks the note's UTF-8 itself, or the caller checks all of it before taking the
+    /// first piece. In the second case the cipher may run far ahead meanwhile, holding up to aheadBytes.
+    enum class Check { asItGoes, doneByCaller };
+    static constexpr std::size_t aheadBytes = std::size_t{32} << 20;
+
     /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it.
     [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, std::string_view password,
-                                                           ByteView iv);
+                                                           ByteView iv, Check check = Check::asItGoes);
 
     /// The size of the whole file text, in characters.
     [[nodiscard]] std::size_t fileTextSize() const noexcept;
@@ -33,14 +40,14 @@ public:
     [[nodiscard]] std::optional<std::string_view> next();
 
 private:
-    NoteEncryptor(std::string_view text, CbcStream cipher);
+    NoteEncryptor(std::string_view text, CbcStream cipher, Check check);
 
     std::string_view m_text;
-    CbcStream m_cipher;
-    std::size_t m_encrypted = 0;
+    Check m_check;
+    std::unique_ptr<CipherAhead> m_cipher;
+    std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
     std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
     bool m_done = false;
-    std::unique_ptr<std::uint8_t[]> m_cipherBytes;
     std::unique_ptr<char[]> m_chars;
 };
 

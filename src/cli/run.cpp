@@ -1,5 +1,7 @@
 #include "cli/run.h"
 
+#include "cli/mapped_file.h"
+
 #include "cipher/bytes.h"
 #include "cipher/file_io.h"
 #include "cipher/note_cipher.h"
@@ -51,9 +53,7 @@ std::string readCause(int error) {
 }
 
 /// Reads everything the descriptor holds into bytes that are wiped on release; the errno on failure, else 0.
-/// With wellFormed given, also sets it to the length of the well-formed UTF-8 prefix, found piece by piece as the
-/// bytes arrive, while they are still in the processor's cache.
-int readAll(int fd, cipher::SecureBytes& into, std::size_t* wellFormed = nullptr) {
+int readAll(int fd, cipher::SecureBytes& into) {
     struct stat info {};
     const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
     // One byte beyond a known size lets the end be seen without growing the buffer.
@@ -74,11 +74,6 @@ int readAll(int fd, cipher::SecureBytes& into, std::size_t* wellFormed = nullptr
             break;
         }
         used += static_cast<std::size_t>(got);
-        if (wellFormed != nullptr) {
-            // A sequence cut by the end of a read is checked again with the next; an error stops the prefix.
-            *wellFormed +=
-                cipher::wellFormedUtf8PrefixLength(cipher::ByteView(into).subspan(*wellFormed, used - *wellFormed));
-        }
     }
     into.resize(used);
     return 0;
@@ -86,22 +81,17 @@ int readAll(int fd, cipher::SecureBytes& into, std::size_t* wellFormed = nullptr
 
 /// The whole content of the named file, or of the environment's input when the name is empty. Pipes and
 /// devices are read too, so that a password can come from a process substitution.
-/// With wellFormed given, also sets it to the length of the content's well-formed UTF-8 prefix.
-cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
-                                               std::size_t* wellFormed = nullptr) {
+cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment) {
     cipher::SecureBytes content;
     int error = 0;
-    if (wellFormed != nullptr) {
-        *wellFormed = 0;
-    }
     if (path.empty()) {
-        error = readAll(environment.input, content, wellFormed);
+        error = readAll(environment.input, content);
     } else {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             error = errno;
         } else {
-            error = readAll(fd, content, wellFormed);
+            error = readAll(fd, content);
             ::close(fd);
         }
     }
@@ -159,35 +149,76 @@ struct WipeOnExit {
     ~WipeOnExit() { cipher::cleanse(text.data(), text.size()); }
 };
 
+/// Writes the file text of the note to the environment's output as it is made, so that it is never held whole.
+bool writeEncrypted(cipher::NoteEncryptor& encryptor, const std::string& name, const Environment& environment) {
+    for (;;) {
+        const std::optional<std::string_view> piece = encryptor.next();
+        if (!piece) {
+            report(environment, name + ": could not be encrypted; the output is incomplete");
+            return false;
+        }
+        if (piece->empty()) {
+            return writeResult({}, {}, environment);
+        }
+        if (std::fwrite(piece->data(), 1, piece->size(), environment.output) != piece->size()) {
+            report(environment, "standard output: cannot be written: " + cipher::describeFileError(errno));
+            return false;
+        }
+    }
+}
+
 int encryptNote(const Command& command, const Environment& environment) {
     const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
     if (!password) {
         report(environment, password.failure().message);
         return exitFailure;
     }
-    std::size_t wellFormed = 0;
-    const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment, &wellFormed);
-    if (!input) {
-        report(environment, input.failure().message);
-        return exitFailure;
-    }
-    const std::string_view text = cipher::asText(input.value());
-    const std::string_view key = cipher::asText(password.value());
     const std::string name = displayName(command.input);
-    // The editor could never open such a note, so it is refused before anything is written.
-    if (wellFormed != text.size()) {
-        report(environment, name + ": not UTF-8 text, which a note must be; nothing written");
+    const int fd = command.input.empty() ? environment.input : ::open(command.input.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        report(environment, name + ": cannot be read: " + readCause(errno));
         return exitFailure;
     }
+    // A file is mapped rather than read: a large note is then neither copied nor wiped afterwards. Pipes and
+    // devices are read whole.
+    const std::optional<MappedFile> mapped = MappedFile::map(fd);
+    cipher::SecureBytes content;
+    const int error = mapped ? 0 : readAll(fd, content);
+    if (!command.input.empty()) {
+        ::close(fd);
+    }
+    if (error != 0) {
+        report(environment, name + ": cannot be read: " + readCause(error));
+        return exitFailure;
+    }
+    const std::string_view text = mapped ? mapped->text() : cipher::asText(content);
+    const std::string_view key = cipher::asText(password.value());
+    const std::string notText = name + ": not UTF-8 text, which a note must be; nothing written";
     if (!command.output.empty()) {
+        // The save checks the text as it encrypts it and replaces nothing when it is not UTF-8, so a large note
+        // is read only once.
         const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
             command.output, text, key, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
         if (!saved) {
-            report(environment, saved.failure().message);
+            report(environment, cipher::isWellFormedUtf8(text) ? saved.failure().message : notText);
             return exitFailure;
         }
         return exitSuccess;
     }
+    // Made first, so that the cipher gets going on a second thread while the text is checked here, once.
+    std::optional<cipher::NoteEncryptor> encryptor;
+    if (!environment.trace.enabled()) {
+        encryptor = cipher::NoteEncryptor::make(text, key, cipher::noteIv, cipher::NoteEncryptor::Check::doneByCaller);
+    }
+    // The editor could never open such a note, so it is refused before anything is written.
+    if (!cipher::isWellFormedUtf8(text)) {
+        report(environment, notText);
+        return exitFailure;
+    }
+    if (encryptor) {
+        return writeEncrypted(*encryptor, name, environment) ? exitSuccess : exitFailure;
+    }
+    // The trace shows each step of a whole encryption.
     const std::optional<std::string> fileText =
         cipher::encrypt(text, key, cipher::noteIv, environment.trace, environment.log);
     if (!fileText) {

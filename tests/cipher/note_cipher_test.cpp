@@ -219,6 +219,52 @@ TEST(NoteStream, RefusesDamageFoundLateInALargeFile) {
     EXPECT_FALSE(opensAs(fileText, note.substr(1), password, noteIv));
 }
 
+// The file text an encryptor gives, pieces joined; no value when it fails.
+std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv, check);
+    std::string fileText;
+    for (std::optional<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
+        if (next->empty()) {
+            return fileText;
+        }
+        fileText.append(*next);
+    }
+    return std::nullopt;
+}
+
+TEST(NoteStream, LargeNotesEncryptedOnASecondThreadComeOutAsInOne) {
+    std::mt19937 random(41);
+    // From where the cipher moves to a second thread, past where its ring of pieces wraps round more than once.
+    const std::size_t from = CipherAhead::backgroundFrom;
+    for (const std::size_t size : {from - 1, from, from + 17, 20 * piece, 40 * piece + 33}) {
+        const std::string note = randomUtf8(random, size);
+        const std::string expected = plainFileText(note);
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::asItGoes) == expected) << size;
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::doneByCaller) == expected) << size;
+    }
+}
+
+TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
+    std::string note(40 * piece, 'n');
+    note[30 * piece + 5] = '\xFF';
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv);
+    std::size_t given = 0;
+    for (std::optional<std::string_view> next = encryptor->next(); next && !next->empty(); next = encryptor->next()) {
+        ++given;
+    }
+    EXPECT_EQ(given, 30U);
+    EXPECT_EQ(encryptor->next(), std::nullopt);
+    encryptor.reset();
+    // Abandoned while the cipher is ahead, and before it ever started: both end, and the thread with them.
+    for (const std::size_t taken : {1U, 0U}) {
+        std::optional<NoteEncryptor> abandoned =
+            NoteEncryptor::make(note, password, noteIv, NoteEncryptor::Check::doneByCaller);
+        for (std::size_t i = 0; i < taken; ++i) {
+            EXPECT_TRUE(abandoned->next().has_value());
+        }
+    }
+}
+
 bool verifies(const std::string& note, const std::string& fileText, std::size_t pieceSize) {
     std::optional<NoteVerifier> verifier = NoteVerifier::make(note, password, noteIv);
     for (std::size_t pos = 0; pos < fileText.size(); pos += pieceSize) {

@@ -1,9 +1,12 @@
 #include "../cipher/test_support.h"
 #include "cli/arguments.h"
+#include "cli/mapped_file.h"
 #include "cli/run.h"
 #include "platform/preferences.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -102,6 +105,9 @@ TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
         const Outcome decrypted = cli("decrypt --password-file pw note.vpd");
         ASSERT_EQ(decrypted.status, 0) << decrypted.err;
         EXPECT_TRUE(decrypted.out == note) << "note of " << note.size() << " bytes";
+        // A named file is mapped rather than piped; the large note is encrypted on two threads either way.
+        writeFile(m_dir / "note.txt", note);
+        EXPECT_TRUE(cli("encrypt --password-file pw note.txt").out == readFile(m_dir / "note.vpd")) << note.size();
     }
     EXPECT_EQ(cli("--help").out.substr(0, 6), "Usage:");
     EXPECT_EQ(cli("--x").err, "vellumpad-cli: unknown option '--x'; see 'vellumpad-cli --help'\n");
@@ -152,6 +158,7 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
         std::string message;
     } cases[] = {
         {"encrypt --password-file pw", "ok \xff\xfe", "in: not UTF-8 text"},
+        {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", "in: not UTF-8 text"},
         {"decrypt --password-file wrong", valid, "in: wrong password or damaged file"},
         {"decrypt --password-file pw", "not*base64=", "in: wrong password or damaged file"},
         {"decrypt --password-file pw", valid.substr(0, 70), "in: wrong password or damaged file"},
@@ -167,7 +174,46 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
         writeFile(m_dir / "out", "earlier");
         EXPECT_EQ(cli(arguments + " -o out in").status, 1);
         EXPECT_EQ(readFile(m_dir / "out"), "earlier");
+        refused = cli(arguments + " in");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.out, "");
     }
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
+        EXPECT_FALSE(cipher::isTemporarySaveName(entry.path().filename().string())) << entry.path();
+    }
+}
+
+TEST(MappedFile, AFileCutShortWhileMappedEndsTheProgramWithAPlainMessage) {
+    const cipher::test::TempDir dir;
+    const fs::path file = dir.path() / "note.txt";
+    writeFile(file, std::string(1 << 20, 'n'));
+    int errors[2];
+    ASSERT_EQ(::pipe(errors), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(errors[1], STDERR_FILENO);
+        const int fd = ::open(file.c_str(), O_RDWR);
+        const std::optional<cli::MappedFile> mapped = cli::MappedFile::map(fd);
+        // Another program's truncation, as far as the mapping can tell.
+        if (!mapped || ::ftruncate(fd, 0) != 0) {
+            ::_exit(3);
+        }
+        const volatile char touched = mapped->text()[600'000];
+        ::_exit(touched == 'n' ? 4 : 5);
+    }
+    ::close(errors[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(errors[0], buffer, sizeof buffer)) > 0;) {
+        message.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(errors[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), cli::exitFailure);
+    EXPECT_EQ(message, cli::inputCutShortMessage);
 }
 
 TEST_F(CliTest, RekeysEachNoteThatOpensAndLeavesTheOthersUntouched) {
