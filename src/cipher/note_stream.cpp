@@ -28,12 +28,44 @@ constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
     return plainSize / blockSize * blockSize + blockSize;
 }
 
+// Encrypts the plain bytes a piece at a time, the last piece with its padding.
+class PieceEncryptor final : public PieceMaker {
+public:
+    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes)
+        : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes) {}
+
+    std::optional<std::size_t> make(std::uint8_t* out) override {
+        if (m_done) {
+            return 0;
+        }
+        const bool last = m_plain.size() - m_encrypted <= m_pieceBytes;
+        const std::size_t size = last ? m_plain.size() - m_encrypted : m_pieceBytes;
+        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), out);
+        if (produced && last) {
+            const std::optional<std::size_t> padding = m_cipher.finish(out + *produced);
+            produced = padding ? std::optional<std::size_t>(*produced + *padding) : std::nullopt;
+        }
+        m_encrypted += size;
+        m_done = last;
+        return produced;
+    }
+
+private:
+    ByteView m_plain;
+    CbcStream m_cipher;
+    std::size_t m_pieceBytes;
+    std::size_t m_encrypted = 0;
+    bool m_done = false;
+};
+
 } // namespace
 
 NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check)
     : m_text(text), m_check(check),
-      m_cipher(std::make_unique<CipherAhead>(asBytes(text), std::move(cipher), pieceBytes,
-                                             check == Check::doneByCaller ? aheadBytes / pieceBytes : 8)),
+      m_cipher(std::make_unique<PiecesAhead>(
+          std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes), pieceBytes + blockSize,
+          check == Check::doneByCaller ? aheadBytes / pieceBytes : 8, threadFor(text.size()),
+          PiecesAhead::Content::plain)),
       m_chars(new char[base64EncodedSize(pieceBytes + blockSize)]) {}
 
 std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
@@ -58,7 +90,7 @@ std::optional<std::string_view> NoteEncryptor::next() {
     const std::size_t end = last ? plain.size() : m_encoded + pieceBytes;
     // Waited for first: the cipher has just read the piece, so checking it now finds it in cache.
     const std::optional<ByteView> cipherBytes = m_cipher->acquire();
-    if (!cipherBytes) {
+    if (!cipherBytes || cipherBytes->empty()) {
         return std::nullopt;
     }
     if (m_check == Check::asItGoes) {

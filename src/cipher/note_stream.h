@@ -3,7 +3,7 @@
 #include "aes.h"
 #include "base64.h"
 #include "bytes.h"
-#include "cipher_ahead.h"
+#include "pieces_ahead.h"
 #include "result.h"
 
 #include <cstddef>
@@ -44,7 +44,7 @@ private:
 
     std::string_view m_text;
     Check m_check;
-    std::unique_ptr<CipherAhead> m_cipher;
+    std::unique_ptr<PiecesAhead> m_cipher;
     std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
     std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
     bool m_done = false;

@@ -3,6 +3,7 @@
 #include "cli/mapped_file.h"
 
 #include "cipher/bytes.h"
+#include "cipher/decrypted_content.h"
 #include "cipher/file_io.h"
 #include "cipher/note_cipher.h"
 #include "cipher/note_file.h"
@@ -129,7 +130,15 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
 /// Writes the text to the file atomically, or to the environment's output when the name is empty.
 bool writeResult(const std::string& path, std::string_view text, const Environment& environment) {
     if (path.empty()) {
-        const std::size_t written = std::fwrite(text.data(), 1, text.size(), environment.output);
+        std::size_t written = 0;
+        // In pieces: one huge write makes the system take in all of it at once, which can stall it.
+        while (written < text.size()) {
+            const std::size_t size = std::min(text.size() - written, readChunk);
+            if (std::fwrite(text.data() + written, 1, size, environment.output) != size) {
+                break;
+            }
+            written += size;
+        }
         if (written != text.size() || std::fflush(environment.output) != 0) {
             report(environment, "standard output: cannot be written: " + cipher::describeFileError(errno));
             return false;
@@ -228,15 +237,11 @@ int encryptNote(const Command& command, const Environment& environment) {
     return writeResult({}, *fileText, environment) ? exitSuccess : exitFailure;
 }
 
-/// The note in the named file, or in the environment's input when the name is empty, decrypted a piece at a time
-/// as it is read so that the file text is never held whole; the failure is the line to report.
-cipher::Result<std::string> decryptSource(const std::string& path, std::string_view password,
-                                          const Environment& environment) {
+/// The note read from the descriptor (opened for the named file, or the environment's input when the name is
+/// empty, and closed here if opened), decrypted a piece at a time as it is read so that the file text is never
+/// held whole; the failure is the line to report.
+cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::string_view password) {
     const cipher::Failure refused{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
-    const int fd = path.empty() ? environment.input : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(errno)};
-    }
     struct stat info {};
     const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
     std::optional<cipher::NoteOpener> opener =
@@ -268,12 +273,60 @@ cipher::Result<std::string> decryptSource(const std::string& path, std::string_v
     return note ? std::move(note) : cipher::Result<std::string>(refused);
 }
 
+/// Decrypts a mapped note file a piece at a time: into the output file, which is replaced only when all of it
+/// decrypts, or onto the environment's output, where nothing may appear unless all of it decrypts. The note is
+/// never held whole, so the second case decrypts twice: once to check, once to write. The failure is the line to
+/// report, or empty when it has been reported.
+cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_view fileText, std::string_view password,
+                                           const Environment& environment) {
+    const cipher::Failure refused{displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written"};
+    std::optional<cipher::DecryptedContent> content =
+        cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
+    if (!content) {
+        return refused;
+    }
+    if (!command.output.empty()) {
+        cipher::Result<cipher::Done> saved =
+            cipher::writeFileAtomically(command.output, *content, *environment.fileOps);
+        return saved || !content->refused() ? std::move(saved) : cipher::Result<cipher::Done>(refused);
+    }
+    // The second decryption, for writing, gets going on a second thread while this one checks.
+    const std::unique_ptr<cipher::PiecesAhead> ahead =
+        cipher::decryptAhead(fileText, password, cipher::noteIv, cipher::NoteEncryptor::aheadBytes);
+    for (;;) {
+        const cipher::Result<std::string_view> piece = content->nextPiece();
+        if (!piece || !ahead) {
+            return refused;
+        }
+        if (piece.value().empty()) {
+            break;
+        }
+    }
+    for (;;) {
+        const std::optional<cipher::ByteView> piece = ahead->acquire();
+        if (!piece) {
+            // It decrypted a moment ago: the file was changed meanwhile.
+            return cipher::Failure{displayName(command.input) +
+                                   ": changed while it was being read; standard output is incomplete"};
+        }
+        if (piece->empty()) {
+            return writeResult({}, {}, environment) ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
+        }
+        if (std::fwrite(piece->data(), 1, piece->size(), environment.output) != piece->size()) {
+            report(environment, "standard output: cannot be written: " + cipher::describeFileError(errno));
+            return cipher::Failure{};
+        }
+        ahead->release();
+    }
+}
+
 int decryptNote(const Command& command, const Environment& environment) {
     const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
     if (!password) {
         report(environment, password.failure().message);
         return exitFailure;
     }
+    const std::string_view key = cipher::asText(password.value());
     cipher::Result<std::string> note = cipher::Failure{};
     if (environment.trace.enabled()) {
         // The trace shows the whole ciphertext, so the file text is read whole first.
@@ -282,14 +335,30 @@ int decryptNote(const Command& command, const Environment& environment) {
             report(environment, input.failure().message);
             return exitFailure;
         }
-        note = cipher::decryptWhole(cipher::asText(input.value()), cipher::asText(password.value()), cipher::noteIv,
-                                    environment.trace);
+        note = cipher::decryptWhole(cipher::asText(input.value()), key, cipher::noteIv, environment.trace);
         if (!note) {
             note =
                 cipher::Failure{displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written"};
         }
     } else {
-        note = decryptSource(command.input, cipher::asText(password.value()), environment);
+        const int fd = command.input.empty() ? environment.input : ::open(command.input.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            report(environment, displayName(command.input) + ": cannot be read: " + readCause(errno));
+            return exitFailure;
+        }
+        // A file is mapped rather than read, so that it is never copied; a pipe is decrypted as it is read.
+        const std::optional<MappedFile> mapped = MappedFile::map(fd);
+        if (mapped) {
+            if (!command.input.empty()) {
+                ::close(fd);
+            }
+            const cipher::Result<cipher::Done> done = decryptMapped(command, mapped->text(), key, environment);
+            if (!done && !done.failure().message.empty()) {
+                report(environment, done.failure().message);
+            }
+            return done ? exitSuccess : exitFailure;
+        }
+        note = decryptSource(command.input, fd, key);
     }
     if (!note) {
         report(environment, note.failure().message);

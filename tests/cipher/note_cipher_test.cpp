@@ -235,7 +235,7 @@ std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Ch
 TEST(NoteStream, LargeNotesEncryptedOnASecondThreadComeOutAsInOne) {
     std::mt19937 random(41);
     // From where the cipher moves to a second thread, past where its ring of pieces wraps round more than once.
-    const std::size_t from = CipherAhead::backgroundFrom;
+    const std::size_t from = secondThreadFrom;
     for (const std::size_t size : {from - 1, from, from + 17, 20 * piece, 40 * piece + 33}) {
         const std::string note = randomUtf8(random, size);
         const std::string expected = plainFileText(note);

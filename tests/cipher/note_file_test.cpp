@@ -1,3 +1,4 @@
+#include "cipher/decrypted_content.h"
 #include "cipher/note_file.h"
 #include "cipher/note_stream.h"
 #include "test_support.h"
@@ -190,6 +191,64 @@ TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll)
     EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
     EXPECT_EQ(dir.names(), Names{"big.vpd"});
     EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
+}
+
+// The note decryptAhead gives, pieces joined; no value when a piece fails.
+std::optional<std::string> decryptedAhead(std::string_view fileText, std::string_view password) {
+    const std::unique_ptr<PiecesAhead> ahead = decryptAhead(fileText, password, noteIv, std::size_t{1} << 20);
+    std::string plain;
+    for (std::optional<ByteView> piece = ahead->acquire(); piece; piece = ahead->acquire()) {
+        if (piece->empty()) {
+            return plain;
+        }
+        plain.append(asText(*piece));
+        ahead->release();
+    }
+    return std::nullopt;
+}
+
+TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
+    const TempDir dir;
+    std::mt19937 random(43);
+    // Four-byte characters after 0 to 3 bytes of ASCII are cut at every offset by the ends of pieces; the large
+    // note goes through a second thread.
+    std::vector<std::string> notes{"", "x", test::randomUtf8(random, 3 * NoteEncryptor::pieceBytes + 5),
+                                   test::randomUtf8(random, secondThreadFrom + 11)};
+    for (const std::string lead : {"", "a", "ab", "abc"}) {
+        std::string emoji = lead;
+        while (emoji.size() < 2 * NoteEncryptor::pieceBytes) {
+            emoji += "\xF0\x9F\x98\x80";
+        }
+        notes.push_back(emoji);
+    }
+    for (const std::string& text : notes) {
+        const std::string fileText = plainFileText(text, "pw");
+        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
+        ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
+        EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size();
+        EXPECT_TRUE(decryptedAhead(fileText, "pw") == text) << text.size();
+    }
+    const std::string kept = readFile(dir / "note.txt");
+    const std::string large = notes[3] + "\xE2\x82";
+    const std::string refusals[] = {
+        plainFileText(notes[3], "other"),       // wrong password: the padding is wrong
+        plainFileText(large, "pw"),             // ends inside a character
+        plainFileText(notes[2] + "\xFF", "pw"), // not UTF-8
+        plainFileText(notes[3], "pw").substr(0, 4000) + "!" + plainFileText(notes[3], "pw").substr(4001),
+    };
+    for (const std::string& fileText : refusals) {
+        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
+        EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content).ok());
+        EXPECT_TRUE(content->refused());
+        EXPECT_EQ(decryptedAhead(fileText, "pw"), std::nullopt);
+    }
+    FaultyOps failing(Step::Rename, EACCES);
+    const std::string small = plainFileText("n", "pw");
+    std::optional<DecryptedContent> content = DecryptedContent::make(small, "pw", noteIv);
+    EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content, failing).ok());
+    EXPECT_FALSE(content->refused());
+    EXPECT_TRUE(readFile(dir / "note.txt") == kept);
+    EXPECT_EQ(dir.names(), Names{"note.txt"});
 }
 
 // What opening gave before it was done in one pass: read the file whole, then decrypt it.

@@ -108,6 +108,8 @@ TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
         // A named file is mapped rather than piped; the large note is encrypted on two threads either way.
         writeFile(m_dir / "note.txt", note);
         EXPECT_TRUE(cli("encrypt --password-file pw note.txt").out == readFile(m_dir / "note.vpd")) << note.size();
+        ASSERT_EQ(cli("decrypt --password-file pw -o plain.txt note.vpd").status, 0);
+        EXPECT_TRUE(readFile(m_dir / "plain.txt") == note) << note.size();
     }
     EXPECT_EQ(cli("--help").out.substr(0, 6), "Usage:");
     EXPECT_EQ(cli("--x").err, "vellumpad-cli: unknown option '--x'; see 'vellumpad-cli --help'\n");

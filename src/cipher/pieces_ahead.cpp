@@ -1,4 +1,4 @@
-#include "cipher_ahead.h"
+#include "pieces_ahead.h"
 
 #include <algorithm>
 #include <system_error>
@@ -7,8 +7,6 @@
 namespace cipher {
 
 namespace {
-
-constexpr std::size_t blockSize = 16;
 
 // Waits until the counter differs from seen. The other thread usually needs a few microseconds more, so a short
 // spin first saves most waits from the system call that would sleep and the one that would wake them.
@@ -28,17 +26,20 @@ std::uint32_t waitForChange(const std::atomic<std::uint32_t>& counter, std::uint
 
 } // namespace
 
-CipherAhead::CipherAhead(ByteView plain, CbcStream cipher, std::size_t pieceBytes, std::uint32_t aheadPieces)
-    : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes),
-      m_pieceCount(std::max<std::size_t>(1, (plain.size() + pieceBytes - 1) / pieceBytes)), m_slotCount(1) {
-    const bool background = plain.size() >= backgroundFrom && std::thread::hardware_concurrency() > 1;
-    if (background) {
-        m_slotCount = static_cast<std::uint32_t>(std::clamp<std::size_t>(aheadPieces, 1, m_pieceCount));
-    }
-    // Left uninitialised: a slot's memory is first touched when the cipher writes into it.
-    m_slots.reset(new std::uint8_t[m_slotCount * (pieceBytes + blockSize)]);
+PiecesAhead::Thread threadFor(std::size_t bytes) noexcept {
+    return bytes >= secondThreadFrom && std::thread::hardware_concurrency() > 1 ? PiecesAhead::Thread::second
+                                                                                : PiecesAhead::Thread::calling;
+}
+
+PiecesAhead::PiecesAhead(std::unique_ptr<PieceMaker> maker, std::size_t slotBytes, std::uint32_t aheadPieces,
+                         Thread thread, Content content)
+    : m_maker(std::move(maker)), m_slotBytes(slotBytes),
+      m_slotCount(thread == Thread::second ? std::max<std::uint32_t>(aheadPieces, 1) : 1), m_content(content) {
+    // Left uninitialised: a slot's memory is first touched when a piece is made in it.
+    m_slots.reset(new std::uint8_t[m_slotCount * m_slotBytes]);
+    preferHugePages(m_slots.get(), m_slotCount * m_slotBytes);
     m_sizes.reset(new std::size_t[m_slotCount]);
-    if (background) {
+    if (thread == Thread::second) {
         try {
             m_thread = std::thread([this] { work(); });
         } catch (const std::system_error&) {
@@ -48,7 +49,7 @@ CipherAhead::CipherAhead(ByteView plain, CbcStream cipher, std::size_t pieceByte
     }
 }
 
-CipherAhead::~CipherAhead() {
+PiecesAhead::~PiecesAhead() {
     if (m_thread.joinable()) {
         m_stop.store(true, std::memory_order_release);
         // Any change wakes a worker waiting for room; it then sees the stop.
@@ -56,26 +57,27 @@ CipherAhead::~CipherAhead() {
         m_consumed.notify_one();
         m_thread.join();
     }
-}
-
-std::uint8_t* CipherAhead::slot(std::size_t index) const noexcept {
-    return m_slots.get() + index % m_slotCount * (m_pieceBytes + blockSize);
-}
-
-std::size_t CipherAhead::encryptPiece(std::size_t index, std::uint8_t* out) noexcept {
-    const std::size_t start = index * m_pieceBytes;
-    const std::size_t size = std::min(m_pieceBytes, m_plain.size() - start);
-    std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(start, size), out);
-    if (produced && index + 1 == m_pieceCount) {
-        const std::optional<std::size_t> padding = m_cipher.finish(out + *produced);
-        produced = padding ? std::optional<std::size_t>(*produced + *padding) : std::nullopt;
+    if (m_content == Content::secret) {
+        cleanse(m_slots.get(), m_slotCount * m_slotBytes);
     }
-    return produced.value_or(failed);
 }
 
-void CipherAhead::work() noexcept {
+std::uint8_t* PiecesAhead::slot(std::size_t index) const noexcept {
+    return m_slots.get() + index % m_slotCount * m_slotBytes;
+}
+
+std::size_t PiecesAhead::makeInto(std::uint8_t* out) noexcept {
+    try {
+        return m_maker->make(out).value_or(failed);
+    } catch (...) {
+        // Nothing may escape a thread; a maker that throws (out of memory) has failed.
+        return failed;
+    }
+}
+
+void PiecesAhead::work() noexcept {
     std::uint32_t consumed = m_consumed.load(std::memory_order_acquire);
-    for (std::size_t index = 0; index < m_pieceCount; ++index) {
+    for (std::size_t index = 0;; ++index) {
         while (static_cast<std::uint32_t>(index) - consumed >= m_slotCount) {
             if (m_stop.load(std::memory_order_acquire)) {
                 return;
@@ -85,19 +87,22 @@ void CipherAhead::work() noexcept {
         if (m_stop.load(std::memory_order_acquire)) {
             return;
         }
-        const std::size_t size = encryptPiece(index, slot(index));
+        const std::size_t size = makeInto(slot(index));
         m_sizes[index % m_slotCount] = size;
         m_produced.store(static_cast<std::uint32_t>(index + 1), std::memory_order_release);
         m_produced.notify_one();
-        if (size == failed) {
+        if (size == 0 || size == failed) {
             return;
         }
     }
 }
 
-std::optional<ByteView> CipherAhead::acquire() {
-    if (m_failed || m_next == m_pieceCount) {
-        return std::nullopt;
+std::optional<ByteView> PiecesAhead::acquire() {
+    if (m_held) {
+        return ByteView(slot(m_next), m_heldSize);
+    }
+    if (m_over) {
+        return m_heldSize == failed ? std::nullopt : std::optional<ByteView>(ByteView());
     }
     std::size_t size = 0;
     if (m_thread.joinable()) {
@@ -107,19 +112,23 @@ std::optional<ByteView> CipherAhead::acquire() {
         }
         size = m_sizes[m_next % m_slotCount];
     } else {
-        size = encryptPiece(m_next, slot(m_next));
+        size = makeInto(slot(m_next));
     }
-    if (size == failed) {
-        m_failed = true;
-        return std::nullopt;
+    m_heldSize = size;
+    if (size == 0 || size == failed) {
+        m_over = true;
+        return size == failed ? std::nullopt : std::optional<ByteView>(ByteView());
     }
     m_held = true;
     return ByteView(slot(m_next), size);
 }
 
-void CipherAhead::release() noexcept {
+void PiecesAhead::release() noexcept {
     if (!m_held) {
         return;
+    }
+    if (m_content == Content::secret) {
+        cleanse(slot(m_next), m_heldSize);
     }
     m_held = false;
     ++m_next;

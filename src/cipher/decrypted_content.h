@@ -1,0 +1,61 @@
+#pragma once
+
+#include "atomic_file.h"
+#include "bytes.h"
+#include "note_stream.h"
+#include "pieces_ahead.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace cipher {
+
+/// The note held in a file text, decrypted a piece at a time as the atomic writer asks for it, so that saving a
+/// decrypted copy of a large note holds neither the note nor a second copy of it. The save fails, and replaces
+/// nothing, when the file text turns out not to be a whole, well-formed UTF-8 note under the password.
+class DecryptedContent final : public PiecewiseContent {
+public:
+    /// No value when the cipher cannot be made. The file text must outlive the object.
+    [[nodiscard]] static std::optional<DecryptedContent> make(std::string_view fileText, std::string_view password,
+                                                              ByteView iv);
+
+    /// The most bytes one piece holds.
+    static std::size_t maxPieceBytes() noexcept;
+
+    [[nodiscard]] Result<std::string_view> nextPiece() override;
+    /// Compares what was read back with the piece just given; the writer reads each piece back before asking
+    /// for the next.
+    [[nodiscard]] Result<Done> checkPiece(std::string_view written) override;
+
+    /// Whether a save failed because the file text is not a note under the password, rather than on writing.
+    [[nodiscard]] bool refused() const noexcept { return m_refused; }
+
+private:
+    explicit DecryptedContent(std::string_view fileText, NoteDecryptor decryptor);
+    bool take(ByteView plain);
+    bool checkUtf8(bool atEnd);
+
+    // Up to three bytes of a sequence cut by the end of a piece go before the next and are checked with it.
+    static constexpr std::size_t carryRoom = 4;
+
+    std::string_view m_fileText;
+    NoteDecryptor m_decryptor;
+    std::size_t m_fed = 0;
+    bool m_ended = false;
+    bool m_refused = false;
+    SecureBytes m_piece; // carryRoom bytes of room, then the plain bytes of the current piece
+    std::size_t m_start = carryRoom;
+    std::size_t m_used = carryRoom;
+    std::size_t m_carried = 0;
+    std::size_t m_matched = 0;
+};
+
+/// The pieces of the note in a file text, decrypted on a second thread, up to aheadBytes ahead of the reader, when
+/// the file text is large; each is wiped when given back. No value when the cipher cannot be made. A piece fails
+/// where DecryptedContent would. The file text must outlive the result.
+[[nodiscard]] std::unique_ptr<PiecesAhead> decryptAhead(std::string_view fileText, std::string_view password,
+                                                        ByteView iv, std::size_t aheadBytes);
+
+} // namespace cipher
