@@ -28,11 +28,13 @@ constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
     return plainSize / blockSize * blockSize + blockSize;
 }
 
-// Encrypts the plain bytes a piece at a time, the last piece with its padding.
+// Encrypts the plain bytes a piece at a time, the last piece with its padding, and encodes each piece as lines of
+// file text unless the reader will.
 class PieceEncryptor final : public PieceMaker {
 public:
-    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes)
-        : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes) {}
+    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes, bool encode)
+        : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes),
+          m_cipherBytes(encode ? new std::uint8_t[pieceBytes + blockSize] : nullptr) {}
 
     std::optional<std::size_t> make(std::uint8_t* out) override {
         if (m_done) {
@@ -40,14 +42,19 @@ public:
         }
         const bool last = m_plain.size() - m_encrypted <= m_pieceBytes;
         const std::size_t size = last ? m_plain.size() - m_encrypted : m_pieceBytes;
-        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), out);
+        std::uint8_t* cipherBytes = m_cipherBytes ? m_cipherBytes.get() : out;
+        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), cipherBytes);
         if (produced && last) {
-            const std::optional<std::size_t> padding = m_cipher.finish(out + *produced);
+            const std::optional<std::size_t> padding = m_cipher.finish(cipherBytes + *produced);
             produced = padding ? std::optional<std::size_t>(*produced + *padding) : std::nullopt;
         }
         m_encrypted += size;
         m_done = last;
-        return produced;
+        if (!produced || !m_cipherBytes) {
+            return produced;
+        }
+        char* chars = reinterpret_cast<char*>(out);
+        return static_cast<std::size_t>(base64EncodePiece(ByteView(cipherBytes, *produced), last, chars) - chars);
     }
 
 private:
@@ -56,17 +63,25 @@ private:
     std::size_t m_pieceBytes;
     std::size_t m_encrypted = 0;
     bool m_done = false;
+    std::unique_ptr<std::uint8_t[]> m_cipherBytes; // only when encoding here
 };
 
 } // namespace
 
-NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check)
-    : m_text(text), m_check(check),
-      m_cipher(std::make_unique<PiecesAhead>(
-          std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes), pieceBytes + blockSize,
-          check == Check::doneByCaller ? aheadBytes / pieceBytes : 8, threadFor(text.size()),
-          PiecesAhead::Content::plain)),
-      m_chars(new char[base64EncodedSize(pieceBytes + blockSize)]) {}
+NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check) : m_text(text), m_check(check) {
+    // Where the reader checks the UTF-8 as it goes, that and writing keep it busy, so the Base64 is done ahead
+    // with the cipher; where the caller has checked all of it first, the reader has time for the Base64 and the
+    // cipher alone runs ahead, far ahead while the caller checks.
+    const bool encodeAhead = check == Check::asItGoes;
+    if (!encodeAhead) {
+        m_chars.reset(new char[base64EncodedSize(pieceBytes + blockSize)]);
+    }
+    m_pieces = std::make_unique<PiecesAhead>(
+        std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes, encodeAhead),
+        encodeAhead ? base64EncodedSize(pieceBytes + blockSize) : pieceBytes + blockSize,
+        encodeAhead ? 8 : static_cast<std::uint32_t>(aheadBytes / pieceBytes), threadFor(text.size()),
+        PiecesAhead::Content::plain);
+}
 
 std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
                                                  Check check) {
@@ -88,9 +103,11 @@ std::optional<std::string_view> NoteEncryptor::next() {
     const ByteView plain = asBytes(m_text);
     const bool last = plain.size() - m_encoded <= pieceBytes;
     const std::size_t end = last ? plain.size() : m_encoded + pieceBytes;
+    // The piece given last time is done with.
+    m_pieces->release();
     // Waited for first: the cipher has just read the piece, so checking it now finds it in cache.
-    const std::optional<ByteView> cipherBytes = m_cipher->acquire();
-    if (!cipherBytes || cipherBytes->empty()) {
+    const std::optional<ByteView> piece = m_pieces->acquire();
+    if (!piece || piece->empty()) {
         return std::nullopt;
     }
     if (m_check == Check::asItGoes) {
@@ -100,10 +117,12 @@ std::optional<std::string_view> NoteEncryptor::next() {
             return std::nullopt;
         }
     }
-    const char* stop = base64EncodePiece(*cipherBytes, last, m_chars.get());
-    m_cipher->release();
     m_encoded = end;
     m_done = last;
+    if (!m_chars) {
+        return asText(*piece);
+    }
+    const char* stop = base64EncodePiece(*piece, last, m_chars.get());
     return std::string_view(m_chars.get(), static_cast<std::size_t>(stop - m_chars.get()));
 }
 

@@ -44,11 +44,11 @@ private:
 
     std::string_view m_text;
     Check m_check;
-    std::unique_ptr<PiecesAhead> m_cipher;
-    std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
-    std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
+    std::unique_ptr<PiecesAhead> m_pieces; // file text, or ciphertext for m_chars
+    std::unique_ptr<char[]> m_chars;       // the reader's Base64, when it does it
+    std::size_t m_encoded = 0;             // plain bytes whose ciphertext has been given out
+    std::size_t m_checked = 0;             // the well-formed UTF-8 prefix found so far
     bool m_done = false;
-    std::unique_ptr<char[]> m_chars;
 };
 
 /// Receives plain bytes as they are decrypted; returns false to stop.
