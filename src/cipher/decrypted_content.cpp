@@ -113,9 +113,10 @@ std::unique_ptr<PiecesAhead> decryptAhead(std::string_view fileText, std::string
         return nullptr;
     }
     const std::size_t slotBytes = DecryptedContent::maxPieceBytes();
-    return std::make_unique<PiecesAhead>(std::make_unique<ContentMaker>(std::move(*content)), slotBytes,
-                                         static_cast<std::uint32_t>(std::max<std::size_t>(aheadBytes / slotBytes, 1)),
-                                         threadFor(fileText.size()), PiecesAhead::Content::secret);
+    return std::make_unique<PiecesAhead>(
+        std::make_unique<ContentMaker>(std::move(*content)), slotBytes,
+        static_cast<std::uint32_t>(std::min(aheadBytes, fileText.size()) / slotBytes + 1), threadFor(fileText.size()),
+        PiecesAhead::Content::secret);
 }
 
 } // namespace cipher

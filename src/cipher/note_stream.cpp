@@ -79,8 +79,8 @@ NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check chec
     m_pieces = std::make_unique<PiecesAhead>(
         std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes, encodeAhead),
         encodeAhead ? base64EncodedSize(pieceBytes + blockSize) : pieceBytes + blockSize,
-        encodeAhead ? 8 : static_cast<std::uint32_t>(aheadBytes / pieceBytes), threadFor(text.size()),
-        PiecesAhead::Content::plain);
+        encodeAhead ? 8 : static_cast<std::uint32_t>(std::min(aheadBytes, text.size()) / pieceBytes + 1),
+        threadFor(text.size()), PiecesAhead::Content::plain);
 }
 
 std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,

@@ -56,9 +56,17 @@ PiecesAhead::~PiecesAhead() {
         m_consumed.fetch_add(1, std::memory_order_acq_rel);
         m_consumed.notify_one();
         m_thread.join();
-    }
-    if (m_content == Content::secret) {
-        cleanse(m_slots.get(), m_slotCount * m_slotBytes);
+        // Pieces made but never given back are wiped; the rest were wiped when given back, and slots never
+        // used were never touched.
+        if (m_content == Content::secret) {
+            const std::uint32_t produced = m_produced.load(std::memory_order_acquire);
+            for (std::size_t index = m_next; static_cast<std::uint32_t>(index) != produced; ++index) {
+                const std::size_t size = m_sizes[index % m_slotCount];
+                cleanse(slot(index), size == failed ? 0 : size);
+            }
+        }
+    } else if (m_content == Content::secret && m_held) {
+        cleanse(slot(m_next), m_heldSize);
     }
 }
 
