@@ -2,6 +2,7 @@
 
 #include "cipher/aes.h"
 #include "cipher/base64.h"
+#include "cipher/decrypted_content.h"
 #include "cipher/log.h"
 #include "cipher/note_cipher.h"
 #include "cipher/trace.h"
@@ -32,6 +33,24 @@ const cipher::Trace& tracing() {
     return trace;
 }
 
+// The note as a save of a decrypted copy gets it, a piece at a time; no value when that save would refuse it.
+std::optional<std::string> decryptedInPieces(std::string_view fileText) {
+    std::optional<cipher::DecryptedContent> content =
+        cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
+    require(content.has_value());
+    std::string note;
+    for (;;) {
+        const cipher::Result<std::string_view> piece = content->nextPiece();
+        if (!piece) {
+            return std::nullopt;
+        }
+        if (piece.value().empty()) {
+            return note;
+        }
+        note.append(piece.value());
+    }
+}
+
 // The input as a file text: whatever it holds, a note that comes out is text, and a whole note is exactly what
 // was encrypted (the same ciphertext, since encryption is deterministic and the padding is checked).
 void checkFileText(std::string_view fileText, bool alsoTraced) {
@@ -45,6 +64,9 @@ void checkFileText(std::string_view fileText, bool alsoTraced) {
         const cipher::Result<std::string> traced = cipher::decryptWhole(fileText, password, cipher::noteIv, tracing());
         require(traced.ok() == whole.ok() && (!whole || traced.value() == whole.value()));
     }
+    // Piece by piece, exactly the whole note or nothing.
+    const std::optional<std::string> inPieces = decryptedInPieces(fileText);
+    require(inPieces.has_value() == whole.ok() && (!whole || *inPieces == whole.value()));
     if (!whole) {
         return;
     }
