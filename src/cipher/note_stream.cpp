@@ -29,12 +29,13 @@ constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
 }
 
 // Encrypts the plain bytes a piece at a time, the last piece with its padding, and encodes each piece as lines of
-// file text unless the reader will.
+// file text. Both on the second thread, where there is one: the Base64 costs it next to nothing while AES, whose
+// every block waits for the one before, leaves the processor idle, and the reader has enough to do.
 class PieceEncryptor final : public PieceMaker {
 public:
-    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes, bool encode)
+    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes)
         : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes),
-          m_cipherBytes(encode ? new std::uint8_t[pieceBytes + blockSize] : nullptr) {}
+          m_cipherBytes(new std::uint8_t[pieceBytes + blockSize]) {}
 
     std::optional<std::size_t> make(std::uint8_t* out) override {
         if (m_done) {
@@ -42,19 +43,19 @@ public:
         }
         const bool last = m_plain.size() - m_encrypted <= m_pieceBytes;
         const std::size_t size = last ? m_plain.size() - m_encrypted : m_pieceBytes;
-        std::uint8_t* cipherBytes = m_cipherBytes ? m_cipherBytes.get() : out;
-        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), cipherBytes);
+        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), m_cipherBytes.get());
         if (produced && last) {
-            const std::optional<std::size_t> padding = m_cipher.finish(cipherBytes + *produced);
+            const std::optional<std::size_t> padding = m_cipher.finish(m_cipherBytes.get() + *produced);
             produced = padding ? std::optional<std::size_t>(*produced + *padding) : std::nullopt;
         }
         m_encrypted += size;
         m_done = last;
-        if (!produced || !m_cipherBytes) {
-            return produced;
+        if (!produced) {
+            return std::nullopt;
         }
         char* chars = reinterpret_cast<char*>(out);
-        return static_cast<std::size_t>(base64EncodePiece(ByteView(cipherBytes, *produced), last, chars) - chars);
+        return static_cast<std::size_t>(base64EncodePiece(ByteView(m_cipherBytes.get(), *produced), last, chars) -
+                                        chars);
     }
 
 private:
@@ -63,24 +64,19 @@ private:
     std::size_t m_pieceBytes;
     std::size_t m_encrypted = 0;
     bool m_done = false;
-    std::unique_ptr<std::uint8_t[]> m_cipherBytes; // only when encoding here
+    std::unique_ptr<std::uint8_t[]> m_cipherBytes;
 };
 
 } // namespace
 
 NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check) : m_text(text), m_check(check) {
-    // Where the reader checks the UTF-8 as it goes, that and writing keep it busy, so the Base64 is done ahead
-    // with the cipher; where the caller has checked all of it first, the reader has time for the Base64 and the
-    // cipher alone runs ahead, far ahead while the caller checks.
-    const bool encodeAhead = check == Check::asItGoes;
-    if (!encodeAhead) {
-        m_chars.reset(new char[base64EncodedSize(pieceBytes + blockSize)]);
-    }
-    m_pieces = std::make_unique<PiecesAhead>(
-        std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes, encodeAhead),
-        encodeAhead ? base64EncodedSize(pieceBytes + blockSize) : pieceBytes + blockSize,
-        encodeAhead ? 8 : static_cast<std::uint32_t>(std::min(aheadBytes, text.size()) / pieceBytes + 1),
-        threadFor(text.size()), PiecesAhead::Content::plain);
+    // A few pieces ahead smooth out the two threads' hiccups; while the caller checks all of the note first, the
+    // cipher may run further ahead.
+    const std::size_t ahead = check == Check::doneByCaller ? std::min(aheadBytes, text.size()) / pieceBytes + 1 : 8;
+    m_pieces =
+        std::make_unique<PiecesAhead>(std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes),
+                                      base64EncodedSize(pieceBytes + blockSize), static_cast<std::uint32_t>(ahead),
+                                      threadFor(text.size()), PiecesAhead::Content::plain);
 }
 
 std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
@@ -119,11 +115,7 @@ std::optional<std::string_view> NoteEncryptor::next() {
     }
     m_encoded = end;
     m_done = last;
-    if (!m_chars) {
-        return asText(*piece);
-    }
-    const char* stop = base64EncodePiece(*piece, last, m_chars.get());
-    return std::string_view(m_chars.get(), static_cast<std::size_t>(stop - m_chars.get()));
+    return asText(*piece);
 }
 
 NoteDecryptor::NoteDecryptor(CbcStream cipher)

@@ -16,8 +16,8 @@
 namespace cipher {
 
 /// Encrypts a note into its file text a piece at a time: the pieces joined are what encrypt gives. The note's
-/// UTF-8 is checked piece by piece as it goes. For a large note the cipher runs ahead on a second thread, so that
-/// Base64 and whatever the caller does with each piece (writing it) overlap with AES.
+/// UTF-8 is checked piece by piece as it goes. For a large note AES and Base64 run ahead on a second thread, so
+/// that whatever the caller does with each piece (checking, writing, reading back) overlaps with them.
 class NoteEncryptor {
 public:
     /// Plain bytes per piece: a whole number of Base64 lines and AES blocks.
@@ -26,7 +26,7 @@ public:
     /// Whether the encryptor checks the note's UTF-8 itself, or the caller checks all of it before taking the
     /// first piece. In the second case the cipher may run far ahead meanwhile, holding up to aheadBytes.
     enum class Check { asItGoes, doneByCaller };
-    static constexpr std::size_t aheadBytes = std::size_t{32} << 20;
+    static constexpr std::size_t aheadBytes = std::size_t{8} << 20;
 
     /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it.
     [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, std::string_view password,
@@ -44,10 +44,9 @@ private:
 
     std::string_view m_text;
     Check m_check;
-    std::unique_ptr<PiecesAhead> m_pieces; // file text, or ciphertext for m_chars
-    std::unique_ptr<char[]> m_chars;       // the reader's Base64, when it does it
-    std::size_t m_encoded = 0;             // plain bytes whose ciphertext has been given out
-    std::size_t m_checked = 0;             // the well-formed UTF-8 prefix found so far
+    std::unique_ptr<PiecesAhead> m_pieces;
+    std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
+    std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
     bool m_done = false;
 };
 

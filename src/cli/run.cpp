@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include "cli/mapped_file.h"
+#include "cli/standard_output.h"
 
 #include "cipher/bytes.h"
 #include "cipher/decrypted_content.h"
@@ -130,20 +131,8 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
 /// Writes the text to the file atomically, or to the environment's output when the name is empty.
 bool writeResult(const std::string& path, std::string_view text, const Environment& environment) {
     if (path.empty()) {
-        std::size_t written = 0;
-        // In pieces: one huge write makes the system take in all of it at once, which can stall it.
-        while (written < text.size()) {
-            const std::size_t size = std::min(text.size() - written, readChunk);
-            if (std::fwrite(text.data() + written, 1, size, environment.output) != size) {
-                break;
-            }
-            written += size;
-        }
-        if (written != text.size() || std::fflush(environment.output) != 0) {
-            report(environment, "standard output: cannot be written: " + cipher::describeFileError(errno));
-            return false;
-        }
-        return true;
+        StandardOutput output(environment.output, environment.errors);
+        return output.write(text) && output.finish();
     }
     const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text, {}, *environment.fileOps);
     if (!saved) {
@@ -157,24 +146,6 @@ struct WipeOnExit {
     std::string& text;
     ~WipeOnExit() { cipher::cleanse(text.data(), text.size()); }
 };
-
-/// Writes the file text of the note to the environment's output as it is made, so that it is never held whole.
-bool writeEncrypted(cipher::NoteEncryptor& encryptor, const std::string& name, const Environment& environment) {
-    for (;;) {
-        const std::optional<std::string_view> piece = encryptor.next();
-        if (!piece) {
-            report(environment, name + ": could not be encrypted; the output is incomplete");
-            return false;
-        }
-        if (piece->empty()) {
-            return writeResult({}, {}, environment);
-        }
-        if (std::fwrite(piece->data(), 1, piece->size(), environment.output) != piece->size()) {
-            report(environment, "standard output: cannot be written: " + cipher::describeFileError(errno));
-            return false;
-        }
-    }
-}
 
 int encryptNote(const Command& command, const Environment& environment) {
     const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
@@ -214,27 +185,51 @@ int encryptNote(const Command& command, const Environment& environment) {
         }
         return exitSuccess;
     }
-    // Made first, so that the cipher gets going on a second thread while the text is checked here, once.
-    std::optional<cipher::NoteEncryptor> encryptor;
-    if (!environment.trace.enabled()) {
-        encryptor = cipher::NoteEncryptor::make(text, key, cipher::noteIv, cipher::NoteEncryptor::Check::doneByCaller);
+    if (environment.trace.enabled()) {
+        // The trace shows each step of a whole encryption.
+        if (!cipher::isWellFormedUtf8(text)) {
+            report(environment, notText);
+            return exitFailure;
+        }
+        const std::optional<std::string> fileText =
+            cipher::encrypt(text, key, cipher::noteIv, environment.trace, environment.log);
+        if (!fileText) {
+            report(environment, name + ": could not be encrypted; nothing written");
+            return exitFailure;
+        }
+        return writeResult({}, *fileText, environment) ? exitSuccess : exitFailure;
     }
-    // The editor could never open such a note, so it is refused before anything is written.
-    if (!cipher::isWellFormedUtf8(text)) {
+    // The file text is written as it is made, never held whole. Where that can be taken back, the text is checked
+    // as it goes; elsewhere all of it is checked first, while the cipher gets going on a second thread.
+    StandardOutput output(environment.output, environment.errors);
+    using Check = cipher::NoteEncryptor::Check;
+    std::optional<cipher::NoteEncryptor> encryptor = cipher::NoteEncryptor::make(
+        text, key, cipher::noteIv, output.canTakeBack() ? Check::asItGoes : Check::doneByCaller);
+    if (!output.canTakeBack() && !cipher::isWellFormedUtf8(text)) {
         report(environment, notText);
         return exitFailure;
     }
-    if (encryptor) {
-        return writeEncrypted(*encryptor, name, environment) ? exitSuccess : exitFailure;
-    }
-    // The trace shows each step of a whole encryption.
-    const std::optional<std::string> fileText =
-        cipher::encrypt(text, key, cipher::noteIv, environment.trace, environment.log);
-    if (!fileText) {
+    if (!encryptor) {
         report(environment, name + ": could not be encrypted; nothing written");
         return exitFailure;
     }
-    return writeResult({}, *fileText, environment) ? exitSuccess : exitFailure;
+    for (;;) {
+        const std::optional<std::string_view> piece = encryptor->next();
+        if (!piece) {
+            output.takeBack();
+            const std::string outcome = output.canTakeBack() ? "nothing written" : "the output is incomplete";
+            report(environment,
+                   cipher::isWellFormedUtf8(text) ? name + ": could not be encrypted; " + outcome : notText);
+            return exitFailure;
+        }
+        if (piece->empty()) {
+            return output.finish() ? exitSuccess : exitFailure;
+        }
+        if (!output.write(*piece)) {
+            output.takeBack();
+            return exitFailure;
+        }
+    }
 }
 
 /// The note read from the descriptor (opened for the named file, or the environment's input when the name is
@@ -273,10 +268,9 @@ cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::
     return note ? std::move(note) : cipher::Result<std::string>(refused);
 }
 
-/// Decrypts a mapped note file a piece at a time: into the output file, which is replaced only when all of it
-/// decrypts, or onto the environment's output, where nothing may appear unless all of it decrypts. The note is
-/// never held whole, so the second case decrypts twice: once to check, once to write. The failure is the line to
-/// report, or empty when it has been reported.
+/// Decrypts a mapped note file a piece at a time, never holding the note whole: into the output file, which is
+/// replaced only when all of it decrypts, or onto the environment's output, where nothing may remain unless all of
+/// it decrypts. The failure is the line to report, or empty when it has been reported.
 cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_view fileText, std::string_view password,
                                            const Environment& environment) {
     const cipher::Failure refused{displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written"};
@@ -290,7 +284,22 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
             cipher::writeFileAtomically(command.output, *content, *environment.fileOps);
         return saved || !content->refused() ? std::move(saved) : cipher::Result<cipher::Done>(refused);
     }
-    // The second decryption, for writing, gets going on a second thread while this one checks.
+    StandardOutput output(environment.output, environment.errors);
+    if (output.canTakeBack()) {
+        // Written as it is decrypted, and taken back should the rest turn out not to be a note.
+        for (;;) {
+            const cipher::Result<std::string_view> piece = content->nextPiece();
+            if (piece && piece.value().empty()) {
+                return output.finish() ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
+            }
+            if (!piece || !output.write(piece.value())) {
+                output.takeBack();
+                return piece ? cipher::Failure{} : refused;
+            }
+        }
+    }
+    // Nothing may appear unless all of it decrypts: it is decrypted twice, first to check. The second decryption,
+    // for writing, gets going on a second thread while this one checks.
     const std::unique_ptr<cipher::PiecesAhead> ahead =
         cipher::decryptAhead(fileText, password, cipher::noteIv, cipher::NoteEncryptor::aheadBytes);
     for (;;) {
@@ -310,10 +319,9 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
                                    ": changed while it was being read; standard output is incomplete"};
         }
         if (piece->empty()) {
-            return writeResult({}, {}, environment) ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
+            return output.finish() ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
         }
-        if (std::fwrite(piece->data(), 1, piece->size(), environment.output) != piece->size()) {
-            report(environment, "standard output: cannot be written: " + cipher::describeFileError(errno));
+        if (!output.write(cipher::asText(*piece))) {
             return cipher::Failure{};
         }
         ahead->release();

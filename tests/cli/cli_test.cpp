@@ -179,7 +179,19 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
         refused = cli(arguments + " in");
         EXPECT_EQ(refused.status, 1);
         EXPECT_EQ(refused.out, "");
+        // Into a pipe nothing is written before all is checked; a file appended to is cut back, also when it
+        // takes the error message too.
+        EXPECT_EQ(shell("'" VELLUMPAD_CLI_PATH "' " + arguments + " in | cat").out, "");
+        writeFile(m_dir / "kept", "earlier\n");
+        EXPECT_EQ(shell("sh -c \"'" VELLUMPAD_CLI_PATH "' " + arguments + " in >>kept 2>&1\"").status, 1);
+        EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + refused.err);
+        EXPECT_EQ(shell("sh -c \"'" VELLUMPAD_CLI_PATH "' " + arguments + " in >both 2>&1\"").status, 1);
+        EXPECT_EQ(readFile(m_dir / "both"), refused.err);
     }
+    writeFile(m_dir / "kept", "earlier\n");
+    writeFile(m_dir / "in", "note");
+    ASSERT_EQ(shell("sh -c \"'" VELLUMPAD_CLI_PATH "' encrypt --password-file pw in >>kept\"").status, 0);
+    EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + cli("encrypt --password-file pw in").out);
     for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
         EXPECT_FALSE(cipher::isTemporarySaveName(entry.path().filename().string())) << entry.path();
     }
