@@ -51,8 +51,9 @@ public:
     /// The next piece to write, valid until the next call; an empty piece ends the content. A failure ends the
     /// save; its message is the cause only, the writer adds the path.
     [[nodiscard]] virtual Result<std::string_view> nextPiece() = 0;
-    /// The file as read back, a piece at a time in order, then an empty piece at the end. A failure refuses the
-    /// replacement; its message is the cause only.
+    /// The file as read back, a piece at a time in order, then an empty piece at the end; each piece given by
+    /// nextPiece is read back before the next is asked for. A failure refuses the replacement; its message is the
+    /// cause only.
     [[nodiscard]] virtual Result<Done> checkPiece(std::string_view written) = 0;
 };
 
