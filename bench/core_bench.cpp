@@ -112,20 +112,23 @@ void Save2Utf8Check(benchmark::State& state) {
 }
 BENCHMARK(Save2Utf8Check)->Apply(sizesAndIsas);
 
-void Save3Encrypt(benchmark::State& state) {
-    const Fixture& f = fixture(state.range(0));
+// CBC over the bytes in the pieces a save (encrypting) or an open (decrypting) uses.
+void runCipherInPieces(benchmark::State& state, ByteView input, bool encrypting) {
     const SecureBytes key = deriveKey(password);
-    const ByteView plain = asBytes(f.note);
     Bytes out(pieceBytes + 16);
     for (auto _ : state) {
-        std::optional<CbcStream> cipher = CbcStream::make(key, noteIv, true);
-        for (std::size_t pos = 0; pos < plain.size(); pos += pieceBytes) {
+        std::optional<CbcStream> cipher = CbcStream::make(key, noteIv, encrypting);
+        for (std::size_t pos = 0; pos < input.size(); pos += pieceBytes) {
             benchmark::DoNotOptimize(
-                cipher->update(plain.subspan(pos, std::min(pieceBytes, plain.size() - pos)), out.data()));
+                cipher->update(input.subspan(pos, std::min(pieceBytes, input.size() - pos)), out.data()));
         }
         benchmark::DoNotOptimize(cipher->finish(out.data()));
     }
-    setBytes(state, plain.size());
+    setBytes(state, input.size());
+}
+
+void Save3Encrypt(benchmark::State& state) {
+    runCipherInPieces(state, asBytes(fixture(state.range(0)).note), true);
 }
 BENCHMARK(Save3Encrypt)->Apply(sizes);
 
@@ -175,29 +178,13 @@ void Open1Base64Decode(benchmark::State& state) {
 BENCHMARK(Open1Base64Decode)->Apply(sizesAndIsas);
 
 void Open2Decrypt(benchmark::State& state) {
-    const Fixture& f = fixture(state.range(0));
-    const SecureBytes key = deriveKey(password);
-    const ByteView bytes(f.cipherBytes);
-    Bytes out(pieceBytes + 16);
-    for (auto _ : state) {
-        std::optional<CbcStream> cipher = CbcStream::make(key, noteIv, false);
-        for (std::size_t pos = 0; pos < bytes.size(); pos += pieceBytes) {
-            benchmark::DoNotOptimize(
-                cipher->update(bytes.subspan(pos, std::min(pieceBytes, bytes.size() - pos)), out.data()));
-        }
-        benchmark::DoNotOptimize(cipher->finish(out.data()));
-    }
-    setBytes(state, bytes.size());
+    runCipherInPieces(state, fixture(state.range(0)).cipherBytes, false);
 }
 BENCHMARK(Open2Decrypt)->Apply(sizes);
 
+// The same check as on saving, run on the decrypted note.
 void Open3Utf8Check(benchmark::State& state) {
-    const Fixture& f = fixture(state.range(0));
-    const Isa isa = isaArg(state);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(wellFormedUtf8PrefixLength(asBytes(f.note), isa));
-    }
-    setBytes(state, f.note.size());
+    Save2Utf8Check(state);
 }
 BENCHMARK(Open3Utf8Check)->Apply(sizesAndIsas);
 
