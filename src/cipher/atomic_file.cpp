@@ -25,9 +25,6 @@ namespace {
 constexpr std::size_t randomLength = 6;
 constexpr std::size_t maxNameLength = 255;
 constexpr int createAttempts = 100;
-// Large files go to write() in pieces: one huge write makes the system take in all of it at once, which was seen
-// to stall it for a quarter of a second on a 100 MiB note.
-constexpr std::size_t maxWrite = std::size_t{1} << 20;
 // The written file is read back in pieces of this size.
 constexpr std::size_t readBackPiece = std::size_t{1} << 20;
 // The disk is asked to start writing after every so many bytes, so that the writing overlaps the work.
@@ -157,7 +154,7 @@ bool writeAll(FileOps& ops, int fd, std::string_view content) {
     const char* data = content.data();
     std::size_t left = content.size();
     while (left != 0) {
-        const ssize_t written = ops.write(fd, data, std::min(left, maxWrite));
+        const ssize_t written = ops.write(fd, data, std::min(left, largestWrite));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;

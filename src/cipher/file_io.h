@@ -2,11 +2,16 @@
 
 #include "result.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace cipher {
+
+/// The most bytes given to one write(): one huge write makes the system take all of it in at once, which was seen
+/// to stall it for a quarter of a second on a 100 MiB note.
+inline constexpr std::size_t largestWrite = std::size_t{1} << 20;
 
 /// The whole content of a file, or the errno that prevented reading it.
 struct FileContent {

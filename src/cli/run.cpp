@@ -50,6 +50,11 @@ std::string displayName(const std::string& path) {
     return path.empty() ? std::string(standardInputName) : path;
 }
 
+/// The line for a note that does not decrypt whole and clean.
+cipher::Failure refusedNote(const std::string& path) {
+    return cipher::Failure{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
+}
+
 std::string readCause(int error) {
     return error == ENOENT ? "no such file" : cipher::describeFileError(error);
 }
@@ -236,7 +241,7 @@ int encryptNote(const Command& command, const Environment& environment) {
 /// empty, and closed here if opened), decrypted a piece at a time as it is read so that the file text is never
 /// held whole; the failure is the line to report.
 cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::string_view password) {
-    const cipher::Failure refused{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
+    const cipher::Failure refused = refusedNote(path);
     struct stat info {};
     const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
     std::optional<cipher::NoteOpener> opener =
@@ -273,7 +278,7 @@ cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::
 /// it decrypts. The failure is the line to report, or empty when it has been reported.
 cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_view fileText, std::string_view password,
                                            const Environment& environment) {
-    const cipher::Failure refused{displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written"};
+    const cipher::Failure refused = refusedNote(command.input);
     std::optional<cipher::DecryptedContent> content =
         cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
     if (!content) {
@@ -345,8 +350,7 @@ int decryptNote(const Command& command, const Environment& environment) {
         }
         note = cipher::decryptWhole(cipher::asText(input.value()), key, cipher::noteIv, environment.trace);
         if (!note) {
-            note =
-                cipher::Failure{displayName(command.input) + ": " + std::string(wrongPassword) + "; nothing written"};
+            note = refusedNote(command.input);
         }
     } else {
         const int fd = command.input.empty() ? environment.input : ::open(command.input.c_str(), O_RDONLY | O_CLOEXEC);

@@ -12,13 +12,6 @@
 
 namespace cli {
 
-namespace {
-
-// Large pieces go out in writes of at most this: one huge write was seen to stall the system.
-constexpr std::size_t maxWrite = std::size_t{1} << 20;
-
-} // namespace
-
 StandardOutput::StandardOutput(std::FILE* output, std::FILE* errors) : m_output(output), m_errors(errors) {
     const int fd = ::fileno(output);
     struct stat info {};
@@ -44,7 +37,7 @@ bool StandardOutput::failed() {
 
 bool StandardOutput::write(std::string_view piece) {
     while (!piece.empty()) {
-        const std::size_t size = std::min(piece.size(), maxWrite);
+        const std::size_t size = std::min(piece.size(), cipher::largestWrite);
         if (std::fwrite(piece.data(), 1, size, m_output) != size) {
             return failed();
         }
