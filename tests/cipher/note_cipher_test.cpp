@@ -14,76 +14,52 @@ namespace cipher {
 namespace {
 
 using namespace std::string_literals;
+using test::fromHex;
 using test::randomUtf8;
 
-Bytes bytesFromHex(std::string_view hex) {
-    const std::string bytes = test::fromHex(hex);
-    return Bytes(bytes.begin(), bytes.end());
+constexpr std::string_view password = "p\xC3\xA4ss";
+constexpr std::size_t piece = NoteEncryptor::pieceBytes; // 48 KiB
+
+std::string plainFileText(std::string_view note) {
+    return test::plainFileText(note, password);
 }
 
 // NIST SP 800-38A, F.2.5 (CBC-AES256.Encrypt) and F.2.6 (CBC-AES256.Decrypt).
-const Bytes nistKey = bytesFromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
-const Bytes nistIv = bytesFromHex("000102030405060708090a0b0c0d0e0f");
-const Bytes nistPlain = bytesFromHex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
-                                     "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
-const Bytes nistCipher = bytesFromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
-                                      "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
-
 TEST(AesCbc, MatchesNistSp800_38aVectors) {
-    const auto encrypted = aesCbcEncrypt(nistKey, nistIv, nistPlain);
+    const std::string key = fromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
+    const std::string iv = fromHex("000102030405060708090a0b0c0d0e0f");
+    const std::string plain = fromHex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+                                      "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+    const std::string cipherText = fromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+                                           "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
+    const auto encrypted = aesCbcEncrypt(asBytes(key), asBytes(iv), asBytes(plain));
     ASSERT_TRUE(encrypted);
     ASSERT_EQ(encrypted->size(), 80U); // the vectors have no padding; ours adds a whole block
-    EXPECT_EQ(Bytes(encrypted->begin(), encrypted->begin() + 64), nistCipher);
-
-    Bytes withPadding = nistCipher;
-    withPadding.insert(withPadding.end(), encrypted->begin() + 64, encrypted->end());
-    const auto decrypted = aesCbcDecrypt(nistKey, nistIv, withPadding);
+    EXPECT_EQ(asText(*encrypted).substr(0, 64), cipherText);
+    const std::string withPadding = cipherText + std::string(asText(*encrypted).substr(64));
+    const auto decrypted = aesCbcDecrypt(asBytes(key), asBytes(iv), asBytes(withPadding));
     ASSERT_TRUE(decrypted);
-    EXPECT_EQ(Bytes(decrypted->begin(), decrypted->end()), nistPlain);
+    EXPECT_EQ(asText(*decrypted), plain);
 }
 
-TEST(NoteCipher, SizesFollowThePaddingAndLineRules) {
-    struct Case {
-        std::string note, fileText;
-        std::size_t cipherSize, fileSize;
-    };
+TEST(NoteCipher, MatchesReferenceFilesAndOpensOnlyUnderItsPassword) {
     // Reference files under the empty password (also opened with the openssl command).
-    const Case cases[] = {{"", "48fFiiuUHyMnuRBN9Y5OFg==", 16, 24}, {"Hello", "LZIEcjSaS8ninmllT7Az2w==", 16, 24},
-                          {std::string(15, 'n'), "", 16, 24},       {std::string(16, 'n'), "", 32, 44},
-                          {std::string(47, 'n'), "", 48, 64},       {std::string(80, 'n'), "", 96, 130}};
-    for (const auto& c : cases) {
+    for (const auto& [note, fileText] :
+         {std::pair{""s, "48fFiiuUHyMnuRBN9Y5OFg=="s}, {"Hello"s, "LZIEcjSaS8ninmllT7Az2w=="s}}) {
         MemoryLog log;
-        const auto fileText = encrypt(c.note, "", noteIv, Trace(), log);
-        ASSERT_TRUE(fileText);
-        if (!c.fileText.empty()) {
-            EXPECT_EQ(*fileText, c.fileText);
-        }
-        EXPECT_EQ(base64ToByteArray(*fileText)->size(), c.cipherSize);
-        EXPECT_EQ(fileText->size(), c.fileSize);
-        EXPECT_EQ(decrypt(*fileText, "", noteIv, Trace()), c.note);
-        EXPECT_TRUE(log.lines.empty());
+        EXPECT_EQ(encrypt(note, "", noteIv, Trace(), log), fileText);
+        EXPECT_EQ(decryptWhole(fileText, "", noteIv, Trace()).value(), note);
     }
-}
-
-TEST(NoteCipher, RoundTripsDeterministicallyAndOnlyUnderTheSamePassword) {
-    MemoryLog log;
     const std::string note = "Caf\xC3\xA9 \xE5\x90\x8D \xF0\x9F\x98\x80\r\nline two\0end"s;
-    const auto first = encrypt(note, "p\xC3\xA4ss", noteIv, Trace(), log);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(encrypt(note, "p\xC3\xA4ss", noteIv, Trace(), log), first);
-    EXPECT_EQ(decrypt(*first, "p\xC3\xA4ss", noteIv, Trace()), note);
-    EXPECT_EQ(decryptWhole(*first, "p\xC3\xA4ss", noteIv, Trace()).value(), note);
-
+    MemoryLog log;
+    const std::string fileText = encrypt(note, password, noteIv, Trace(), log).value();
+    EXPECT_EQ(decryptWhole(fileText, password, noteIv, Trace()).value(), note);
     for (const std::string wrong : {"", "pass", "p\xC3\xA4sS"}) {
-        EXPECT_NE(decrypt(*first, wrong, noteIv, Trace()), note);
-        const auto refused = decryptWhole(*first, wrong, noteIv, Trace());
+        EXPECT_NE(decrypt(fileText, wrong, noteIv, Trace()), note);
+        const auto refused = decryptWhole(fileText, wrong, noteIv, Trace());
         ASSERT_FALSE(refused.ok());
         EXPECT_NE(refused.failure().message.find("wrong password or damaged file"), std::string::npos);
     }
-    // Bytes that decrypt gives only in part, "A" before an ill-formed byte, are refused whole.
-    const std::string partial = base64Encode(*aesCbcEncrypt(deriveKey("k"), noteIv, bytesFromHex("41ff42")));
-    EXPECT_EQ(decrypt(partial, "k", noteIv, Trace()), "A");
-    EXPECT_FALSE(decryptWhole(partial, "k", noteIv, Trace()).ok());
 }
 
 TEST(NoteCipher, FailsWithoutValueOnBadInput) {
@@ -118,9 +94,16 @@ TEST(Trace, IsOffUnlessTheEnvironmentSaysExactlyOne) {
     unsetenv("VELLUMPAD_TRACE");
 }
 
+// Each step of encrypt and decrypt, and a byte list long enough to span many chunks of the trace's formatting.
 TEST(Trace, WritesEachStepByteExactly) {
     const std::string plainList = "[72, 101, 108, 108, 111]\n";
     const std::string cipherList = "[45, 146, 4, 114, 52, 154, 75, 201, 226, 158, 105, 101, 79, 176, 51, 219]\n";
+    Bytes bytes(200'000);
+    std::string longList = "[";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 31);
+        longList += (i == 0 ? "" : ", ") + std::to_string(bytes[i]);
+    }
     MemoryLog log;
     const std::pair<std::function<void(const Trace&)>, std::string> cases[] = {
         {[&](const Trace& t) { (void)encrypt("Hello", "", noteIv, t, log); },
@@ -133,32 +116,33 @@ TEST(Trace, WritesEachStepByteExactly) {
          "decryptedData\n" + cipherList + "some error\n"},
         {[](const Trace& t) { (void)decrypt("", "", noteIv, t); }, "decryptedData\n[]\nsome error\n"},
         {[](const Trace& t) { (void)decrypt("Zg=", "", noteIv, t); }, "some error\n"},
+        {[&](const Trace& t) { t.byteList(bytes); }, longList + "]\n"},
     };
     for (const auto& [run, expected] : cases) {
         EXPECT_EQ(traced(run), expected);
     }
 }
 
-TEST(Trace, ByteListsSpanningManyChunksMatchPlainFormatting) {
-    Bytes bytes(200'000);
-    std::string expected = "[";
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<std::uint8_t>(i * 31);
-        expected += (i == 0 ? "" : ", ") + std::to_string(bytes[i]);
+// The file text an encryptor gives, pieces joined; no value when it fails.
+std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv, check);
+    std::string fileText;
+    for (std::optional<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
+        if (next->empty()) {
+            return fileText;
+        }
+        fileText.append(*next);
     }
-    EXPECT_EQ(traced([&](const Trace& t) { t.byteList(bytes); }), expected + "]\n");
+    return std::nullopt;
 }
 
-constexpr std::string_view password = "p\xC3\xA4ss";
-constexpr std::size_t piece = NoteEncryptor::pieceBytes; // 48 KiB
-
-std::string plainFileText(std::string_view note) {
-    return test::plainFileText(note, password);
-}
-
-TEST(NoteStream, EncryptsAndDecryptsInPiecesExactlyAsWhole) {
+// Around piece boundaries, and for large notes from where the cipher moves to a second thread, past where its
+// ring of pieces wraps round more than once, with the UTF-8 checked as it goes or by the caller first.
+TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
     std::mt19937 random(23);
-    std::vector<std::size_t> sizes{0, 1, 15, 16, 17, 47 * 1024, 49 * 1024};
+    const std::size_t from = secondThreadFrom;
+    std::vector<std::size_t> sizes{0,         1,        15,   16,        17,         47 * 1024,
+                                   49 * 1024, from - 1, from, from + 17, 20 * piece, 40 * piece + 33};
     for (const std::size_t pieces : {1U, 2U, 3U}) {
         for (const std::size_t delta : {0U, 1U, 15U, 16U, 17U}) {
             sizes.insert(sizes.end(), {pieces * piece - delta, pieces * piece + delta});
@@ -167,8 +151,10 @@ TEST(NoteStream, EncryptsAndDecryptsInPiecesExactlyAsWhole) {
     for (const std::size_t size : sizes) {
         const std::string note = randomUtf8(random, size);
         const std::string expected = plainFileText(note);
+        EXPECT_EQ(base64ToByteArray(expected)->size(), size / 16 * 16 + 16) << size; // PKCS#7 always pads
         MemoryLog log;
         EXPECT_TRUE(encrypt(note, password, noteIv, Trace(), log) == expected) << size;
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::doneByCaller) == expected) << size;
         EXPECT_EQ(decrypt(expected, password, noteIv, Trace()), note) << size;
         EXPECT_EQ(decryptWhole(expected, password, noteIv, Trace()).value(), note) << size;
         EXPECT_TRUE(opensAs(expected, note, password, noteIv)) << size;
@@ -217,31 +203,6 @@ TEST(NoteStream, RefusesDamageFoundLateInALargeFile) {
     EXPECT_FALSE(decryptWhole(partial, password, noteIv, Trace()).ok());
     EXPECT_FALSE(opensAs(fileText, note + "x", password, noteIv));
     EXPECT_FALSE(opensAs(fileText, note.substr(1), password, noteIv));
-}
-
-// The file text an encryptor gives, pieces joined; no value when it fails.
-std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check) {
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv, check);
-    std::string fileText;
-    for (std::optional<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
-        if (next->empty()) {
-            return fileText;
-        }
-        fileText.append(*next);
-    }
-    return std::nullopt;
-}
-
-TEST(NoteStream, LargeNotesEncryptedOnASecondThreadComeOutAsInOne) {
-    std::mt19937 random(41);
-    // From where the cipher moves to a second thread, past where its ring of pieces wraps round more than once.
-    const std::size_t from = secondThreadFrom;
-    for (const std::size_t size : {from - 1, from, from + 17, 20 * piece, 40 * piece + 33}) {
-        const std::string note = randomUtf8(random, size);
-        const std::string expected = plainFileText(note);
-        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::asItGoes) == expected) << size;
-        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::doneByCaller) == expected) << size;
-    }
 }
 
 TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {

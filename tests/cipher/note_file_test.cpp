@@ -68,9 +68,12 @@ std::string saveFailure(const std::filesystem::path& path, const std::string& ca
     return "Could not save \"" + path.string() + "\": " + cause + ".";
 }
 
-TEST(SaveEncryptedText, FailingAtAnyStepKeepsTheEarlierFile) {
+// Through FaultyOps the save succeeds despite short and interrupted writes, and failing at any step keeps the
+// earlier file and leaves nothing else behind.
+TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
     const std::string io = "the disk reported an input/output error";
     const std::tuple<Step, int, std::string> cases[] = {
+        {Step::None, 0, ""},
         {Step::Create, EACCES, "permission denied"},
         {Step::Write, ENOSPC, "the disk is full"},
         {Step::Fsync, EIO, io},
@@ -85,23 +88,14 @@ TEST(SaveEncryptedText, FailingAtAnyStepKeepsTheEarlierFile) {
         MemoryLog log;
         FaultyOps ops(step, error);
         const Result<Done> saved = saveEncryptedText(dir / "Diary.vpd", note, "pw", noteIv, Trace(), log, ops);
-        ASSERT_FALSE(saved.ok()) << cause;
-        EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
-        EXPECT_EQ(readFile(dir / "Diary.vpd"), "earlier") << cause;
+        ASSERT_EQ(saved.ok(), cause.empty()) << cause;
+        if (!saved) {
+            EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
+        }
+        EXPECT_EQ(readFile(dir / "Diary.vpd"), cause.empty() ? plainFileText(note, "pw") : "earlier") << cause;
         EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << cause;
-        EXPECT_EQ(log.lines, Names{"Failed!!"}) << cause;
+        EXPECT_EQ(log.lines, Names{cause.empty() ? "Success!" : "Failed!!"}) << cause;
     }
-}
-
-TEST(SaveEncryptedText, SucceedsDespiteShortAndInterruptedWrites) {
-    const TempDir dir;
-    MemoryLog log;
-    FaultyOps ops(Step::None, 0);
-    ASSERT_TRUE(saveEncryptedText(dir / "a.vpd", note, "pw", noteIv, Trace(), log, ops).ok());
-    EXPECT_EQ(log.lines, Names{"Success!"});
-    EXPECT_EQ(readFile(dir / "a.vpd"), encrypt(note, "pw", noteIv, Trace(), log));
-    EXPECT_EQ(decrypt(readTextFile(dir / "a.vpd"), "pw", noteIv, Trace()), note);
-    EXPECT_EQ(dir.names(), Names{"a.vpd"});
 }
 
 TEST(SaveEncryptedText, NamesThePathWhenItCannotBeAFile) {
@@ -229,11 +223,10 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         EXPECT_TRUE(decryptedAhead(fileText, "pw") == text) << text.size();
     }
     const std::string kept = readFile(dir / "note.txt");
-    const std::string large = notes[3] + "\xE2\x82";
     const std::string refusals[] = {
-        plainFileText(notes[3], "other"),       // wrong password: the padding is wrong
-        plainFileText(large, "pw"),             // ends inside a character
-        plainFileText(notes[2] + "\xFF", "pw"), // not UTF-8
+        plainFileText(notes[3], "other"),           // wrong password: the padding is wrong
+        plainFileText(notes[3] + "\xE2\x82", "pw"), // ends inside a character
+        plainFileText(notes[2] + "\xFF", "pw"),     // not UTF-8
         plainFileText(notes[3], "pw").substr(0, 4000) + "!" + plainFileText(notes[3], "pw").substr(4001),
     };
     for (const std::string& fileText : refusals) {
@@ -280,12 +273,13 @@ TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
                                                          {"damaged.vpd", fileText.substr(0, fileText.size() - 1)},
                                                          {"partial.vpd", plainFileText(text + "\xFF", "pw")},
                                                          {"empty.vpd", ""}};
+    Names names{"folder.vpd", "missing.vpd"};
     for (const auto& [name, content] : files) {
         writeFile(dir / name, content);
+        names.push_back(name);
     }
     std::filesystem::create_directory(dir / "folder.vpd");
-    for (const std::string name : {"big.vpd", "straddling.vpd", "not-text.vpd", "cut.vpd", "bad-base64.vpd",
-                                   "damaged.vpd", "partial.vpd", "empty.vpd", "folder.vpd", "missing.vpd"}) {
+    for (const std::string& name : names) {
         for (const std::string_view pass : {"pw", "wrong"}) {
             const Result<std::string> expected = openInTwoSteps(dir / name, pass);
             const Result<std::string> opened = openNoteFile(dir / name, pass, noteIv, Trace());
