@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <tuple>
 #include <variant>
 
 namespace {
@@ -86,9 +87,12 @@ protected:
         const int status = std::system(line.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(m_dir / "stdout"), readFile(m_dir / "stderr")};
     }
+    static std::string tool(const std::string& arguments) { return "'" VELLUMPAD_CLI_PATH "' " + arguments; }
     Outcome cli(const std::string& arguments, std::string_view input = {}, bool trace = false) {
-        return shell("'" VELLUMPAD_CLI_PATH "' " + arguments, input, trace);
+        return shell(tool(arguments), input, trace);
     }
+    /// The tool with its own redirections, which the outer ones of shell() do not override.
+    Outcome redirected(const std::string& arguments) { return shell("sh -c \"" + tool(arguments) + "\""); }
     std::string path(const std::string& name) const { return (m_dir / name).string(); }
 
     const cipher::test::TempDir m_tempDir;
@@ -112,18 +116,16 @@ TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
         EXPECT_TRUE(readFile(m_dir / "plain.txt") == note) << note.size();
     }
     EXPECT_EQ(cli("--help").out.substr(0, 6), "Usage:");
-    EXPECT_EQ(cli("--x").err, "vellumpad-cli: unknown option '--x'; see 'vellumpad-cli --help'\n");
-    EXPECT_EQ(cli("--x").status, 2);
+    const Outcome unknown = cli("--x");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "vellumpad-cli: unknown option '--x'; see 'vellumpad-cli --help'\n");
 }
 
 TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferences) {
     const QString store = QString::fromStdString(path("config/Vellumpad/Vellumpad.conf"));
     platform::SettingsPreferences(store).setString(platform::passwordKey, QStringLiteral("stored"));
     const std::string fileText = cli("encrypt", "note").out;
-    const struct {
-        std::string content;
-        bool opens;
-    } cases[] = {
+    const std::pair<std::string, bool> cases[] = {
         {"stored", true}, {"stored\n", true}, {"stored\r\n", true}, {"stored\n\n", false}, {"stored\r", false}};
     for (const auto& [content, opens] : cases) {
         writeFile(m_dir / "given", content);
@@ -154,43 +156,41 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
     const std::string notText = cipher::base64Encode(
         *cipher::aesCbcEncrypt(cipher::deriveKey("correct horse"), cipher::noteIv, cipher::asBytes("ok \xff")));
     writeFile(m_dir / "wrong", "wrong");
-    const struct {
-        std::string arguments;
-        std::string input;
-        std::string message;
-    } cases[] = {
-        {"encrypt --password-file pw", "ok \xff\xfe", "in: not UTF-8 text"},
-        {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", "in: not UTF-8 text"},
-        {"decrypt --password-file wrong", valid, "in: wrong password or damaged file"},
-        {"decrypt --password-file pw", "not*base64=", "in: wrong password or damaged file"},
-        {"decrypt --password-file pw", valid.substr(0, 70), "in: wrong password or damaged file"},
-        {"decrypt --password-file pw", notText, "in: wrong password or damaged file"},
+    const std::string notUtf8 = "in: not UTF-8 text", refused = "in: wrong password or damaged file";
+    // The arguments, the input and the error it must give.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"encrypt --password-file pw", "ok \xff\xfe", notUtf8},
+        {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", notUtf8},
+        {"decrypt --password-file wrong", valid, refused},
+        {"decrypt --password-file pw", "not*base64=", refused},
+        {"decrypt --password-file pw", valid.substr(0, 70), refused},
+        {"decrypt --password-file pw", notText, refused},
     };
     for (const auto& [arguments, input, message] : cases) {
         writeFile(m_dir / "in", input);
         fs::remove(path("out"));
-        Outcome refused = cli(arguments + " -o out in");
-        EXPECT_EQ(refused.status, 1);
-        EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
+        const Outcome toNewFile = cli(arguments + " -o out in");
+        EXPECT_EQ(toNewFile.status, 1);
+        EXPECT_NE(toNewFile.err.find(message), std::string::npos) << toNewFile.err;
         EXPECT_FALSE(fs::exists(path("out")));
         writeFile(m_dir / "out", "earlier");
         EXPECT_EQ(cli(arguments + " -o out in").status, 1);
         EXPECT_EQ(readFile(m_dir / "out"), "earlier");
-        refused = cli(arguments + " in");
-        EXPECT_EQ(refused.status, 1);
-        EXPECT_EQ(refused.out, "");
+        const Outcome toStdout = cli(arguments + " in");
+        EXPECT_EQ(toStdout.status, 1);
+        EXPECT_EQ(toStdout.out, "");
         // Into a pipe nothing is written before all is checked; a file appended to is cut back, also when it
         // takes the error message too.
-        EXPECT_EQ(shell("'" VELLUMPAD_CLI_PATH "' " + arguments + " in | cat").out, "");
+        EXPECT_EQ(shell(tool(arguments + " in") + " | cat").out, "");
         writeFile(m_dir / "kept", "earlier\n");
-        EXPECT_EQ(shell("sh -c \"'" VELLUMPAD_CLI_PATH "' " + arguments + " in >>kept 2>&1\"").status, 1);
-        EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + refused.err);
-        EXPECT_EQ(shell("sh -c \"'" VELLUMPAD_CLI_PATH "' " + arguments + " in >both 2>&1\"").status, 1);
-        EXPECT_EQ(readFile(m_dir / "both"), refused.err);
+        EXPECT_EQ(redirected(arguments + " in >>kept 2>&1").status, 1);
+        EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + toStdout.err);
+        EXPECT_EQ(redirected(arguments + " in >both 2>&1").status, 1);
+        EXPECT_EQ(readFile(m_dir / "both"), toStdout.err);
     }
     writeFile(m_dir / "kept", "earlier\n");
     writeFile(m_dir / "in", "note");
-    ASSERT_EQ(shell("sh -c \"'" VELLUMPAD_CLI_PATH "' encrypt --password-file pw in >>kept\"").status, 0);
+    ASSERT_EQ(redirected("encrypt --password-file pw in >>kept").status, 0);
     EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + cli("encrypt --password-file pw in").out);
     for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
         EXPECT_FALSE(cipher::isTemporarySaveName(entry.path().filename().string())) << entry.path();
@@ -199,96 +199,65 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
 
 TEST(MappedFile, AFileCutShortWhileMappedEndsTheProgramWithAPlainMessage) {
     const cipher::test::TempDir dir;
-    const fs::path file = dir.path() / "note.txt";
-    writeFile(file, std::string(1 << 20, 'n'));
-    int errors[2];
-    ASSERT_EQ(::pipe(errors), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::dup2(errors[1], STDERR_FILENO);
-        const int fd = ::open(file.c_str(), O_RDWR);
+    writeFile(dir / "note.txt", std::string(1 << 20, 'n'));
+    const auto touchAfterTheCut = [&] {
+        const int fd = ::open((dir / "note.txt").c_str(), O_RDWR);
         const std::optional<cli::MappedFile> mapped = cli::MappedFile::map(fd);
         // Another program's truncation, as far as the mapping can tell.
-        if (!mapped || ::ftruncate(fd, 0) != 0) {
-            ::_exit(3);
+        if (mapped && ::ftruncate(fd, 0) == 0) {
+            [[maybe_unused]] const volatile char touched = mapped->text()[600'000];
         }
-        const volatile char touched = mapped->text()[600'000];
-        ::_exit(touched == 'n' ? 4 : 5);
-    }
-    ::close(errors[1]);
-    std::string message;
-    char buffer[512];
-    for (ssize_t got; (got = ::read(errors[0], buffer, sizeof buffer)) > 0;) {
-        message.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(errors[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), cli::exitFailure);
-    EXPECT_EQ(message, cli::inputCutShortMessage);
-}
-
-TEST_F(CliTest, RekeysEachNoteThatOpensAndLeavesTheOthersUntouched) {
-    writeFile(m_dir / "new", "new");
-    writeFile(m_dir / "other", "other");
-    ASSERT_EQ(cli("encrypt --password-file pw -o a.vpd", "a").status, 0);
-    ASSERT_EQ(cli("encrypt --password-file other -o foreign.vpd", "foreign").status, 0);
-    const std::string foreign = readFile(m_dir / "foreign.vpd");
-    // a.vpd twice: once rekeyed it no longer opens under the old password and must not be tried again.
-    const Outcome rekeyed =
-        cli("rekey --old-password-file pw --new-password-file new a.vpd foreign.vpd gone/x.vpd ./a.vpd");
-    EXPECT_EQ(rekeyed.status, 1);
-    EXPECT_NE(rekeyed.err.find("foreign.vpd: wrong password or damaged file; left unchanged"), std::string::npos);
-    EXPECT_NE(rekeyed.err.find("gone/x.vpd: cannot be read"), std::string::npos) << rekeyed.err;
-    EXPECT_EQ(rekeyed.err.find("a.vpd: wrong"), std::string::npos) << rekeyed.err;
-    EXPECT_EQ(readFile(m_dir / "foreign.vpd"), foreign);
-    EXPECT_EQ(cli("decrypt --password-file new a.vpd").out, "a");
+    };
+    EXPECT_EXIT(touchAfterTheCut(), ::testing::ExitedWithCode(cli::exitFailure),
+                ::testing::Matcher<const std::string&>(std::string(cli::inputCutShortMessage)));
 }
 
 /// Lets every write through except the rename onto one chosen note, which fails as on a read-only disk.
-class RenameFailsFor final : public cipher::FileOps {
-public:
-    explicit RenameFailsFor(std::string target) : m_target(std::move(target)) {}
+struct RenameFailsFor final : cipher::FileOps {
+    explicit RenameFailsFor(std::string note) : target(std::move(note)) {}
     int rename(const std::string& from, const std::string& to) override {
-        if (to == m_target) {
+        if (to == target) {
             errno = EROFS;
             return -1;
         }
         return cipher::FileOps::rename(from, to);
     }
-
-private:
-    std::string m_target;
+    std::string target;
 };
 
-TEST_F(CliTest, RekeyReportsANoteThatCannotBeWrittenAndGoesOnWithTheOthers) {
+TEST_F(CliTest, RekeysEachNoteThatOpensAndCanBeWrittenAndLeavesTheOthersUntouched) {
     writeFile(m_dir / "new", "new");
+    writeFile(m_dir / "other", "other");
     ASSERT_EQ(cli("encrypt --password-file pw -o a.vpd", "a").status, 0);
     ASSERT_EQ(cli("encrypt --password-file pw -o b.vpd", "b").status, 0);
-    const std::string before = readFile(m_dir / "a.vpd");
+    ASSERT_EQ(cli("encrypt --password-file other -o foreign.vpd", "foreign").status, 0);
+    const std::string a = readFile(m_dir / "a.vpd"), foreign = readFile(m_dir / "foreign.vpd");
 
-    const Command command{.kind = CommandKind::rekey,
-                          .oldPasswordFile = path("pw"),
-                          .newPasswordFile = path("new"),
-                          .files = {path("a.vpd"), path("b.vpd")}};
+    // a.vpd cannot be written. b.vpd twice: once rekeyed it no longer opens under the old password and must not be
+    // tried again.
+    const Command command{
+        .kind = CommandKind::rekey,
+        .oldPasswordFile = path("pw"),
+        .newPasswordFile = path("new"),
+        .files = {path("a.vpd"), path("b.vpd"), path("foreign.vpd"), path("gone/x.vpd"), path("./b.vpd")}};
     platform::MemoryPreferences preferences;
     cipher::MemoryLog log;
     RenameFailsFor ops(path("a.vpd"));
-    std::FILE* errors = std::tmpfile();
+    std::FILE* errors = std::fopen(path("errors").c_str(), "w");
     ASSERT_NE(errors, nullptr);
-    const cli::Environment environment{.errors = errors, .preferences = preferences, .log = log, .fileOps = &ops};
-
-    EXPECT_EQ(cli::run(command, environment), cli::exitFailure);
-    std::rewind(errors);
-    std::string reported(4096, '\0');
-    reported.resize(std::fread(reported.data(), 1, reported.size(), errors));
+    EXPECT_EQ(cli::run(command, {.errors = errors, .preferences = preferences, .log = log, .fileOps = &ops}),
+              cli::exitFailure);
     std::fclose(errors);
+    const std::string reported = readFile(m_dir / "errors");
     EXPECT_NE(reported.find(path("a.vpd")), std::string::npos) << reported;
-    EXPECT_NE(reported.find("left unchanged"), std::string::npos) << reported;
+    EXPECT_NE(reported.find("The note is left unchanged."), std::string::npos) << reported;
+    EXPECT_NE(reported.find(path("foreign.vpd") + ": wrong password or damaged file; left unchanged"),
+              std::string::npos);
+    EXPECT_NE(reported.find(path("gone/x.vpd") + ": cannot be read"), std::string::npos) << reported;
+    EXPECT_EQ(reported.find("b.vpd: wrong"), std::string::npos) << reported;
     EXPECT_EQ(log.lines, (std::vector<std::string>{"Failed!!", "Success!"}));
-    EXPECT_EQ(readFile(m_dir / "a.vpd"), before);
+    EXPECT_EQ(readFile(m_dir / "a.vpd"), a);
+    EXPECT_EQ(readFile(m_dir / "foreign.vpd"), foreign);
     EXPECT_EQ(cli("decrypt --password-file new b.vpd").out, "b");
 }
 

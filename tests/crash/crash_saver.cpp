@@ -14,15 +14,6 @@
 #include <string>
 #include <string_view>
 
-namespace {
-
-class NullLog final : public cipher::Log {
-public:
-    void write(std::string_view) override {}
-};
-
-} // namespace
-
 int main(int argc, char** argv) {
     if (argc != 3 || (std::string_view(argv[2]) != "0" && std::string_view(argv[2]) != "1")) {
         std::fputs("usage: vellumpad_crash_saver PATH FIRST (0 or 1)\n", stderr);
@@ -32,7 +23,7 @@ int main(int argc, char** argv) {
     if (::write(STDOUT_FILENO, "r", 1) != 1) {
         return 2;
     }
-    NullLog log;
+    cipher::MemoryLog log;
     for (int which = argv[2][0] - '0';; which = 1 - which) {
         const cipher::Result<cipher::Done> saved =
             cipher::saveEncryptedText(argv[1], notes[which], crash::password, cipher::noteIv, cipher::Trace(), log);
