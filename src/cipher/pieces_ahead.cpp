@@ -1,6 +1,11 @@
 #include "pieces_ahead.h"
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -8,17 +13,82 @@ namespace cipher {
 
 namespace {
 
-// Waits until the counter differs from seen. The other thread usually needs a few microseconds more, so a short
-// spin first saves most waits from the system call that would sleep and the one that would wake them.
-std::uint32_t waitForChange(const std::atomic<std::uint32_t>& counter, std::uint32_t seen) noexcept {
-    for (int spin = 0; spin < 4096; ++spin) {
-        const std::uint32_t now = counter.load(std::memory_order_acquire);
-        if (now != seen) {
-            return now;
-        }
+// While the other thread runs on another processor, a wait spins for up to this long before it sleeps. That
+// thread hands over a piece every few dozen microseconds; waking a sleeper would cost it a system call each
+// time, and a processor left idle by a sleeper may take the other thread over, leaving both to share it.
+constexpr std::chrono::microseconds spinFor{3000};
+// Sharing one processor, a wait spins only this many times: spinning then only keeps the other thread waiting.
+constexpr int shortSpin = 256;
+
+void pause() noexcept {
 #if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
+    __builtin_ia32_pause();
 #endif
+}
+
+// The processor the calling thread runs on, or -1 where that cannot be known.
+int currentProcessor() noexcept {
+#ifdef __linux__
+    return ::sched_getcpu();
+#else
+    return -1;
+#endif
+}
+
+// How many processors this process may run on: fewer than the machine has under taskset or in a container.
+unsigned usableProcessors() noexcept {
+#ifdef __linux__
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        return static_cast<unsigned>(CPU_COUNT(&allowed));
+    }
+#endif
+    return std::thread::hardware_concurrency();
+}
+
+// Moves the calling thread off the given processor, where the process may run elsewhere, and leaves it free to
+// move again. A new thread starts beside its creator, and the system can take many milliseconds to move it to
+// an idle processor; the two threads would take turns on one meanwhile.
+void moveAwayFrom(int processor) noexcept {
+#ifdef __linux__
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (processor < 0 || processor >= CPU_SETSIZE || ::sched_getaffinity(0, sizeof allowed, &allowed) != 0) {
+        return;
+    }
+    const auto index = static_cast<std::size_t>(processor);
+    if (!CPU_ISSET(index, &allowed) || CPU_COUNT(&allowed) < 2) {
+        return;
+    }
+    cpu_set_t elsewhere = allowed;
+    CPU_CLR(index, &elsewhere);
+    if (::sched_setaffinity(0, sizeof elsewhere, &elsewhere) == 0) {
+        (void)::sched_setaffinity(0, sizeof allowed, &allowed);
+    }
+#else
+    (void)processor;
+#endif
+}
+
+// Waits until the counter differs from seen, and returns it. The calling thread runs on processor own; the other
+// thread notes where it runs as it goes, so that the wait can tell whether it runs beside or on the same one.
+std::uint32_t waitForChange(const std::atomic<std::uint32_t>& counter, std::uint32_t seen, int own,
+                            const std::atomic<int>& otherProcessor) noexcept {
+    const auto until = std::chrono::steady_clock::now() + spinFor;
+    for (int spun = 0;; spun += 64) {
+        for (int spin = 0; spin < 64; ++spin) {
+            const std::uint32_t now = counter.load(std::memory_order_acquire);
+            if (now != seen) {
+                return now;
+            }
+            pause();
+        }
+        const int other = otherProcessor.load(std::memory_order_relaxed);
+        const bool apart = own >= 0 && other >= 0 && own != other;
+        if (spun >= shortSpin && (!apart || std::chrono::steady_clock::now() >= until)) {
+            break;
+        }
     }
     counter.wait(seen, std::memory_order_acquire);
     return counter.load(std::memory_order_acquire);
@@ -27,8 +97,8 @@ std::uint32_t waitForChange(const std::atomic<std::uint32_t>& counter, std::uint
 } // namespace
 
 PiecesAhead::Thread threadFor(std::size_t bytes) noexcept {
-    return bytes >= secondThreadFrom && std::thread::hardware_concurrency() > 1 ? PiecesAhead::Thread::second
-                                                                                : PiecesAhead::Thread::calling;
+    return bytes >= secondThreadFrom && usableProcessors() > 1 ? PiecesAhead::Thread::second
+                                                               : PiecesAhead::Thread::calling;
 }
 
 PiecesAhead::PiecesAhead(std::unique_ptr<PieceMaker> maker, std::size_t slotBytes, std::uint32_t aheadPieces,
@@ -41,7 +111,10 @@ PiecesAhead::PiecesAhead(std::unique_ptr<PieceMaker> maker, std::size_t slotByte
     m_sizes.reset(new std::size_t[m_slotCount]);
     if (thread == Thread::second) {
         try {
-            m_thread = std::thread([this] { work(); });
+            m_thread = std::thread([this, creator = currentProcessor()] {
+                moveAwayFrom(creator);
+                work();
+            });
         } catch (const std::system_error&) {
             // No thread to be had: the pieces are then made on the calling thread, just more slowly.
             m_slotCount = 1;
@@ -90,12 +163,14 @@ void PiecesAhead::work() noexcept {
             if (m_stop.load(std::memory_order_acquire)) {
                 return;
             }
-            consumed = waitForChange(m_consumed, consumed);
+            consumed = waitForChange(m_consumed, consumed, m_makerProcessor.load(std::memory_order_relaxed),
+                                     m_readerProcessor);
         }
         if (m_stop.load(std::memory_order_acquire)) {
             return;
         }
         const std::size_t size = makeInto(slot(index));
+        m_makerProcessor.store(currentProcessor(), std::memory_order_relaxed);
         m_sizes[index % m_slotCount] = size;
         m_produced.store(static_cast<std::uint32_t>(index + 1), std::memory_order_release);
         m_produced.notify_one();
@@ -114,9 +189,11 @@ std::optional<ByteView> PiecesAhead::acquire() {
     }
     std::size_t size = 0;
     if (m_thread.joinable()) {
+        const int processor = currentProcessor();
+        m_readerProcessor.store(processor, std::memory_order_relaxed);
         std::uint32_t produced = m_produced.load(std::memory_order_acquire);
         while (produced == static_cast<std::uint32_t>(m_next)) {
-            produced = waitForChange(m_produced, produced);
+            produced = waitForChange(m_produced, produced, processor, m_makerProcessor);
         }
         size = m_sizes[m_next % m_slotCount];
     } else {

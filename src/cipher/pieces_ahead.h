@@ -65,6 +65,9 @@ private:
     std::atomic<std::uint32_t> m_produced{0};
     std::atomic<std::uint32_t> m_consumed{0};
     std::atomic<bool> m_stop{false};
+    // Where each thread last ran (-1 while unknown): a thread waiting for the other spins only while they run apart.
+    std::atomic<int> m_makerProcessor{-1};
+    std::atomic<int> m_readerProcessor{-1};
     std::thread m_thread;
 };
 
