@@ -28,14 +28,14 @@ constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
     return plainSize / blockSize * blockSize + blockSize;
 }
 
-// Encrypts the plain bytes a piece at a time, the last piece with its padding, and encodes each piece as lines of
-// file text. Both on the second thread, where there is one: the Base64 costs it next to nothing while AES, whose
-// every block waits for the one before, leaves the processor idle, and the reader has enough to do.
+// Encrypts the plain bytes a piece at a time, the last piece with its padding, and encodes the ciphertext as lines
+// of file text unless the reader does that.
 class PieceEncryptor final : public PieceMaker {
 public:
-    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes)
+    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes, NoteEncryptor::Encode encode)
         : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes),
-          m_cipherBytes(new std::uint8_t[pieceBytes + blockSize]) {}
+          m_cipherBytes(encode == NoteEncryptor::Encode::withCipher ? new std::uint8_t[pieceBytes + blockSize]
+                                                                    : nullptr) {}
 
     std::optional<std::size_t> make(std::uint8_t* out) override {
         if (m_done) {
@@ -43,19 +43,20 @@ public:
         }
         const bool last = m_plain.size() - m_encrypted <= m_pieceBytes;
         const std::size_t size = last ? m_plain.size() - m_encrypted : m_pieceBytes;
-        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), m_cipherBytes.get());
+        // Without Base64 to do here, the ciphertext goes straight into the reader's slot.
+        std::uint8_t* cipherBytes = m_cipherBytes ? m_cipherBytes.get() : out;
+        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), cipherBytes);
         if (produced && last) {
-            const std::optional<std::size_t> padding = m_cipher.finish(m_cipherBytes.get() + *produced);
+            const std::optional<std::size_t> padding = m_cipher.finish(cipherBytes + *produced);
             produced = padding ? std::optional<std::size_t>(*produced + *padding) : std::nullopt;
         }
         m_encrypted += size;
         m_done = last;
-        if (!produced) {
-            return std::nullopt;
+        if (!produced || !m_cipherBytes) {
+            return produced;
         }
         char* chars = reinterpret_cast<char*>(out);
-        return static_cast<std::size_t>(base64EncodePiece(ByteView(m_cipherBytes.get(), *produced), last, chars) -
-                                        chars);
+        return static_cast<std::size_t>(base64EncodePiece(ByteView(cipherBytes, *produced), last, chars) - chars);
     }
 
 private:
@@ -69,23 +70,26 @@ private:
 
 } // namespace
 
-NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check) : m_text(text), m_check(check) {
+NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check, Encode encode)
+    : m_text(text), m_check(check),
+      m_fileText(encode == Encode::byCaller ? new char[base64EncodedSize(pieceBytes + blockSize)] : nullptr) {
     // A few pieces ahead smooth out the two threads' hiccups; while the caller checks all of the note first, the
     // cipher may run further ahead.
     const std::size_t ahead = check == Check::doneByCaller ? std::min(aheadBytes, text.size()) / pieceBytes + 1 : 8;
-    m_pieces =
-        std::make_unique<PiecesAhead>(std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes),
-                                      base64EncodedSize(pieceBytes + blockSize), static_cast<std::uint32_t>(ahead),
-                                      threadFor(text.size()), PiecesAhead::Content::plain);
+    const std::size_t slotBytes =
+        encode == Encode::byCaller ? pieceBytes + blockSize : base64EncodedSize(pieceBytes + blockSize);
+    auto maker = std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes, encode);
+    m_pieces = std::make_unique<PiecesAhead>(std::move(maker), slotBytes, static_cast<std::uint32_t>(ahead),
+                                             threadFor(text.size()), PiecesAhead::Content::plain);
 }
 
 std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
-                                                 Check check) {
+                                                 Check check, Encode encode) {
     std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, true);
     if (!cipher) {
         return std::nullopt;
     }
-    return NoteEncryptor(text, std::move(*cipher), check);
+    return NoteEncryptor(text, std::move(*cipher), check, encode);
 }
 
 std::size_t NoteEncryptor::fileTextSize() const noexcept {
@@ -115,6 +119,11 @@ std::optional<std::string_view> NoteEncryptor::next() {
     }
     m_encoded = end;
     m_done = last;
+    if (m_fileText) {
+        return std::string_view(
+            m_fileText.get(),
+            static_cast<std::size_t>(base64EncodePiece(*piece, last, m_fileText.get()) - m_fileText.get()));
+    }
     return asText(*piece);
 }
 

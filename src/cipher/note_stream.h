@@ -28,22 +28,32 @@ public:
     enum class Check { asItGoes, doneByCaller };
     static constexpr std::size_t aheadBytes = std::size_t{8} << 20;
 
+    /// Where the Base64 is done. AES sets the pace of a large note, since each block waits for the one before. A
+    /// caller that only writes the pieces out encodes them itself (byCaller), so that the cipher's thread runs AES
+    /// alone; one that also reads each piece back and checks it leaves the Base64 to the cipher's thread.
+    enum class Encode { withCipher, byCaller };
+
     /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it.
     [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, std::string_view password,
-                                                           ByteView iv, Check check = Check::asItGoes);
+                                                           ByteView iv, Check check = Check::asItGoes,
+                                                           Encode encode = Encode::withCipher);
 
     /// The size of the whole file text, in characters.
     [[nodiscard]] std::size_t fileTextSize() const noexcept;
+
+    /// How many bytes of the note are done with: encrypted, checked and given out as file text.
+    [[nodiscard]] std::size_t plainBytesDone() const noexcept { return m_encoded; }
 
     /// The next piece of file text, valid until the next call; empty once all is given. No value when the note
     /// turns out not to be well-formed UTF-8 or the cipher fails.
     [[nodiscard]] std::optional<std::string_view> next();
 
 private:
-    NoteEncryptor(std::string_view text, CbcStream cipher, Check check);
+    NoteEncryptor(std::string_view text, CbcStream cipher, Check check, Encode encode);
 
     std::string_view m_text;
     Check m_check;
+    std::unique_ptr<char[]> m_fileText; // the piece of file text given out, when the caller's thread encodes
     std::unique_ptr<PiecesAhead> m_pieces;
     std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
     std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far

@@ -26,11 +26,20 @@ public:
 
     [[nodiscard]] std::string_view text() const noexcept { return {m_data, m_size}; }
 
+    /// For a file read once from front to back: says that the work has got to offset. The memory of what lies
+    /// before is given back a few megabytes at a time, instead of all at the end, where unmapping a large file
+    /// takes milliseconds; and the next megabytes are mapped in ahead, so that the thread that reads them first
+    /// (the cipher's, for encryption) does not stop every few pages to have them mapped. Reading anything again
+    /// still works, from the file.
+    void reached(std::size_t offset) noexcept;
+
 private:
     MappedFile(const char* data, std::size_t size, const struct sigaction& previous) noexcept;
 
     const char* m_data;
     std::size_t m_size;
+    std::size_t m_givenBack = 0; // bytes from the start whose memory was given back
+    std::size_t m_mappedIn = 0;  // bytes from the start mapped in ahead
     struct sigaction m_previous;
 };
 

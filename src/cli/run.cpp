@@ -166,7 +166,7 @@ int encryptNote(const Command& command, const Environment& environment) {
     }
     // A file is mapped rather than read: a large note is then neither copied nor wiped afterwards. Pipes and
     // devices are read whole.
-    const std::optional<MappedFile> mapped = MappedFile::map(fd);
+    std::optional<MappedFile> mapped = MappedFile::map(fd);
     cipher::SecureBytes content;
     const int error = mapped ? 0 : readAll(fd, content);
     if (!command.input.empty()) {
@@ -209,7 +209,8 @@ int encryptNote(const Command& command, const Environment& environment) {
     StandardOutput output(environment.output, environment.errors);
     using Check = cipher::NoteEncryptor::Check;
     std::optional<cipher::NoteEncryptor> encryptor = cipher::NoteEncryptor::make(
-        text, key, cipher::noteIv, output.canTakeBack() ? Check::asItGoes : Check::doneByCaller);
+        text, key, cipher::noteIv, output.canTakeBack() ? Check::asItGoes : Check::doneByCaller,
+        cipher::NoteEncryptor::Encode::byCaller);
     if (!output.canTakeBack() && !cipher::isWellFormedUtf8(text)) {
         report(environment, notText);
         return exitFailure;
@@ -233,6 +234,9 @@ int encryptNote(const Command& command, const Environment& environment) {
         if (!output.write(*piece)) {
             output.takeBack();
             return exitFailure;
+        }
+        if (mapped) {
+            mapped->reached(encryptor->plainBytesDone());
         }
     }
 }

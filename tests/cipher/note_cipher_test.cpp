@@ -3,12 +3,15 @@
 #include "cipher/note_stream.h"
 #include "test_support.h"
 
+#include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace cipher {
 namespace {
@@ -124,8 +127,9 @@ TEST(Trace, WritesEachStepByteExactly) {
 }
 
 // The file text an encryptor gives, pieces joined; no value when it fails.
-std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check) {
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv, check);
+std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check,
+                                        NoteEncryptor::Encode encode = NoteEncryptor::Encode::withCipher) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv, check, encode);
     std::string fileText;
     for (std::optional<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
         if (next->empty()) {
@@ -137,7 +141,8 @@ std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Ch
 }
 
 // Around piece boundaries, and for large notes from where the cipher moves to a second thread, past where its
-// ring of pieces wraps round more than once, with the UTF-8 checked as it goes or by the caller first.
+// ring of pieces wraps round more than once, with the UTF-8 checked as it goes or by the caller first, and the
+// Base64 done beside the cipher or by the caller.
 TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
     std::mt19937 random(23);
     const std::size_t from = secondThreadFrom;
@@ -155,6 +160,10 @@ TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
         MemoryLog log;
         EXPECT_TRUE(encrypt(note, password, noteIv, Trace(), log) == expected) << size;
         EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::doneByCaller) == expected) << size;
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::asItGoes, NoteEncryptor::Encode::byCaller) == expected)
+            << size;
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::doneByCaller, NoteEncryptor::Encode::byCaller) == expected)
+            << size;
         EXPECT_EQ(decrypt(expected, password, noteIv, Trace()), note) << size;
         EXPECT_EQ(decryptWhole(expected, password, noteIv, Trace()).value(), note) << size;
         EXPECT_TRUE(opensAs(expected, note, password, noteIv)) << size;
@@ -208,14 +217,17 @@ TEST(NoteStream, RefusesDamageFoundLateInALargeFile) {
 TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
     std::string note(40 * piece, 'n');
     note[30 * piece + 5] = '\xFF';
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv);
-    std::size_t given = 0;
-    for (std::optional<std::string_view> next = encryptor->next(); next && !next->empty(); next = encryptor->next()) {
-        ++given;
+    for (const auto encode : {NoteEncryptor::Encode::withCipher, NoteEncryptor::Encode::byCaller}) {
+        std::optional<NoteEncryptor> encryptor =
+            NoteEncryptor::make(note, password, noteIv, NoteEncryptor::Check::asItGoes, encode);
+        std::size_t given = 0;
+        for (std::optional<std::string_view> next = encryptor->next(); next && !next->empty();
+             next = encryptor->next()) {
+            ++given;
+        }
+        EXPECT_EQ(given, 30U);
+        EXPECT_EQ(encryptor->next(), std::nullopt);
     }
-    EXPECT_EQ(given, 30U);
-    EXPECT_EQ(encryptor->next(), std::nullopt);
-    encryptor.reset();
     // Abandoned while the cipher is ahead, and before it ever started: both end, and the thread with them.
     for (const std::size_t taken : {1U, 0U}) {
         std::optional<NoteEncryptor> abandoned =
@@ -224,6 +236,46 @@ TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
             EXPECT_TRUE(abandoned->next().has_value());
         }
     }
+}
+
+// Makes pieces of 64 bytes, each filled with its number modulo 251.
+class NumberedPieces final : public PieceMaker {
+public:
+    explicit NumberedPieces(std::size_t count) : m_count(count) {}
+    std::optional<std::size_t> make(std::uint8_t* out) override {
+        if (m_made == m_count) {
+            return 0;
+        }
+        std::fill_n(out, 64, static_cast<std::uint8_t>(m_made++ % 251));
+        return 64;
+    }
+
+private:
+    std::size_t m_count;
+    std::size_t m_made = 0;
+};
+
+// Confined to one processor (by taskset, or in a container), a large note is encrypted on the calling thread; a
+// second thread made to run there anyway must still hand over every piece in order, taking turns with the reader.
+TEST(PiecesAhead, OnOneProcessorRunsOnTheCallingThreadOrTakesTurns) {
+    cpu_set_t allowed;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(static_cast<std::size_t>(::sched_getcpu()), &one);
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { ::sched_setaffinity(0, sizeof allowed, &allowed); });
+
+    EXPECT_EQ(threadFor(std::size_t{100} << 20), PiecesAhead::Thread::calling);
+    constexpr std::size_t count = 3000;
+    PiecesAhead ahead(std::make_unique<NumberedPieces>(count), 64, 8, PiecesAhead::Thread::second,
+                      PiecesAhead::Content::plain);
+    for (std::size_t index = 0; index < count; ++index) {
+        const std::optional<ByteView> next = ahead.acquire();
+        ASSERT_TRUE(next && next->size() == 64 && (*next)[63] == index % 251) << index;
+        ahead.release();
+    }
+    EXPECT_TRUE(ahead.acquire()->empty());
 }
 
 bool verifies(const std::string& note, const std::string& fileText, std::size_t pieceSize) {

@@ -8,8 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <random>
 #include <tuple>
 #include <variant>
 
@@ -210,6 +212,25 @@ TEST(MappedFile, AFileCutShortWhileMappedEndsTheProgramWithAPlainMessage) {
     };
     EXPECT_EXIT(touchAfterTheCut(), ::testing::ExitedWithCode(cli::exitFailure),
                 ::testing::Matcher<const std::string&>(std::string(cli::inputCutShortMessage)));
+}
+
+// Giving back what was read and mapping in what comes next must leave every byte readable, before and after.
+TEST(MappedFile, ReadsTheSameBytesAfterGivingBackAndMappingAhead) {
+    const cipher::test::TempDir dir;
+    std::mt19937 random(5);
+    std::string content(std::size_t{21} << 20, '\0');
+    std::generate(content.begin(), content.end(), [&] { return static_cast<char>(random()); });
+    writeFile(dir / "note.txt", content);
+    const int fd = ::open((dir / "note.txt").c_str(), O_RDONLY);
+    std::optional<cli::MappedFile> mapped = cli::MappedFile::map(fd);
+    ::close(fd);
+    ASSERT_TRUE(mapped);
+    for (std::size_t offset = 0; offset < content.size(); offset += 1'000'003) {
+        mapped->reached(offset);
+        ASSERT_EQ(mapped->text()[offset], content[offset]) << offset;
+    }
+    mapped->reached(content.size() + 1);
+    EXPECT_TRUE(mapped->text() == content);
 }
 
 /// Lets every write through except the rename onto one chosen note, which fails as on a read-only disk.
