@@ -3,8 +3,9 @@
 # notes of 1 MiB and 100 MiB: random UTF-8 text with non-ASCII characters, made in a scratch folder. Each step runs
 # REPETITIONS times (default 5), the tools alternating; prints median wall-clock times, the ratio to openssl and
 # the peak resident memory ("Maximum resident set size" of /usr/bin/time -v) against the note's size.
-# The tool writes its output both ways a user would: with -o (an atomic, read-back and verified save) and to
-# standard output redirected into a file, which is what `openssl enc -out` compares with most closely.
+# Each tool writes its output two ways: into a named file (openssl -out against the tool's -o, an atomic, synced,
+# read-back and verified save, which does more), and to standard output redirected into a file, both tools through
+# the same shell, which compares like with like.
 # Builds a Release tree in build-bench; installs the package `time` when /usr/bin/time is missing.
 #   scripts/bench-cli.sh [REPETITIONS]
 set -euo pipefail
@@ -72,6 +73,14 @@ measure() {
     echo "$(((end - start) / 1000)) $rss $cpu" >>"$scratch/$name"
 }
 
+# to_file NAME FILE COMMAND...: measures the command with its standard output redirected into FILE. Both tools are
+# run this way for the `>` column, so that both pay for the same shell.
+to_file() {
+    local name=$1 file=$2
+    shift 2
+    measure "$name" sh -c 'exec "$@" >"$0"' "$file" "$@"
+}
+
 # median_us NAME [FIELD] and peak_kib NAME: the median wall (or FIELD 3, CPU) time in microseconds and the largest
 # peak memory over the runs.
 median_us() {
@@ -80,8 +89,8 @@ median_us() {
 }
 peak_kib() { sort -n -k2 "$scratch/$1" | tail -1 | cut -d' ' -f2; }
 
-printf '%-8s %-8s %11s %11s %6s %11s %6s %22s\n' "note" "step" "openssl" "cli -o" "ratio" "cli >" "ratio" \
-    "peak RSS ossl/-o/> (x note)"
+printf '%-8s %-8s %10s %10s %5s %10s %10s %5s   %s\n' "note" "step" "ossl -out" "cli -o" "ratio" "ossl >" "cli >" \
+    "ratio" "peak RSS ossl/-o/> (x note)"
 for mib in 1 100; do
     bytes=$((mib * 1024 * 1024))
     note="$scratch/note-$mib.txt"
@@ -94,46 +103,48 @@ for mib in 1 100; do
 
     for ((round = 0; round < repetitions; ++round)); do
         rm -f "$scratch"/out-*
-        measure "ossl-enc-$mib" openssl enc -aes-256-cbc -a -K "$key" -iv "$iv" -in "$note" -out "$scratch/out-1"
+        measure "ossl-enc-o-$mib" openssl enc -aes-256-cbc -a -K "$key" -iv "$iv" -in "$note" -out "$scratch/out-1"
         measure "cli-enc-o-$mib" "$cli" encrypt --password-file "$scratch/password" -o "$scratch/out-2" "$note"
-        measure "cli-enc-s-$mib" sh -c '"$@" >"$0"' "$scratch/out-3" \
-            "$cli" encrypt --password-file "$scratch/password" "$note"
-        measure "ossl-dec-$mib" openssl enc -d -aes-256-cbc -a -K "$key" -iv "$iv" -in "$scratch/ossl-$mib.b64" \
+        to_file "ossl-enc-s-$mib" "$scratch/out-7" openssl enc -aes-256-cbc -a -K "$key" -iv "$iv" -in "$note"
+        to_file "cli-enc-s-$mib" "$scratch/out-3" "$cli" encrypt --password-file "$scratch/password" "$note"
+        measure "ossl-dec-o-$mib" openssl enc -d -aes-256-cbc -a -K "$key" -iv "$iv" -in "$scratch/ossl-$mib.b64" \
             -out "$scratch/out-4"
         measure "cli-dec-o-$mib" "$cli" decrypt --password-file "$scratch/password" -o "$scratch/out-5" \
             "$scratch/cli-$mib.vpd"
-        measure "cli-dec-s-$mib" sh -c '"$@" >"$0"' "$scratch/out-6" \
-            "$cli" decrypt --password-file "$scratch/password" "$scratch/cli-$mib.vpd"
+        to_file "ossl-dec-s-$mib" "$scratch/out-8" openssl enc -d -aes-256-cbc -a -K "$key" -iv "$iv" \
+            -in "$scratch/ossl-$mib.b64"
+        to_file "cli-dec-s-$mib" "$scratch/out-6" "$cli" decrypt --password-file "$scratch/password" \
+            "$scratch/cli-$mib.vpd"
     done
     for out in 5 6; do
         cmp -s "$note" "$scratch/out-$out" || die "vellumpad-cli did not decrypt the $mib MiB note back to itself."
     done
 
     for step in enc dec; do
-        ossl=$(median_us "ossl-$step-$mib")
-        viaFile=$(median_us "cli-$step-o-$mib")
-        viaStdout=$(median_us "cli-$step-s-$mib")
-        rss=$(for tool in ossl cli-$step-o cli-$step-s; do
-            name=$tool-$mib
-            [ "$tool" = ossl ] && name=ossl-$step-$mib
+        rss=$(for name in "ossl-$step-o-$mib" "cli-$step-o-$mib" "cli-$step-s-$mib"; do
             printf '%s ' "$(peak_kib "$name")"
         done)
-        awk -v label="$mib MiB" -v step="$step" -v o="$ossl" -v f="$viaFile" -v s="$viaStdout" \
-            -v rss="$rss" -v size="$bytes" 'BEGIN {
-                split(rss, r, " ");
-                printf "%-8s %-8s %9.3f s %9.3f s %6.2f %9.3f s %6.2f   %s/%s/%s MiB (%.2f/%.2f/%.2f)\n",
-                    label, step == "enc" ? "encrypt" : "decrypt", o / 1e6, f / 1e6, f / o, s / 1e6, s / o,
-                    int(r[1] / 1024), int(r[2] / 1024), int(r[3] / 1024),
-                    r[1] * 1024 / size, r[2] * 1024 / size, r[3] * 1024 / size }'
-        cpu=$(for tool in "ossl-$step-$mib" "cli-$step-o-$mib" "cli-$step-s-$mib"; do
-            printf '%s ' "$(median_us "$tool" 3)"
-        done)
-        awk -v cpu="$cpu" 'BEGIN {
-            split(cpu, c, " ");
-            # /usr/bin/time counts CPU time in hundredths of a second, too coarse for the small note.
-            if (c[1] == 0) { printf "%-8s %-8s (too short to count)\n", "", "  cpu"; exit }
-            printf "%-8s %-8s %9.3f s %9.3f s %6.2f %9.3f s %6.2f\n", "", "  cpu", c[1] / 1e6, c[2] / 1e6,
-                c[2] / c[1], c[3] / 1e6, c[3] / c[1] }'
+        for field in 1 3; do
+            times=$(for name in ossl-$step-o cli-$step-o ossl-$step-s cli-$step-s; do
+                printf '%s ' "$(median_us "$name-$mib" "$field")"
+            done)
+            awk -v label="$mib MiB" -v step="$step" -v t="$times" -v rss="$rss" -v size="$bytes" -v field="$field" '
+                BEGIN {
+                    split(t, m, " "); split(rss, r, " ");
+                    if (field == 1) {
+                        printf "%-8s %-8s %8.3f s %8.3f s %5.2f %8.3f s %8.3f s %5.2f   %s/%s/%s MiB (%.2f/%.2f/%.2f)\n",
+                            label, step == "enc" ? "encrypt" : "decrypt", m[1] / 1e6, m[2] / 1e6, m[2] / m[1],
+                            m[3] / 1e6, m[4] / 1e6, m[4] / m[3], int(r[1] / 1024), int(r[2] / 1024),
+                            int(r[3] / 1024), r[1] * 1024 / size, r[2] * 1024 / size, r[3] * 1024 / size
+                    } else if (m[1] == 0 || m[3] == 0) {
+                        # /usr/bin/time counts CPU time in hundredths of a second, too coarse for the small note.
+                        printf "%-8s %-8s (too short to count)\n", "", "  cpu"
+                    } else {
+                        printf "%-8s %-8s %8.3f s %8.3f s %5.2f %8.3f s %8.3f s %5.2f\n", "", "  cpu",
+                            m[1] / 1e6, m[2] / 1e6, m[2] / m[1], m[3] / 1e6, m[4] / 1e6, m[4] / m[3]
+                    }
+                }'
+        done
     done
 done
 echo "median of $repetitions runs each; ratio = vellumpad-cli time / openssl time (target: at most 0.5);"
