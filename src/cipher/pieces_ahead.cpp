@@ -113,6 +113,7 @@ PiecesAhead::PiecesAhead(std::unique_ptr<PieceMaker> maker, std::size_t slotByte
         try {
             m_thread = std::thread([this, creator = currentProcessor()] {
                 moveAwayFrom(creator);
+                m_makerProcessor.store(currentProcessor(), std::memory_order_relaxed);
                 work();
             });
         } catch (const std::system_error&) {
