@@ -171,7 +171,13 @@ void PiecesAhead::work() noexcept {
             return;
         }
         const std::size_t size = makeInto(slot(index));
-        m_makerProcessor.store(currentProcessor(), std::memory_order_relaxed);
+        // The system may yet put both threads on one processor, and take many milliseconds to part them again.
+        int processor = currentProcessor();
+        if (processor >= 0 && processor == m_readerProcessor.load(std::memory_order_relaxed)) {
+            moveAwayFrom(processor);
+            processor = currentProcessor();
+        }
+        m_makerProcessor.store(processor, std::memory_order_relaxed);
         m_sizes[index % m_slotCount] = size;
         m_produced.store(static_cast<std::uint32_t>(index + 1), std::memory_order_release);
         m_produced.notify_one();
