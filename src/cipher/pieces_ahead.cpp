@@ -17,7 +17,9 @@ namespace {
 // thread hands over a piece every few dozen microseconds; waking a sleeper would cost it a system call each
 // time, and a processor left idle by a sleeper may take the other thread over, leaving both to share it.
 constexpr std::chrono::microseconds spinFor{3000};
-// Sharing one processor, a wait spins only this many times: spinning then only keeps the other thread waiting.
+// Otherwise a wait spins only this many times: sharing one processor, spinning only keeps the other thread
+// waiting; and after a wait that outlasted the long spin, the other thread is held up (by a slow disk, say),
+// and spinning through each of its pieces would only burn a processor.
 constexpr int shortSpin = 256;
 
 void pause() noexcept {
@@ -73,24 +75,27 @@ void moveAwayFrom(int processor) noexcept {
 
 // Waits until the counter differs from seen, and returns it. The calling thread runs on processor own; the other
 // thread notes where it runs as it goes, so that the wait can tell whether it runs beside or on the same one.
+// spinLong is the calling thread's own: whether its last wait took less than the long spin.
 std::uint32_t waitForChange(const std::atomic<std::uint32_t>& counter, std::uint32_t seen, int own,
-                            const std::atomic<int>& otherProcessor) noexcept {
-    const auto until = std::chrono::steady_clock::now() + spinFor;
+                            const std::atomic<int>& otherProcessor, bool& spinLong) noexcept {
+    const auto start = std::chrono::steady_clock::now();
     for (int spun = 0;; spun += 64) {
         for (int spin = 0; spin < 64; ++spin) {
             const std::uint32_t now = counter.load(std::memory_order_acquire);
             if (now != seen) {
+                spinLong = true;
                 return now;
             }
             pause();
         }
         const int other = otherProcessor.load(std::memory_order_relaxed);
         const bool apart = own >= 0 && other >= 0 && own != other;
-        if (spun >= shortSpin && (!apart || std::chrono::steady_clock::now() >= until)) {
+        if (spun >= shortSpin && (!spinLong || !apart || std::chrono::steady_clock::now() - start >= spinFor)) {
             break;
         }
     }
     counter.wait(seen, std::memory_order_acquire);
+    spinLong = std::chrono::steady_clock::now() - start < spinFor;
     return counter.load(std::memory_order_acquire);
 }
 
@@ -165,7 +170,7 @@ void PiecesAhead::work() noexcept {
                 return;
             }
             consumed = waitForChange(m_consumed, consumed, m_makerProcessor.load(std::memory_order_relaxed),
-                                     m_readerProcessor);
+                                     m_readerProcessor, m_makerSpinsLong);
         }
         if (m_stop.load(std::memory_order_acquire)) {
             return;
@@ -200,7 +205,7 @@ std::optional<ByteView> PiecesAhead::acquire() {
         m_readerProcessor.store(processor, std::memory_order_relaxed);
         std::uint32_t produced = m_produced.load(std::memory_order_acquire);
         while (produced == static_cast<std::uint32_t>(m_next)) {
-            produced = waitForChange(m_produced, produced, processor, m_makerProcessor);
+            produced = waitForChange(m_produced, produced, processor, m_makerProcessor, m_readerSpinsLong);
         }
         size = m_sizes[m_next % m_slotCount];
     } else {

@@ -68,6 +68,9 @@ private:
     // Where each thread last ran (-1 while unknown): a thread waiting for the other spins only while they run apart.
     std::atomic<int> m_makerProcessor{-1};
     std::atomic<int> m_readerProcessor{-1};
+    // Each thread's own: whether its last wait took less than the long spin allows.
+    bool m_makerSpinsLong = true;
+    bool m_readerSpinsLong = true;
     std::thread m_thread;
 };
 
