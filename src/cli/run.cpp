@@ -205,7 +205,8 @@ int encryptNote(const Command& command, const Environment& environment) {
         return writeResult({}, *fileText, environment) ? exitSuccess : exitFailure;
     }
     // The file text is written as it is made, never held whole. Where that can be taken back, the text is checked
-    // as it goes; elsewhere all of it is checked first, while the cipher gets going on a second thread.
+    // as it goes; elsewhere all of it is checked first, while the cipher gets going on a second thread. Nothing is
+    // read back, so this thread also does the Base64 and leaves AES alone on the cipher's.
     StandardOutput output(environment.output, environment.errors);
     using Check = cipher::NoteEncryptor::Check;
     std::optional<cipher::NoteEncryptor> encryptor = cipher::NoteEncryptor::make(
