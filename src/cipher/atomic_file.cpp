@@ -29,7 +29,6 @@ constexpr int createAttempts = 100;
 constexpr std::size_t readBackPiece = std::size_t{1} << 20;
 // The disk is asked to start writing after every so many bytes, so that the writing overlaps the work.
 constexpr std::size_t writebackStep = std::size_t{2} << 20;
-constexpr std::string_view readBackFailure = "the saved file could not be read back correctly";
 
 constexpr std::string_view randomAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 

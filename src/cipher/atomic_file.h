@@ -44,6 +44,9 @@ inline constexpr std::string_view temporarySuffix = ".tmp";
 /// Returns a failure to refuse the replacement; its message is the cause only, the writer adds the path.
 using ContentCheck = std::function<Result<Done>(std::string_view writtenContent)>;
 
+/// The cause given when the file as read back is not the content that was meant to be saved.
+inline constexpr std::string_view readBackFailure = "the saved file could not be read back correctly";
+
 /// A file's content made and checked a piece at a time, so that a large file is never held whole.
 class PiecewiseContent {
 public:

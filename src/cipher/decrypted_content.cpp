@@ -13,7 +13,6 @@ namespace {
 // File text decrypted per piece: about 48 KiB of note, which stays in cache until it has been read back.
 constexpr std::size_t fileTextPiece = 64 * 1024;
 constexpr std::string_view notANote = "the file text is not a note under this password";
-constexpr std::string_view readBackFailure = "the saved file could not be read back correctly";
 
 // Hands the decrypted pieces to PiecesAhead, which may run it on a second thread.
 class ContentMaker final : public PieceMaker {

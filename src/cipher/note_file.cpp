@@ -138,7 +138,7 @@ public:
 
     Result<Done> checkPiece(std::string_view written) override {
         if (!(written.empty() ? m_verifier.finish() : m_verifier.feed(written))) {
-            return Failure{"the saved file could not be read back correctly"};
+            return Failure{std::string(readBackFailure)};
         }
         return Done{};
     }
@@ -163,7 +163,7 @@ Result<Done> saveTraced(const std::filesystem::path& path, std::string_view text
     // The written file must open as exactly this note under this password, checked without a trace.
     const ContentCheck opensAsTheNote = [&](std::string_view written) -> Result<Done> {
         if (!opensAs(written, text, password, iv)) {
-            return Failure{"the saved file could not be read back correctly"};
+            return Failure{std::string(readBackFailure)};
         }
         return Done{};
     };

@@ -147,6 +147,16 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
 }
 
 /// Wipes a decrypted note once it is no longer needed.
+/// The descriptor to read a note from: the named file, opened here, or the environment's input when the name is
+/// empty; -1, reported, when the file cannot be opened.
+int openSource(const std::string& path, const Environment& environment) {
+    const int fd = path.empty() ? environment.input : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        report(environment, displayName(path) + ": cannot be read: " + readCause(errno));
+    }
+    return fd;
+}
+
 struct WipeOnExit {
     std::string& text;
     ~WipeOnExit() { cipher::cleanse(text.data(), text.size()); }
@@ -159,9 +169,8 @@ int encryptNote(const Command& command, const Environment& environment) {
         return exitFailure;
     }
     const std::string name = displayName(command.input);
-    const int fd = command.input.empty() ? environment.input : ::open(command.input.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = openSource(command.input, environment);
     if (fd < 0) {
-        report(environment, name + ": cannot be read: " + readCause(errno));
         return exitFailure;
     }
     // A file is mapped rather than read: a large note is then neither copied nor wiped afterwards. Pipes and
@@ -358,9 +367,8 @@ int decryptNote(const Command& command, const Environment& environment) {
             note = refusedNote(command.input);
         }
     } else {
-        const int fd = command.input.empty() ? environment.input : ::open(command.input.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = openSource(command.input, environment);
         if (fd < 0) {
-            report(environment, displayName(command.input) + ": cannot be read: " + readCause(errno));
             return exitFailure;
         }
         // A file is mapped rather than read, so that it is never copied; a pipe is decrypted as it is read.
