@@ -10,8 +10,18 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
+
+namespace {
+
+// A script's successful run is silent; a failed save is reported once, in the tool's own line.
+struct SilentLog final : cipher::Log {
+    void write(std::string_view) override {}
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     try {
@@ -22,13 +32,15 @@ int main(int argc, char** argv) {
         }
         // The editor's own store, read only: QSettings needs no application object for an explicit file.
         const platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
-        cipher::StderrLog log("vellumpad-cli");
-        return cli::run(std::get<cli::Command>(parsed), {.input = STDIN_FILENO,
-                                                         .output = stdout,
-                                                         .errors = stderr,
-                                                         .preferences = preferences,
-                                                         .log = log,
-                                                         .trace = cipher::Trace::fromEnvironment()});
+        const cli::Command& command = std::get<cli::Command>(parsed);
+        cipher::StderrLog verboseLog("vellumpad-cli");
+        SilentLog silentLog;
+        return cli::run(command, {.input = STDIN_FILENO,
+                                  .output = stdout,
+                                  .errors = stderr,
+                                  .preferences = preferences,
+                                  .log = command.verbose ? static_cast<cipher::Log&>(verboseLog) : silentLog,
+                                  .trace = cipher::Trace::fromEnvironment()});
     } catch (const std::bad_alloc&) {
         std::fputs("vellumpad-cli: not enough memory for this note; nothing written\n", stderr);
         return cli::exitFailure;

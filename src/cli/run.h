@@ -28,7 +28,7 @@ struct Environment {
     std::FILE* errors = stderr;
     /// Source of the password when no password file is named.
     const platform::Preferences& preferences;
-    /// Receives "Success!" or "Failed!!" after each file save.
+    /// Receives "Success!" or "Failed!!" after each encrypted save; failures are reported on errors regardless.
     cipher::Log& log;
     cipher::Trace trace{};
     /// The file system calls behind every atomic write; a test passes failing ones.

@@ -1,4 +1,5 @@
 #include "../cipher/test_support.h"
+#include "cipher/file_io.h"
 #include "cli/arguments.h"
 #include "cli/mapped_file.h"
 #include "cli/run.h"
@@ -32,6 +33,10 @@ TEST(ParseArguments, UnderstandsGoodCommandLines) {
          {.kind = CommandKind::decrypt, .input = "-odd.vpd", .output = "a b", .passwordFile = "pw"}},
         {{"rekey", "--old-password-file", "old", "a.vpd", "--new-password-file=new", "b.vpd"},
          {.kind = CommandKind::rekey, .oldPasswordFile = "old", .newPasswordFile = "new", .files = {"a.vpd", "b.vpd"}}},
+        {{"decrypt", "-o", "x", "--version"}, {.kind = CommandKind::version}},
+        {{"encrypt", "-p", "--verbose"}, {.kind = CommandKind::encrypt, .askPassword = true, .verbose = true}},
+        {{"rekey", "a.vpd", "--ask-password", "--new-password-file", "new"},
+         {.kind = CommandKind::rekey, .newPasswordFile = "new", .files = {"a.vpd"}, .askPassword = true}},
     };
     for (const auto& [args, expected] : cases) {
         const cli::ParseResult result = cli::parseArguments(args);
@@ -47,6 +52,10 @@ TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
         {{"-o", "x", "encrypt"}, "the command (encrypt, decrypt or rekey) comes before option '-o'"},
         {{"decrypt", "--password=hunter2"}, "never taken from the command line"},
         {{"decrypt", "-phunter2"}, "never taken from the command line"},
+        {{"decrypt", "--ask-password=hunter2"}, "option '--ask-password' takes no value"},
+        {{"encrypt", "-p", "--password-file", "pw"}, "cannot be used together"},
+        {{"rekey", "--old-password-file", "o", "a.vpd"}, "rekey needs --new-password-file FILE or --ask-password"},
+        {{"rekey", "-p", "--old-password-file", "o", "--new-password-file", "n", "a.vpd"}, "nothing to ask"},
         {{"encrypt", "-o"}, "option '-o' needs a file name"},
         {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
         {{"encrypt", "--password-file", "-"}, "for standard input name /dev/stdin"},
@@ -137,6 +146,51 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     }
     EXPECT_EQ(cli("decrypt -o plain", fileText, true).out.substr(0, 14), "decryptedData\n");
     EXPECT_EQ(readFile(m_dir / "plain"), "note");
+}
+
+TEST_F(CliTest, SucceedsSilentlyUnlessVerboseAndWarnsOfAnEmptyPassword) {
+    writeFile(m_dir / "empty", "\n");
+    writeFile(m_dir / "note.txt", "note");
+    ASSERT_EQ(cli("encrypt --password-file pw -o n.vpd note.txt").status, 0);
+    const std::string warning = "vellumpad-cli: warning: no password is set; anyone with the file can read it\n";
+    // The arguments, and what standard error must hold with and without --verbose.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o n.vpd note.txt", "", "] Success!\n"},
+        {"decrypt --password-file pw -o n.txt n.vpd", "", ""},
+        {"rekey --old-password-file pw --new-password-file pw n.vpd", "", "] Success!\n"},
+        {"encrypt --password-file empty -o e.vpd note.txt", warning, "] Success!\n"},
+        {"encrypt --password-file empty note.txt", warning, ""},
+        {"rekey --old-password-file empty --new-password-file empty e.vpd", warning, "] Success!\n"},
+    };
+    for (const auto& [arguments, quiet, verboseEnd] : cases) {
+        const Outcome run = cli(arguments);
+        EXPECT_EQ(run.status, 0) << arguments;
+        EXPECT_EQ(run.err, quiet) << arguments;
+        const Outcome verbose = cli(arguments + " --verbose");
+        EXPECT_EQ(verbose.status, 0) << arguments;
+        EXPECT_TRUE(verbose.err.starts_with(quiet) && verbose.err.ends_with(verboseEnd)) << verbose.err;
+        EXPECT_EQ(std::ranges::count(verbose.err, '\n'), std::ranges::count(quiet + verboseEnd, '\n')) << verbose.err;
+    }
+    EXPECT_EQ(cli("decrypt --password-file empty e.vpd").out, "note");
+    EXPECT_EQ(cli("--version").out, "vellumpad-cli " VELLUMPAD_VERSION "\n");
+}
+
+TEST_F(CliTest, ReportsAFailedWriteInOneLineNamingTheFile) {
+    writeFile(m_dir / "note.txt", "note");
+    ASSERT_EQ(cli("encrypt --password-file pw -o n.vpd note.txt").status, 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o gone/n.vpd note.txt", "gone/n.vpd"},
+        {"decrypt --password-file pw -o gone/n.txt n.vpd", "gone/n.txt"},
+        {"decrypt --password-file pw -o gone/n.txt", "gone/n.txt"},
+    };
+    for (const auto& [arguments, file] : cases) {
+        const Outcome failed = cli(arguments + " --verbose", readFile(m_dir / "n.vpd"));
+        EXPECT_EQ(failed.status, 1);
+        EXPECT_TRUE(failed.err.ends_with("vellumpad-cli: " + file + ": cannot be written: the folder does not exist\n"))
+            << failed.err;
+        EXPECT_EQ(cli(arguments, readFile(m_dir / "n.vpd")).err, failed.err.substr(failed.err.rfind("vellumpad-cli: ")))
+            << arguments;
+    }
 }
 
 TEST_F(CliTest, InteroperatesWithOpenssl) {
@@ -271,7 +325,9 @@ TEST_F(CliTest, RekeysEachNoteThatOpensAndCanBeWrittenAndLeavesTheOthersUntouche
     std::fclose(errors);
     const std::string reported = readFile(m_dir / "errors");
     EXPECT_NE(reported.find(path("a.vpd")), std::string::npos) << reported;
-    EXPECT_NE(reported.find("The note is left unchanged."), std::string::npos) << reported;
+    EXPECT_NE(reported.find(path("a.vpd") + ": cannot be written: " + cipher::describeFileError(EROFS) + "\n"),
+              std::string::npos)
+        << reported;
     EXPECT_NE(reported.find(path("foreign.vpd") + ": wrong password or damaged file; left unchanged"),
               std::string::npos);
     EXPECT_NE(reported.find(path("gone/x.vpd") + ": cannot be read"), std::string::npos) << reported;
