@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -33,6 +34,11 @@ int main(int argc, char** argv) {
         // The editor's own store, read only: QSettings needs no application object for an explicit file.
         const platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
         const cli::Command& command = std::get<cli::Command>(parsed);
+        std::optional<cli::TerminalPassword> terminal =
+            command.askPassword ? cli::TerminalPassword::open() : std::nullopt;
+        if (command.askPassword && !terminal) {
+            return cli::reportUsageError({"option '--ask-password' needs a terminal, and there is none"}, stderr);
+        }
         cipher::StderrLog verboseLog("vellumpad-cli");
         SilentLog silentLog;
         return cli::run(command, {.input = STDIN_FILENO,
@@ -40,7 +46,8 @@ int main(int argc, char** argv) {
                                   .errors = stderr,
                                   .preferences = preferences,
                                   .log = command.verbose ? static_cast<cipher::Log&>(verboseLog) : silentLog,
-                                  .trace = cipher::Trace::fromEnvironment()});
+                                  .trace = cipher::Trace::fromEnvironment(),
+                                  .terminal = terminal ? &*terminal : nullptr});
     } catch (const std::bad_alloc&) {
         std::fputs("vellumpad-cli: not enough memory for this note; nothing written\n", stderr);
         return cli::exitFailure;

@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <set>
@@ -145,6 +144,16 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
     return content;
 }
 
+/// The password from the file, else typed at the terminal when there is one (asked twice with a repeat prompt, for
+/// a password being set), else the one the editor stores.
+cipher::Result<cipher::SecureBytes> obtainPassword(const std::string& passwordFile, const Environment& environment,
+                                                   std::string_view prompt, std::string_view repeatPrompt = {}) {
+    if (passwordFile.empty() && environment.terminal != nullptr) {
+        return environment.terminal->ask(prompt, repeatPrompt);
+    }
+    return loadPassword(passwordFile, environment);
+}
+
 /// Writes the text to the file atomically, or to the environment's output when the name is empty.
 bool writeResult(const std::string& path, std::string_view text, const Environment& environment) {
     if (path.empty()) {
@@ -175,7 +184,8 @@ struct WipeOnExit {
 };
 
 int encryptNote(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
+    const cipher::Result<cipher::SecureBytes> password =
+        obtainPassword(command.passwordFile, environment, "Password: ", "Repeat password: ");
     if (!password) {
         report(environment, password.failure().message);
         return exitFailure;
@@ -365,7 +375,8 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
 }
 
 int decryptNote(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
+    const cipher::Result<cipher::SecureBytes> password =
+        obtainPassword(command.passwordFile, environment, "Password: ");
     if (!password) {
         report(environment, password.failure().message);
         return exitFailure;
@@ -435,13 +446,17 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
 }
 
 int rekeyNotes(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> oldPassword = loadPassword(command.oldPasswordFile, environment);
-    const cipher::Result<cipher::SecureBytes> newPassword = loadPassword(command.newPasswordFile, environment);
-    for (const auto* password : {&oldPassword, &newPassword}) {
-        if (!*password) {
-            report(environment, password->failure().message + "; no note changed");
-            return exitFailure;
-        }
+    const cipher::Result<cipher::SecureBytes> oldPassword =
+        obtainPassword(command.oldPasswordFile, environment, "Old password: ");
+    if (!oldPassword) {
+        report(environment, oldPassword.failure().message + "; no note changed");
+        return exitFailure;
+    }
+    const cipher::Result<cipher::SecureBytes> newPassword =
+        obtainPassword(command.newPasswordFile, environment, "New password: ", "Repeat new password: ");
+    if (!newPassword) {
+        report(environment, newPassword.failure().message + "; no note changed");
+        return exitFailure;
     }
     warnIfEmpty(newPassword.value(), environment);
     bool allDone = true;
