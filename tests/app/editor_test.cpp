@@ -164,6 +164,15 @@ private slots:
                  qPrintable(errors));
     }
 
+    void programPrintsTheProjectVersion() {
+        QProcess program;
+        program.start(QStringLiteral(VELLUMPAD_EXECUTABLE),
+                      {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardOutput(), QByteArray("vellumpad " VELLUMPAD_VERSION "\n"));
+    }
+
     void saveAsNamesTheFullPathThenSaveAndNewKeepWritingThere() {
         // A blank, a percent sign and a non-ASCII letter arrive percent-encoded in the URL.
         const QString target = path(QStringLiteral("100% My Note é.vpd"));
