@@ -107,6 +107,11 @@ TerminalPassword::~TerminalPassword() {
 }
 
 cipher::Result<cipher::SecureBytes> TerminalPassword::ask(std::string_view prompt, std::string_view repeatPrompt) {
+    // The echo stays off from the first prompt to the last, so that nothing typed ahead is ever shown.
+    const EchoOff echoOff(m_fd);
+    if (echoOff.error() != 0) {
+        return cipher::Failure{"the terminal cannot be used: " + cipher::describeFileError(echoOff.error())};
+    }
     cipher::Result<cipher::SecureBytes> password = readLine(prompt);
     if (!password || repeatPrompt.empty()) {
         return password;
@@ -122,35 +127,31 @@ cipher::Result<cipher::SecureBytes> TerminalPassword::ask(std::string_view promp
 }
 
 cipher::Result<cipher::SecureBytes> TerminalPassword::readLine(std::string_view prompt) {
+    writeAll(m_fd, prompt);
     cipher::SecureBytes line;
     int error = 0;
     bool ended = false;
-    {
-        const EchoOff echoOff(m_fd);
-        if (echoOff.error() != 0) {
-            return cipher::Failure{"the terminal cannot be used: " + cipher::describeFileError(echoOff.error())};
+    // A byte at a time, so that nothing after the line break is taken from the terminal.
+    while (error == 0) {
+        if (caughtSignal != 0) {
+            error = EINTR;
+            break;
         }
-        writeAll(m_fd, prompt);
-        // A byte at a time, so that nothing after the line break is taken from the terminal.
-        while (error == 0) {
-            char c = 0;
-            const ssize_t got = ::read(m_fd, &c, 1);
-            if (got == 1 && c != '\n' && c != '\r') {
-                line.push_back(static_cast<std::uint8_t>(c));
-            } else if (got == 1) {
-                break;
-            } else if (got == 0) {
-                ended = true;
-                break;
-            } else if (errno != EINTR) {
-                error = errno;
-            } else if (caughtSignal != 0) {
-                error = EINTR;
-            }
+        char c = 0;
+        const ssize_t got = ::read(m_fd, &c, 1);
+        if (got == 1 && c != '\n' && c != '\r') {
+            line.push_back(static_cast<std::uint8_t>(c));
+        } else if (got == 1) {
+            break;
+        } else if (got == 0) {
+            ended = true;
+            break;
+        } else if (errno != EINTR) {
+            error = errno;
         }
-        // The line break typed was not shown either.
-        writeAll(m_fd, "\n");
     }
+    // The line break typed was not shown either.
+    writeAll(m_fd, "\n");
     if (error == EINTR) {
         return cipher::Failure{"no password was typed: interrupted"};
     }

@@ -28,6 +28,7 @@ public:
 
 private:
     explicit TerminalPassword(int fd) : m_fd(fd) {}
+    /// Shows the prompt and reads one line, the echo being off already.
     cipher::Result<cipher::SecureBytes> readLine(std::string_view prompt);
 
     int m_fd;
