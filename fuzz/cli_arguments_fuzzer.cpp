@@ -49,9 +49,9 @@ std::vector<std::string> withValuesChanged(std::vector<std::string> args) {
     return args;
 }
 
-bool asksForHelp(const std::vector<std::string>& args) {
+bool asksFor(const std::vector<std::string>& args, std::string_view option, std::string_view shortOption = {}) {
     const auto end = std::find(args.begin(), args.end(), "--");
-    return std::find(args.begin(), end, "--help") != end || std::find(args.begin(), end, "-h") != end;
+    return std::find(args.begin(), end, option) != end || std::find(args.begin(), end, shortOption) != end;
 }
 
 // A value the parser kept came from the command line: a whole argument or what follows an "=".
@@ -68,6 +68,10 @@ void checkCommand(const cli::Command& command, const std::vector<std::string>& a
         require(command == cli::Command{});
         return;
     }
+    if (command.kind == cli::CommandKind::version) {
+        require(command == cli::Command{.kind = cli::CommandKind::version} && asksFor(args, "--version"));
+        return;
+    }
     for (const std::string* value :
          {&command.input, &command.output, &command.passwordFile, &command.oldPasswordFile, &command.newPasswordFile}) {
         require(cameFrom(*value, args));
@@ -77,13 +81,16 @@ void checkCommand(const cli::Command& command, const std::vector<std::string>& a
     const bool rekey = command.kind == cli::CommandKind::rekey;
     require(args.front() == (rekey ? "rekey" : command.kind == cli::CommandKind::encrypt ? "encrypt" : "decrypt"));
     if (rekey) {
-        require(!command.oldPasswordFile.empty() && !command.newPasswordFile.empty() && !command.files.empty());
+        // Without a terminal to ask, both passwords come from files; with one, at least one is asked for.
+        require(command.askPassword != (!command.oldPasswordFile.empty() && !command.newPasswordFile.empty()));
+        require(!command.files.empty());
         require(command.input.empty() && command.output.empty() && command.passwordFile.empty());
         for (const std::string& file : command.files) {
             require(file != "-" && cameFrom(file, args));
         }
     } else {
         require(command.files.empty() && command.oldPasswordFile.empty() && command.newPasswordFile.empty());
+        require(!command.askPassword || command.passwordFile.empty());
     }
 }
 
@@ -94,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const cli::ParseResult result = cli::parseArguments(args);
     require(cli::parseArguments(args) == result);
 
-    if (asksForHelp(args)) {
+    if (asksFor(args, "--help", "-h")) {
         require(std::holds_alternative<cli::Command>(result) &&
                 std::get<cli::Command>(result).kind == cli::CommandKind::help);
     }

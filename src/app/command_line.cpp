@@ -9,6 +9,7 @@ StartupRequest parseCommandLine(const QStringList& arguments, const QString& wor
     QCommandLineParser parser;
     parser.setApplicationDescription(QObject::tr("Edit one encrypted plain-text note."));
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"), QObject::tr("The note (.vpd) to open."),
                                  QStringLiteral("[file]"));
 
@@ -21,6 +22,11 @@ StartupRequest parseCommandLine(const QStringList& arguments, const QString& wor
     }
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         request.output = parser.helpText();
+        request.exitStatus = 0;
+        return request;
+    }
+    if (parser.isSet(version)) {
+        request.output = QStringLiteral("vellumpad " VELLUMPAD_VERSION "\n");
         request.exitStatus = 0;
         return request;
     }

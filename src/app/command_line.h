@@ -11,7 +11,7 @@ namespace app {
 struct StartupRequest {
     /// The absolute path of the note to open at start, or "" for an empty note.
     QString file;
-    /// Text for the standard output (the help), or "".
+    /// Text for the standard output (the help or the version), or "".
     QString output;
     /// Text for the standard error (a usage message), or "".
     QString errors;
@@ -21,7 +21,8 @@ struct StartupRequest {
 
 /// Reads "vellumpad [FILE]" from arguments (the program name first); a relative FILE is taken from
 /// workingDirectory. More than one file opens the first and explains in errors that the rest are ignored; an
-/// unknown option ends with status 2 and a usage message; --help ends with status 0 and the help.
+/// unknown option ends with status 2 and a usage message; --help ends with status 0 and the help, --version (-v)
+/// with status 0 and "vellumpad VERSION".
 [[nodiscard]] StartupRequest parseCommandLine(const QStringList& arguments, const QString& workingDirectory);
 
 } // namespace app

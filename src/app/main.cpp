@@ -11,8 +11,32 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <string_view>
+
+namespace {
+
+// Printing the version or the help needs no display; without one (over ssh, say) the default platform would end
+// the program before the command line is read.
+bool asksOnlyForText(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            return false;
+        }
+        if (argument == "--version" || argument == "-v" || argument == "--help" || argument == "-h" ||
+            argument == "--help-all") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (asksOnlyForText(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "minimal");
+    }
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vellumpad"));
     QApplication::setApplicationName(QStringLiteral("Vellumpad"));

@@ -26,7 +26,8 @@ struct FileContent {
 /// The cause of a file error in plain lowercase words, for example "permission denied" or "the disk is full".
 [[nodiscard]] std::string describeFileError(int error);
 
-/// "Could not ACTION \"PATH\": CAUSE." as a failure, for example ACTION "save" and CAUSE "the disk is full".
+/// "Could not ACTION \"PATH\": CAUSE." as a failure with CAUSE as its cause, for example ACTION "save" and CAUSE
+/// "the disk is full".
 [[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, std::string_view cause);
 
 } // namespace cipher

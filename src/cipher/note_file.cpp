@@ -150,7 +150,7 @@ private:
 };
 
 Failure encryptFailure(const std::filesystem::path& path) {
-    return Failure{"Could not save \"" + path.string() + "\": " + std::string(notEncrypted) + "."};
+    return fileFailure("save", path, notEncrypted);
 }
 
 // What saveEncryptedText does when the trace is on: encrypt whole, so that the trace shows each step.
@@ -300,7 +300,7 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
             }
         }
     } catch (const std::bad_alloc&) {
-        saved = Failure{"Could not save \"" + path.string() + "\": " + describeFileError(ENOMEM) + "."};
+        saved = fileFailure("save", path, describeFileError(ENOMEM));
     }
     log.write(saved ? "Success!" : "Failed!!");
     return saved;

@@ -9,6 +9,9 @@ namespace cipher {
 /// Why an operation failed, in plain words fit for a user (never a password or note text).
 struct Failure {
     std::string message;
+    /// For a failure about a named file, the cause alone in lowercase words (for example "the disk is full"), so
+    /// that a caller can name the file its own way; else empty.
+    std::string cause{};
 };
 
 /// A value or the failure that prevented it.

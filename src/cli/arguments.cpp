@@ -20,6 +20,18 @@ constexpr std::array<OptionSpec, 4> optionSpecs{{
     {"", "--new-password-file", &Command::newPasswordFile, true},
 }};
 
+/// An option that takes no value.
+struct FlagSpec {
+    std::string_view shortName;
+    std::string_view longName;
+    bool Command::*field;
+};
+
+constexpr std::array<FlagSpec, 2> flagSpecs{{
+    {"-p", "--ask-password", &Command::askPassword},
+    {"", "--verbose", &Command::verbose},
+}};
+
 constexpr std::size_t maxQuotedLength = 60;
 
 // Arguments are echoed in messages; control characters could rewrite the terminal, and a very long argument is
@@ -36,8 +48,9 @@ std::string quoted(std::string_view text) {
     return result + "'";
 }
 
-const OptionSpec* findOption(std::string_view name) {
-    for (const OptionSpec& spec : optionSpecs) {
+template <class Spec, std::size_t count>
+const Spec* findIn(const std::array<Spec, count>& specs, std::string_view name) {
+    for (const Spec& spec : specs) {
         if (name == spec.shortName || name == spec.longName) {
             return &spec;
         }
@@ -54,6 +67,7 @@ std::string_view commandName(CommandKind kind) {
     case CommandKind::rekey:
         return "rekey";
     case CommandKind::help:
+    case CommandKind::version:
         break;
     }
     return "help";
@@ -62,25 +76,29 @@ std::string_view commandName(CommandKind kind) {
 UsageError unknownOption(std::string_view argument) {
     // Short options take no attached value, so only the first letter can be an option name; the rest might be a
     // password typed straight after "-p".
-    if (argument.size() > 2 && argument[1] != '-') {
+    const bool attached = argument.size() > 2 && argument[1] != '-';
+    if (attached) {
         argument = argument.substr(0, 2);
     }
-    if (argument == "--password" || argument == "-p") {
-        return {
-            "the password is never taken from the command line, where others could see it: use --password-file FILE"};
+    if (argument == "--password" || (attached && argument == "-p")) {
+        return {"the password is never taken from the command line, where others could see it: use --password-file "
+                "FILE or --ask-password"};
     }
-    if (findOption(argument) != nullptr) {
+    if (findIn(optionSpecs, argument) != nullptr || findIn(flagSpecs, argument) != nullptr) {
         return {"the command (encrypt, decrypt or rekey) comes before option " + quoted(argument)};
     }
     return {"unknown option " + quoted(argument)};
 }
 
 UsageError checkRekey(const Command& command, const std::vector<std::string>& operands) {
-    if (command.oldPasswordFile.empty()) {
-        return {"rekey needs --old-password-file FILE"};
-    }
-    if (command.newPasswordFile.empty()) {
-        return {"rekey needs --new-password-file FILE"};
+    if (command.askPassword) {
+        if (!command.oldPasswordFile.empty() && !command.newPasswordFile.empty()) {
+            return {"option '--ask-password' has nothing to ask when both password files are given"};
+        }
+    } else if (command.oldPasswordFile.empty()) {
+        return {"rekey needs --old-password-file FILE or --ask-password"};
+    } else if (command.newPasswordFile.empty()) {
+        return {"rekey needs --new-password-file FILE or --ask-password"};
     }
     if (operands.empty()) {
         return {"rekey needs at least one note file"};
@@ -96,6 +114,7 @@ UsageError checkRekey(const Command& command, const std::vector<std::string>& op
 } // namespace
 
 ParseResult parseArguments(const std::vector<std::string>& args) {
+    bool versionAsked = false;
     for (const std::string& arg : args) {
         if (arg == "--") {
             break;
@@ -103,6 +122,10 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         if (arg == "--help" || arg == "-h") {
             return Command{};
         }
+        versionAsked = versionAsked || arg == "--version";
+    }
+    if (versionAsked) {
+        return Command{.kind = CommandKind::version};
     }
     if (args.empty()) {
         return UsageError{"no command given"};
@@ -138,7 +161,14 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         }
         const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
         const std::string_view optionName = arg.substr(0, equals);
-        const OptionSpec* spec = findOption(optionName);
+        if (const FlagSpec* flag = findIn(flagSpecs, optionName)) {
+            if (equals != std::string_view::npos) {
+                return UsageError{"option " + quoted(optionName) + " takes no value"};
+            }
+            command.*(flag->field) = true;
+            continue;
+        }
+        const OptionSpec* spec = findIn(optionSpecs, optionName);
         if (spec == nullptr) {
             return unknownOption(optionName);
         }
@@ -174,6 +204,9 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
         command.files = std::move(operands);
         return command;
     }
+    if (command.askPassword && !command.passwordFile.empty()) {
+        return UsageError{"options '--ask-password' and '--password-file' cannot be used together"};
+    }
     if (operands.size() > 1) {
         return UsageError{std::string(commandName(command.kind)) + " takes one input file at most, not " +
                           std::to_string(operands.size())};
@@ -186,10 +219,11 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
 
 std::string usageText() {
     return R"(Usage:
-  vellumpad-cli encrypt [-o OUT.vpd] [--password-file FILE] [IN]
-  vellumpad-cli decrypt [-o OUT] [--password-file FILE] [IN.vpd]
-  vellumpad-cli rekey --old-password-file FILE --new-password-file FILE NOTE.vpd...
-  vellumpad-cli --help
+  vellumpad-cli encrypt [-o OUT.vpd] [--password-file FILE | -p] [--verbose] [IN]
+  vellumpad-cli decrypt [-o OUT] [--password-file FILE | -p] [IN.vpd]
+  vellumpad-cli rekey [--old-password-file FILE] [--new-password-file FILE] [-p]
+                      [--verbose] NOTE.vpd...
+  vellumpad-cli --help | --version
 
 Reads and writes Vellumpad notes without a window.
 
@@ -206,13 +240,23 @@ Options:
   -o, --output FILE           write to FILE instead of standard output
   --password-file FILE        take the password from FILE, less one trailing line
                               break, instead of the password stored by the editor
+  -p, --ask-password          type the password at the terminal, not shown; a
+                              password being set (encrypt, rekey's new one) is
+                              asked twice and must be typed the same both times
   --old-password-file FILE    rekey: the password the notes are encrypted under
   --new-password-file FILE    rekey: the password to encrypt them under
+  --verbose                   log each encrypted save on standard error
   -h, --help                  show this text
+  --version                   show the version
 
 The password is never taken from the command line, where others could see it.
-With VELLUMPAD_TRACE=1 the steps of the cipher, note text included, are written
-to standard output; use -o then.
+--password-file and -p exclude each other. rekey takes each password from its
+file, and with -p asks at the terminal for the one no file gives, or for both.
+Without a terminal -p is refused.
+
+A command that succeeds prints nothing but its output. encrypt and rekey warn
+when the password is empty. With VELLUMPAD_TRACE=1 the steps of the cipher,
+note text included, are written to standard output; use -o then.
 
 Exit status: 0 on success, 1 when a note could not be read, decrypted or written,
 2 for a command line that is not understood.

@@ -7,10 +7,10 @@
 namespace cli {
 
 /// What the tool was asked to do.
-enum class CommandKind { help, encrypt, decrypt, rekey };
+enum class CommandKind { help, version, encrypt, decrypt, rekey };
 
 /// A command line understood. An empty input or output names the standard stream; an empty password file means
-/// the password stored in the editor's preferences.
+/// the password typed at the terminal with askPassword, else the password stored in the editor's preferences.
 struct Command {
     CommandKind kind = CommandKind::help;
     std::string input{};
@@ -19,6 +19,10 @@ struct Command {
     std::string oldPasswordFile{};
     std::string newPasswordFile{};
     std::vector<std::string> files{};
+    /// The passwords that no file gives are typed at the terminal.
+    bool askPassword = false;
+    /// The save log lines appear on standard error.
+    bool verbose = false;
 
     friend bool operator==(const Command&, const Command&) = default;
 };

@@ -9,9 +9,20 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
+
+namespace {
+
+// A script's successful run is silent; a failed save is reported once, in the tool's own line.
+struct SilentLog final : cipher::Log {
+    void write(std::string_view) override {}
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     try {
@@ -22,13 +33,21 @@ int main(int argc, char** argv) {
         }
         // The editor's own store, read only: QSettings needs no application object for an explicit file.
         const platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
-        cipher::StderrLog log("vellumpad-cli");
-        return cli::run(std::get<cli::Command>(parsed), {.input = STDIN_FILENO,
-                                                         .output = stdout,
-                                                         .errors = stderr,
-                                                         .preferences = preferences,
-                                                         .log = log,
-                                                         .trace = cipher::Trace::fromEnvironment()});
+        const cli::Command& command = std::get<cli::Command>(parsed);
+        std::optional<cli::TerminalPassword> terminal =
+            command.askPassword ? cli::TerminalPassword::open() : std::nullopt;
+        if (command.askPassword && !terminal) {
+            return cli::reportUsageError({"option '--ask-password' needs a terminal, and there is none"}, stderr);
+        }
+        cipher::StderrLog verboseLog("vellumpad-cli");
+        SilentLog silentLog;
+        return cli::run(command, {.input = STDIN_FILENO,
+                                  .output = stdout,
+                                  .errors = stderr,
+                                  .preferences = preferences,
+                                  .log = command.verbose ? static_cast<cipher::Log&>(verboseLog) : silentLog,
+                                  .trace = cipher::Trace::fromEnvironment(),
+                                  .terminal = terminal ? &*terminal : nullptr});
     } catch (const std::bad_alloc&) {
         std::fputs("vellumpad-cli: not enough memory for this note; nothing written\n", stderr);
         return cli::exitFailure;

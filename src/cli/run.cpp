@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <set>
@@ -46,6 +45,13 @@ void report(const Environment& environment, std::string_view message) {
     std::fflush(environment.errors);
 }
 
+/// Said before a note is encrypted under the empty password, which the file format allows but protects nothing.
+void warnIfEmpty(const cipher::SecureBytes& password, const Environment& environment) {
+    if (password.empty()) {
+        report(environment, "warning: no password is set; anyone with the file can read it");
+    }
+}
+
 std::string displayName(const std::string& path) {
     return path.empty() ? std::string(standardInputName) : path;
 }
@@ -53,6 +59,11 @@ std::string displayName(const std::string& path) {
 /// The line for a note that does not decrypt whole and clean.
 cipher::Failure refusedNote(const std::string& path) {
     return cipher::Failure{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
+}
+
+/// The line for an output file that could not be written; the writer keeps its earlier content.
+std::string writeFailure(const std::string& path, const cipher::Failure& failure) {
+    return failure.cause.empty() ? failure.message : path + ": cannot be written: " + failure.cause;
 }
 
 std::string readCause(int error) {
@@ -133,6 +144,16 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
     return content;
 }
 
+/// The password from the file, else typed at the terminal when there is one (asked twice with a repeat prompt, for
+/// a password being set), else the one the editor stores.
+cipher::Result<cipher::SecureBytes> obtainPassword(const std::string& passwordFile, const Environment& environment,
+                                                   std::string_view prompt, std::string_view repeatPrompt = {}) {
+    if (passwordFile.empty() && environment.terminal != nullptr) {
+        return environment.terminal->ask(prompt, repeatPrompt);
+    }
+    return loadPassword(passwordFile, environment);
+}
+
 /// Writes the text to the file atomically, or to the environment's output when the name is empty.
 bool writeResult(const std::string& path, std::string_view text, const Environment& environment) {
     if (path.empty()) {
@@ -141,7 +162,7 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
     }
     const cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(path, text, {}, *environment.fileOps);
     if (!saved) {
-        report(environment, saved.failure().message);
+        report(environment, writeFailure(path, saved.failure()));
     }
     return saved.ok();
 }
@@ -163,11 +184,13 @@ struct WipeOnExit {
 };
 
 int encryptNote(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
+    const cipher::Result<cipher::SecureBytes> password =
+        obtainPassword(command.passwordFile, environment, "Password: ", "Repeat password: ");
     if (!password) {
         report(environment, password.failure().message);
         return exitFailure;
     }
+    warnIfEmpty(password.value(), environment);
     const std::string name = displayName(command.input);
     const int fd = openSource(command.input, environment);
     if (fd < 0) {
@@ -194,7 +217,8 @@ int encryptNote(const Command& command, const Environment& environment) {
         const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
             command.output, text, key, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
         if (!saved) {
-            report(environment, cipher::isWellFormedUtf8(text) ? saved.failure().message : notText);
+            report(environment,
+                   cipher::isWellFormedUtf8(text) ? writeFailure(command.output, saved.failure()) : notText);
             return exitFailure;
         }
         return exitSuccess;
@@ -299,9 +323,12 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
         return refused;
     }
     if (!command.output.empty()) {
-        cipher::Result<cipher::Done> saved =
+        const cipher::Result<cipher::Done> saved =
             cipher::writeFileAtomically(command.output, *content, *environment.fileOps);
-        return saved || !content->refused() ? std::move(saved) : cipher::Result<cipher::Done>(refused);
+        if (saved) {
+            return saved;
+        }
+        return content->refused() ? refused : cipher::Failure{writeFailure(command.output, saved.failure())};
     }
     StandardOutput output(environment.output, environment.errors);
     if (output.canTakeBack()) {
@@ -348,7 +375,8 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
 }
 
 int decryptNote(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> password = loadPassword(command.passwordFile, environment);
+    const cipher::Result<cipher::SecureBytes> password =
+        obtainPassword(command.passwordFile, environment, "Password: ");
     if (!password) {
         report(environment, password.failure().message);
         return exitFailure;
@@ -411,21 +439,26 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
     const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
         path, note.value(), newPassword, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
     if (!saved) {
-        report(environment, saved.failure().message + " The note is left unchanged.");
+        report(environment, writeFailure(path, saved.failure()));
         return false;
     }
     return true;
 }
 
 int rekeyNotes(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> oldPassword = loadPassword(command.oldPasswordFile, environment);
-    const cipher::Result<cipher::SecureBytes> newPassword = loadPassword(command.newPasswordFile, environment);
-    for (const auto* password : {&oldPassword, &newPassword}) {
-        if (!*password) {
-            report(environment, password->failure().message + "; no note changed");
-            return exitFailure;
-        }
+    const cipher::Result<cipher::SecureBytes> oldPassword =
+        obtainPassword(command.oldPasswordFile, environment, "Old password: ");
+    if (!oldPassword) {
+        report(environment, oldPassword.failure().message + "; no note changed");
+        return exitFailure;
     }
+    const cipher::Result<cipher::SecureBytes> newPassword =
+        obtainPassword(command.newPasswordFile, environment, "New password: ", "Repeat new password: ");
+    if (!newPassword) {
+        report(environment, newPassword.failure().message + "; no note changed");
+        return exitFailure;
+    }
+    warnIfEmpty(newPassword.value(), environment);
     bool allDone = true;
     // A note named twice (say by overlapping wildcards) would no longer open under the old password the second
     // time and be reported as damaged.
@@ -447,9 +480,11 @@ int rekeyNotes(const Command& command, const Environment& environment) {
 
 int run(const Command& command, const Environment& environment) {
     switch (command.kind) {
-    case CommandKind::help: {
-        const std::string usage = usageText();
-        std::fwrite(usage.data(), 1, usage.size(), environment.output);
+    case CommandKind::help:
+    case CommandKind::version: {
+        const std::string text =
+            command.kind == CommandKind::help ? usageText() : std::string("vellumpad-cli " VELLUMPAD_VERSION "\n");
+        std::fwrite(text.data(), 1, text.size(), environment.output);
         return std::fflush(environment.output) == 0 ? exitSuccess : exitFailure;
     }
     case CommandKind::encrypt:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/arguments.h"
+#include "cli/terminal_password.h"
 
 #include "cipher/atomic_file.h"
 #include "cipher/log.h"
@@ -26,13 +27,15 @@ struct Environment {
     std::FILE* output = stdout;
     /// Receives one line per problem, naming the file and the cause; never a password or note text.
     std::FILE* errors = stderr;
-    /// Source of the password when no password file is named.
+    /// Source of the password when no password file is named and no terminal is given.
     const platform::Preferences& preferences;
-    /// Receives "Success!" or "Failed!!" after each file save.
+    /// Receives "Success!" or "Failed!!" after each encrypted save; failures are reported on errors regardless.
     cipher::Log& log;
     cipher::Trace trace{};
     /// The file system calls behind every atomic write; a test passes failing ones.
     cipher::FileOps* fileOps = &cipher::systemFileOps();
+    /// Where a password that no file gives is typed, with --ask-password; else null.
+    TerminalPassword* terminal = nullptr;
 };
 
 /// Carries out the command and returns the process exit status (exitSuccess or exitFailure).

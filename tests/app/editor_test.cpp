@@ -164,6 +164,19 @@ private slots:
                  qPrintable(errors));
     }
 
+    void programPrintsTheProjectVersionWithoutADisplay() {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(VELLUMPAD_EXECUTABLE), {QStringLiteral("--version")});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardOutput(), QByteArray("vellumpad " VELLUMPAD_VERSION "\n"));
+    }
+
     void saveAsNamesTheFullPathThenSaveAndNewKeepWritingThere() {
         // A blank, a percent sign and a non-ASCII letter arrive percent-encoded in the URL.
         const QString target = path(QStringLiteral("100% My Note é.vpd"));

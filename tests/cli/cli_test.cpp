@@ -1,15 +1,21 @@
 #include "../cipher/test_support.h"
+#include "cipher/file_io.h"
 #include "cli/arguments.h"
 #include "cli/mapped_file.h"
 #include "cli/run.h"
 #include "platform/preferences.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <random>
 #include <tuple>
@@ -32,6 +38,10 @@ TEST(ParseArguments, UnderstandsGoodCommandLines) {
          {.kind = CommandKind::decrypt, .input = "-odd.vpd", .output = "a b", .passwordFile = "pw"}},
         {{"rekey", "--old-password-file", "old", "a.vpd", "--new-password-file=new", "b.vpd"},
          {.kind = CommandKind::rekey, .oldPasswordFile = "old", .newPasswordFile = "new", .files = {"a.vpd", "b.vpd"}}},
+        {{"decrypt", "-o", "x", "--version"}, {.kind = CommandKind::version}},
+        {{"encrypt", "-p", "--verbose"}, {.kind = CommandKind::encrypt, .askPassword = true, .verbose = true}},
+        {{"rekey", "a.vpd", "--ask-password", "--new-password-file", "new"},
+         {.kind = CommandKind::rekey, .newPasswordFile = "new", .files = {"a.vpd"}, .askPassword = true}},
     };
     for (const auto& [args, expected] : cases) {
         const cli::ParseResult result = cli::parseArguments(args);
@@ -47,6 +57,10 @@ TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
         {{"-o", "x", "encrypt"}, "the command (encrypt, decrypt or rekey) comes before option '-o'"},
         {{"decrypt", "--password=hunter2"}, "never taken from the command line"},
         {{"decrypt", "-phunter2"}, "never taken from the command line"},
+        {{"decrypt", "--ask-password=hunter2"}, "option '--ask-password' takes no value"},
+        {{"encrypt", "-p", "--password-file", "pw"}, "cannot be used together"},
+        {{"rekey", "--old-password-file", "o", "a.vpd"}, "rekey needs --new-password-file FILE or --ask-password"},
+        {{"rekey", "-p", "--old-password-file", "o", "--new-password-file", "n", "a.vpd"}, "nothing to ask"},
         {{"encrypt", "-o"}, "option '-o' needs a file name"},
         {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
         {{"encrypt", "--password-file", "-"}, "for standard input name /dev/stdin"},
@@ -71,6 +85,18 @@ struct Outcome {
     std::string out;
     std::string err;
 };
+
+/// What a terminal showed of a run: prompts, output and errors alike.
+struct TerminalOutcome {
+    /// The exit status, or 128 plus the signal that ended the run.
+    int status = -1;
+    std::string shown;
+    /// Whether the terminal echoed typing again once the run had ended.
+    bool echoOn = false;
+};
+
+/// Prompts and the answers typed at them, in order.
+using Dialogue = std::vector<std::pair<std::string, std::string>>;
 
 using cipher::test::readFile;
 using cipher::test::writeFile;
@@ -97,6 +123,69 @@ protected:
     Outcome redirected(const std::string& arguments) { return shell("sh -c \"" + tool(arguments) + "\""); }
     std::string path(const std::string& name) const { return (m_dir / name).string(); }
 
+    /// Runs the tool in a session of its own on a new pseudo-terminal, its controlling terminal and standard
+    /// streams, typing each answer and Enter once the terminal shows its prompt.
+    TerminalOutcome onTerminal(const std::string& arguments, const Dialogue& dialogue) {
+        int master = -1;
+        int slave = -1;
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+            ADD_FAILURE() << "no pseudo-terminal";
+            return {};
+        }
+        const std::string dir = "'" + m_dir.string() + "'";
+        const std::string line = "cd " + dir + " && HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
+                                 "/config VELLUMPAD_TRACE=0 exec " + tool(arguments);
+        const char* const argv[] = {"sh", "-c", line.c_str(), nullptr};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::setsid();
+            ::ioctl(slave, TIOCSCTTY, 0);
+            ::dup2(slave, STDIN_FILENO);
+            ::dup2(slave, STDOUT_FILENO);
+            ::dup2(slave, STDERR_FILENO);
+            ::execv("/bin/sh", const_cast<char* const*>(argv));
+            ::_exit(127);
+        }
+        TerminalOutcome outcome;
+        std::size_t answered = 0;
+        std::size_t unread = 0;
+        int status = 0;
+        bool ended = false;
+        // Ten quiet seconds mean a prompt that never came; once the run has ended, a quiet moment means all is read.
+        for (int quiet = 0; quiet < 100 && !(ended && quiet > 0);) {
+            pollfd ready{master, POLLIN, 0};
+            char buffer[4096];
+            const ssize_t got = ::poll(&ready, 1, 100) > 0 ? ::read(master, buffer, sizeof buffer) : 0;
+            if (got > 0) {
+                outcome.shown.append(buffer, static_cast<std::size_t>(got));
+                quiet = 0;
+            } else {
+                ++quiet;
+            }
+            if (answered < dialogue.size()) {
+                const auto& [prompt, answer] = dialogue[answered];
+                if (const std::size_t at = outcome.shown.find(prompt, unread); at != std::string::npos) {
+                    unread = at + prompt.size();
+                    const std::string typed = answer + "\n";
+                    EXPECT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+                    ++answered;
+                }
+            }
+            ended = ended || ::waitpid(child, &status, WNOHANG) == child;
+        }
+        if (!ended) {
+            ADD_FAILURE() << arguments << " did not end; the terminal showed: " << outcome.shown;
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+        }
+        termios after{};
+        outcome.echoOn = ::tcgetattr(slave, &after) == 0 && (after.c_lflag & ECHO) != 0;
+        ::close(master);
+        ::close(slave);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return outcome;
+    }
+
     const cipher::test::TempDir m_tempDir;
     const fs::path m_dir = m_tempDir.path();
 };
@@ -117,7 +206,11 @@ TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
         ASSERT_EQ(cli("decrypt --password-file pw -o plain.txt note.vpd").status, 0);
         EXPECT_TRUE(readFile(m_dir / "plain.txt") == note) << note.size();
     }
-    EXPECT_EQ(cli("--help").out.substr(0, 6), "Usage:");
+    const std::string help = cli("--help").out;
+    EXPECT_EQ(help.substr(0, 6), "Usage:");
+    for (const char* option : {"-p, --ask-password", "--verbose", "--version"}) {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
     const Outcome unknown = cli("--x");
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.err, "vellumpad-cli: unknown option '--x'; see 'vellumpad-cli --help'\n");
@@ -137,6 +230,92 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     }
     EXPECT_EQ(cli("decrypt -o plain", fileText, true).out.substr(0, 14), "decryptedData\n");
     EXPECT_EQ(readFile(m_dir / "plain"), "note");
+}
+
+TEST_F(CliTest, SucceedsSilentlyUnlessVerboseAndWarnsOfAnEmptyPassword) {
+    writeFile(m_dir / "empty", "\n");
+    writeFile(m_dir / "note.txt", "note");
+    ASSERT_EQ(cli("encrypt --password-file pw -o n.vpd note.txt").status, 0);
+    const std::string warning = "vellumpad-cli: warning: no password is set; anyone with the file can read it\n";
+    // The arguments, and what standard error must hold with and without --verbose.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o n.vpd note.txt", "", "] Success!\n"},
+        {"decrypt --password-file pw -o n.txt n.vpd", "", ""},
+        {"rekey --old-password-file pw --new-password-file pw n.vpd", "", "] Success!\n"},
+        {"encrypt --password-file empty -o e.vpd note.txt", warning, "] Success!\n"},
+        {"encrypt --password-file empty note.txt", warning, ""},
+        {"rekey --old-password-file empty --new-password-file empty e.vpd", warning, "] Success!\n"},
+    };
+    for (const auto& [arguments, quiet, verboseEnd] : cases) {
+        const Outcome run = cli(arguments);
+        EXPECT_EQ(run.status, 0) << arguments;
+        EXPECT_EQ(run.err, quiet) << arguments;
+        const Outcome verbose = cli(arguments + " --verbose");
+        EXPECT_EQ(verbose.status, 0) << arguments;
+        EXPECT_TRUE(verbose.err.starts_with(quiet) && verbose.err.ends_with(verboseEnd)) << verbose.err;
+        EXPECT_EQ(std::ranges::count(verbose.err, '\n'), std::ranges::count(quiet + verboseEnd, '\n')) << verbose.err;
+    }
+    EXPECT_EQ(cli("decrypt --password-file empty e.vpd").out, "note");
+    EXPECT_EQ(cli("--version").out, "vellumpad-cli " VELLUMPAD_VERSION "\n");
+}
+
+TEST_F(CliTest, ReportsAFailedWriteInOneLineNamingTheFile) {
+    writeFile(m_dir / "note.txt", "note");
+    ASSERT_EQ(cli("encrypt --password-file pw -o n.vpd note.txt").status, 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o gone/n.vpd note.txt", "gone/n.vpd"},
+        {"decrypt --password-file pw -o gone/n.txt n.vpd", "gone/n.txt"},
+        {"decrypt --password-file pw -o gone/n.txt", "gone/n.txt"},
+    };
+    for (const auto& [arguments, file] : cases) {
+        const Outcome failed = cli(arguments + " --verbose", readFile(m_dir / "n.vpd"));
+        EXPECT_EQ(failed.status, 1);
+        EXPECT_TRUE(failed.err.ends_with("vellumpad-cli: " + file + ": cannot be written: the folder does not exist\n"))
+            << failed.err;
+        EXPECT_EQ(cli(arguments, readFile(m_dir / "n.vpd")).err, failed.err.substr(failed.err.rfind("vellumpad-cli: ")))
+            << arguments;
+    }
+}
+
+TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
+    writeFile(m_dir / "note.txt", "note");
+    writeFile(m_dir / "typed", "s3cret");
+    const std::string wrong = "n.vpd: wrong password or damaged file";
+    // Run in order: each note is left for the next, under the password the last one set.
+    const std::tuple<std::string, Dialogue, int, std::string> cases[] = {
+        {"encrypt -p -o n.vpd note.txt", {{"Password: ", "s3cret"}, {"Repeat password: ", "s3cret"}}, 0, ""},
+        {"decrypt -p n.vpd", {{"Password: ", "s3cret"}}, 0, "note"},
+        {"encrypt --ask-password -o n.vpd note.txt",
+         {{"Password: ", "s3cret"}, {"Repeat password: ", "s3cre"}},
+         1,
+         "the two passwords typed differ"},
+        {"rekey -p --old-password-file typed n.vpd",
+         {{"New password: ", "n3w"}, {"Repeat new password: ", "n3w"}},
+         0,
+         ""},
+        {"rekey -p --new-password-file typed n.vpd", {{"Old password: ", "s3cret"}}, 1, wrong},
+        {"rekey -p n.vpd",
+         {{"Old password: ", "n3w"}, {"New password: ", "s3cret"}, {"Repeat new password: ", "s3cret"}},
+         0,
+         ""},
+        {"decrypt -p n.vpd", {{"Password: ", "s3cret"}}, 0, "note"},
+        {"encrypt -p note.txt", {{"Password: ", ""}, {"Repeat password: ", ""}}, 0, "warning: no password is set"},
+        {"decrypt -p n.vpd", {{"Password: ", "\x03"}}, 128 + SIGINT, ""},
+    };
+    for (const auto& [arguments, dialogue, status, shows] : cases) {
+        const TerminalOutcome run = onTerminal(arguments, dialogue);
+        EXPECT_EQ(run.status, status) << arguments << ": " << run.shown;
+        EXPECT_NE(run.shown.find(shows), std::string::npos) << arguments << ": " << run.shown;
+        for (const char* typed : {"s3cre", "n3w"}) {
+            EXPECT_EQ(run.shown.find(typed), std::string::npos) << arguments << ": " << run.shown;
+        }
+        EXPECT_TRUE(run.echoOn) << arguments;
+    }
+    // Without a terminal there is no one to ask.
+    const Outcome detached = shell("setsid -w " + tool("encrypt -p -o d.vpd note.txt"));
+    EXPECT_EQ(detached.status, 2);
+    EXPECT_NE(detached.err.find("needs a terminal"), std::string::npos) << detached.err;
+    EXPECT_FALSE(fs::exists(path("d.vpd")));
 }
 
 TEST_F(CliTest, InteroperatesWithOpenssl) {
@@ -271,7 +450,9 @@ TEST_F(CliTest, RekeysEachNoteThatOpensAndCanBeWrittenAndLeavesTheOthersUntouche
     std::fclose(errors);
     const std::string reported = readFile(m_dir / "errors");
     EXPECT_NE(reported.find(path("a.vpd")), std::string::npos) << reported;
-    EXPECT_NE(reported.find("The note is left unchanged."), std::string::npos) << reported;
+    EXPECT_NE(reported.find(path("a.vpd") + ": cannot be written: " + cipher::describeFileError(EROFS) + "\n"),
+              std::string::npos)
+        << reported;
     EXPECT_NE(reported.find(path("foreign.vpd") + ": wrong password or damaged file; left unchanged"),
               std::string::npos);
     EXPECT_NE(reported.find(path("gone/x.vpd") + ": cannot be read"), std::string::npos) << reported;
