@@ -6,9 +6,13 @@
 
 namespace cipher {
 
-/// Why an operation failed, in plain words fit for a user (never a password or note text).
+/// The failures a caller may act on; the rest are Other.
+enum class FailureKind { Other, WrongPasswordOrDamaged };
+
+/// Why an operation failed, in plain words fit for a user (never a password or note text), and its kind.
 struct Failure {
     std::string message;
+    FailureKind kind = FailureKind::Other;
 };
 
 /// A value or the failure that prevented it.
