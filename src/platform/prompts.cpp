@@ -27,7 +27,6 @@ UnsavedChangesChoice MessageBoxPrompts::askToSaveChanges(QWidget* parent, const 
     }
 }
 
-
 bool MessageBoxPrompts::askToSaveUnderNewPassword(QWidget* parent) {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::Warning);
