@@ -81,6 +81,8 @@ struct DiscardingPrompts final : platform::Prompts {
     platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
         return platform::UnsavedChangesChoice::Discard;
     }
+    bool askToSaveUnderNewPassword(QWidget*) override { return true; }
+    std::optional<QString> askForPassword(QWidget*, const QString&, const QString&) override { return std::nullopt; }
 };
 
 // Counts the paint events of the text view's viewport: a paint means the user sees the text as it now is.

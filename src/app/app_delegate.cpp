@@ -52,6 +52,7 @@ void AppDelegate::clickNewMenu() {
     vc->setNoteText(QString());
     vc->setTitle(window::untitledTitle.toString());
     vc->clearProblem();
+    m_passwordGuard.forget();
 }
 
 void AppDelegate::clickOpenMenu() {
@@ -76,14 +77,28 @@ bool AppDelegate::openNote(const QString& path) {
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
     const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(path);
     if (!loaded) {
-        vc->showProblem(QString::fromStdString(loaded.failure().message));
+        m_passwordRetry.showFailure(*vc, path, loaded.failure());
         return false;
     }
+    noteOpened(path, getPassword());
+    return true;
+}
+
+void AppDelegate::tryAnotherPassword() {
+    if (vc == nullptr || !resolveUnsavedChanges()) {
+        return;
+    }
+    if (const std::optional<OpenedNote> opened = m_passwordRetry.run(*vc)) {
+        noteOpened(opened->path, opened->password);
+    }
+}
+
+void AppDelegate::noteOpened(const QString& path, const QString& password) {
     vc->filename = path;
     vc->setTitle(path);
     vc->clearProblem();
     vc->showNotice(tr("Opened %1").arg(path));
-    return true;
+    m_passwordGuard.noteKeyed(password);
 }
 
 void AppDelegate::clickSaveMenu() {
@@ -98,7 +113,7 @@ void AppDelegate::clickSaveAsMenu() {
 }
 
 bool AppDelegate::funcSaveAs() {
-    if (vc == nullptr) {
+    if (vc == nullptr || !m_passwordGuard.confirmSave(vc->window())) {
         return false;
     }
     const std::optional<QUrl> url = m_panels.runSavePanel(vc->window());
@@ -119,6 +134,9 @@ bool AppDelegate::save() {
     if (vc->filename.isEmpty()) {
         return funcSaveAs();
     }
+    if (!m_passwordGuard.confirmSave(vc->window())) {
+        return false;
+    }
     return writeNote(vc->filename);
 }
 
@@ -134,6 +152,7 @@ bool AppDelegate::writeNote(const QString& path) {
     vc->setModified(false);
     vc->clearProblem();
     vc->showNotice(tr("Saved %1").arg(path));
+    m_passwordGuard.noteSaved(*vc);
     return true;
 }
 

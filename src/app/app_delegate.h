@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/note_password_guard.h"
+#include "app/password_retry.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
@@ -31,8 +33,8 @@ public:
 
     /// Does nothing: no note is opened at start.
     void applicationDidFinishLaunching() {}
-    /// Does nothing; unsaved changes are settled when the window closes.
-    void applicationWillTerminate() {}
+    /// Wipes the fingerprint of the note's password; unsaved changes are settled when the window closes.
+    void applicationWillTerminate() { m_passwordGuard.forget(); }
 
     /// The preference "password", or "" when none is stored.
     [[nodiscard]] QString getPassword() const override;
@@ -62,15 +64,21 @@ public slots:
     /// Save As: asks for a path, sets filename, writes there and titles the note with the path. True when the
     /// note was written.
     bool funcSaveAs();
+    /// Try Another Password: after settling unsaved changes, asks for the password of the note that last failed to
+    /// open as if under a wrong password; one that opens it becomes the stored password and the note opens.
+    void tryAnotherPassword();
 
 private:
     [[nodiscard]] bool save();
     [[nodiscard]] bool writeNote(const QString& path);
     [[nodiscard]] std::optional<QString> chosenPath(const QUrl& url);
+    void noteOpened(const QString& path, const QString& password);
 
     platform::Preferences& m_preferences;
     platform::FilePanels& m_panels;
     platform::Prompts& m_prompts;
+    NotePasswordGuard m_passwordGuard{*this, m_prompts};
+    PasswordRetry m_passwordRetry{*this, m_prompts};
 };
 
 } // namespace app

@@ -1,6 +1,8 @@
 #include "app/editor.h"
 
+#include "app/about_box.h"
 #include "preferences/preference_view_controller.h"
+#include "window/view_controller.h"
 
 namespace app {
 
@@ -12,6 +14,10 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     QObject::connect(&m_window, &window::MainWindow::saveRequested, &m_delegate, &AppDelegate::clickSaveMenu);
     QObject::connect(&m_window, &window::MainWindow::saveAsRequested, &m_delegate, &AppDelegate::clickSaveAsMenu);
     QObject::connect(&m_window, &window::MainWindow::preferencesRequested, &m_delegate, [this] { showPreferences(); });
+    QObject::connect(&m_window.viewController(), &window::ViewController::problemActionChosen, &m_delegate,
+                     &AppDelegate::tryAnotherPassword);
+    QObject::connect(&m_window, &window::MainWindow::aboutRequested, &m_window,
+                     [this] { showAbout(&m_window, platform::SettingsPreferences::defaultFilePath()); });
     m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
 
     const QString wrapKey = QString::fromLatin1(wordWrapKey);

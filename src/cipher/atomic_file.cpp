@@ -447,7 +447,7 @@ Failure fileFailure(std::string_view action, const std::filesystem::path& path, 
     message += "\": ";
     message += cause;
     message += '.';
-    return Failure{std::move(message), std::string(cause)};
+    return Failure{std::move(message), FailureKind::Other, std::string(cause)};
 }
 
 std::string describeFileError(int error) {

@@ -128,7 +128,8 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
 
 Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
                                  const Trace& trace) {
-    const Failure failure{"The note could not be decrypted: wrong password or damaged file."};
+    const Failure failure{"The note could not be decrypted: wrong password or damaged file.",
+                          FailureKind::WrongPasswordOrDamaged};
     try {
         if (!trace.enabled()) {
             std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());

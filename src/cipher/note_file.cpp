@@ -240,7 +240,7 @@ Result<std::string> readNoteFile(const std::filesystem::path& path) {
 Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
                                  const Trace& trace) {
     const auto refused = [&](const Failure& failure) {
-        return Failure{"Could not open \"" + path.string() + "\". " + failure.message};
+        return Failure{"Could not open \"" + path.string() + "\". " + failure.message, failure.kind};
     };
     if (trace.enabled()) {
         const Result<std::string> fileText = readNoteFile(path);
@@ -268,7 +268,7 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
             return openFailure(path, notText);
         }
         if (!accepted) {
-            return refused(Failure{std::string(wrongPasswordOrDamaged)});
+            return refused(Failure{std::string(wrongPasswordOrDamaged), FailureKind::WrongPasswordOrDamaged});
         }
         Result<std::string> note = opener->finish();
         return note ? std::move(note) : Result<std::string>(refused(note.failure()));

@@ -237,7 +237,8 @@ bool NoteOpener::end() {
 Result<std::string> NoteOpener::finish() {
     if (!end() || m_wellFormed != m_note.size()) {
         wipe();
-        return Failure{"The note could not be decrypted: wrong password or damaged file."};
+        return Failure{"The note could not be decrypted: wrong password or damaged file.",
+                       FailureKind::WrongPasswordOrDamaged};
     }
     return std::move(m_note);
 }

@@ -6,9 +6,13 @@
 
 namespace cipher {
 
-/// Why an operation failed, in plain words fit for a user (never a password or note text).
+/// The failures a caller may act on; the rest are Other.
+enum class FailureKind { Other, WrongPasswordOrDamaged };
+
+/// Why an operation failed, in plain words fit for a user (never a password or note text), and its kind.
 struct Failure {
     std::string message;
+    FailureKind kind = FailureKind::Other;
     /// For a failure about a named file, the cause alone in lowercase words (for example "the disk is full"), so
     /// that a caller can name the file its own way; else empty.
     std::string cause{};

@@ -1,6 +1,10 @@
 #include "platform/prompts.h"
 
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace platform {
 
@@ -21,6 +25,36 @@ UnsavedChangesChoice MessageBoxPrompts::askToSaveChanges(QWidget* parent, const 
     default:
         return UnsavedChangesChoice::Cancel;
     }
+}
+
+bool MessageBoxPrompts::askToSaveUnderNewPassword(QWidget* parent) {
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QObject::tr("Password changed"));
+    box.setText(QObject::tr("This note was opened with a different password. Save it under the new password?"));
+    QPushButton* save = box.addButton(QObject::tr("Save With New Password"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    // Re-keying the file is the step that cannot be taken back, so it is never the default.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == save;
+}
+
+std::optional<QString> MessageBoxPrompts::askForPassword(QWidget* parent, const QString& path, const QString& refusal) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(QObject::tr("Try Another Password"));
+    QString label = QObject::tr("Password for “%1”:").arg(QFileInfo(path).fileName());
+    if (!refusal.isEmpty()) {
+        label = refusal + QStringLiteral("\n\n") + label;
+    }
+    dialog.setLabelText(label);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText(QObject::tr("Open"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.textValue();
 }
 
 } // namespace platform

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 
 namespace platform {
@@ -16,12 +18,22 @@ public:
     /// Asks whether to save the changes to the note titled noteTitle before they are lost; closing the box
     /// without choosing counts as Cancel.
     [[nodiscard]] virtual UnsavedChangesChoice askToSaveChanges(QWidget* parent, const QString& noteTitle) = 0;
+    /// Asks whether to save the note, opened or last saved under another password, under the stored one: true for
+    /// "Save With New Password", false for Cancel or a box closed without choosing.
+    [[nodiscard]] virtual bool askToSaveUnderNewPassword(QWidget* parent) = 0;
+    /// Asks for the password of the note file at path in a masked field, saying refusal first when it is not
+    /// empty (why the last password given was refused); no value when the user cancels.
+    [[nodiscard]] virtual std::optional<QString> askForPassword(QWidget* parent, const QString& path,
+                                                                const QString& refusal) = 0;
 };
 
-/// The questions as QMessageBox asks them.
+/// The questions as QMessageBox and QInputDialog ask them.
 class MessageBoxPrompts final : public Prompts {
 public:
     [[nodiscard]] UnsavedChangesChoice askToSaveChanges(QWidget* parent, const QString& noteTitle) override;
+    [[nodiscard]] bool askToSaveUnderNewPassword(QWidget* parent) override;
+    [[nodiscard]] std::optional<QString> askForPassword(QWidget* parent, const QString& path,
+                                                        const QString& refusal) override;
 };
 
 } // namespace platform

@@ -22,12 +22,32 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
     tfPassword->setEchoMode(QLineEdit::Password);
     tfPassword->setMinimumWidth(260);
 
+    tfRepeat = new QLineEdit(this);
+    tfRepeat->setObjectName(QStringLiteral("tfRepeat"));
+    tfRepeat->setEchoMode(QLineEdit::Password);
+
+    // A mistyped password would become the key of every later save, so it is typed twice.
+    m_mismatch = new QLabel(tr("The two passwords differ. Type the same password in both fields."), this);
+    m_mismatch->setObjectName(QStringLiteral("mismatch"));
+    m_mismatch->setWordWrap(true);
+    m_mismatch->setStyleSheet(QStringLiteral("color: #b3261e;"));
+    m_mismatch->hide();
+    const auto hideMismatchOnceEqual = [this] {
+        if (tfPassword && tfPassword->text() == tfRepeat->text()) {
+            m_mismatch->hide();
+        }
+    };
+    connect(tfPassword, &QLineEdit::textChanged, this, hideMismatchOnceEqual);
+    connect(tfRepeat, &QLineEdit::textChanged, this, hideMismatchOnceEqual);
+
     m_showPassword = new QCheckBox(tr("S&how password"), this);
     m_showPassword->setObjectName(QStringLiteral("showPassword"));
     connect(m_showPassword, &QCheckBox::toggled, this, [this](bool shown) {
+        const QLineEdit::EchoMode mode = shown ? QLineEdit::Normal : QLineEdit::Password;
         if (tfPassword) {
-            tfPassword->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+            tfPassword->setEchoMode(mode);
         }
+        tfRepeat->setEchoMode(mode);
     });
 
     auto* hint = new QLabel(tr("Used to encrypt and decrypt notes from the next Open or Save on. "
@@ -43,6 +63,8 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
 
     auto* form = new QFormLayout;
     form->addRow(tr("&Password:"), tfPassword.data());
+    form->addRow(tr("&Repeat:"), tfRepeat);
+    form->addRow(QString(), m_mismatch);
     form->addRow(QString(), m_showPassword);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -53,9 +75,11 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
 
 void PreferenceViewController::viewDidLoad(PasswordStore& applicationDelegate) {
     appDelegate = &applicationDelegate;
+    const QString password = appDelegate->getPassword();
     if (tfPassword) {
-        tfPassword->setText(appDelegate->getPassword());
+        tfPassword->setText(password);
     }
+    tfRepeat->setText(password);
 }
 
 void PreferenceViewController::showEvent(QShowEvent* event) {
@@ -69,6 +93,10 @@ void PreferenceViewController::showEvent(QShowEvent* event) {
 
 void PreferenceViewController::pushSaveButton() {
     if (appDelegate == nullptr || !tfPassword) {
+        return;
+    }
+    if (tfPassword->text() != tfRepeat->text()) {
+        m_mismatch->show();
         return;
     }
     appDelegate->setPasswordWithPass(tfPassword->text());

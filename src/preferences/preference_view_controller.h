@@ -4,14 +4,16 @@
 #include <QPointer>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace preferences {
 
 class PasswordStore;
 
-/// The password preferences: a modal dialog with a masked field that "Show password" unmasks until the dialog is
-/// shown again. Save stores the field's text exactly and closes; closing it any other way stores nothing.
+/// The password preferences: a modal dialog with a masked password field and a masked "Repeat" field, which "Show
+/// password" unmasks until the dialog is shown again. Save stores the password field's text exactly and closes when
+/// the two fields match, and otherwise says so under them; closing it any other way stores nothing.
 class PreferenceViewController final : public QDialog {
     Q_OBJECT
 
@@ -23,12 +25,15 @@ public:
     PasswordStore* appDelegate = nullptr;
     /// The masked password field; becomes null by itself when the field is destroyed.
     QPointer<QLineEdit> tfPassword;
+    /// The masked field in which the password is typed again.
+    QLineEdit* tfRepeat = nullptr;
 
-    /// Links the store and fills the field with its password.
+    /// Links the store and fills both fields with its password.
     void viewDidLoad(PasswordStore& applicationDelegate);
 
 public slots:
-    /// Stores the field's text unaltered and closes the dialog; does nothing before viewDidLoad.
+    /// Stores the password field's text unaltered and closes the dialog when it matches the repeat field; otherwise
+    /// says under the fields that they differ. Does nothing before viewDidLoad.
     void pushSaveButton();
 
 protected:
@@ -36,6 +41,7 @@ protected:
 
 private:
     QCheckBox* m_showPassword = nullptr;
+    QLabel* m_mismatch = nullptr;
 };
 
 } // namespace preferences

@@ -52,6 +52,7 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     buildFileMenu();
     buildEditMenu();
     buildViewMenu();
+    buildHelpMenu();
     statusBar()->setSizeGripEnabled(true);
     statusBar()->addPermanentWidget(new CursorPositionLabel(m_viewController->myTextView, this));
     resize(800, 600);
@@ -174,6 +175,14 @@ void MainWindow::buildViewMenu() {
     connect(zoomIn, &QAction::triggered, this, [this, text] { zoomTo(text->font().pointSizeF() + 1); });
     connect(zoomOut, &QAction::triggered, this, [this, text] { zoomTo(text->font().pointSizeF() - 1); });
     connect(resetZoom, &QAction::triggered, this, [this] { zoomTo(m_unzoomedFont.pointSizeF()); });
+}
+
+void MainWindow::buildHelpMenu() {
+    QMenu* menu = menuBar()->addMenu(tr("&Help"));
+    menu->setObjectName(QStringLiteral("menuHelp"));
+    QAction* about = addAction(menu, QStringLiteral("actionAbout"), tr("&About Vellumpad"), QKeySequence());
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &MainWindow::aboutRequested);
 }
 
 bool MainWindow::wordWrap() const {

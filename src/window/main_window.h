@@ -17,8 +17,8 @@ class ApplicationDelegate;
 class FindBar;
 class ViewController;
 
-/// The note window: the note view with a find bar under it, the File, Edit and View menus and a status bar with the
-/// cursor's position. It shows; what the File commands do and where word wrap is remembered is decided by whoever
+/// The note window: the note view with a find bar under it, the File, Edit, View and Help menus and a status bar with
+/// the cursor's position. It shows; what the File commands do and where word wrap is remembered is decided by whoever
 /// listens to its signals.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
@@ -53,6 +53,8 @@ signals:
     void preferencesRequested();
     /// The user turned View > Word Wrap on or off.
     void wordWrapToggled(bool wrap);
+    /// Help > About Vellumpad was chosen.
+    void aboutRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,6 +64,7 @@ private:
     void buildFileMenu();
     void buildEditMenu();
     void buildViewMenu();
+    void buildHelpMenu();
     void showTitle(const QString& title);
     void zoomTo(qreal pointSize);
 

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTextDocument>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -67,9 +68,14 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     dismiss->setText(QStringLiteral("✕"));
     dismiss->setToolTip(tr("Dismiss"));
     connect(dismiss, &QToolButton::clicked, this, &ViewController::clearProblem);
+    m_problemAction = new QPushButton(m_problemBar);
+    m_problemAction->setObjectName(QStringLiteral("problemAction"));
+    m_problemAction->hide();
+    connect(m_problemAction, &QPushButton::clicked, this, &ViewController::problemActionChosen);
     auto* barLayout = new QHBoxLayout(m_problemBar);
     barLayout->setContentsMargins(10, 6, 6, 6);
     barLayout->addWidget(m_problemLabel, 1);
+    barLayout->addWidget(m_problemAction, 0, Qt::AlignTop);
     barLayout->addWidget(dismiss, 0, Qt::AlignTop);
     m_problemBar->hide();
 
@@ -163,11 +169,19 @@ void ViewController::setModified(bool modified) {
 }
 
 void ViewController::showProblem(const QString& message) {
+    m_problemAction->hide();
     m_problemLabel->setText(message);
     m_problemBar->show();
 }
 
+void ViewController::showProblemWithAction(const QString& message, const QString& actionText) {
+    showProblem(message);
+    m_problemAction->setText(actionText);
+    m_problemAction->show();
+}
+
 void ViewController::clearProblem() {
+    m_problemAction->hide();
     m_problemLabel->clear();
     m_problemBar->hide();
 }
@@ -245,7 +259,7 @@ cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& pa
 }
 
 cipher::Result<QString> ViewController::openEncryptedText(const QString& path) const {
-    cipher::Result<std::string> text = decryptedFile(path);
+    cipher::Result<std::string> text = decryptedFile(path, password());
     if (!text) {
         return text.failure();
     }
@@ -255,7 +269,14 @@ cipher::Result<QString> ViewController::openEncryptedText(const QString& path) c
 }
 
 cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path) {
-    cipher::Result<std::string> text = decryptedFile(path);
+    return load(decryptedFile(path, password()));
+}
+
+cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path, const QString& givenPassword) {
+    return load(decryptedFile(path, givenPassword.toUtf8()));
+}
+
+cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> text) {
     if (!text) {
         return text.failure();
     }
@@ -264,8 +285,7 @@ cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& pa
     return cipher::Done{};
 }
 
-cipher::Result<std::string> ViewController::decryptedFile(const QString& path) const {
-    std::optional<QByteArray> pass = password();
+cipher::Result<std::string> ViewController::decryptedFile(const QString& path, std::optional<QByteArray> pass) const {
     if (!pass) {
         return cipher::Failure{"Could not open \"" + path.toStdString() +
                                "\": the note window is not linked to the application."};

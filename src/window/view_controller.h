@@ -19,6 +19,7 @@
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 
 namespace window {
 
@@ -78,6 +79,8 @@ public:
 
     /// Shows a problem in a bar above the text until the user dismisses it or clearProblem is called.
     void showProblem(const QString& message);
+    /// Shows a problem as showProblem does, with a button labelled actionText that emits problemActionChosen.
+    void showProblemWithAction(const QString& message, const QString& actionText);
     /// Hides the problem bar.
     void clearProblem();
     /// The problem shown, or "" when none is.
@@ -107,6 +110,8 @@ public:
     /// straight from its UTF-8, so that a large note shows at once. Fails like openEncryptedText, and then the view
     /// keeps its note. Leaves filename and the title alone.
     [[nodiscard]] cipher::Result<cipher::Done> loadEncryptedText(const QString& path);
+    /// As loadEncryptedText, under givenPassword instead of the stored one.
+    [[nodiscard]] cipher::Result<cipher::Done> loadEncryptedText(const QString& path, const QString& givenPassword);
 
 signals:
     /// The title changed.
@@ -115,12 +120,15 @@ signals:
     void noticeShown(const QString& message);
     /// A long note began loading (true) or is now whole in the view (false).
     void loadingChanged(bool loading);
+    /// The button of the problem bar shown by showProblemWithAction was pressed.
+    void problemActionChosen();
 
 private:
     [[nodiscard]] std::optional<QByteArray> password() const;
     [[nodiscard]] QByteArray noteUtf8();
     void setNote(std::string utf8);
-    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path) const;
+    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, std::optional<QByteArray> pass) const;
+    [[nodiscard]] cipher::Result<cipher::Done> load(cipher::Result<std::string> text);
 
     cipher::Log& m_log;
     cipher::Trace m_trace;
@@ -128,6 +136,7 @@ private:
     QString m_title;
     QWidget* m_problemBar = nullptr;
     QLabel* m_problemLabel = nullptr;
+    QPushButton* m_problemAction = nullptr;
     QWidget* m_loadingBar = nullptr;
     QProgressBar* m_loadingProgress = nullptr;
     NoteLoader* m_loader = nullptr;

@@ -11,9 +11,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,14 +42,28 @@ struct ScriptedPanels final : platform::FilePanels {
     int openAsked = 0, saveAsked = 0;
 };
 
-// Prompts that always give one answer and record the titles they were asked about.
+// Prompts that give the answers set for them and record what they were asked. Passwords are given in turn, then
+// the prompt is cancelled.
 struct ScriptedPrompts final : platform::Prompts {
     platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString& noteTitle) override {
         asked.append(noteTitle);
         return answer;
     }
+    bool askToSaveUnderNewPassword(QWidget*) override {
+        ++newPasswordAsked;
+        return saveUnderNewPassword;
+    }
+    std::optional<QString> askForPassword(QWidget*, const QString& path, const QString& refusal) override {
+        passwordAskedFor.append(path);
+        refusals.append(refusal);
+        return passwords.isEmpty() ? std::nullopt : std::optional<QString>(passwords.takeFirst());
+    }
     platform::UnsavedChangesChoice answer = platform::UnsavedChangesChoice::Cancel;
     QStringList asked;
+    bool saveUnderNewPassword = false;
+    int newPasswordAsked = 0;
+    QStringList passwords;
+    QStringList passwordAskedFor, refusals;
 };
 
 QUrl url(const QString& path) {
@@ -92,6 +109,8 @@ class EditorTest : public QObject {
     window::ViewController& vc() { return m_editor->mainWindow().viewController(); }
     QString text() { return vc().noteText(); }
     QString path(const QString& name) { return m_dir.filePath(name); }
+    QString storedPassword() { return m_editor->delegate().getPassword(); }
+    QPushButton* problemAction() { return vc().findChild<QPushButton*>(QStringLiteral("problemAction")); }
     void type(const QString& typed) { QTest::keyClicks(vc().myTextView, typed); }
     void trigger(const char* name) { action(*m_editor, name)->trigger(); }
     void setPasswordInDialog(const QString& password) {
@@ -102,6 +121,7 @@ class EditorTest : public QObject {
         }
         QVERIFY(dialog);
         dialog->tfPassword->setText(password);
+        dialog->tfRepeat->setText(password);
         QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
         QVERIFY(!dialog->isVisible());
     }
@@ -244,9 +264,11 @@ private slots:
         QCOMPARE(vc().title(), current);
         QVERIFY(!vc().isModified());
         QVERIFY2(vc().problem().contains(expected) && vc().problem().contains(chosen), qPrintable(vc().problem()));
+        QCOMPARE(problemAction()->isVisible(), fileName == QStringLiteral("other.vpd"));
         QVERIFY(!m_editor->delegate().openNote(chosen));
         QVERIFY(m_editor->delegate().openNote(current));
         QVERIFY(vc().problem().isEmpty());
+        QVERIFY(!problemAction()->isVisible());
     }
 
     void passwordSetInPreferencesAppliesToTheNextSaveAndOpen() {
@@ -320,6 +342,151 @@ private slots:
         m_prompts.answer = UnsavedChangesChoice::Discard;
         trigger("actionQuit");
         QVERIFY(!m_editor->mainWindow().isVisible());
+    }
+
+    void saveUnderAnotherPasswordAsksFirst_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("passwordThen");
+        QTest::addColumn<bool>("newFirst");
+        QTest::addColumn<bool>("agree");
+        QTest::addColumn<int>("asked");
+        const QString save = QStringLiteral("actionSave"), saveAs = QStringLiteral("actionSaveAs");
+        const QString changed = QStringLiteral("new ü");
+        QTest::newRow("Save, cancelled") << save << changed << false << false << 1;
+        QTest::newRow("Save, agreed") << save << changed << false << true << 1;
+        QTest::newRow("Save As, cancelled") << saveAs << changed << false << false << 1;
+        QTest::newRow("Save As, agreed") << saveAs << changed << false << true << 1;
+        QTest::newRow("saved before New, cancelled") << QStringLiteral("actionNew") << changed << false << false << 1;
+        QTest::newRow("changed back") << save << QStringLiteral("pw") << false << false << 0;
+        QTest::newRow("after New") << save << changed << true << false << 0;
+    }
+
+    void saveUnderAnotherPasswordAsksFirst() {
+        QFETCH(QString, command);
+        QFETCH(QString, passwordThen);
+        QFETCH(bool, newFirst);
+        QFETCH(bool, agree);
+        QFETCH(int, asked);
+        const QString tag = QString::fromUtf8(QTest::currentDataTag());
+        const QString original = path(tag + QStringLiteral(".vpd")), copy = path(tag + QStringLiteral(" copy.vpd"));
+        writeNote(original, QStringLiteral("on disk"), QStringLiteral("pw"));
+        QVERIFY(m_editor->delegate().openNote(original));
+        setPasswordInDialog(QStringLiteral("new ü"));
+        setPasswordInDialog(passwordThen);
+        if (newFirst) {
+            trigger("actionNew");
+        }
+        type(QStringLiteral("typed "));
+        const QString typed = text();
+        const QString target = command == QLatin1String("actionSaveAs") ? copy : original;
+        m_prompts.answer = UnsavedChangesChoice::Save;
+        m_prompts.saveUnderNewPassword = agree;
+        m_panels.saveAnswer = url(target);
+        trigger(qPrintable(command));
+        QCOMPARE(m_prompts.newPasswordAsked, asked);
+        if (asked == 1 && !agree) {
+            QCOMPARE(decryptFile(original, QStringLiteral("pw")), QStringLiteral("on disk"));
+            QVERIFY(!QFile::exists(copy));
+            QCOMPARE(m_panels.saveAsked, 0);
+            QCOMPARE(vc().filename, original);
+            QCOMPARE(vc().title(), original);
+            QCOMPARE(text(), typed);
+            QVERIFY(vc().isModified());
+            return;
+        }
+        QCOMPARE(decryptFile(target, passwordThen), typed);
+        // Saved under the stored password, the note is not asked about again.
+        type(QStringLiteral("more "));
+        const QString more = text();
+        trigger("actionSave");
+        QCOMPARE(m_prompts.newPasswordAsked, asked);
+        QCOMPARE(decryptFile(target, passwordThen), more);
+    }
+
+    void savingWithoutAPasswordWarnsOncePerRun() {
+        const QString target = path(QStringLiteral("open.vpd"));
+        m_panels.saveAnswer = url(target);
+        type(QStringLiteral("x"));
+        trigger("actionSaveAs");
+        QVERIFY(vc().problem().isEmpty());
+        setPasswordInDialog(QString());
+        m_prompts.saveUnderNewPassword = true;
+        trigger("actionSave");
+        QCOMPARE(decryptFile(target, QString()), QStringLiteral("x"));
+        QCOMPARE(vc().problem(), QStringLiteral("This note was saved without a password: anyone with the file can read "
+                                                "it. Set one in Edit → Preferences (Ctrl+,)."));
+        type(QStringLiteral("y"));
+        trigger("actionSave");
+        QCOMPARE(decryptFile(target, QString()), QStringLiteral("xy"));
+        QVERIFY(vc().problem().isEmpty());
+    }
+
+    void anotherPasswordOpensTheNoteAndBecomesTheStoredOne_data() {
+        QTest::addColumn<QStringList>("passwords");
+        QTest::addColumn<bool>("typedMeanwhile");
+        QTest::addColumn<QStringList>("refusals");
+        QTest::addColumn<bool>("opens");
+        const QString other = QStringLiteral(" sécret 秘 ");
+        const QString refused = QStringLiteral("That password does not open “other.vpd” either.");
+        QTest::newRow("cancelled") << QStringList{} << false << QStringList{QString()} << false;
+        QTest::newRow("wrong, then cancelled")
+            << QStringList{QStringLiteral("nope")} << false << QStringList{QString(), refused} << false;
+        QTest::newRow("wrong, then right") << QStringList{QStringLiteral("nope"), QStringLiteral("sécret"), other}
+                                           << false << QStringList{QString(), refused, refused} << true;
+        QTest::newRow("unsaved changes kept") << QStringList{other} << true << QStringList{} << false;
+    }
+
+    void anotherPasswordOpensTheNoteAndBecomesTheStoredOne() {
+        QFETCH(QStringList, passwords);
+        QFETCH(bool, typedMeanwhile);
+        QFETCH(QStringList, refusals);
+        QFETCH(bool, opens);
+        const QString current = path(QStringLiteral("current.vpd")), other = path(QStringLiteral("other.vpd"));
+        writeNote(current, QStringLiteral("mine"), QStringLiteral("pw"));
+        writeNote(other, QStringLiteral("theirs"), QStringLiteral(" sécret 秘 "));
+        QVERIFY(m_editor->delegate().openNote(current));
+        m_panels.openAnswer = url(other);
+        trigger("actionOpen");
+        QVERIFY(problemAction()->isVisible());
+        QCOMPARE(problemAction()->text(), QStringLiteral("Try Another Password…"));
+        if (typedMeanwhile) {
+            type(QStringLiteral("typed "));
+        }
+        const QString before = text();
+        m_prompts.answer = UnsavedChangesChoice::Cancel;
+        m_prompts.passwords = passwords;
+        QTest::mouseClick(problemAction(), Qt::LeftButton);
+        QCOMPARE(m_prompts.passwordAskedFor, QStringList(refusals.size(), other));
+        QCOMPARE(m_prompts.refusals, refusals);
+        if (!opens) {
+            QCOMPARE(text(), before);
+            QCOMPARE(vc().filename, current);
+            QCOMPARE(storedPassword(), QStringLiteral("pw"));
+            QVERIFY(problemAction()->isVisible());
+            return;
+        }
+        QCOMPARE(text(), QStringLiteral("theirs"));
+        QCOMPARE(vc().filename, other);
+        QCOMPARE(vc().title(), other);
+        QCOMPARE(storedPassword(), QStringLiteral(" sécret 秘 "));
+        QVERIFY(vc().problem().isEmpty());
+        // It opened under the password now stored, so saving it asks nothing and keeps its password.
+        type(QStringLiteral("and "));
+        trigger("actionSave");
+        QCOMPARE(m_prompts.newPasswordAsked, 0);
+        QCOMPARE(decryptFile(other, QStringLiteral(" sécret 秘 ")), QStringLiteral("and theirs"));
+    }
+
+    void aboutNamesTheVersionLicenceAndWhereThePasswordIsKept() {
+        trigger("actionAbout");
+        auto* box = m_editor->mainWindow().findChild<QMessageBox*>(QStringLiteral("aboutBox"));
+        QVERIFY(box && box->isVisible());
+        for (const QString& part :
+             {QStringLiteral("Vellumpad " VELLUMPAD_VERSION), QStringLiteral("MIT licence"),
+              QStringLiteral("choose a long password"), platform::SettingsPreferences::defaultFilePath()}) {
+            QVERIFY2(box->text().contains(part), qPrintable(part));
+        }
+        box->close();
     }
 
     void wordWrapIsRememberedForTheNextWindow() {

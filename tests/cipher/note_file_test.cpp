@@ -252,7 +252,8 @@ Result<std::string> openInTwoSteps(const std::filesystem::path& path, std::strin
     }
     Result<std::string> text = decryptWhole(fileText.value(), pass, noteIv, Trace());
     return text ? std::move(text)
-                : Result<std::string>(Failure{"Could not open \"" + path.string() + "\". " + text.failure().message});
+                : Result<std::string>(Failure{"Could not open \"" + path.string() + "\". " + text.failure().message,
+                                              text.failure().kind});
 }
 
 TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
@@ -285,7 +286,8 @@ TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
             const Result<std::string> opened = openNoteFile(dir / name, pass, noteIv, Trace());
             ASSERT_EQ(opened.ok(), expected.ok()) << name;
             EXPECT_TRUE(opened ? opened.value() == expected.value()
-                               : opened.failure().message == expected.failure().message)
+                               : opened.failure().message == expected.failure().message &&
+                                     opened.failure().kind == expected.failure().kind)
                 << name;
         }
     }

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -18,14 +19,17 @@ struct RecordingStore final : preferences::PasswordStore {
     QStringList stored;
 };
 
-// Opens the dialog and checks that it shows the stored password, hidden.
+// Opens the dialog and checks that both fields show the stored password, hidden.
 void openDialog(PreferenceViewController& dialog, RecordingStore& store) {
     dialog.viewDidLoad(store);
     dialog.open();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.tfPassword->text(), store.password);
-    QCOMPARE(dialog.tfPassword->echoMode(), QLineEdit::Password);
+    for (QLineEdit* field : {dialog.tfPassword.data(), dialog.tfRepeat}) {
+        QCOMPARE(field->text(), store.password);
+        QCOMPARE(field->echoMode(), QLineEdit::Password);
+    }
     QVERIFY(!dialog.findChild<QCheckBox*>(QStringLiteral("showPassword"))->isChecked());
+    QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("mismatch"))->isVisible());
 }
 
 QPushButton* button(PreferenceViewController& dialog, QDialogButtonBox::StandardButton which) {
@@ -40,18 +44,27 @@ class PreferenceViewControllerTest : public QObject {
 private slots:
     void onlySaveStoresTheFieldExactlyAndEachOpeningHidesThePassword_data() {
         QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("repeated");
         QTest::addColumn<bool>("shown");
         QTest::addColumn<QString>("closedBy");
-        QTest::newRow("empty") << QString() << false << QStringLiteral("Save");
-        QTest::newRow("blanks kept") << QStringLiteral("  a b  ") << false << QStringLiteral("Save");
-        QTest::newRow("non-ASCII, shown") << QStringLiteral("Grüße 秘密 🔑") << true << QStringLiteral("Save");
-        QTest::newRow("Cancel") << QStringLiteral("not saved") << true << QStringLiteral("Cancel");
-        QTest::newRow("Esc") << QStringLiteral("not saved") << true << QStringLiteral("Esc");
-        QTest::newRow("closed") << QStringLiteral("not saved") << true << QStringLiteral("close");
+        const QString save = QStringLiteral("Save");
+        QTest::newRow("empty") << QString() << QString() << false << save;
+        QTest::newRow("blanks kept") << QStringLiteral("  a b  ") << QStringLiteral("  a b  ") << false << save;
+        QTest::newRow("non-ASCII, shown")
+            << QStringLiteral("Grüße 秘密 🔑") << QStringLiteral("Grüße 秘密 🔑") << true << save;
+        QTest::newRow("repeat differs by a blank") << QStringLiteral("a b") << QStringLiteral("a b ") << false << save;
+        QTest::newRow("repeat left as it was") << QStringLiteral("new") << QString() << true << save;
+        QTest::newRow("Cancel") << QStringLiteral("not saved") << QStringLiteral("not saved") << true
+                                << QStringLiteral("Cancel");
+        QTest::newRow("Esc") << QStringLiteral("not saved") << QStringLiteral("not saved") << true
+                             << QStringLiteral("Esc");
+        QTest::newRow("closed") << QStringLiteral("not saved") << QStringLiteral("not saved") << true
+                                << QStringLiteral("close");
     }
 
     void onlySaveStoresTheFieldExactlyAndEachOpeningHidesThePassword() {
         QFETCH(QString, typed);
+        QFETCH(QString, repeated);
         QFETCH(bool, shown);
         QFETCH(QString, closedBy);
         RecordingStore store;
@@ -61,9 +74,25 @@ private slots:
             auto* show = dialog.findChild<QCheckBox*>(QStringLiteral("showPassword"));
             QTest::mouseClick(show, Qt::LeftButton, {}, QPoint(8, show->height() / 2));
             QCOMPARE(dialog.tfPassword->echoMode(), QLineEdit::Normal);
+            QCOMPARE(dialog.tfRepeat->echoMode(), QLineEdit::Normal);
         }
         dialog.tfPassword->selectAll();
         dialog.tfPassword->insert(typed);
+        // "Left as it was" keeps the stored password in the repeat field.
+        if (!repeated.isEmpty() || typed.isEmpty()) {
+            dialog.tfRepeat->selectAll();
+            dialog.tfRepeat->insert(repeated);
+        }
+        if (dialog.tfRepeat->text() != typed) {
+            // Save refuses and says why until the two match; then it stores the password as typed.
+            QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+            QVERIFY(dialog.isVisible());
+            QVERIFY(store.stored.isEmpty());
+            auto* mismatch = dialog.findChild<QLabel*>(QStringLiteral("mismatch"));
+            QVERIFY(mismatch->isVisible());
+            dialog.tfRepeat->setText(typed);
+            QVERIFY(!mismatch->isVisible());
+        }
         if (closedBy == QLatin1String("Esc")) {
             QTest::keyClick(dialog.tfPassword, Qt::Key_Escape);
         } else if (closedBy == QLatin1String("close")) {

@@ -1,0 +1,47 @@
+#include "app/password_retry.h"
+
+#include "window/view_controller.h"
+
+#include <QFileInfo>
+
+namespace app {
+
+PasswordRetry::PasswordRetry(preferences::PasswordStore& store, platform::Prompts& prompts)
+    : m_store(store), m_prompts(prompts) {}
+
+void PasswordRetry::showFailure(window::ViewController& vc, const QString& path, const cipher::Failure& failure) {
+    const QString message = QString::fromStdString(failure.message);
+    if (failure.kind != cipher::FailureKind::WrongPasswordOrDamaged) {
+        vc.showProblem(message);
+        return;
+    }
+    m_path = path;
+    vc.showProblemWithAction(message, tryAnotherPasswordLabel.toString());
+}
+
+std::optional<OpenedNote> PasswordRetry::run(window::ViewController& vc) {
+    if (m_path.isEmpty()) {
+        return std::nullopt;
+    }
+    QString refusal;
+    for (;;) {
+        const std::optional<QString> given = m_prompts.askForPassword(vc.window(), m_path, refusal);
+        if (!given) {
+            return std::nullopt;
+        }
+        // The one road every note opens by, so that a password opens here exactly what it opens from File > Open.
+        const cipher::Result<cipher::Done> loaded = vc.loadEncryptedText(m_path, *given);
+        if (loaded) {
+            m_store.setPasswordWithPass(*given);
+            return OpenedNote{m_path, *given};
+        }
+        if (loaded.failure().kind != cipher::FailureKind::WrongPasswordOrDamaged) {
+            // The file itself went wrong meanwhile (moved, unreadable): another password will not help.
+            showFailure(vc, m_path, loaded.failure());
+            return std::nullopt;
+        }
+        refusal = tr("That password does not open “%1” either.").arg(QFileInfo(m_path).fileName());
+    }
+}
+
+} // namespace app
