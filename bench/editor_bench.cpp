@@ -72,14 +72,17 @@ std::string makeNote(std::size_t size, bool crlf) {
 }
 
 struct OneFilePanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*) override { return file; }
-    std::optional<QUrl> runSavePanel(QWidget*) override { return std::nullopt; }
+    std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return file; }
+    std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
     QUrl file;
 };
 
 struct DiscardingPrompts final : platform::Prompts {
     platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
         return platform::UnsavedChangesChoice::Discard;
+    }
+    platform::OverwriteChoice askToOverwrite(QWidget*, const QString&, platform::OverwriteReason) override {
+        return platform::OverwriteChoice::Overwrite;
     }
 };
 
@@ -159,7 +162,7 @@ bool isWithInsertion(std::string_view changed, std::string_view original, std::s
 // The note of size bytes at notePath in this process: prints one line of "key=value" figures.
 int runOne(const QString& notePath, std::size_t size, bool crlf) {
     platform::MemoryPreferences preferences;
-    preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
+    (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
     OneFilePanels panels;
     panels.file = QUrl::fromLocalFile(notePath);
     DiscardingPrompts prompts;

@@ -3,6 +3,7 @@
 #include "cipher/url_path.h"
 #include "window/view_controller.h"
 
+#include <QFileInfo>
 #include <QUrl>
 
 #include <string>
@@ -25,8 +26,8 @@ QString AppDelegate::getPassword() const {
     return m_preferences.stringForKey(passwordKey()).value_or(QString());
 }
 
-void AppDelegate::setPasswordWithPass(const QString& password) {
-    m_preferences.setString(passwordKey(), password);
+bool AppDelegate::setPasswordWithPass(const QString& password) {
+    return m_preferences.setString(passwordKey(), password);
 }
 
 bool AppDelegate::resolveUnsavedChanges() {
@@ -48,7 +49,9 @@ void AppDelegate::clickNewMenu() {
     if (vc == nullptr || !resolveUnsavedChanges()) {
         return;
     }
-    // filename stays, so that a later Save writes over the file last opened or saved.
+    // A new note has no file: a later Save asks where to put it rather than writing over the last note.
+    vc->filename.clear();
+    m_disk.forget();
     vc->setNoteText(QString());
     vc->setTitle(window::untitledTitle.toString());
     vc->clearProblem();
@@ -58,7 +61,7 @@ void AppDelegate::clickOpenMenu() {
     if (vc == nullptr || !resolveUnsavedChanges()) {
         return;
     }
-    const std::optional<QUrl> url = m_panels.runOpenPanel(vc->window());
+    const std::optional<QUrl> url = m_panels.runOpenPanel(vc->window(), startDirectory());
     if (!url) {
         return;
     }
@@ -73,13 +76,16 @@ bool AppDelegate::openNote(const QString& path) {
     if (vc == nullptr) {
         return false;
     }
+    DiskGuard read;
+    read.remember(path);
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
     const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(path);
     if (!loaded) {
-        vc->showProblem(QString::fromStdString(loaded.failure().message));
+        vc->showProblem(unusablePassword(path).value_or(QString::fromStdString(loaded.failure().message)));
         return false;
     }
     vc->filename = path;
+    m_disk = read;
     vc->setTitle(path);
     vc->clearProblem();
     vc->showNotice(tr("Opened %1").arg(path));
@@ -101,7 +107,7 @@ bool AppDelegate::funcSaveAs() {
     if (vc == nullptr) {
         return false;
     }
-    const std::optional<QUrl> url = m_panels.runSavePanel(vc->window());
+    const std::optional<QUrl> url = m_panels.runSavePanel(vc->window(), startDirectory());
     if (!url) {
         return false;
     }
@@ -109,7 +115,15 @@ bool AppDelegate::funcSaveAs() {
     if (!path) {
         return false;
     }
+    // The panel has confirmed replacing the file as it is now, so it is remembered as it is before the write.
+    DiskGuard chosen;
+    chosen.remember(*path);
+    bool saveElsewhere = false;
+    if (!mayWriteOver(chosen, *path, saveElsewhere)) {
+        return saveElsewhere && funcSaveAs();
+    }
     vc->filename = *path;
+    m_disk = chosen;
     const bool written = writeNote(*path);
     vc->setTitle(*path);
     return written;
@@ -119,18 +133,40 @@ bool AppDelegate::save() {
     if (vc->filename.isEmpty()) {
         return funcSaveAs();
     }
+    bool saveElsewhere = false;
+    if (!mayWriteOver(m_disk, vc->filename, saveElsewhere)) {
+        return saveElsewhere && funcSaveAs();
+    }
     return writeNote(vc->filename);
+}
+
+bool AppDelegate::mayWriteOver(const DiskGuard& guard, const QString& path, bool& saveElsewhere) {
+    const std::optional<platform::OverwriteReason> risk = guard.riskOfWriting(path);
+    if (!risk) {
+        return true;
+    }
+    switch (m_prompts.askToOverwrite(vc->window(), path, *risk)) {
+    case platform::OverwriteChoice::Overwrite:
+        return true;
+    case platform::OverwriteChoice::SaveAs:
+        saveElsewhere = true;
+        break;
+    case platform::OverwriteChoice::Cancel:
+        break;
+    }
+    return false;
 }
 
 bool AppDelegate::writeNote(const QString& path) {
     const cipher::Result<cipher::Done> saved = vc->saveEncryptedText(path);
     if (!saved) {
-        vc->showProblem(QString::fromStdString(saved.failure().message) + QLatin1Char(' ') +
-                        tr("The note has not been saved."));
+        vc->showProblem(unusablePassword(path).value_or(QString::fromStdString(saved.failure().message)) +
+                        QLatin1Char(' ') + tr("The note has not been saved."));
         // The file the title names does not hold this note, so closing must still ask.
         vc->setModified(true);
         return false;
     }
+    m_disk.remember(path);
     vc->setModified(false);
     vc->clearProblem();
     vc->showNotice(tr("Saved %1").arg(path));
@@ -138,15 +174,38 @@ bool AppDelegate::writeNote(const QString& path) {
 }
 
 std::optional<QString> AppDelegate::chosenPath(const QUrl& url) {
-    const QByteArray encoded = url.toString(QUrl::FullyEncoded).toUtf8();
+    QUrl local = url;
+    // A typed "//home/me/n.vpd" can come back as file://home/me/n.vpd, its first folder taken for a host; the path
+    // rule below would then drop it and leave a path relative to wherever the program was started.
+    if (url.isLocalFile() && !url.host().isEmpty()) {
+        local.setPath(QLatin1Char('/') + url.host(QUrl::FullyEncoded) + url.path(QUrl::FullyEncoded),
+                      QUrl::TolerantMode);
+        local.setHost(QString());
+    }
+    const QByteArray encoded = local.toString(QUrl::FullyEncoded).toUtf8();
     const std::optional<std::string> path =
         cipher::pathFromUrl(std::string_view(encoded.constData(), static_cast<std::size_t>(encoded.size())));
-    if (!path || path->empty()) {
+    // Only an absolute path names the file the user chose, wherever the program was started.
+    if (!path || !path->starts_with('/')) {
         vc->showProblem(tr("Could not use \"%1\": its location is not a valid file path. Nothing was changed.")
-                            .arg(QString::fromUtf8(encoded)));
+                            .arg(url.toString(QUrl::FullyEncoded)));
         return std::nullopt;
     }
     return QString::fromStdString(*path);
+}
+
+QString AppDelegate::startDirectory() const {
+    return vc->filename.isEmpty() ? QString() : QFileInfo(vc->filename).absolutePath();
+}
+
+std::optional<QString> AppDelegate::unusablePassword(const QString& path) const {
+    // toUtf8 would have made such a password "?"; the cipher refuses it, and the user must learn why.
+    if (QStringView(getPassword()).isValidUtf16()) {
+        return std::nullopt;
+    }
+    return tr("Could not use \"%1\": the stored password is unusable, as it is not valid text (was the preferences "
+              "file edited by hand?). Set the password again in Preferences.")
+        .arg(path);
 }
 
 } // namespace app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/disk_guard.h"
+#include "cipher/result.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
@@ -36,14 +38,14 @@ public:
 
     /// The preference "password", or "" when none is stored.
     [[nodiscard]] QString getPassword() const override;
-    /// Stores the text exactly under "password"; leaves pass alone.
-    void setPasswordWithPass(const QString& password) override;
+    /// Stores the text exactly under "password"; leaves pass alone. False when the preferences could not store it.
+    [[nodiscard]] bool setPasswordWithPass(const QString& password) override;
     /// Links the note view controller.
     void setVc(window::ViewController* viewController) override { vc = viewController; }
 
     /// Reads and decrypts the note at path, replacing the text without asking about unsaved changes. Only a whole
-    /// note replaces the text, filename and title; otherwise the window says which file failed and why, and false
-    /// is returned.
+    /// note replaces the text, filename and title, and is remembered as read; otherwise the window says which file
+    /// failed and why, and false is returned.
     bool openNote(const QString& path);
 
     /// Settles unsaved changes before they would be lost: asks Save, Discard or Cancel. True when there were none,
@@ -51,22 +53,28 @@ public:
     [[nodiscard]] bool resolveUnsavedChanges();
 
 public slots:
-    /// New: after settling unsaved changes, empties the note and titles it "名称未設定"; filename stays.
+    /// New: after settling unsaved changes, empties the note, clears filename and titles it "名称未設定".
     void clickNewMenu();
     /// Open: after settling unsaved changes, asks for a file and opens it as openNote does.
     void clickOpenMenu();
-    /// Save: writes to filename without a panel, or runs Save As while the note has no file.
+    /// Save: writes to filename without a panel, or runs Save As while the note has no file. Asks first when the
+    /// file changed on disk since it was read or written, or is read-only.
     void clickSaveMenu();
     /// Save As: always asks for a path.
     void clickSaveAsMenu();
-    /// Save As: asks for a path, sets filename, writes there and titles the note with the path. True when the
-    /// note was written.
+    /// Save As: asks for a path, sets filename, writes there and titles the note with the path. Asks first when the
+    /// chosen file is read-only. True when the note was written.
     bool funcSaveAs();
 
 private:
     [[nodiscard]] bool save();
     [[nodiscard]] bool writeNote(const QString& path);
     [[nodiscard]] std::optional<QString> chosenPath(const QUrl& url);
+    [[nodiscard]] QString startDirectory() const;
+    [[nodiscard]] std::optional<QString> unusablePassword(const QString& path) const;
+    [[nodiscard]] bool mayWriteOver(const DiskGuard& guard, const QString& path, bool& saveElsewhere);
+
+    DiskGuard m_disk;
 
     platform::Preferences& m_preferences;
     platform::FilePanels& m_panels;

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace preferences {
@@ -11,7 +12,8 @@ namespace preferences {
 class PasswordStore;
 
 /// The password preferences: a modal dialog with a masked field that "Show password" unmasks until the dialog is
-/// shown again. Save stores the field's text exactly and closes; closing it any other way stores nothing.
+/// shown again. Save stores the field's text exactly and closes, or says that it could not be stored and stays open;
+/// closing it any other way stores nothing.
 class PreferenceViewController final : public QDialog {
     Q_OBJECT
 
@@ -28,7 +30,8 @@ public:
     void viewDidLoad(PasswordStore& applicationDelegate);
 
 public slots:
-    /// Stores the field's text unaltered and closes the dialog; does nothing before viewDidLoad.
+    /// Stores the field's text unaltered and closes the dialog; when the store fails, says so and stays open. Does
+    /// nothing before viewDidLoad.
     void pushSaveButton();
 
 protected:
@@ -36,6 +39,7 @@ protected:
 
 private:
     QCheckBox* m_showPassword = nullptr;
+    QLabel* m_storeProblem = nullptr;
 };
 
 } // namespace preferences
