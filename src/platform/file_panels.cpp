@@ -1,5 +1,8 @@
 #include "platform/file_panels.h"
 
+#include <QFileInfo>
+#include <QLineEdit>
+
 namespace platform {
 
 namespace {
@@ -23,7 +26,13 @@ public:
     void accept() override {
         const QStringList files = selectedFiles();
         if (files.size() == 1 && !files.first().endsWith(noteSuffix) && !QFileInfo(files.first()).isDir()) {
-            selectFile(files.first() + noteSuffix);
+            // The panel reads the name from its field; selectFile leaves the field alone while it has the focus,
+            // which it has when the user presses Enter in it.
+            if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                name->setText(files.first() + noteSuffix);
+            } else {
+                selectFile(files.first() + noteSuffix);
+            }
         }
         QFileDialog::accept();
     }
