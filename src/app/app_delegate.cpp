@@ -118,9 +118,13 @@ bool AppDelegate::funcSaveAs() {
     // The panel has confirmed replacing the file as it is now, so it is remembered as it is before the write.
     DiskGuard chosen;
     chosen.remember(*path);
-    bool saveElsewhere = false;
-    if (!mayWriteOver(chosen, *path, saveElsewhere)) {
-        return saveElsewhere && funcSaveAs();
+    switch (askBeforeWritingOver(chosen, *path)) {
+    case platform::OverwriteChoice::Overwrite:
+        break;
+    case platform::OverwriteChoice::SaveAs:
+        return funcSaveAs();
+    case platform::OverwriteChoice::Cancel:
+        return false;
     }
     vc->filename = *path;
     m_disk = chosen;
@@ -133,28 +137,20 @@ bool AppDelegate::save() {
     if (vc->filename.isEmpty()) {
         return funcSaveAs();
     }
-    bool saveElsewhere = false;
-    if (!mayWriteOver(m_disk, vc->filename, saveElsewhere)) {
-        return saveElsewhere && funcSaveAs();
+    switch (askBeforeWritingOver(m_disk, vc->filename)) {
+    case platform::OverwriteChoice::Overwrite:
+        break;
+    case platform::OverwriteChoice::SaveAs:
+        return funcSaveAs();
+    case platform::OverwriteChoice::Cancel:
+        return false;
     }
     return writeNote(vc->filename);
 }
 
-bool AppDelegate::mayWriteOver(const DiskGuard& guard, const QString& path, bool& saveElsewhere) {
+platform::OverwriteChoice AppDelegate::askBeforeWritingOver(const DiskGuard& guard, const QString& path) {
     const std::optional<platform::OverwriteReason> risk = guard.riskOfWriting(path);
-    if (!risk) {
-        return true;
-    }
-    switch (m_prompts.askToOverwrite(vc->window(), path, *risk)) {
-    case platform::OverwriteChoice::Overwrite:
-        return true;
-    case platform::OverwriteChoice::SaveAs:
-        saveElsewhere = true;
-        break;
-    case platform::OverwriteChoice::Cancel:
-        break;
-    }
-    return false;
+    return risk ? m_prompts.askToOverwrite(vc->window(), path, *risk) : platform::OverwriteChoice::Overwrite;
 }
 
 bool AppDelegate::writeNote(const QString& path) {

@@ -70,15 +70,18 @@ private:
     [[nodiscard]] bool save();
     [[nodiscard]] bool writeNote(const QString& path);
     [[nodiscard]] std::optional<QString> chosenPath(const QUrl& url);
+    /// The folder of the note's file, or "" when it has none.
     [[nodiscard]] QString startDirectory() const;
+    /// Why the stored password cannot encrypt or decrypt the note at path, or no value when it can.
     [[nodiscard]] std::optional<QString> unusablePassword(const QString& path) const;
-    [[nodiscard]] bool mayWriteOver(const DiskGuard& guard, const QString& path, bool& saveElsewhere);
-
-    DiskGuard m_disk;
+    /// Overwrite when nothing stands against writing over path, else the user's answer.
+    [[nodiscard]] platform::OverwriteChoice askBeforeWritingOver(const DiskGuard& guard, const QString& path);
 
     platform::Preferences& m_preferences;
     platform::FilePanels& m_panels;
     platform::Prompts& m_prompts;
+    // The note's file as it was last read or written.
+    DiskGuard m_disk;
 };
 
 } // namespace app
