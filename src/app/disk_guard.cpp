@@ -12,10 +12,18 @@
 
 namespace app {
 
+namespace {
+
+// Hashing comes before a note's first screen, so a larger file goes unhashed, and any change of its identity then
+// counts as a change: a needless question at worst, never a lost edit.
+constexpr std::int64_t largestHashed = 16 * 1024 * 1024;
+
+} // namespace
+
 void DiskGuard::remember(const QString& path) {
     m_path = path;
     m_snapshot = statOf(path);
-    if (m_snapshot.exists) {
+    if (m_snapshot.exists && m_snapshot.size <= largestHashed) {
         m_snapshot.hash = hashOf(path);
     }
 }
@@ -30,11 +38,7 @@ std::optional<platform::OverwriteReason> DiskGuard::riskOfWriting(const QString&
     if (!now.exists) {
         return std::nullopt;
     }
-    const QByteArray local = QFile::encodeName(path);
-    struct stat info {};
-    // access() lets root write anything; a file whose mode grants nobody writing was made read-only on purpose.
-    if (::access(local.constData(), W_OK) != 0 ||
-        (::stat(local.constData(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+    if (!now.writable) {
         return platform::OverwriteReason::ReadOnly;
     }
     if (path != m_path) {
@@ -49,7 +53,7 @@ std::optional<platform::OverwriteReason> DiskGuard::riskOfWriting(const QString&
         now.inode == m_snapshot.inode) {
         return std::nullopt;
     }
-    if (now.size == m_snapshot.size && hashOf(path) == m_snapshot.hash) {
+    if (now.size == m_snapshot.size && !m_snapshot.hash.isEmpty() && hashOf(path) == m_snapshot.hash) {
         return std::nullopt;
     }
     return platform::OverwriteReason::ChangedOnDisk;
@@ -57,11 +61,14 @@ std::optional<platform::OverwriteReason> DiskGuard::riskOfWriting(const QString&
 
 DiskGuard::Snapshot DiskGuard::statOf(const QString& path) {
     Snapshot snapshot;
+    const QByteArray local = QFile::encodeName(path);
     struct stat info {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (path.isEmpty() || ::stat(local.constData(), &info) != 0) {
         return snapshot;
     }
     snapshot.exists = true;
+    // access() lets root write anything; a file whose mode grants nobody writing was made read-only on purpose.
+    snapshot.writable = ::access(local.constData(), W_OK) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     snapshot.size = static_cast<std::int64_t>(info.st_size);
     snapshot.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     snapshot.device = static_cast<std::uint64_t>(info.st_dev);
@@ -70,11 +77,10 @@ DiskGuard::Snapshot DiskGuard::statOf(const QString& path) {
 }
 
 QByteArray DiskGuard::hashOf(const QString& path) {
-    // OpenSSL's SHA-256 runs at gigabytes a second where the processor helps, Qt's at a tenth of that: opening a
-    // large note must not wait for its hash.
+    // OpenSSL's SHA-256 uses the processor's SHA instructions, which Qt's does not.
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     QFile file(path);
-    // An unreadable file hashes as nothing.
+    // An unreadable file gives no hash, which matches none.
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 || !file.open(QIODevice::ReadOnly)) {
         return {};
     }

@@ -28,11 +28,12 @@ private:
     /// A file's identity and content as seen at one moment.
     struct Snapshot {
         bool exists = false;
+        bool writable = false;
         std::int64_t size = 0;
         std::int64_t modifiedNs = 0;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
-        /// Filled only when the file exists.
+        /// SHA-256 of the file; empty when there is none, it could not be read, or it is too large to hash quickly.
         QByteArray hash;
     };
     [[nodiscard]] static Snapshot statOf(const QString& path);
