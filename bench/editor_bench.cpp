@@ -72,8 +72,8 @@ std::string makeNote(std::size_t size, bool crlf) {
 }
 
 struct OneFilePanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*) override { return file; }
-    std::optional<QUrl> runSavePanel(QWidget*) override { return std::nullopt; }
+    std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return file; }
+    std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
     QUrl file;
 };
 
@@ -83,6 +83,9 @@ struct DiscardingPrompts final : platform::Prompts {
     }
     bool askToSaveUnderNewPassword(QWidget*) override { return true; }
     std::optional<QString> askForPassword(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    platform::OverwriteChoice askToOverwrite(QWidget*, const QString&, platform::OverwriteReason) override {
+        return platform::OverwriteChoice::Overwrite;
+    }
 };
 
 // Counts the paint events of the text view's viewport: a paint means the user sees the text as it now is.
@@ -161,7 +164,7 @@ bool isWithInsertion(std::string_view changed, std::string_view original, std::s
 // The note of size bytes at notePath in this process: prints one line of "key=value" figures.
 int runOne(const QString& notePath, std::size_t size, bool crlf) {
     platform::MemoryPreferences preferences;
-    preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
+    (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
     OneFilePanels panels;
     panels.file = QUrl::fromLocalFile(notePath);
     DiscardingPrompts prompts;

@@ -3,6 +3,7 @@
 #include "cipher/url_path.h"
 #include "window/view_controller.h"
 
+#include <QFileInfo>
 #include <QUrl>
 
 #include <string>
@@ -25,8 +26,8 @@ QString AppDelegate::getPassword() const {
     return m_preferences.stringForKey(passwordKey()).value_or(QString());
 }
 
-void AppDelegate::setPasswordWithPass(const QString& password) {
-    m_preferences.setString(passwordKey(), password);
+bool AppDelegate::setPasswordWithPass(const QString& password) {
+    return m_preferences.setString(passwordKey(), password);
 }
 
 bool AppDelegate::resolveUnsavedChanges() {
@@ -48,7 +49,9 @@ void AppDelegate::clickNewMenu() {
     if (vc == nullptr || !resolveUnsavedChanges()) {
         return;
     }
-    // filename stays, so that a later Save writes over the file last opened or saved.
+    // A new note has no file: a later Save asks where to put it rather than writing over the last note.
+    vc->filename.clear();
+    m_disk.forget();
     vc->setNoteText(QString());
     vc->setTitle(window::untitledTitle.toString());
     vc->clearProblem();
@@ -59,7 +62,7 @@ void AppDelegate::clickOpenMenu() {
     if (vc == nullptr || !resolveUnsavedChanges()) {
         return;
     }
-    const std::optional<QUrl> url = m_panels.runOpenPanel(vc->window());
+    const std::optional<QUrl> url = m_panels.runOpenPanel(vc->window(), startDirectory());
     if (!url) {
         return;
     }
@@ -74,13 +77,19 @@ bool AppDelegate::openNote(const QString& path) {
     if (vc == nullptr) {
         return false;
     }
+    DiskGuard read;
+    read.remember(path);
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
     const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(path);
     if (!loaded) {
-        m_passwordRetry.showFailure(*vc, path, loaded.failure());
+        if (const std::optional<QString> unusable = unusablePassword(path)) {
+            vc->showProblem(*unusable);
+        } else {
+            m_passwordRetry.showFailure(*vc, path, loaded.failure());
+        }
         return false;
     }
-    noteOpened(path, getPassword());
+    noteOpened(path, getPassword(), read);
     return true;
 }
 
@@ -88,13 +97,21 @@ void AppDelegate::tryAnotherPassword() {
     if (vc == nullptr || !resolveUnsavedChanges()) {
         return;
     }
+    DiskGuard read;
+    read.remember(m_passwordRetry.offeredPath());
     if (const std::optional<OpenedNote> opened = m_passwordRetry.run(*vc)) {
-        noteOpened(opened->path, opened->password);
+        noteOpened(opened->path, opened->password, read);
+        if (!opened->stored) {
+            // The guard remembers the password that opened the note, so the next save asks before re-keying it.
+            vc->showProblem(tr("The note is open, but its password could not be stored: the preferences file cannot "
+                               "be written. The earlier password stays in use."));
+        }
     }
 }
 
-void AppDelegate::noteOpened(const QString& path, const QString& password) {
+void AppDelegate::noteOpened(const QString& path, const QString& password, const DiskGuard& read) {
     vc->filename = path;
+    m_disk = read;
     vc->setTitle(path);
     vc->clearProblem();
     vc->showNotice(tr("Opened %1").arg(path));
@@ -116,7 +133,11 @@ bool AppDelegate::funcSaveAs() {
     if (vc == nullptr || !m_passwordGuard.confirmSave(vc->window())) {
         return false;
     }
-    const std::optional<QUrl> url = m_panels.runSavePanel(vc->window());
+    return saveAs();
+}
+
+bool AppDelegate::saveAs() {
+    const std::optional<QUrl> url = m_panels.runSavePanel(vc->window(), startDirectory());
     if (!url) {
         return false;
     }
@@ -124,7 +145,19 @@ bool AppDelegate::funcSaveAs() {
     if (!path) {
         return false;
     }
+    // The panel has confirmed replacing the file as it is now, so it is remembered as it is before the write.
+    DiskGuard chosen;
+    chosen.remember(*path);
+    switch (askBeforeWritingOver(chosen, *path)) {
+    case platform::OverwriteChoice::Overwrite:
+        break;
+    case platform::OverwriteChoice::SaveAs:
+        return saveAs();
+    case platform::OverwriteChoice::Cancel:
+        return false;
+    }
     vc->filename = *path;
+    m_disk = chosen;
     const bool written = writeNote(*path);
     vc->setTitle(*path);
     return written;
@@ -137,18 +170,32 @@ bool AppDelegate::save() {
     if (!m_passwordGuard.confirmSave(vc->window())) {
         return false;
     }
+    switch (askBeforeWritingOver(m_disk, vc->filename)) {
+    case platform::OverwriteChoice::Overwrite:
+        break;
+    case platform::OverwriteChoice::SaveAs:
+        return saveAs();
+    case platform::OverwriteChoice::Cancel:
+        return false;
+    }
     return writeNote(vc->filename);
+}
+
+platform::OverwriteChoice AppDelegate::askBeforeWritingOver(const DiskGuard& guard, const QString& path) {
+    const std::optional<platform::OverwriteReason> risk = guard.riskOfWriting(path);
+    return risk ? m_prompts.askToOverwrite(vc->window(), path, *risk) : platform::OverwriteChoice::Overwrite;
 }
 
 bool AppDelegate::writeNote(const QString& path) {
     const cipher::Result<cipher::Done> saved = vc->saveEncryptedText(path);
     if (!saved) {
-        vc->showProblem(QString::fromStdString(saved.failure().message) + QLatin1Char(' ') +
-                        tr("The note has not been saved."));
+        vc->showProblem(unusablePassword(path).value_or(QString::fromStdString(saved.failure().message)) +
+                        QLatin1Char(' ') + tr("The note has not been saved."));
         // The file the title names does not hold this note, so closing must still ask.
         vc->setModified(true);
         return false;
     }
+    m_disk.remember(path);
     vc->setModified(false);
     vc->clearProblem();
     vc->showNotice(tr("Saved %1").arg(path));
@@ -157,15 +204,38 @@ bool AppDelegate::writeNote(const QString& path) {
 }
 
 std::optional<QString> AppDelegate::chosenPath(const QUrl& url) {
-    const QByteArray encoded = url.toString(QUrl::FullyEncoded).toUtf8();
+    QUrl local = url;
+    // A typed "//home/me/n.vpd" can come back as file://home/me/n.vpd, its first folder taken for a host; the path
+    // rule below would then drop it and leave a path relative to wherever the program was started.
+    if (url.isLocalFile() && !url.host().isEmpty()) {
+        local.setPath(QLatin1Char('/') + url.host(QUrl::FullyEncoded) + url.path(QUrl::FullyEncoded),
+                      QUrl::TolerantMode);
+        local.setHost(QString());
+    }
+    const QByteArray encoded = local.toString(QUrl::FullyEncoded).toUtf8();
     const std::optional<std::string> path =
         cipher::pathFromUrl(std::string_view(encoded.constData(), static_cast<std::size_t>(encoded.size())));
-    if (!path || path->empty()) {
+    // Only an absolute path names the file the user chose, wherever the program was started.
+    if (!path || !path->starts_with('/')) {
         vc->showProblem(tr("Could not use \"%1\": its location is not a valid file path. Nothing was changed.")
-                            .arg(QString::fromUtf8(encoded)));
+                            .arg(url.toString(QUrl::FullyEncoded)));
         return std::nullopt;
     }
     return QString::fromStdString(*path);
+}
+
+QString AppDelegate::startDirectory() const {
+    return vc->filename.isEmpty() ? QString() : QFileInfo(vc->filename).absolutePath();
+}
+
+std::optional<QString> AppDelegate::unusablePassword(const QString& path) const {
+    // toUtf8 would have made such a password "?"; the cipher refuses it, and the user must learn why.
+    if (QStringView(getPassword()).isValidUtf16()) {
+        return std::nullopt;
+    }
+    return tr("Could not use \"%1\": the stored password is unusable, as it is not valid text (was the preferences "
+              "file edited by hand?). Set the password again in Preferences.")
+        .arg(path);
 }
 
 } // namespace app

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/disk_guard.h"
 #include "app/note_password_guard.h"
 #include "app/password_retry.h"
+#include "cipher/result.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
@@ -38,14 +40,14 @@ public:
 
     /// The preference "password", or "" when none is stored.
     [[nodiscard]] QString getPassword() const override;
-    /// Stores the text exactly under "password"; leaves pass alone.
-    void setPasswordWithPass(const QString& password) override;
+    /// Stores the text exactly under "password"; leaves pass alone. False when the preferences could not store it.
+    [[nodiscard]] bool setPasswordWithPass(const QString& password) override;
     /// Links the note view controller.
     void setVc(window::ViewController* viewController) override { vc = viewController; }
 
     /// Reads and decrypts the note at path, replacing the text without asking about unsaved changes. Only a whole
-    /// note replaces the text, filename and title; otherwise the window says which file failed and why, and false
-    /// is returned.
+    /// note replaces the text, filename and title, and is remembered as read; otherwise the window says which file
+    /// failed and why, and false is returned.
     bool openNote(const QString& path);
 
     /// Settles unsaved changes before they would be lost: asks Save, Discard or Cancel. True when there were none,
@@ -53,16 +55,17 @@ public:
     [[nodiscard]] bool resolveUnsavedChanges();
 
 public slots:
-    /// New: after settling unsaved changes, empties the note and titles it "名称未設定"; filename stays.
+    /// New: after settling unsaved changes, empties the note, clears filename and titles it "名称未設定".
     void clickNewMenu();
     /// Open: after settling unsaved changes, asks for a file and opens it as openNote does.
     void clickOpenMenu();
-    /// Save: writes to filename without a panel, or runs Save As while the note has no file.
+    /// Save: writes to filename without a panel, or runs Save As while the note has no file. Asks first when the
+    /// file changed on disk since it was read or written, or is read-only.
     void clickSaveMenu();
     /// Save As: always asks for a path.
     void clickSaveAsMenu();
-    /// Save As: asks for a path, sets filename, writes there and titles the note with the path. True when the
-    /// note was written.
+    /// Save As: asks for a path, sets filename, writes there and titles the note with the path. Asks first when the
+    /// chosen file is read-only. True when the note was written.
     bool funcSaveAs();
     /// Try Another Password: after settling unsaved changes, asks for the password of the note that last failed to
     /// open as if under a wrong password; one that opens it becomes the stored password and the note opens.
@@ -72,13 +75,24 @@ private:
     [[nodiscard]] bool save();
     [[nodiscard]] bool writeNote(const QString& path);
     [[nodiscard]] std::optional<QString> chosenPath(const QUrl& url);
-    void noteOpened(const QString& path, const QString& password);
+    /// Makes the note just loaded from path the window's note, opened under password; read is the file as loaded.
+    void noteOpened(const QString& path, const QString& password, const DiskGuard& read);
+    /// Save As once the password question, if any, is settled.
+    [[nodiscard]] bool saveAs();
+    /// The folder of the note's file, or "" when it has none.
+    [[nodiscard]] QString startDirectory() const;
+    /// Why the stored password cannot encrypt or decrypt the note at path, or no value when it can.
+    [[nodiscard]] std::optional<QString> unusablePassword(const QString& path) const;
+    /// Overwrite when nothing stands against writing over path, else the user's answer.
+    [[nodiscard]] platform::OverwriteChoice askBeforeWritingOver(const DiskGuard& guard, const QString& path);
 
     platform::Preferences& m_preferences;
     platform::FilePanels& m_panels;
     platform::Prompts& m_prompts;
     NotePasswordGuard m_passwordGuard{*this, m_prompts};
     PasswordRetry m_passwordRetry{*this, m_prompts};
+    // The note's file as it was last read or written.
+    DiskGuard m_disk;
 };
 
 } // namespace app

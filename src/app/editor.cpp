@@ -23,7 +23,8 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     const QString wrapKey = QString::fromLatin1(wordWrapKey);
     m_window.setWordWrap(preferences.stringForKey(wrapKey) != QStringLiteral("false"));
     QObject::connect(&m_window, &window::MainWindow::wordWrapToggled, &m_window, [&preferences, wrapKey](bool wrap) {
-        preferences.setString(wrapKey, wrap ? QStringLiteral("true") : QStringLiteral("false"));
+        // A setting that cannot be kept costs only the same toggle next time.
+        (void)preferences.setString(wrapKey, wrap ? QStringLiteral("true") : QStringLiteral("false"));
     });
 }
 

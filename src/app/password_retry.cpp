@@ -32,8 +32,8 @@ std::optional<OpenedNote> PasswordRetry::run(window::ViewController& vc) {
         // The one road every note opens by, so that a password opens here exactly what it opens from File > Open.
         const cipher::Result<cipher::Done> loaded = vc.loadEncryptedText(m_path, *given);
         if (loaded) {
-            m_store.setPasswordWithPass(*given);
-            return OpenedNote{m_path, *given};
+            const bool stored = m_store.setPasswordWithPass(*given);
+            return OpenedNote{m_path, *given, stored};
         }
         if (loaded.failure().kind != cipher::FailureKind::WrongPasswordOrDamaged) {
             // The file itself went wrong meanwhile (moved, unreadable): another password will not help.

@@ -22,6 +22,8 @@ inline constexpr QStringView tryAnotherPasswordLabel = u"Try Another Password…
 struct OpenedNote {
     QString path;
     QString password;
+    /// Whether the password could be stored as the preferences store it.
+    bool stored = true;
 };
 
 /// Offers another password for a note that the stored one does not open, and opens the note under it.
@@ -39,6 +41,8 @@ public:
     /// until the user cancels. A password that opens it is stored exactly as the preferences store it, the note is
     /// in vc's view and is returned; otherwise nothing has changed and no value is returned.
     [[nodiscard]] std::optional<OpenedNote> run(window::ViewController& vc);
+    /// The note last offered another password, or "" when none was.
+    [[nodiscard]] const QString& offeredPath() const noexcept { return m_path; }
 
 private:
     preferences::PasswordStore& m_store;

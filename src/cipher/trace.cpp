@@ -36,9 +36,11 @@ constexpr DecimalTable makeDecimalTable() {
 
 constexpr DecimalTable decimalTable = makeDecimalTable();
 
+// Each line is flushed as it is made, so that a program that is killed or hangs has shown its trace so far.
 void writeLine(std::FILE* out, std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), out);
     std::fputc('\n', out);
+    std::fflush(out);
 }
 
 } // namespace
@@ -87,6 +89,7 @@ void Trace::byteList(ByteView bytes) const {
     buffer[used++] = ']';
     buffer[used++] = '\n';
     std::fwrite(buffer.data(), 1, used, m_out);
+    std::fflush(m_out);
     cleanse(buffer.data(), buffer.size());
 }
 

@@ -61,17 +61,30 @@ std::optional<QString> SettingsPreferences::stringForKey(const QString& key) con
     return value.toString();
 }
 
-void SettingsPreferences::setString(const QString& key, const QString& value) {
+bool SettingsPreferences::setString(const QString& key, const QString& value) {
     // The save replaces the file with a new one that copies the old file's mode, or takes the umask's when there
     // was none; tightening both first leaves no moment in which the password is readable by others.
     restrictAccess(m_filePath);
+    bool stored = false;
     {
         const UmaskGuard ownerOnly(077);
         QSettings settings(m_filePath, QSettings::IniFormat);
+        const QVariant earlier = settings.value(key);
         settings.setValue(key, value);
         settings.sync();
+        stored = settings.status() == QSettings::NoError;
+        // QSettings keeps a value it could not write in a cache that every later reader of this file in the process
+        // sees; it must not pass for stored.
+        if (!stored) {
+            if (earlier.isValid()) {
+                settings.setValue(key, earlier);
+            } else {
+                settings.remove(key);
+            }
+        }
     }
     restrictAccess(m_filePath);
+    return stored;
 }
 
 std::optional<QString> MemoryPreferences::stringForKey(const QString& key) const {
@@ -82,8 +95,9 @@ std::optional<QString> MemoryPreferences::stringForKey(const QString& key) const
     return *found;
 }
 
-void MemoryPreferences::setString(const QString& key, const QString& value) {
+bool MemoryPreferences::setString(const QString& key, const QString& value) {
     m_values.insert(key, value);
+    return true;
 }
 
 } // namespace platform

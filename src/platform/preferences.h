@@ -16,8 +16,9 @@ public:
     virtual ~Preferences() = default;
     /// The stored string, or no value when the key holds none.
     [[nodiscard]] virtual std::optional<QString> stringForKey(const QString& key) const = 0;
-    /// Stores the string unchanged (the empty string included), replacing any earlier value.
-    virtual void setString(const QString& key, const QString& value) = 0;
+    /// Stores the string unchanged (the empty string included), replacing any earlier value. False when it could not
+    /// be stored; the earlier value then stays.
+    [[nodiscard]] virtual bool setString(const QString& key, const QString& value) = 0;
 };
 
 /// Preferences in an INI file through QSettings. The file may hold the password in plain text, so it is kept
@@ -30,7 +31,7 @@ public:
     [[nodiscard]] static QString defaultFilePath();
 
     [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
-    void setString(const QString& key, const QString& value) override;
+    [[nodiscard]] bool setString(const QString& key, const QString& value) override;
 
     [[nodiscard]] const QString& filePath() const noexcept { return m_filePath; }
 
@@ -42,7 +43,7 @@ private:
 class MemoryPreferences final : public Preferences {
 public:
     [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
-    void setString(const QString& key, const QString& value) override;
+    [[nodiscard]] bool setString(const QString& key, const QString& value) override;
 
 private:
     QHash<QString, QString> m_values;

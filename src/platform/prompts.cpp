@@ -57,4 +57,29 @@ std::optional<QString> MessageBoxPrompts::askForPassword(QWidget* parent, const 
     return dialog.textValue();
 }
 
+OverwriteChoice MessageBoxPrompts::askToOverwrite(QWidget* parent, const QString& path, OverwriteReason reason) {
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QObject::tr("Save"));
+    box.setText(reason == OverwriteReason::ReadOnly ? QObject::tr("The file is read-only")
+                                                    : QObject::tr("The file has changed on disk since it was opened"));
+    box.setInformativeText(reason == OverwriteReason::ReadOnly
+                               ? QObject::tr("“%1” is marked read-only. Overwrite it all the same?").arg(path)
+                               : QObject::tr("Overwriting “%1” loses what was changed there.").arg(path));
+    QPushButton* overwrite = box.addButton(QObject::tr("Overwrite"), QMessageBox::DestructiveRole);
+    QPushButton* saveAs = box.addButton(QObject::tr("Save As…"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    // Nothing is lost by a reflexive Enter.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == overwrite) {
+        return OverwriteChoice::Overwrite;
+    }
+    if (box.clickedButton() == saveAs) {
+        return OverwriteChoice::SaveAs;
+    }
+    return OverwriteChoice::Cancel;
+}
+
 } // namespace platform

@@ -11,6 +11,12 @@ namespace platform {
 /// The user's answer when unsaved changes are about to be lost.
 enum class UnsavedChangesChoice { Save, Discard, Cancel };
 
+/// Why writing over a note file needs the user's word.
+enum class OverwriteReason { ChangedOnDisk, ReadOnly };
+
+/// The user's answer when a save would write over a file that changed on disk or is read-only.
+enum class OverwriteChoice { Overwrite, SaveAs, Cancel };
+
 /// Questions put to the user in a modal box. Each blocks until the user answers.
 class Prompts {
 public:
@@ -25,6 +31,10 @@ public:
     /// empty (why the last password given was refused); no value when the user cancels.
     [[nodiscard]] virtual std::optional<QString> askForPassword(QWidget* parent, const QString& path,
                                                                 const QString& refusal) = 0;
+    /// Asks whether to write over the file at path all the same, to save elsewhere, or to stop; closing the box
+    /// without choosing counts as Cancel.
+    [[nodiscard]] virtual OverwriteChoice askToOverwrite(QWidget* parent, const QString& path,
+                                                         OverwriteReason reason) = 0;
 };
 
 /// The questions as QMessageBox and QInputDialog ask them.
@@ -34,6 +44,7 @@ public:
     [[nodiscard]] bool askToSaveUnderNewPassword(QWidget* parent) override;
     [[nodiscard]] std::optional<QString> askForPassword(QWidget* parent, const QString& path,
                                                         const QString& refusal) override;
+    [[nodiscard]] OverwriteChoice askToOverwrite(QWidget* parent, const QString& path, OverwriteReason reason) override;
 };
 
 } // namespace platform

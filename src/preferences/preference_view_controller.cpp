@@ -56,6 +56,12 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
     hint->setWordWrap(true);
     hint->setForegroundRole(QPalette::PlaceholderText);
 
+    m_storeProblem = new QLabel(this);
+    m_storeProblem->setObjectName(QStringLiteral("storeProblem"));
+    m_storeProblem->setWordWrap(true);
+    m_storeProblem->setStyleSheet(QStringLiteral("color: #a4262c;"));
+    m_storeProblem->hide();
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
     connect(buttons, &QDialogButtonBox::accepted, this, &PreferenceViewController::pushSaveButton);
@@ -69,6 +75,7 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(hint);
+    layout->addWidget(m_storeProblem);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -87,6 +94,7 @@ void PreferenceViewController::showEvent(QShowEvent* event) {
     // A spontaneous show is the window coming back from being minimised, not opening.
     if (!event->spontaneous()) {
         m_showPassword->setChecked(false);
+        m_storeProblem->hide();
     }
     QDialog::showEvent(event);
 }
@@ -99,7 +107,13 @@ void PreferenceViewController::pushSaveButton() {
         m_mismatch->show();
         return;
     }
-    appDelegate->setPasswordWithPass(tfPassword->text());
+    if (!appDelegate->setPasswordWithPass(tfPassword->text())) {
+        // Closing would let the user believe the next save uses this password, and it would not.
+        m_storeProblem->setText(tr("The password could not be stored: the preferences file cannot be written. "
+                                   "The earlier password stays in use."));
+        m_storeProblem->show();
+        return;
+    }
     accept();
 }
 

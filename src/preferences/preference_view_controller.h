@@ -13,7 +13,8 @@ class PasswordStore;
 
 /// The password preferences: a modal dialog with a masked password field and a masked "Repeat" field, which "Show
 /// password" unmasks until the dialog is shown again. Save stores the password field's text exactly and closes when
-/// the two fields match, and otherwise says so under them; closing it any other way stores nothing.
+/// the two fields match, and otherwise says so under them; when the store fails, it says so and stays open. Closing it
+/// any other way stores nothing.
 class PreferenceViewController final : public QDialog {
     Q_OBJECT
 
@@ -33,7 +34,8 @@ public:
 
 public slots:
     /// Stores the password field's text unaltered and closes the dialog when it matches the repeat field; otherwise
-    /// says under the fields that they differ. Does nothing before viewDidLoad.
+    /// says under the fields that they differ. When the store fails, says so and stays open. Does nothing before
+    /// viewDidLoad.
     void pushSaveButton();
 
 protected:
@@ -42,6 +44,7 @@ protected:
 private:
     QCheckBox* m_showPassword = nullptr;
     QLabel* m_mismatch = nullptr;
+    QLabel* m_storeProblem = nullptr;
 };
 
 } // namespace preferences

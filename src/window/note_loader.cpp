@@ -53,6 +53,9 @@ void NoteLoader::start(std::string utf8) {
     // at the end do not move them.
     m_view->setPlainText(QString());
     QTextDocument* document = m_view->document();
+    // Emptying a document that has an undo history announces a change and then drops the mark without a word;
+    // the state it ends in is announced, so that the window's marker follows it.
+    emit document->modificationChanged(document->isModified());
     document->setUndoRedoEnabled(false);
     m_end = QTextCursor(document);
     // Before any line is laid out, so that the view's width is settled while the document is still small.

@@ -198,7 +198,13 @@ std::optional<QByteArray> ViewController::password() const {
     if (appDelegate == nullptr) {
         return std::nullopt;
     }
-    return appDelegate->getPassword().toUtf8();
+    const QString text = appDelegate->getPassword();
+    // toUtf8 would turn a lone surrogate into "?" and so encrypt under the key of "?". Such a password has no UTF-8
+    // form; a byte that is never UTF-8 stands in, so that the core refuses it as it refuses any ill-formed password.
+    if (!QStringView(text).isValidUtf16()) {
+        return QByteArray(1, '\xff');
+    }
+    return text.toUtf8();
 }
 
 std::optional<cipher::Bytes> ViewController::base64ToByteArray(const QString& text) const {

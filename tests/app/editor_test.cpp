@@ -1,12 +1,7 @@
 #include "app/command_line.h"
 #include "app/editor.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "platform/file_panels.h"
-#include "platform/preferences.h"
-#include "platform/prompts.h"
 #include "preferences/preference_view_controller.h"
+#include "scripted_seams.h"
 #include "window/view_controller.h"
 
 #include <QAction>
@@ -27,74 +22,6 @@
 #include <utility>
 
 using platform::UnsavedChangesChoice;
-
-namespace {
-
-// Panels that give the answer set for them once, then cancel, and count how often they were shown.
-struct ScriptedPanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*) override { return show(openAnswer, openAsked); }
-    std::optional<QUrl> runSavePanel(QWidget*) override { return show(saveAnswer, saveAsked); }
-    static std::optional<QUrl> show(std::optional<QUrl>& answer, int& asked) {
-        ++asked;
-        return std::exchange(answer, {});
-    }
-    std::optional<QUrl> openAnswer, saveAnswer;
-    int openAsked = 0, saveAsked = 0;
-};
-
-// Prompts that give the answers set for them and record what they were asked. Passwords are given in turn, then
-// the prompt is cancelled.
-struct ScriptedPrompts final : platform::Prompts {
-    platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString& noteTitle) override {
-        asked.append(noteTitle);
-        return answer;
-    }
-    bool askToSaveUnderNewPassword(QWidget*) override {
-        ++newPasswordAsked;
-        return saveUnderNewPassword;
-    }
-    std::optional<QString> askForPassword(QWidget*, const QString& path, const QString& refusal) override {
-        passwordAskedFor.append(path);
-        refusals.append(refusal);
-        return passwords.isEmpty() ? std::nullopt : std::optional<QString>(passwords.takeFirst());
-    }
-    platform::UnsavedChangesChoice answer = platform::UnsavedChangesChoice::Cancel;
-    QStringList asked;
-    bool saveUnderNewPassword = false;
-    int newPasswordAsked = 0;
-    QStringList passwords;
-    QStringList passwordAskedFor, refusals;
-};
-
-QUrl url(const QString& path) {
-    return QUrl::fromLocalFile(path);
-}
-
-// Writes a note file with the core alone, independently of the editor under test.
-void writeNote(const QString& path, const QString& text, const QString& password) {
-    cipher::MemoryLog log;
-    QVERIFY(cipher::saveEncryptedText(path.toStdString(), text.toStdString(), password.toStdString(), cipher::noteIv,
-                                      {}, log)
-                .ok());
-}
-
-// The core alone is the oracle for what a file holds.
-QString decryptFile(const QString& path, const QString& password) {
-    cipher::Result<std::string> fileText = cipher::readNoteFile(path.toStdString());
-    cipher::Result<std::string> text =
-        cipher::decryptWhole(fileText ? fileText.value() : "", password.toStdString(), cipher::noteIv, {});
-    return text ? QString::fromStdString(text.value()) : QStringLiteral("<undecryptable>");
-}
-
-QAction* action(app::Editor& editor, const char* name) {
-    auto* found = editor.mainWindow().findChild<QAction*>(QString::fromLatin1(name));
-    if (found == nullptr) {
-        qFatal("no action named %s", name);
-    }
-    return found;
-}
-
-} // namespace
 
 class EditorTest : public QObject {
     Q_OBJECT
@@ -132,7 +59,7 @@ private slots:
     void init() {
         m_panels = {};
         m_prompts = {};
-        m_preferences.setString(QString::fromLatin1(platform::passwordKey), QStringLiteral("pw"));
+        QVERIFY(m_preferences.setString(QString::fromLatin1(platform::passwordKey), QStringLiteral("pw")));
         m_editor = std::make_unique<app::Editor>(m_preferences, m_panels, m_prompts, m_log);
         m_editor->mainWindow().show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_editor->mainWindow()));
@@ -197,7 +124,7 @@ private slots:
         QCOMPARE(program.readAllStandardOutput(), QByteArray("vellumpad " VELLUMPAD_VERSION "\n"));
     }
 
-    void saveAsNamesTheFullPathThenSaveAndNewKeepWritingThere() {
+    void saveAsNamesTheFullPathSaveKeepsWritingThereAndNewForgetsIt() {
         // A blank, a percent sign and a non-ASCII letter arrive percent-encoded in the URL.
         const QString target = path(QStringLiteral("100% My Note é.vpd"));
         m_panels.saveAnswer = url(target);
@@ -216,13 +143,16 @@ private slots:
         QCOMPARE(decryptFile(target, QStringLiteral("pw")), typed + QStringLiteral(" again"));
         QCOMPARE(vc().title(), target);
 
+        // A new note has no file: Save asks for one instead of writing over the note open before.
         trigger("actionNew");
         QVERIFY(text().isEmpty());
+        QVERIFY(vc().filename.isEmpty());
         QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
         type(QStringLiteral("fresh"));
         trigger("actionSave");
-        QCOMPARE(m_panels.saveAsked, 1);
-        QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("fresh"));
+        QCOMPARE(m_panels.saveAsked, 2);
+        QCOMPARE(decryptFile(target, QStringLiteral("pw")), typed + QStringLiteral(" again"));
+        QVERIFY(vc().filename.isEmpty());
         QVERIFY(m_prompts.asked.isEmpty());
         // A failed Save As still names the note after the new path, which does not hold it: the note counts as changed.
         m_panels.saveAnswer = url(path(QStringLiteral("missing folder/y.vpd")));

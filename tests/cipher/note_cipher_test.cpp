@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -79,12 +80,14 @@ TEST(NoteCipher, FailsWithoutValueOnBadInput) {
     }
 }
 
+// What the trace wrote, read past the stream's buffer: a line not yet flushed, as a killed program would lose
+// it, is missing.
 std::string traced(const std::function<void(const Trace&)>& run) {
     std::FILE* file = std::tmpfile();
     run(Trace(file));
     std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-    std::rewind(file);
-    EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
+    const ssize_t read = ::pread(fileno(file), text.data(), text.size(), 0);
+    text.resize(read < 0 ? 0 : static_cast<std::size_t>(read));
     std::fclose(file);
     return text;
 }

@@ -218,7 +218,7 @@ TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
 
 TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferences) {
     const QString store = QString::fromStdString(path("config/Vellumpad/Vellumpad.conf"));
-    platform::SettingsPreferences(store).setString(platform::passwordKey, QStringLiteral("stored"));
+    ASSERT_TRUE(platform::SettingsPreferences(store).setString(platform::passwordKey, QStringLiteral("stored")));
     const std::string fileText = cli("encrypt", "note").out;
     const std::pair<std::string, bool> cases[] = {
         {"stored", true}, {"stored\n", true}, {"stored\r\n", true}, {"stored\n\n", false}, {"stored\r", false}};

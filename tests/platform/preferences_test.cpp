@@ -36,7 +36,7 @@ TEST_F(SettingsPreferencesTest, StoresExactValuesInOwnerOnlyFilesAndTellsMissing
                               QStringLiteral("@Variant(x) \"q\" \\n"),
                               QString()};
     for (const QString& value : values) {
-        platform::SettingsPreferences(m_file).setString(passwordKey, value);
+        EXPECT_TRUE(platform::SettingsPreferences(m_file).setString(passwordKey, value));
         EXPECT_EQ(platform::SettingsPreferences(m_file).stringForKey(passwordKey), value) << value.toStdString();
         EXPECT_EQ(modeOf(m_file), 0600u);
         EXPECT_EQ(modeOf(m_folder), 0700u);
@@ -44,6 +44,24 @@ TEST_F(SettingsPreferencesTest, StoresExactValuesInOwnerOnlyFilesAndTellsMissing
         ASSERT_EQ(::chmod(m_folder.toLocal8Bit().constData(), 0755), 0);
         ASSERT_EQ(::chmod(m_file.toLocal8Bit().constData(), 0644), 0);
     }
+}
+
+TEST_F(SettingsPreferencesTest, AValueThatCannotBeWrittenIsReportedAndTheEarlierOneStays) {
+    // The name leaves no room for the lock and temporary files QSettings writes beside it, so writing fails even
+    // for root; the earlier value is put in by hand.
+    const QString file = m_dir.filePath(QString(250, u'p') + QStringLiteral(".c"));
+    QFile earlier(file);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("[General]\npassword=old\n");
+    earlier.close();
+    platform::SettingsPreferences store(file);
+    ASSERT_EQ(store.stringForKey(passwordKey), QStringLiteral("old"));
+
+    EXPECT_FALSE(store.setString(passwordKey, QStringLiteral("new")));
+    // QSettings caches values per file for the whole process: the refused one must not be read back from there.
+    EXPECT_EQ(platform::SettingsPreferences(file).stringForKey(passwordKey), QStringLiteral("old"));
+    EXPECT_FALSE(store.setString(QStringLiteral("other"), QStringLiteral("x")));
+    EXPECT_FALSE(store.stringForKey(QStringLiteral("other")).has_value());
 }
 
 } // namespace

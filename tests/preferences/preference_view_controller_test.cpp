@@ -14,9 +14,16 @@ namespace {
 
 struct RecordingStore final : preferences::PasswordStore {
     QString getPassword() const override { return password; }
-    void setPasswordWithPass(const QString& newPassword) override { stored.append(newPassword); }
+    bool setPasswordWithPass(const QString& newPassword) override {
+        if (refuse) {
+            return false;
+        }
+        stored.append(newPassword);
+        return true;
+    }
     QString password = QStringLiteral(" pässwort 秘密 ");
     QStringList stored;
+    bool refuse = false;
 };
 
 // Opens the dialog and checks that both fields show the stored password, hidden.
@@ -105,6 +112,30 @@ private slots:
         QCOMPARE(store.stored, closedBy == QLatin1String("Save") ? QStringList{typed} : QStringList{});
         // Opened again, it shows the stored password, hidden, whatever was typed or shown before.
         openDialog(dialog, store);
+    }
+
+    void aPasswordTheStoreRefusesKeepsTheDialogOpenAndSaysSo() {
+        RecordingStore store;
+        store.refuse = true;
+        PreferenceViewController dialog;
+        openDialog(dialog, store);
+        dialog.tfPassword->setText(QStringLiteral("new"));
+        dialog.tfRepeat->setText(QStringLiteral("new"));
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        auto* problem = dialog.findChild<QLabel*>(QStringLiteral("storeProblem"));
+        QVERIFY(problem->isVisible());
+        QVERIFY2(problem->text().contains(QStringLiteral("could not be stored")), qPrintable(problem->text()));
+        QCOMPARE(dialog.tfPassword->text(), QStringLiteral("new"));
+
+        // Once the store takes it, the dialog closes, and it opens again without the old message.
+        store.refuse = false;
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(store.stored, QStringList{QStringLiteral("new")});
+        store.password = QStringLiteral("new");
+        openDialog(dialog, store);
+        QVERIFY(!problem->isVisible());
     }
 };
 

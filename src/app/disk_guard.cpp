@@ -1,0 +1,108 @@
+#include "app/disk_guard.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <memory>
+
+#include <openssl/evp.h>
+
+namespace app {
+
+namespace {
+
+// Hashing comes before a note's first screen, so a larger file goes unhashed, and any change of its identity then
+// counts as a change: a needless question at worst, never a lost edit.
+constexpr std::int64_t largestHashed = 16 * 1024 * 1024;
+
+} // namespace
+
+void DiskGuard::remember(const QString& path) {
+    m_path = path;
+    m_snapshot = statOf(path);
+    if (m_snapshot.exists && m_snapshot.size <= largestHashed) {
+        m_snapshot.hash = hashOf(path);
+    }
+}
+
+void DiskGuard::forget() {
+    m_path.clear();
+    m_snapshot = {};
+}
+
+std::optional<platform::OverwriteReason> DiskGuard::riskOfWriting(const QString& path) const {
+    const Snapshot now = statOf(path);
+    if (!now.exists) {
+        return std::nullopt;
+    }
+    if (!now.writable) {
+        return platform::OverwriteReason::ReadOnly;
+    }
+    if (path != m_path) {
+        return std::nullopt;
+    }
+    if (!m_snapshot.exists) {
+        return platform::OverwriteReason::ChangedOnDisk;
+    }
+    // Each save puts a new file in place, so an unchanged identity means unchanged text; a changed one may still
+    // hold the same text (touched, or saved again unchanged), which the hash tells.
+    if (now.size == m_snapshot.size && now.modifiedNs == m_snapshot.modifiedNs && now.device == m_snapshot.device &&
+        now.inode == m_snapshot.inode) {
+        return std::nullopt;
+    }
+    if (now.size == m_snapshot.size && !m_snapshot.hash.isEmpty() && hashOf(path) == m_snapshot.hash) {
+        return std::nullopt;
+    }
+    return platform::OverwriteReason::ChangedOnDisk;
+}
+
+DiskGuard::Snapshot DiskGuard::statOf(const QString& path) {
+    Snapshot snapshot;
+    const QByteArray local = QFile::encodeName(path);
+    struct stat info {};
+    if (path.isEmpty() || ::stat(local.constData(), &info) != 0) {
+        return snapshot;
+    }
+    snapshot.exists = true;
+    // access() lets root write anything; a file whose mode grants nobody writing was made read-only on purpose.
+    snapshot.writable = ::access(local.constData(), W_OK) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    snapshot.size = static_cast<std::int64_t>(info.st_size);
+    snapshot.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    snapshot.device = static_cast<std::uint64_t>(info.st_dev);
+    snapshot.inode = static_cast<std::uint64_t>(info.st_ino);
+    return snapshot;
+}
+
+QByteArray DiskGuard::hashOf(const QString& path) {
+    // OpenSSL's SHA-256 uses the processor's SHA instructions, which Qt's does not.
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    QFile file(path);
+    // An unreadable file gives no hash, which matches none.
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 || !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 length = file.read(buffer.data(), buffer.size());
+        if (length < 0) {
+            return {};
+        }
+        if (length == 0) {
+            break;
+        }
+        if (EVP_DigestUpdate(context.get(), buffer.constData(), static_cast<std::size_t>(length)) != 1) {
+            return {};
+        }
+    }
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
+    unsigned int size = 0;
+    if (EVP_DigestFinal_ex(context.get(), digest.data(), &size) != 1) {
+        return {};
+    }
+    return QByteArray(reinterpret_cast<const char*>(digest.data()), static_cast<qsizetype>(size));
+}
+
+} // namespace app

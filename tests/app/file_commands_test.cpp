@@ -1,0 +1,293 @@
+#include "app/editor.h"
+#include "preferences/preference_view_controller.h"
+#include "scripted_seams.h"
+#include "window/view_controller.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+using platform::OverwriteChoice;
+using platform::OverwriteReason;
+using platform::UnsavedChangesChoice;
+
+namespace {
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RefusingPreferences m_preferences;
+    ScriptedPanels m_panels;
+    ScriptedPrompts m_prompts;
+    cipher::MemoryLog m_log;
+    std::unique_ptr<app::Editor> m_editor;
+
+    window::MainWindow& window() { return m_editor->mainWindow(); }
+    window::ViewController& vc() { return window().viewController(); }
+    QString path(const QString& name) { return m_dir->filePath(name); }
+    void type(const QString& typed) { QTest::keyClicks(vc().myTextView, typed); }
+    void trigger(const char* name) { action(*m_editor, name)->trigger(); }
+    void setPassword(const QString& password) {
+        QVERIFY(m_preferences.values.setString(QString::fromLatin1(platform::passwordKey), password));
+    }
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_panels = {};
+        m_prompts = {};
+        m_log.lines.clear();
+        m_preferences.refuse = false;
+        setPassword(QStringLiteral("pw"));
+        m_editor = std::make_unique<app::Editor>(m_preferences, m_panels, m_prompts, m_log);
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+
+    void cleanup() { m_editor.reset(); }
+
+    void theFileWrittenIsTheAbsoluteFileChosen_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<bool>("accepted");
+        // Relative to the test's folder; a name typed as "//tmp/..." reaches the URL with its first folder as host.
+        QTest::newRow("plain") << QStringLiteral("/") << true;
+        QTest::newRow("two leading slashes") << QStringLiteral("//") << true;
+        QTest::newRow("not a file URL") << QStringLiteral("https://example.org/n.vpd") << false;
+        QTest::newRow("relative") << QStringLiteral("n.vpd") << false;
+    }
+
+    void theFileWrittenIsTheAbsoluteFileChosen() {
+        QFETCH(QString, chosen);
+        QFETCH(bool, accepted);
+        const QString target = path(QStringLiteral("100% sure é.vpd"));
+        const QUrl answer = accepted ? url(chosen.left(chosen.size() - 1) + target) : QUrl(chosen);
+        QVERIFY(!accepted || answer.host().isEmpty() == (chosen == QLatin1String("/")));
+        type(QStringLiteral("words"));
+        m_panels.saveAnswer = answer;
+        trigger("actionSaveAs");
+        if (!accepted) {
+            QVERIFY(vc().filename.isEmpty());
+            QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+            QVERIFY2(vc().problem().contains(QStringLiteral("not a valid file path")), qPrintable(vc().problem()));
+            QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("n.vpd"))));
+            return;
+        }
+        QCOMPARE(vc().filename, target);
+        QCOMPARE(vc().title(), target);
+        QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("words"));
+        QVERIFY(!window().isWindowModified());
+    }
+
+    void panelsStartInTheFolderOfTheNote() {
+        QVERIFY(QDir().mkpath(path(QStringLiteral("sub"))));
+        const QString note = path(QStringLiteral("sub/n.vpd"));
+        writeNote(note, QStringLiteral("x"), QStringLiteral("pw"));
+        trigger("actionOpen");
+        QVERIFY(m_editor->delegate().openNote(note));
+        trigger("actionOpen");
+        trigger("actionSaveAs");
+        trigger("actionNew");
+        trigger("actionSaveAs");
+        QCOMPARE(m_panels.startDirectories,
+                 (QStringList{QString(), path(QStringLiteral("sub")), path(QStringLiteral("sub")), QString()}));
+    }
+
+    void markerAndGuardAgree_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("modified");
+        QTest::newRow("typed") << QStringLiteral("typed") << true;
+        QTest::newRow("New") << QStringLiteral("New") << false;
+        QTest::newRow("Open") << QStringLiteral("Open") << false;
+        QTest::newRow("Save") << QStringLiteral("Save") << false;
+        QTest::newRow("failed Save") << QStringLiteral("failed Save") << true;
+        QTest::newRow("Undo to the saved state") << QStringLiteral("Undo") << false;
+        QTest::newRow("Undo past the saved state") << QStringLiteral("Undo twice") << true;
+    }
+
+    void markerAndGuardAgree() {
+        QFETCH(QString, step);
+        QFETCH(bool, modified);
+        const QString note = path(QStringLiteral("n.vpd"));
+        writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
+        QVERIFY(m_editor->delegate().openNote(note));
+        type(QStringLiteral("typed "));
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        m_panels.openAnswer = url(note);
+        m_panels.saveAnswer = url(path(QStringLiteral("no folder/x.vpd")));
+        if (step == QLatin1String("New")) {
+            trigger("actionNew");
+        } else if (step == QLatin1String("Open")) {
+            trigger("actionOpen");
+        } else if (step == QLatin1String("Save")) {
+            trigger("actionSave");
+        } else if (step == QLatin1String("failed Save")) {
+            trigger("actionSaveAs");
+        } else if (step.startsWith(QLatin1String("Undo"))) {
+            trigger("actionSave");
+            type(QStringLiteral("x"));
+            trigger("actionUndo");
+            if (step == QLatin1String("Undo twice")) {
+                trigger("actionUndo");
+            }
+        }
+        QCOMPARE(window().isWindowModified(), modified);
+        // The guard asks before closing exactly when the marker shows.
+        m_prompts.asked.clear();
+        m_prompts.answer = UnsavedChangesChoice::Cancel;
+        QCOMPARE(window().close(), !modified);
+        QCOMPARE(m_prompts.asked.size(), modified ? 1 : 0);
+    }
+
+    void saveAsksBeforeWritingOverAFileChangedUnderneath_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("reason");
+        const int none = -1;
+        const int changed = static_cast<int>(OverwriteReason::ChangedOnDisk);
+        const int readOnly = static_cast<int>(OverwriteReason::ReadOnly);
+        const int overwrite = static_cast<int>(OverwriteChoice::Overwrite);
+        const int saveAs = static_cast<int>(OverwriteChoice::SaveAs);
+        const int cancel = static_cast<int>(OverwriteChoice::Cancel);
+        QTest::newRow("another window saved, Cancel") << QStringLiteral("theirs") << cancel << changed;
+        QTest::newRow("another window saved, Overwrite") << QStringLiteral("theirs") << overwrite << changed;
+        QTest::newRow("rekeyed, Save As") << QStringLiteral("rekeyed") << saveAs << changed;
+        QTest::newRow("read-only, Cancel") << QStringLiteral("read-only") << cancel << readOnly;
+        QTest::newRow("read-only, Overwrite") << QStringLiteral("read-only") << overwrite << readOnly;
+        QTest::newRow("rewritten with the same text") << QStringLiteral("same text") << cancel << none;
+        QTest::newRow("removed") << QStringLiteral("removed") << cancel << none;
+    }
+
+    void saveAsksBeforeWritingOverAFileChangedUnderneath() {
+        QFETCH(QString, change);
+        QFETCH(int, answer);
+        QFETCH(int, reason);
+        const QString note = path(QStringLiteral("n.vpd"));
+        const QString elsewhere = path(QStringLiteral("elsewhere.vpd"));
+        writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
+        QVERIFY(m_editor->delegate().openNote(note));
+        type(QStringLiteral("mine "));
+        // Saved once first: what the window wrote itself is no change underneath.
+        trigger("actionSave");
+        type(QStringLiteral("more "));
+        if (change == QLatin1String("theirs")) {
+            writeNote(note, QStringLiteral("theirs"), QStringLiteral("pw"));
+        } else if (change == QLatin1String("rekeyed")) {
+            writeNote(note, QStringLiteral("mine on disk"), QStringLiteral("new pw"));
+        } else if (change == QLatin1String("same text")) {
+            writeNote(note, QStringLiteral("mine on disk"), QStringLiteral("pw"));
+        } else if (change == QLatin1String("read-only")) {
+            QVERIFY(QFile::setPermissions(note, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        } else if (change == QLatin1String("removed")) {
+            QVERIFY(QFile::remove(note));
+        }
+        const QByteArray before = bytesOf(note);
+        m_prompts.overwriteAnswer = static_cast<OverwriteChoice>(answer);
+        m_panels.saveAnswer = url(elsewhere);
+        trigger("actionSave");
+
+        QCOMPARE(m_prompts.overwriteAsked.size(), reason < 0 ? 0 : 1);
+        if (reason >= 0) {
+            QCOMPARE(m_prompts.overwriteAsked.first().first, note);
+            QCOMPARE(static_cast<int>(m_prompts.overwriteAsked.first().second), reason);
+        }
+        const bool written = reason < 0 || answer == static_cast<int>(OverwriteChoice::Overwrite);
+        const bool savedElsewhere = reason >= 0 && answer == static_cast<int>(OverwriteChoice::SaveAs);
+        if (written) {
+            QCOMPARE(decryptFile(note, QStringLiteral("pw")), QStringLiteral("mine more on disk"));
+        } else {
+            QCOMPARE(bytesOf(note), before);
+        }
+        QCOMPARE(QFile::exists(elsewhere), savedElsewhere);
+        QCOMPARE(vc().filename, savedElsewhere ? elsewhere : note);
+        QCOMPARE(vc().title(), vc().filename);
+        QCOMPARE(window().isWindowModified(), !written && !savedElsewhere);
+        if (written || savedElsewhere) {
+            // Once written, the file is the window's own again: the next save asks only if it is still read-only.
+            const bool stillReadOnly = written && reason == static_cast<int>(OverwriteReason::ReadOnly);
+            type(QStringLiteral("!"));
+            trigger("actionSave");
+            QCOMPARE(m_prompts.overwriteAsked.size(), reason < 0 ? 0 : stillReadOnly ? 2 : 1);
+            QCOMPARE(decryptFile(vc().filename, QStringLiteral("pw")), QStringLiteral("mine more !on disk"));
+        }
+    }
+
+    void saveAsAsksBeforeReplacingAReadOnlyFile() {
+        const QString locked = path(QStringLiteral("locked.vpd"));
+        writeNote(locked, QStringLiteral("kept"), QStringLiteral("pw"));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner));
+        type(QStringLiteral("new"));
+        m_panels.saveAnswer = url(locked);
+        m_prompts.overwriteAnswer = OverwriteChoice::Cancel;
+        trigger("actionSaveAs");
+        QCOMPARE(m_prompts.overwriteAsked.size(), 1);
+        QCOMPARE(m_prompts.overwriteAsked.first().second, OverwriteReason::ReadOnly);
+        QCOMPARE(decryptFile(locked, QStringLiteral("pw")), QStringLiteral("kept"));
+        QVERIFY(vc().filename.isEmpty());
+        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+        QVERIFY(window().isWindowModified());
+
+        m_panels.saveAnswer = url(locked);
+        m_prompts.overwriteAnswer = OverwriteChoice::Overwrite;
+        trigger("actionSaveAs");
+        QCOMPARE(decryptFile(locked, QStringLiteral("pw")), QStringLiteral("new"));
+    }
+
+    void aPasswordThatCannotBeStoredIsSaidSoAndNotUsed() {
+        m_preferences.refuse = true;
+        trigger("actionPreferences");
+        auto* dialog = window().findChild<preferences::PreferenceViewController*>();
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->tfPassword->setText(QStringLiteral("never stored"));
+        QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
+        // The dialog says why; its own test checks the message.
+        QVERIFY(dialog->isVisible());
+        dialog->reject();
+
+        const QString note = path(QStringLiteral("n.vpd"));
+        type(QStringLiteral("x"));
+        m_panels.saveAnswer = url(note);
+        trigger("actionSaveAs");
+        QCOMPARE(decryptFile(note, QStringLiteral("pw")), QStringLiteral("x"));
+    }
+
+    void aStoredPasswordThatIsNotTextIsRefused() {
+        // A lone surrogate, as a hand-edited preferences file can hold; as UTF-8 it would have become "?".
+        setPassword(QStringLiteral("pw") + QChar(0xD800));
+        const QString note = path(QStringLiteral("n.vpd"));
+        type(QStringLiteral("secret"));
+        m_panels.saveAnswer = url(note);
+        trigger("actionSaveAs");
+        QVERIFY(!QFile::exists(note));
+        QVERIFY(window().isWindowModified());
+        QVERIFY2(vc().problem().contains(QStringLiteral("stored password is unusable")), qPrintable(vc().problem()));
+        QVERIFY(std::find(m_log.lines.begin(), m_log.lines.end(), "some error") != m_log.lines.end());
+
+        const QString other = path(QStringLiteral("other.vpd"));
+        writeNote(other, QStringLiteral("under ?"), QStringLiteral("pw?"));
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        m_panels.openAnswer = url(other);
+        trigger("actionOpen");
+        QCOMPARE(vc().noteText(), QStringLiteral("secret"));
+        QVERIFY2(vc().problem().contains(QStringLiteral("stored password is unusable")), qPrintable(vc().problem()));
+    }
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "file_commands_test.moc"

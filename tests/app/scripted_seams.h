@@ -1,0 +1,105 @@
+#pragma once
+
+#include "app/editor.h"
+#include "cipher/log.h"
+#include "cipher/note_cipher.h"
+#include "cipher/note_file.h"
+#include "platform/file_panels.h"
+#include "platform/preferences.h"
+#include "platform/prompts.h"
+
+#include <QAction>
+#include <QList>
+#include <QPair>
+#include <QStringList>
+#include <QTest>
+#include <QUrl>
+
+#include <optional>
+#include <utility>
+
+// Panels that give the answer set for them once, then cancel, and record how often and where they were shown.
+struct ScriptedPanels final : platform::FilePanels {
+    std::optional<QUrl> runOpenPanel(QWidget*, const QString& startDirectory) override {
+        return show(openAnswer, openAsked, startDirectory);
+    }
+    std::optional<QUrl> runSavePanel(QWidget*, const QString& startDirectory) override {
+        return show(saveAnswer, saveAsked, startDirectory);
+    }
+    std::optional<QUrl> show(std::optional<QUrl>& answer, int& asked, const QString& startDirectory) {
+        ++asked;
+        startDirectories.append(startDirectory);
+        return std::exchange(answer, {});
+    }
+    std::optional<QUrl> openAnswer, saveAnswer;
+    int openAsked = 0, saveAsked = 0;
+    QStringList startDirectories;
+};
+
+// Prompts that give the answers set for them and record what they were asked about.
+struct ScriptedPrompts final : platform::Prompts {
+    platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString& noteTitle) override {
+        asked.append(noteTitle);
+        return answer;
+    }
+    platform::OverwriteChoice askToOverwrite(QWidget*, const QString& path, platform::OverwriteReason reason) override {
+        overwriteAsked.append({path, reason});
+        return overwriteAnswer;
+    }
+    bool askToSaveUnderNewPassword(QWidget*) override {
+        ++newPasswordAsked;
+        return saveUnderNewPassword;
+    }
+    // Passwords are given in turn, then the prompt is cancelled.
+    std::optional<QString> askForPassword(QWidget*, const QString& path, const QString& refusal) override {
+        passwordAskedFor.append(path);
+        refusals.append(refusal);
+        return passwords.isEmpty() ? std::nullopt : std::optional<QString>(passwords.takeFirst());
+    }
+    platform::UnsavedChangesChoice answer = platform::UnsavedChangesChoice::Cancel;
+    QStringList asked;
+    bool saveUnderNewPassword = false;
+    int newPasswordAsked = 0;
+    QStringList passwords;
+    QStringList passwordAskedFor, refusals;
+    platform::OverwriteChoice overwriteAnswer = platform::OverwriteChoice::Cancel;
+    QList<QPair<QString, platform::OverwriteReason>> overwriteAsked;
+};
+
+// Preferences that can be made to refuse every write, as a store on a full or read-only disk does.
+struct RefusingPreferences final : platform::Preferences {
+    std::optional<QString> stringForKey(const QString& key) const override { return values.stringForKey(key); }
+    bool setString(const QString& key, const QString& value) override {
+        return !refuse && values.setString(key, value);
+    }
+    platform::MemoryPreferences values;
+    bool refuse = false;
+};
+
+inline QUrl url(const QString& path) {
+    return QUrl::fromLocalFile(path);
+}
+
+// Writes a note file with the core alone, independently of the editor under test.
+inline void writeNote(const QString& path, const QString& text, const QString& password) {
+    cipher::MemoryLog log;
+    QVERIFY(cipher::saveEncryptedText(path.toStdString(), text.toStdString(), password.toStdString(), cipher::noteIv,
+                                      {}, log)
+                .ok());
+}
+
+// The core alone is the oracle for what a file holds.
+inline QString decryptFile(const QString& path, const QString& password) {
+    cipher::Result<std::string> fileText = cipher::readNoteFile(path.toStdString());
+    cipher::Result<std::string> text =
+        cipher::decryptWhole(fileText ? fileText.value() : "", password.toStdString(), cipher::noteIv, {});
+    return text ? QString::fromStdString(text.value()) : QStringLiteral("<undecryptable>");
+}
+
+inline QAction* action(app::Editor& editor, const char* name) {
+    auto* found = editor.mainWindow().findChild<QAction*>(QString::fromLatin1(name));
+    if (found == nullptr) {
+        qFatal("no action named %s", name);
+    }
+    return found;
+}
