@@ -23,6 +23,7 @@ class QProgressBar;
 namespace window {
 
 class ApplicationDelegate;
+class MessageBar;
 class NoteLoader;
 
 /// The title of a note that has no file yet.
@@ -126,9 +127,9 @@ private:
     cipher::Trace m_trace;
     QVariant m_representedObject;
     QString m_title;
-    QWidget* m_problemBar = nullptr;
+    MessageBar* m_problemBar = nullptr;
     QLabel* m_problemLabel = nullptr;
-    QWidget* m_loadingBar = nullptr;
+    MessageBar* m_loadingBar = nullptr;
     QProgressBar* m_loadingProgress = nullptr;
     NoteLoader* m_loader = nullptr;
     LineEnding m_lineEnding = LineEnding::Lf;
