@@ -22,6 +22,12 @@ QColor hueOf(MessageBar::Tone tone, const QPalette& palette) {
     return tone == MessageBar::Tone::problem ? problemHue : palette.color(QPalette::Highlight);
 }
 
+// The window colour tinted, so that the bar stands out and text in the window's colours stays readable on it.
+QColor background(MessageBar::Tone tone, const QPalette& palette) {
+    const double amount = tone == MessageBar::Tone::problem ? 0.25 : 0.15;
+    return mixed(palette.color(QPalette::Window), hueOf(tone, palette), amount);
+}
+
 // Screen readers speak an alert when it appears; a plain widget would be read only when the user went looking.
 QAccessibleInterface* alertInterface(const QString& className, QObject* object) {
     if (className == QLatin1String(MessageBar::staticMetaObject.className()) && object->isWidgetType()) {
@@ -39,10 +45,6 @@ MessageBar::MessageBar(Tone tone, QWidget* parent) : QWidget(parent), m_tone(ton
     }();
     (void)alertsInstalled;
     hide();
-}
-
-QColor MessageBar::background(Tone tone, const QPalette& palette) {
-    return mixed(palette.color(QPalette::Window), hueOf(tone, palette), tone == Tone::problem ? 0.25 : 0.15);
 }
 
 void MessageBar::announce() {

@@ -20,8 +20,6 @@ public:
     /// An empty, hidden bar.
     explicit MessageBar(Tone tone, QWidget* parent = nullptr);
 
-    /// The fill of a bar of this tone under palette: its window colour tinted, so that its own text stays readable.
-    [[nodiscard]] static QColor background(Tone tone, const QPalette& palette);
     /// Announces the bar to screen readers again, for a new message in a bar already shown.
     void announce();
 
