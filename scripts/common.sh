@@ -22,6 +22,8 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev)
+# What scripts/package.sh needs to build the Debian package and check it.
+PACKAGE_PACKAGES=(dpkg-dev lintian appstream man-db)
 
 # configure_and_build BUILD_DIR [CMAKE_ARGS...]
 configure_and_build() {

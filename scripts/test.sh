@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors and runs the whole suite:
-# once in a plain build, once under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer,
-# then each fuzz target briefly.
+# once in a plain build, whose Debian package then goes through lintian, once under AddressSanitizer,
+# LeakSanitizer and UndefinedBehaviorSanitizer, then each fuzz target briefly.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev \
-    clang libclang-rt-14-dev desktop-file-utils shared-mime-info libxml2-utils dpkg-dev
+    clang libclang-rt-14-dev desktop-file-utils shared-mime-info libxml2-utils "${PACKAGE_PACKAGES[@]}"
 
 # Tests must never see the user's own preferences, notes or display.
 export QT_QPA_PLATFORM=offscreen
@@ -16,6 +16,9 @@ unset VELLUMPAD_TRACE
 echo "== Build and test =="
 configure_and_build "$ROOT/build-test" -DVELLUMPAD_WERROR=ON -DVELLUMPAD_BENCHMARKS=ON
 ctest --test-dir "$ROOT/build-test" --output-on-failure --parallel "$(nproc)"
+
+echo "== Debian package: lintian and AppStream =="
+"$ROOT/scripts/package.sh" "$ROOT/build-test"
 
 echo "== Build and test under sanitizers =="
 configure_and_build "$ROOT/build-asan" -DVELLUMPAD_WERROR=ON -DVELLUMPAD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

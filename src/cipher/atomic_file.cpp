@@ -326,7 +326,7 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     // leaves the file less accessible, never more.
     (void)::fchmod(temporary->fd(), target.mode);
     if (target.exists && (target.owner != ::geteuid() || target.group != ::getegid())) {
-        (void)::fchown(temporary->fd(), target.owner, target.group);
+        [[maybe_unused]] const int ignored = ::fchown(temporary->fd(), target.owner, target.group);
     }
 
     // Reading back catches a write that the system accepted but stored differently. It runs while the disk

@@ -58,7 +58,7 @@ void StandardOutput::takeBack() {
     (void)std::fflush(m_output);
     std::clearerr(m_output);
     const int fd = ::fileno(m_output);
-    (void)::ftruncate(fd, *m_start);
+    [[maybe_unused]] const int cut = ::ftruncate(fd, *m_start);
     // The offset moves back too, also for a standard error that shares the file (2>&1).
     (void)::fseeko(m_output, *m_start, SEEK_SET);
 }

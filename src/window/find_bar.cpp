@@ -1,10 +1,14 @@
 #include "window/find_bar.h"
 
+#include "window/message_bar.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 #include <QToolButton>
@@ -13,9 +17,11 @@ namespace window {
 
 namespace {
 
-QToolButton* makeButton(QWidget* parent, const QString& objectName, const QString& toolTip) {
+// Arrows and "✕" say nothing to a screen reader, so each button gets a name as well as its tool tip.
+QToolButton* makeButton(QWidget* parent, const QString& objectName, const QString& name, const QString& toolTip) {
     auto* button = new QToolButton(parent);
     button->setObjectName(objectName);
+    button->setAccessibleName(name);
     button->setToolTip(toolTip);
     button->setAutoRaise(true);
     return button;
@@ -25,19 +31,19 @@ QToolButton* makeButton(QWidget* parent, const QString& objectName, const QStrin
 
 FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent) : QWidget(parent), m_textView(textView) {
     setObjectName(QStringLiteral("findBar"));
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QStringLiteral("#findBar { border-top: 1px solid palette(mid); }"));
 
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("findField"));
     m_field->setPlaceholderText(tr("Find in note"));
+    m_field->setAccessibleName(tr("Find"));
     m_field->setClearButtonEnabled(true);
     m_field->setMinimumWidth(220);
     m_field->installEventFilter(this);
 
-    QToolButton* previous = makeButton(this, QStringLiteral("findPreviousButton"), tr("Previous match (Shift+F3)"));
+    QToolButton* previous =
+        makeButton(this, QStringLiteral("findPreviousButton"), tr("Previous match"), tr("Previous match (Shift+F3)"));
     previous->setArrowType(Qt::UpArrow);
-    QToolButton* next = makeButton(this, QStringLiteral("findNextButton"), tr("Next match (F3)"));
+    QToolButton* next = makeButton(this, QStringLiteral("findNextButton"), tr("Next match"), tr("Next match (F3)"));
     next->setArrowType(Qt::DownArrow);
 
     m_matchCase = new QCheckBox(tr("Match &case"), this);
@@ -46,7 +52,7 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent) : QWidget(parent), m
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("findStatus"));
 
-    QToolButton* close = makeButton(this, QStringLiteral("findClose"), tr("Close (Esc)"));
+    QToolButton* close = makeButton(this, QStringLiteral("findClose"), tr("Close the find bar"), tr("Close (Esc)"));
     close->setText(QStringLiteral("✕"));
 
     auto* layout = new QHBoxLayout(this);
@@ -147,7 +153,20 @@ void FindBar::findAsTyped() {
 
 void FindBar::showStatus(const QString& text, bool notFound) {
     m_status->setText(text);
-    m_field->setStyleSheet(notFound ? QStringLiteral("QLineEdit { background: #fdecea; color: #5f1b17; }") : QString());
+    // Tinted from the bar's palette so the text keeps its contrast in dark themes; only the base colour is set, so
+    // the field follows a change of theme in every other colour.
+    QPalette tinted;
+    if (notFound) {
+        tinted.setColor(QPalette::Base, problemFieldBase(palette()));
+    }
+    m_field->setPalette(tinted);
+}
+
+void FindBar::paintEvent(QPaintEvent*) {
+    // Drawn rather than styled: a style sheet would stop the bar's controls following the window's palette.
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(rect().topLeft(), rect().topRight());
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {

@@ -5,6 +5,7 @@
 #include "cipher/note_file.h"
 #include "cipher/utf8.h"
 #include "window/application_delegate.h"
+#include "window/message_bar.h"
 #include "window/note_loader.h"
 
 #include <QFontDatabase>
@@ -51,11 +52,9 @@ void wipe(std::string& text) {
 
 ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* parent)
     : QWidget(parent), m_log(log), m_trace(trace), m_title(untitledTitle.toString()) {
-    m_problemBar = new QWidget(this);
+    m_problemBar = new MessageBar(MessageBar::Tone::problem, this);
     m_problemBar->setObjectName(QStringLiteral("problemBar"));
-    m_problemBar->setAttribute(Qt::WA_StyledBackground);
-    m_problemBar->setStyleSheet(QStringLiteral(
-        "#problemBar { background: #fdecea; border-bottom: 1px solid #e6b3b0; } QLabel { color: #5f1b17; }"));
+    m_problemBar->setAccessibleName(tr("Problem"));
     m_problemLabel = new QLabel(m_problemBar);
     m_problemLabel->setObjectName(QStringLiteral("problemLabel"));
     // Paths come from the user and must never be read as markup.
@@ -67,6 +66,7 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     dismiss->setAutoRaise(true);
     dismiss->setText(QStringLiteral("✕"));
     dismiss->setToolTip(tr("Dismiss"));
+    dismiss->setAccessibleName(tr("Dismiss the problem"));
     connect(dismiss, &QToolButton::clicked, this, &ViewController::clearProblem);
     m_problemAction = new QPushButton(m_problemBar);
     m_problemAction->setObjectName(QStringLiteral("problemAction"));
@@ -77,21 +77,21 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     barLayout->addWidget(m_problemLabel, 1);
     barLayout->addWidget(m_problemAction, 0, Qt::AlignTop);
     barLayout->addWidget(dismiss, 0, Qt::AlignTop);
-    m_problemBar->hide();
 
-    m_loadingBar = new QWidget(this);
+    m_loadingBar = new MessageBar(MessageBar::Tone::information, this);
     m_loadingBar->setObjectName(QStringLiteral("loadingBar"));
+    m_loadingBar->setAccessibleName(tr("Opening the note"));
     auto* loadingLabel = new QLabel(tr("Opening the note; it can be edited once it is complete."), m_loadingBar);
     m_loadingProgress = new QProgressBar(m_loadingBar);
     m_loadingProgress->setObjectName(QStringLiteral("loadingProgress"));
     m_loadingProgress->setRange(0, 1000);
     m_loadingProgress->setTextVisible(false);
+    m_loadingProgress->setAccessibleName(tr("Part of the note opened"));
     m_loadingProgress->setMaximumHeight(loadingLabel->sizeHint().height());
     auto* loadingLayout = new QHBoxLayout(m_loadingBar);
     loadingLayout->setContentsMargins(10, 4, 10, 4);
     loadingLayout->addWidget(loadingLabel);
     loadingLayout->addWidget(m_loadingProgress, 1);
-    m_loadingBar->hide();
 
     myTextView = new QPlainTextEdit(this);
     myTextView->setObjectName(QStringLiteral("myTextView"));
@@ -115,6 +115,8 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     connect(m_loader, &NoteLoader::progressed, m_loadingProgress, [this](qsizetype done, qsizetype total) {
         m_loadingProgress->setValue(static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 1000));
     });
+    // A screen reader names the view by this; the window's title already says which note it holds.
+    myTextView->setAccessibleName(tr("Note"));
     connect(m_loader, &NoteLoader::loadingChanged, this, [this](bool loading) {
         m_loadingBar->setVisible(loading);
         emit loadingChanged(loading);
@@ -171,6 +173,10 @@ void ViewController::setModified(bool modified) {
 void ViewController::showProblem(const QString& message) {
     m_problemAction->hide();
     m_problemLabel->setText(message);
+    // The bar announces itself as it appears; a new problem in a bar already shown must be spoken too.
+    if (m_problemBar->isVisible()) {
+        m_problemBar->announce();
+    }
     m_problemBar->show();
 }
 

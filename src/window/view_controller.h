@@ -24,6 +24,7 @@ class QPushButton;
 namespace window {
 
 class ApplicationDelegate;
+class MessageBar;
 class NoteLoader;
 
 /// The title of a note that has no file yet.
@@ -134,10 +135,10 @@ private:
     cipher::Trace m_trace;
     QVariant m_representedObject;
     QString m_title;
-    QWidget* m_problemBar = nullptr;
+    MessageBar* m_problemBar = nullptr;
     QLabel* m_problemLabel = nullptr;
     QPushButton* m_problemAction = nullptr;
-    QWidget* m_loadingBar = nullptr;
+    MessageBar* m_loadingBar = nullptr;
     QProgressBar* m_loadingProgress = nullptr;
     NoteLoader* m_loader = nullptr;
     LineEnding m_lineEnding = LineEnding::Lf;

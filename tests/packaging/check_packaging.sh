@@ -43,6 +43,7 @@ trap 'rm -rf "$scratch"' EXIT
 
 mime_xml=$root/share/mime/packages/vellumpad.xml
 desktop=$root/share/applications/vellumpad.desktop
+metainfo=$prefix/share/metainfo/io.github.vellumpad.Vellumpad.metainfo.xml
 
 # Value of KEY in the desktop entry; the file has only the [Desktop Entry] group.
 entry() { sed -n "s/^$1=//p" "$desktop" | head -n 1; }
@@ -58,12 +59,17 @@ InstalledFileSetIsExactlyTheFreedesktopLayout)
     for program in "${programs[@]}"; do
         expected+=("$prefix/bin/$program")
     done
+    for program in "${programs[@]}"; do
+        expected+=("$prefix/share/man/man1/$program.1.gz")
+    done
     if builds vellumpad; then
         expected+=("$prefix/share/applications/vellumpad.desktop"
-            "$prefix/share/icons/hicolor/scalable/apps/vellumpad.svg")
+            "$prefix/share/icons/hicolor/scalable/apps/vellumpad.svg"
+            "$metainfo")
     fi
     expected+=("$prefix/share/mime/packages/vellumpad.xml"
-        "$prefix/share/icons/hicolor/scalable/mimetypes/application-x-vellumpad-note.svg")
+        "$prefix/share/icons/hicolor/scalable/mimetypes/application-x-vellumpad-note.svg"
+        "$prefix/share/doc/vellumpad/copyright" "$prefix/share/doc/vellumpad/changelog.gz")
     printf '%s\n' "${expected[@]}" | sort >"$scratch/expected"
     (cd "$stage" && find . ! -type d | sed 's|^\.||' | sort) >"$scratch/actual"
     while read -r path; do fail "not installed: $path"; done < <(comm -23 "$scratch/expected" "$scratch/actual")
@@ -186,6 +192,59 @@ IconsAreWellFormedSvg)
         # Icon themes draw a scalable icon into a square; a non-square view box comes out squashed.
         read -r _ _ width height <<<"$(xmllint --xpath 'string(/*/@viewBox)' "$icon")"
         [ -n "$width" ] && [ "$width" = "$height" ] || fail "$icon has no square viewBox"
+    done
+    finish
+    ;;
+
+ManualPagesListEveryHelpOption)
+    for program in "${programs[@]}"; do
+        page=$root/share/man/man1/$program.1.gz
+        [ -f "$page" ] || { fail "no manual page $page"; continue; }
+        # The page as a reader sees it: roff's escaped hyphens and font changes taken out.
+        zcat "$page" | sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' >"$scratch/page"
+        # Every option the program names in its help, in a usage line or a list of options.
+        options=$(QT_QPA_PLATFORM=offscreen "$root/bin/$program" --help |
+            grep -oE '(^|[[:space:],|[(])--?[[:alnum:]][[:alnum:]-]*' | sed -E 's/^[^-]//' | sort -u)
+        [ -n "$options" ] || fail "$program --help names no option"
+        for option in $options; do
+            grep -qE -- "(^|[^[:alnum:]-])$option($|[^[:alnum:]-])" "$scratch/page" ||
+                fail "$program --help lists $option, which its manual page does not mention"
+        done
+        if has man; then
+            # man reports roff mistakes on stderr and still renders something.
+            LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 "$page" \
+                2>"$scratch/warnings" >/dev/null
+            [ ! -s "$scratch/warnings" ] || { cat "$scratch/warnings" >&2; fail "$page renders with warnings"; }
+        else
+            skipped+=" man"
+        fi
+    done
+    finish
+    ;;
+
+AppStreamMetadataIsValidAndNamesInstalledFiles)
+    if ! builds vellumpad; then
+        echo "SKIPPED: the build has no editor, so no AppStream metadata is installed"
+        exit 77
+    fi
+    file=$stage$metainfo
+    [ -f "$file" ] || { fail "no AppStream metadata at $metainfo"; finish; }
+    if has appstreamcli; then
+        appstreamcli validate --no-net "$file" || fail "appstreamcli rejects $file"
+    else
+        skipped+=" appstreamcli"
+    fi
+    has xmllint || { skipped+=" xmllint"; finish; }
+    # A software centre starts the program through the launchable and offers it for the media types.
+    id=$(xmllint --xpath 'string(/component/id)' "$file")
+    [ "$(basename "$file" .metainfo.xml)" = "$id" ] || fail "the file name differs from the component id $id"
+    launchable=$(xmllint --xpath 'string(/component/launchable[@type="desktop-id"])' "$file")
+    [ -f "$root/share/applications/$launchable" ] || fail "the launchable $launchable is not installed"
+    for binary in $(xmllint --xpath '/component/provides/binary/text()' "$file"); do
+        [ -x "$root/bin/$binary" ] || fail "provides binary $binary, which is not installed"
+    done
+    for type in $(xmllint --xpath '/component/provides/mediatype/text()' "$file"); do
+        grep -q "<mime-type type=\"$type\"" "$mime_xml" || fail "provides $type, which $mime_xml does not define"
     done
     finish
     ;;

@@ -1,12 +1,16 @@
 #include "preferences/password_store.h"
 #include "preferences/preference_view_controller.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+
+#include <algorithm>
 
 using preferences::PreferenceViewController;
 
@@ -136,6 +140,23 @@ private slots:
         store.password = QStringLiteral("new");
         openDialog(dialog, store);
         QVERIFY(!problem->isVisible());
+    }
+
+    void everyControlHasANameToSpeak() {
+        PreferenceViewController dialog;
+        int controls = 0;
+        for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+            // A field's own buttons are Qt's, inside the field.
+            if ((!qobject_cast<QAbstractButton*>(widget) && !qobject_cast<QLineEdit*>(widget)) ||
+                qobject_cast<QLineEdit*>(widget->parent())) {
+                continue;
+            }
+            ++controls;
+            const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+            QVERIFY2(std::any_of(name.begin(), name.end(), [](QChar c) { return c.isLetter(); }),
+                     qPrintable(widget->objectName() + QStringLiteral(" is named \"") + name + u'"'));
+        }
+        QCOMPARE(controls, 5);
     }
 };
 

@@ -1,0 +1,173 @@
+#include "cipher/log.h"
+#include "window/application_delegate.h"
+#include "window/find_bar.h"
+#include "window/main_window.h"
+#include "window/message_bar.h"
+#include "window/view_controller.h"
+
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QStyle>
+#include <QTest>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+using window::MessageBar;
+
+namespace {
+
+struct FakeDelegate final : window::ApplicationDelegate {
+    QString getPassword() const override { return QStringLiteral("pw"); }
+    void setVc(window::ViewController*) override {}
+};
+
+// The contrast ratio of WCAG 2: text needs at least 4.5 against what is behind it.
+double contrast(const QColor& one, const QColor& other) {
+    const auto luminance = [](const QColor& colour) {
+        const auto linear = [](float value) {
+            return value <= 0.03928f ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    };
+    const double first = luminance(one);
+    const double second = luminance(other);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+QPalette darkPalette() {
+    QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        dark.setColor(role, QColor(0xe8, 0xe8, 0xe8));
+    }
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Highlight, QColor(0x3d, 0x7b, 0xd9));
+    return dark;
+}
+
+// The colour behind whatever a widget draws in its middle or its top left corner, in device pixels.
+QColor backgroundAt(QWidget* widget, bool middle) {
+    const QImage image = widget->grab().toImage();
+    return image.pixelColor(middle ? QPoint(image.width() / 2, image.height() / 2) : QPoint(2, 2));
+}
+
+// How well the "✕" of a bar's close button shows: its pixel that stands out most from the bar's fill. Antialiasing
+// softens the glyph's edges, but its middle is drawn in the text colour.
+double closeButtonContrast(QWidget* bar, QWidget* button, const QColor& fill) {
+    const QImage image = bar->grab().toImage();
+    const QRect area =
+        QRectF(QPointF(button->pos()) * image.devicePixelRatio(), QSizeF(button->size()) * image.devicePixelRatio())
+            .toRect();
+    double best = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            best = std::max(best, contrast(image.pixelColor(x, y), fill));
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+
+    cipher::MemoryLog m_log;
+    FakeDelegate m_delegate;
+    std::unique_ptr<window::MainWindow> m_window;
+    const QPalette m_themePalette = QApplication::palette();
+
+    window::ViewController& view() { return m_window->viewController(); }
+    template <typename T> T* child(const char* name) {
+        auto* found = m_window->findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no child named %s", name);
+        }
+        return found;
+    }
+
+private slots:
+    void init() {
+        m_window = std::make_unique<window::MainWindow>(m_delegate, m_log);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup() {
+        m_window.reset();
+        QApplication::setPalette(m_themePalette);
+    }
+
+    void everyControlHasANameToSpeak() {
+        // The bars are hidden until needed, and their controls must be named all the same.
+        const QList<QWidget*> widgets = m_window->findChildren<QWidget*>();
+        int controls = 0;
+        for (QWidget* widget : widgets) {
+            const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                                 qobject_cast<QAbstractScrollArea*>(widget) || qobject_cast<QProgressBar*>(widget);
+            // Qt names its own parts (the menu bar's overflow button, a field's clear button) or leaves them out. The
+            // problem bar's action button is named by the text it is given whenever it is shown.
+            if (!control || widget->objectName().startsWith(QLatin1String("qt_")) ||
+                qobject_cast<QLineEdit*>(widget->parent()) || widget->objectName() == QLatin1String("problemAction")) {
+                continue;
+            }
+            ++controls;
+            const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+            QVERIFY2(std::any_of(name.begin(), name.end(), [](QChar c) { return c.isLetter(); }),
+                     qPrintable(widget->objectName() + QStringLiteral(" is named \"") + name + u'"'));
+        }
+        QVERIFY(controls >= 7);
+        // Screen readers speak an alert as it appears, by its name and its text.
+        for (const char* bar : {"problemBar", "loadingBar"}) {
+            QAccessibleInterface* alert = QAccessible::queryAccessibleInterface(child<MessageBar>(bar));
+            QCOMPARE(alert->role(), QAccessible::AlertMessage);
+            QVERIFY(!alert->text(QAccessible::Name).isEmpty());
+        }
+    }
+
+    void barsTakeTheirColoursFromThePalette_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QTest::newRow("dark") << darkPalette();
+    }
+
+    void barsTakeTheirColoursFromThePalette() {
+        QFETCH(QPalette, palette);
+        // As a desktop theme arrives: for the whole application, handed on to the widgets from the event loop.
+        QApplication::setPalette(palette);
+        QCoreApplication::processEvents();
+        m_window->resize(720, 240);
+        view().showProblem(QStringLiteral("Could not open \"/tmp/diary.vpd\": wrong password or damaged file."));
+        m_window->findChild<QAction*>(QStringLiteral("actionFind"))->trigger();
+        QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("zzz"));
+        QCOMPARE(m_window->findBar().status(), QStringLiteral("Not found"));
+        if (const QString dir = qEnvironmentVariable("VELLUMPAD_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            const QString name =
+                QStringLiteral("%1-x%2.png").arg(QTest::currentDataTag()).arg(m_window->devicePixelRatio());
+            m_window->grab().save(QDir(dir).filePath(name));
+        }
+
+        // The bar stands out from the window, and its text and its close button "✕" stay readable on it.
+        const QColor bar = backgroundAt(child<MessageBar>("problemBar"), false);
+        QVERIFY(bar != palette.color(QPalette::Window));
+        QVERIFY2(contrast(bar, palette.color(QPalette::WindowText)) >= 4.5, qPrintable(bar.name()));
+        QVERIFY2(closeButtonContrast(child<MessageBar>("problemBar"), child<QToolButton>("problemDismiss"), bar) >= 4.5,
+                 qPrintable(bar.name()));
+        // A search that found nothing tints the field, which keeps its text readable.
+        const QColor field = backgroundAt(child<QLineEdit>("findField"), true);
+        QVERIFY(field != palette.color(QPalette::Base));
+        QVERIFY2(contrast(field, palette.color(QPalette::Text)) >= 4.5, qPrintable(field.name()));
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "accessibility_test.moc"
