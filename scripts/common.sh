@@ -21,7 +21,7 @@ ensure_packages() {
         die "apt-get install failed for: ${missing[*]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev)
+BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev libqscintilla2-qt6-dev)
 
 # configure_and_build BUILD_DIR [CMAKE_ARGS...]
 configure_and_build() {

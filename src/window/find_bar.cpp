@@ -1,12 +1,12 @@
 #include "window/find_bar.h"
 
+#include "window/note_text_view.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QToolButton>
 
 namespace window {
@@ -23,7 +23,7 @@ QToolButton* makeButton(QWidget* parent, const QString& objectName, const QStrin
 
 } // namespace
 
-FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent) : QWidget(parent), m_textView(textView) {
+FindBar::FindBar(NoteTextView* textView, QWidget* parent) : QWidget(parent), m_textView(textView) {
     setObjectName(QStringLiteral("findBar"));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QStringLiteral("#findBar { border-top: 1px solid palette(mid); }"));
@@ -70,10 +70,10 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent) : QWidget(parent), m
 }
 
 void FindBar::open() {
-    const QString selected = m_textView->textCursor().selectedText();
-    // A selection across lines holds paragraph separators, which a search within one block can never match.
-    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)) {
-        m_field->setText(selected);
+    const QByteArray selected = m_textView->selectedBytes();
+    // The field holds one line: a selection across lines would lose its line breaks there and never match.
+    if (!selected.isEmpty() && !selected.contains('\n') && !selected.contains('\r')) {
+        m_field->setText(QString::fromUtf8(selected));
         showStatus({}, false);
     }
     show();
@@ -87,49 +87,44 @@ void FindBar::dismiss() {
 }
 
 bool FindBar::findNext() {
-    return find({}, m_textView->textCursor());
+    return find(Direction::Forward, m_textView->selection().second);
 }
 
 bool FindBar::findPrevious() {
-    return find(QTextDocument::FindBackward, m_textView->textCursor());
+    return find(Direction::Backward, m_textView->selection().first);
 }
 
 QString FindBar::status() const {
     return m_status->text();
 }
 
-bool FindBar::find(QTextDocument::FindFlags direction, const QTextCursor& from) {
+bool FindBar::find(Direction direction, qsizetype from) {
     if (m_field->text().isEmpty()) {
         open();
         return false;
     }
     show();
-    QTextDocument::FindFlags flags = direction;
-    if (m_matchCase->isChecked()) {
-        flags |= QTextDocument::FindCaseSensitively;
+    const QByteArray needle = m_field->text().toUtf8();
+    const bool matchCase = m_matchCase->isChecked();
+    const qsizetype end = m_textView->length();
+    const bool forward = direction == Direction::Forward;
+    // A search backwards runs from its start down to its end.
+    auto found = m_textView->find(needle, from, forward ? end : 0, matchCase);
+    const bool wrapped = !found;
+    if (wrapped) {
+        found = m_textView->find(needle, forward ? 0 : end, forward ? end : 0, matchCase);
     }
-    QTextDocument* document = m_textView->document();
-    QTextCursor found = document->find(m_field->text(), from, flags);
-    bool wrapped = false;
-    if (found.isNull()) {
-        QTextCursor edge(document);
-        if (direction.testFlag(QTextDocument::FindBackward)) {
-            edge.movePosition(QTextCursor::End);
-        }
-        found = document->find(m_field->text(), edge, flags);
-        wrapped = true;
-    }
-    if (found.isNull()) {
+    if (!found) {
         showStatus(tr("Not found"), true);
         return false;
     }
-    m_textView->setTextCursor(found);
+    m_textView->select(found->first, found->second);
     if (!wrapped) {
         showStatus({}, false);
-    } else if (direction.testFlag(QTextDocument::FindBackward)) {
-        showStatus(tr("Continued from the bottom"), false);
-    } else {
+    } else if (forward) {
         showStatus(tr("Continued from the top"), false);
+    } else {
+        showStatus(tr("Continued from the bottom"), false);
     }
     return true;
 }
@@ -140,9 +135,7 @@ void FindBar::findAsTyped() {
         return;
     }
     // Searching again from the start of the current match lets it grow as the user types instead of jumping on.
-    QTextCursor from = m_textView->textCursor();
-    from.setPosition(from.selectionStart());
-    find({}, from);
+    find(Direction::Forward, m_textView->selection().first);
 }
 
 void FindBar::showStatus(const QString& text, bool notFound) {
