@@ -136,6 +136,8 @@ void MainWindow::buildEditMenu() {
         redo->setEnabled(text->canRedo());
     };
     connect(text, &NoteTextView::textChanged, undo, updateUndo);
+    connect(undo, &QAction::triggered, undo, updateUndo);
+    connect(redo, &QAction::triggered, undo, updateUndo);
     connect(m_viewController, &ViewController::modificationChanged, undo, updateUndo);
     connect(m_viewController, &ViewController::loadingChanged, undo, updateUndo);
     auto updateSelection = [text, cut, copy] {

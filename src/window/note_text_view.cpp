@@ -2,6 +2,7 @@
 
 #include "cipher/bytes.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QEvent>
@@ -55,17 +56,31 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
             send(SCI_CLEARCMDKEY, static_cast<unsigned long>(key) | (static_cast<unsigned long>(modifiers) << 16));
         }
     }
-    send(SCI_SETMODEVENTMASK, SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT);
+    // QScintilla tells assistive technology of every insertion and deletion, counting the characters from the
+    // start of the text each time: with no screen reader listening, that is up to a second per keystroke in a large
+    // note, for nobody. So the document reports changes only while one is listening (see also paintEvent).
+    QAccessible::installActivationObserver(this);
+    accessibilityActiveChanged(QAccessible::isActive());
     applyLook();
 
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { emit modificationChanged(false); });
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { emit modificationChanged(true); });
-    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, [this] { emit textChanged(); });
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
+        if ((updated & SC_UPDATE_CONTENT) != 0) {
+            emit textChanged();
+        }
         if ((updated & (SC_UPDATE_SELECTION | SC_UPDATE_CONTENT)) != 0) {
             emit caretMoved();
         }
     });
+}
+
+NoteTextView::~NoteTextView() {
+    QAccessible::removeActivationObserver(this);
+}
+
+void NoteTextView::accessibilityActiveChanged(bool active) {
+    send(SCI_SETMODEVENTMASK, active ? SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT : 0);
 }
 
 long NoteTextView::send(unsigned int message, unsigned long wParam, long lParam) const {
@@ -294,6 +309,18 @@ void NoteTextView::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationFontChange) {
         applyLook();
     }
+}
+
+void NoteTextView::paintEvent(QPaintEvent* event) {
+    // Qt makes an accessible object for a widget at any change of it, listened to or not, and at every paint
+    // QScintilla counts the characters up to the caret for the view's accessible object if there is one. Unless
+    // assistive technology is listening, the object is dropped here; one that asks gets a new one at once.
+    if (!QAccessible::isActive()) {
+        if (QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(this)) {
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(accessible));
+        }
+    }
+    QsciScintillaBase::paintEvent(event);
 }
 
 void NoteTextView::wheelEvent(QWheelEvent* event) {

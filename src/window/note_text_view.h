@@ -4,6 +4,7 @@
 
 #include <Qsci/qsciscintillabase.h>
 
+#include <QAccessible>
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -16,12 +17,13 @@ namespace window {
 /// The text view of a note: a Scintilla editor whose document is the note's UTF-8 bytes, exactly as they are on
 /// disk, with a plain look (the system's fixed-width font, the palette's colours, no margins). Positions are byte
 /// offsets into the document.
-class NoteTextView final : public QsciScintillaBase {
+class NoteTextView final : public QsciScintillaBase, private QAccessible::ActivationObserver {
     Q_OBJECT
 
 public:
     /// An empty, editable view whose typed line breaks are LF.
     explicit NoteTextView(QWidget* parent = nullptr);
+    ~NoteTextView() override;
 
     /// Drops the text and its undo history and starts an empty document at its save point, room reserved for
     /// capacity bytes, in which a typed line break is ending.
@@ -85,16 +87,18 @@ public slots:
 signals:
     /// The text reached (false) or left (true) its save point.
     void modificationChanged(bool modified);
-    /// The text changed (so Undo and Redo may have become available or not).
+    /// The text changed (so Undo and Redo may have become available or not); once for the changes before a paint.
     void textChanged();
     /// The caret moved or the selection changed.
     void caretMoved();
 
 protected:
     void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void accessibilityActiveChanged(bool active) override;
     long send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void setUpDocument(LineEnding ending);
     [[nodiscard]] qsizetype characterStart(qsizetype position) const;
