@@ -1,7 +1,8 @@
 // What a user waits for in the editor with a large note: the first screen after Open, the longest the window stops
 // answering while the note goes in, a keystroke in the middle, File > Save, and the memory all that takes. Runs
 // offscreen through the real window, actions and Open path. With --one-line the note is a single line.
-//   vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line] [--no-wrap] [--folder DIR] [--verbose]
+//   vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii]] [--no-wrap] [--folder DIR]
+//   [--verbose]
 // Each size runs in a child process of its own (--run FILE), so that one note's peak memory cannot hide another's.
 
 #include "app/editor.h"
@@ -37,7 +38,7 @@ namespace {
 constexpr std::string_view password = "bench pass word";
 constexpr int keystrokes = 7;
 
-enum class Shape { Lines, CrLfLines, OneLine };
+enum class Shape { Lines, CrLfLines, OneLine, AsciiLine };
 
 // Lines of 40 to 120 bytes of words as people write them, with accented letters, CJK and now and then an emoji; or
 // the same words as one line.
@@ -53,7 +54,7 @@ std::string makeNote(std::size_t size, Shape shape) {
     std::size_t lineLength = 0;
     std::size_t target = 40 + random() % 81;
     while (text.size() < size) {
-        if (lineLength >= target && shape != Shape::OneLine) {
+        if (lineLength >= target && shape != Shape::OneLine && shape != Shape::AsciiLine) {
             text += crlf ? "\r\n" : "\n";
             lineLength = 0;
             target = 40 + random() % 81;
@@ -63,7 +64,11 @@ std::string makeNote(std::size_t size, Shape shape) {
             text += ' ';
             ++lineLength;
         }
-        const std::string_view word = words[random() % words.size()];
+        std::string_view word = words[random() % words.size()];
+        // The first twelve words are plain ASCII.
+        if (shape == Shape::AsciiLine) {
+            word = words[random() % 12];
+        }
         text += word;
         lineLength += word.size();
     }
@@ -329,6 +334,7 @@ int runAll(const QStringList& arguments) {
     int runs = 1;
     bool crlf = false;
     bool oneLine = false;
+    bool ascii = false;
     bool wrap = true;
     bool verbose = false;
     QString folder;
@@ -345,6 +351,8 @@ int runAll(const QStringList& arguments) {
             crlf = true;
         } else if (arguments[i] == QLatin1String("--one-line")) {
             oneLine = true;
+        } else if (arguments[i] == QLatin1String("--ascii")) {
+            ascii = true;
         } else if (arguments[i] == QLatin1String("--no-wrap")) {
             wrap = false;
         } else if (arguments[i] == QLatin1String("--verbose")) {
@@ -352,8 +360,9 @@ int runAll(const QStringList& arguments) {
         } else if (arguments[i] == QLatin1String("--folder") && hasValue) {
             folder = arguments[++i];
         } else {
-            std::fprintf(stderr, "usage: vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line] "
-                                 "[--no-wrap] [--folder DIR] [--verbose]\n");
+            std::fprintf(stderr,
+                         "usage: vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii]] "
+                         "[--no-wrap] [--folder DIR] [--verbose]\n");
             return 2;
         }
     }
@@ -364,7 +373,7 @@ int runAll(const QStringList& arguments) {
         return 1;
     }
 
-    const Shape shape = oneLine ? Shape::OneLine : crlf ? Shape::CrLfLines : Shape::Lines;
+    const Shape shape = oneLine ? (ascii ? Shape::AsciiLine : Shape::OneLine) : crlf ? Shape::CrLfLines : Shape::Lines;
     std::printf("%-8s %11s %10s %9s %15s %9s %8s %9s | %-27s\n", "note", "first paint", "loaded", "stall",
                 "key med/max", "Return", "resize", "save", "peak MiB: open edit resize save");
     for (int size : sizes) {
@@ -396,9 +405,10 @@ int runAll(const QStringList& arguments) {
                 "letter typed mid-note until painted, median/max of %d; Return: a line break typed there; resize: the "
                 "window 40 px wider until painted; save: File > Save; peak: resident memory (VmHWM) during the step, "
                 "idle window included\n",
-                shape == Shape::OneLine ? "one line"
-                : crlf                  ? "CR LF line endings"
-                                        : "LF line endings",
+                shape == Shape::AsciiLine ? "one line of ASCII"
+                : shape == Shape::OneLine ? "one line"
+                : crlf                    ? "CR LF line endings"
+                                          : "LF line endings",
                 wrap ? "on" : "off", runs, keystrokes);
     return 0;
 }
