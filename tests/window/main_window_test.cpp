@@ -153,7 +153,7 @@ private slots:
             QVERIFY(!view().isModified() && !m_window->isWindowModified());
             QVERIFY2(saveAndRead() == note, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(note.toHex())));
         }
-        const QByteArray large = longNote(9 * 1024 * 1024 + 5);
+        const QByteArray large = longNote(17 * 1024 * 1024 + 5);
         open(large);
         QVERIFY(saveAndRead() == large);
     }
