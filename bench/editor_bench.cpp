@@ -130,12 +130,18 @@ double ms(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-// Processes events until the viewport has painted at least once more than `before`; false after ten seconds.
-bool waitForPaint(const PaintCounter& counter, int before) {
+// Processes events until the viewport has painted at least once more than `before`; false after ten seconds. The
+// longest single turn of the event loop, when the window answered nothing, goes into longestTurn.
+bool waitForPaint(const PaintCounter& counter, int before, double* longestTurn = nullptr) {
     QElapsedTimer patience;
     patience.start();
     while (counter.paints <= before) {
+        QElapsedTimer turn;
+        turn.start();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (longestTurn != nullptr) {
+            *longestTurn = std::max(*longestTurn, ms(turn));
+        }
         if (patience.elapsed() > 10000) {
             return false;
         }
@@ -196,7 +202,7 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
     trigger(editor, "actionOpen");
     // The window answers nothing while a call runs; the longest of them is how long it looks frozen.
     double stall = ms(timer);
-    if (!waitForPaint(counter, paints)) {
+    if (!waitForPaint(counter, paints, &stall)) {
         std::fprintf(stderr, "the note was never painted\n");
         return 1;
     }
