@@ -130,7 +130,7 @@ double ms(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-// Processes events until the viewport has painted at least once more than `before`; false after ten seconds. The
+// Processes events until the viewport has painted at least once more than `before`; false after two minutes. The
 // longest single turn of the event loop, when the window answered nothing, goes into longestTurn.
 bool waitForPaint(const PaintCounter& counter, int before, double* longestTurn = nullptr) {
     QElapsedTimer patience;
@@ -142,7 +142,7 @@ bool waitForPaint(const PaintCounter& counter, int before, double* longestTurn =
         if (longestTurn != nullptr) {
             *longestTurn = std::max(*longestTurn, ms(turn));
         }
-        if (patience.elapsed() > 10000) {
+        if (patience.elapsed() > 120000) {
             return false;
         }
     }
