@@ -1,6 +1,8 @@
-// What a user waits for in the editor with a large note: the first screen after Open, a keystroke in the middle,
-// File > Save, and the memory all that takes. Runs offscreen through the real window, actions and Open path.
-//   vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--folder DIR] [--verbose]
+// What a user waits for in the editor with a large note: the first screen after Open, the longest the window stops
+// answering while the note goes in, a keystroke in the middle, File > Save, and the memory all that takes. Runs
+// offscreen through the real window, actions and Open path. With --one-line the note is a single line.
+//   vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii]] [--no-wrap] [--folder DIR]
+//   [--verbose]
 // Each size runs in a child process of its own (--run FILE), so that one note's peak memory cannot hide another's.
 
 #include "app/editor.h"
@@ -11,16 +13,15 @@
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
+#include "window/note_text_view.h"
 #include "window/view_controller.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <array>
@@ -37,8 +38,12 @@ namespace {
 constexpr std::string_view password = "bench pass word";
 constexpr int keystrokes = 7;
 
-// Lines of 40 to 120 bytes of words as people write them, with accented letters, CJK and now and then an emoji.
-std::string makeNote(std::size_t size, bool crlf) {
+enum class Shape { Lines, CrLfLines, OneLine, AsciiLine };
+
+// Lines of 40 to 120 bytes of words as people write them, with accented letters, CJK and now and then an emoji; or
+// the same words as one line.
+std::string makeNote(std::size_t size, Shape shape) {
+    const bool crlf = shape == Shape::CrLfLines;
     static const std::array<std::string_view, 24> words{
         "the",      "note", "and",    "of", "meeting", "tomorrow", "password", "list",
         "remember", "to",   "call",   "a",  "café",    "naïve",    "Straße",   "über",
@@ -49,7 +54,7 @@ std::string makeNote(std::size_t size, bool crlf) {
     std::size_t lineLength = 0;
     std::size_t target = 40 + random() % 81;
     while (text.size() < size) {
-        if (lineLength >= target) {
+        if (lineLength >= target && shape != Shape::OneLine && shape != Shape::AsciiLine) {
             text += crlf ? "\r\n" : "\n";
             lineLength = 0;
             target = 40 + random() % 81;
@@ -59,7 +64,11 @@ std::string makeNote(std::size_t size, bool crlf) {
             text += ' ';
             ++lineLength;
         }
-        const std::string_view word = words[random() % words.size()];
+        std::string_view word = words[random() % words.size()];
+        // The first twelve words are plain ASCII.
+        if (shape == Shape::AsciiLine) {
+            word = words[random() % 12];
+        }
         text += word;
         lineLength += word.size();
     }
@@ -126,13 +135,19 @@ double ms(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-// Processes events until the viewport has painted at least once more than `before`; false after ten seconds.
-bool waitForPaint(const PaintCounter& counter, int before) {
+// Processes events until the viewport has painted at least once more than `before`; false after two minutes. The
+// longest single turn of the event loop, when the window answered nothing, goes into longestTurn.
+bool waitForPaint(const PaintCounter& counter, int before, double* longestTurn = nullptr) {
     QElapsedTimer patience;
     patience.start();
     while (counter.paints <= before) {
+        QElapsedTimer turn;
+        turn.start();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (patience.elapsed() > 10000) {
+        if (longestTurn != nullptr) {
+            *longestTurn = std::max(*longestTurn, ms(turn));
+        }
+        if (patience.elapsed() > 120000) {
             return false;
         }
     }
@@ -162,13 +177,14 @@ bool isWithInsertion(std::string_view changed, std::string_view original, std::s
 }
 
 // The note of size bytes at notePath in this process: prints one line of "key=value" figures.
-int runOne(const QString& notePath, std::size_t size, bool crlf) {
+int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
     platform::MemoryPreferences preferences;
     (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
     OneFilePanels panels;
     panels.file = QUrl::fromLocalFile(notePath);
     DiscardingPrompts prompts;
     cipher::MemoryLog log;
+    (void)preferences.setString(QStringLiteral("wordWrap"), wrap ? QStringLiteral("true") : QStringLiteral("false"));
     app::Editor editor(preferences, panels, prompts, log);
     editor.mainWindow().show();
     if (!QTest::qWaitForWindowExposed(&editor.mainWindow())) {
@@ -176,7 +192,7 @@ int runOne(const QString& notePath, std::size_t size, bool crlf) {
         return 1;
     }
     window::ViewController& vc = editor.mainWindow().viewController();
-    QPlainTextEdit* view = vc.myTextView;
+    window::NoteTextView* view = vc.myTextView;
     PaintCounter counter;
     view->viewport()->installEventFilter(&counter);
     QCoreApplication::processEvents();
@@ -189,15 +205,21 @@ int runOne(const QString& notePath, std::size_t size, bool crlf) {
     int paints = counter.paints;
     timer.start();
     trigger(editor, "actionOpen");
-    if (!waitForPaint(counter, paints)) {
+    // The window answers nothing while a call runs; the longest of them is how long it looks frozen.
+    double stall = ms(timer);
+    if (!waitForPaint(counter, paints, &stall)) {
         std::fprintf(stderr, "the note was never painted\n");
         return 1;
     }
     figures["first_screen"] = ms(timer);
     while (loading(vc)) {
+        QElapsedTimer turn;
+        turn.start();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        stall = std::max(stall, ms(turn));
     }
     figures["loaded"] = ms(timer);
+    figures["stall"] = stall;
     QCoreApplication::processEvents();
     figures["peak_open"] = mib(statusKib("VmHWM"));
     figures["rss_open"] = mib(statusKib("VmRSS"));
@@ -207,16 +229,14 @@ int runOne(const QString& notePath, std::size_t size, bool crlf) {
     }
 
     resetPeak();
-    QTextCursor cursor(view->document());
-    const int middle = view->document()->characterCount() / 2;
-    cursor.setPosition(middle);
-    // Not inside a surrogate pair: a keystroke there would not be a real user's.
-    if (view->document()->characterAt(middle).isLowSurrogate()) {
-        cursor.setPosition(middle + 1);
+    // The middle of the note, at the start of a character: a keystroke inside one would not be a real user's.
+    qsizetype middle = view->length() / 2;
+    while ((static_cast<unsigned char>(view->bytes(middle, middle + 1).front()) & 0xC0) == 0x80) {
+        --middle;
     }
     paints = counter.paints;
     timer.start();
-    view->setTextCursor(cursor);
+    view->select(middle, middle);
     view->setFocus();
     waitForPaint(counter, paints);
     figures["jump_to_middle"] = ms(timer);
@@ -242,7 +262,7 @@ int runOne(const QString& notePath, std::size_t size, bool crlf) {
     }
     figures["peak_edit"] = mib(statusKib("VmHWM"));
 
-    // Qt lays out every line again when the text gets wider or narrower: what resizing the window costs.
+    // Wrapped lines are laid out again when the text gets wider or narrower: what resizing the window costs.
     resetPeak();
     paints = counter.paints;
     timer.start();
@@ -278,7 +298,7 @@ int runOne(const QString& notePath, std::size_t size, bool crlf) {
     cipher::Result<std::string> saved = cipher::readNoteFile(notePath.toStdString());
     cipher::Result<std::string> savedNote =
         cipher::decryptWhole(saved ? saved.value() : std::string(), password, cipher::noteIv, {});
-    const std::string original = makeNote(size, crlf);
+    const std::string original = makeNote(size, shape);
     if (!savedNote || !isWithInsertion(savedNote.value(), original, std::string(keystrokes, 'x'))) {
         std::fprintf(stderr, "the saved note is not the opened note with the typed letters\n");
         return 1;
@@ -287,9 +307,9 @@ int runOne(const QString& notePath, std::size_t size, bool crlf) {
 }
 
 // Writes the note of size MiB with the core and opens it in a child process; the child's figures, or none.
-std::optional<std::map<QString, double>> runChild(const QString& path, int size, bool crlf, bool verbose) {
+std::optional<std::map<QString, double>> runChild(const QString& path, int size, Shape shape, bool wrap, bool verbose) {
     {
-        const std::string note = makeNote(static_cast<std::size_t>(size) * 1024 * 1024, crlf);
+        const std::string note = makeNote(static_cast<std::size_t>(size) * 1024 * 1024, shape);
         cipher::MemoryLog log;
         if (!cipher::saveEncryptedText(path.toStdString(), note, password, cipher::noteIv, {}, log)) {
             std::fprintf(stderr, "could not write the %d MiB note\n", size);
@@ -297,8 +317,9 @@ std::optional<std::map<QString, double>> runChild(const QString& path, int size,
         }
     }
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--run"), path, QString::number(size),
-                                                          crlf ? QStringLiteral("crlf") : QStringLiteral("lf")});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--run"), path, QString::number(size), QString::number(static_cast<int>(shape)),
+                 wrap ? QStringLiteral("wrap") : QStringLiteral("nowrap")});
     const bool finished = child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit;
     QFile::remove(path);
     const QString output = QString::fromUtf8(child.readAllStandardOutput()).simplified();
@@ -323,6 +344,9 @@ int runAll(const QStringList& arguments) {
     std::vector<int> sizes{1, 10, 100};
     int runs = 1;
     bool crlf = false;
+    bool oneLine = false;
+    bool ascii = false;
+    bool wrap = true;
     bool verbose = false;
     QString folder;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -336,13 +360,20 @@ int runAll(const QStringList& arguments) {
             runs = std::max(1, arguments[++i].toInt());
         } else if (arguments[i] == QLatin1String("--crlf")) {
             crlf = true;
+        } else if (arguments[i] == QLatin1String("--one-line")) {
+            oneLine = true;
+        } else if (arguments[i] == QLatin1String("--ascii")) {
+            ascii = true;
+        } else if (arguments[i] == QLatin1String("--no-wrap")) {
+            wrap = false;
         } else if (arguments[i] == QLatin1String("--verbose")) {
             verbose = true;
         } else if (arguments[i] == QLatin1String("--folder") && hasValue) {
             folder = arguments[++i];
         } else {
-            std::fprintf(stderr, "usage: vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--folder DIR] "
-                                 "[--verbose]\n");
+            std::fprintf(stderr,
+                         "usage: vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii]] "
+                         "[--no-wrap] [--folder DIR] [--verbose]\n");
             return 2;
         }
     }
@@ -353,13 +384,14 @@ int runAll(const QStringList& arguments) {
         return 1;
     }
 
-    std::printf("%-8s %11s %10s %13s %8s %8s %9s | %-27s\n", "note", "first paint", "loaded", "key med/max", "Return",
-                "resize", "save", "peak MiB: open edit resize save");
+    const Shape shape = oneLine ? (ascii ? Shape::AsciiLine : Shape::OneLine) : crlf ? Shape::CrLfLines : Shape::Lines;
+    std::printf("%-8s %11s %10s %9s %15s %9s %8s %9s | %-27s\n", "note", "first paint", "loaded", "stall",
+                "key med/max", "Return", "resize", "save", "peak MiB: open edit resize save");
     for (int size : sizes) {
         std::map<QString, std::vector<double>> all;
         for (int run = 0; run < runs; ++run) {
             const std::optional<std::map<QString, double>> figures =
-                runChild(scratch.filePath(QStringLiteral("note-%1.vpd").arg(size)), size, crlf, verbose);
+                runChild(scratch.filePath(QStringLiteral("note-%1.vpd").arg(size)), size, shape, wrap, verbose);
             if (!figures) {
                 return 1;
             }
@@ -372,28 +404,34 @@ int runAll(const QStringList& arguments) {
             std::sort(values.begin(), values.end());
             got[name] = values[values.size() / 2];
         }
-        std::printf("%-8s %8.0f ms %7.0f ms %5.1f/%4.1f ms %5.1f ms %5.0f ms %6.0f ms | %5.0f %5.0f %5.0f %5.0f\n",
-                    qPrintable(QStringLiteral("%1 MiB").arg(size)), got["first_screen"], got["loaded"],
-                    got["key_median"], got["key_max"], got["key_return"], got["resize"], got["save"], got["peak_open"],
-                    got["peak_edit"], got["peak_resize"], got["peak_save"]);
+        std::printf(
+            "%-8s %8.0f ms %7.0f ms %6.0f ms %6.1f/%6.1f ms %6.1f ms %5.0f ms %6.0f ms | %5.0f %5.0f %5.0f %5.0f\n",
+            qPrintable(QStringLiteral("%1 MiB").arg(size)), got["first_screen"], got["loaded"], got["stall"],
+            got["key_median"], got["key_max"], got["key_return"], got["resize"], got["save"], got["peak_open"],
+            got["peak_edit"], got["peak_resize"], got["peak_save"]);
         std::fflush(stdout);
     }
-    std::printf("%s line endings, median of %d run(s). first paint: Open until the text is painted; loaded: until "
-                "the whole note is in and editable; key: one letter typed mid-note until painted, median/max of %d; "
-                "Return: a line break typed there; resize: the window 40 px wider until painted; save: File > Save; "
-                "peak: resident memory (VmHWM) during the step, idle window included\n",
-                crlf ? "CR LF" : "LF", runs, keystrokes);
+    std::printf("%s, word wrap %s, median of %d run(s). first paint: Open until the text is painted; loaded: until "
+                "the whole note is in and editable; stall: the longest the window did not answer meanwhile; key: one "
+                "letter typed mid-note until painted, median/max of %d; Return: a line break typed there; resize: the "
+                "window 40 px wider until painted; save: File > Save; peak: resident memory (VmHWM) during the step, "
+                "idle window included\n",
+                shape == Shape::AsciiLine ? "one line of ASCII"
+                : shape == Shape::OneLine ? "one line"
+                : crlf                    ? "CR LF line endings"
+                                          : "LF line endings",
+                wrap ? "on" : "off", runs, keystrokes);
     return 0;
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc == 5 && std::string_view(argv[1]) == "--run") {
+    if (argc == 6 && std::string_view(argv[1]) == "--run") {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication application(argc, argv);
         return runOne(QString::fromLocal8Bit(argv[2]), std::stoul(argv[3]) * 1024 * 1024,
-                      std::string_view(argv[4]) == "crlf");
+                      static_cast<Shape>(std::stoi(argv[4])), std::string_view(argv[5]) == "wrap");
     }
     QCoreApplication application(argc, argv);
     return runAll(QCoreApplication::arguments());

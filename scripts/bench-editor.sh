@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Times the editor with large notes: notes of 1, 10 and 100 MiB (lines of 40 to 120 bytes with accented letters,
-# CJK and emoji) are saved with the core and opened through File > Open in an offscreen window, each in a process of
-# its own. Prints, per size, the median over RUNS runs (default 3) of: the time until the first screen of text is
-# painted, until the whole note is in and editable, to type a letter and a line break mid-note, to resize the window,
-# to save with File > Save, and the peak resident memory of each step.
-# Builds a Release tree in build-edperf; extra options go to the benchmark (--crlf for CR LF notes, --sizes 1,100).
-#   scripts/bench-editor.sh [RUNS] [--crlf] [--sizes LIST]
+# CJK and emoji), then notes of one line of 2 and 10 MiB with word wrap on and off, are saved with the core and
+# opened through File > Open in an offscreen window, each in a process of its own. Prints, per size, the median over
+# RUNS runs (default 3) of: the time until the first screen of text is painted, until the whole note is in and
+# editable, the longest the window did not answer meanwhile, to type a letter and a line break mid-note, to resize
+# the window, to save with File > Save, and the peak resident memory of each step.
+# Builds a Release tree in build-edperf; options given replace the default set and go to the benchmark (--crlf for
+# CR LF notes, --one-line, --no-wrap, --sizes 1,100).
+#   scripts/bench-editor.sh [RUNS] [--crlf] [--one-line] [--no-wrap] [--sizes LIST]
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
@@ -15,7 +17,7 @@ if [[ $# -gt 0 && $1 =~ ^[0-9]+$ ]]; then
     runs=$1
     shift
 fi
-[[ $runs -ge 1 ]] || die "usage: scripts/bench-editor.sh [RUNS] [--crlf] [--sizes LIST], RUNS a whole number above 0."
+[[ $runs -ge 1 ]] || die "usage: scripts/bench-editor.sh [RUNS] [--crlf] [--one-line] [--no-wrap] [--sizes LIST], RUNS a whole number above 0."
 
 ensure_packages "${BUILD_PACKAGES[@]}" libbenchmark-dev
 configure_and_build "$ROOT/build-edperf" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVELLUMPAD_GUI=ON \
@@ -30,4 +32,10 @@ export HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scrat
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 unset VELLUMPAD_TRACE
 
-"$bench" --runs "$runs" --folder "$scratch" "$@"
+if [ $# -gt 0 ]; then
+    "$bench" --runs "$runs" --folder "$scratch" "$@"
+else
+    "$bench" --runs "$runs" --folder "$scratch" --sizes 1,10,100
+    "$bench" --runs "$runs" --folder "$scratch" --sizes 2,10 --one-line
+    "$bench" --runs "$runs" --folder "$scratch" --sizes 2,10 --one-line --no-wrap
+fi

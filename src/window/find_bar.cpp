@@ -1,6 +1,7 @@
 #include "window/find_bar.h"
 
 #include "window/message_bar.h"
+#include "window/note_text_view.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -9,8 +10,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
-#include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QToolButton>
 
 namespace window {
@@ -29,7 +28,7 @@ QToolButton* makeButton(QWidget* parent, const QString& objectName, const QStrin
 
 } // namespace
 
-FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent) : QWidget(parent), m_textView(textView) {
+FindBar::FindBar(NoteTextView* textView, QWidget* parent) : QWidget(parent), m_textView(textView) {
     setObjectName(QStringLiteral("findBar"));
 
     m_field = new QLineEdit(this);
@@ -76,10 +75,10 @@ FindBar::FindBar(QPlainTextEdit* textView, QWidget* parent) : QWidget(parent), m
 }
 
 void FindBar::open() {
-    const QString selected = m_textView->textCursor().selectedText();
-    // A selection across lines holds paragraph separators, which a search within one block can never match.
-    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator)) {
-        m_field->setText(selected);
+    const QByteArray selected = m_textView->selectedBytes();
+    // The field holds one line: a selection across lines would lose its line breaks there and never match.
+    if (!selected.isEmpty() && !selected.contains('\n') && !selected.contains('\r')) {
+        m_field->setText(QString::fromUtf8(selected));
         showStatus({}, false);
     }
     show();
@@ -93,49 +92,44 @@ void FindBar::dismiss() {
 }
 
 bool FindBar::findNext() {
-    return find({}, m_textView->textCursor());
+    return find(Direction::Forward, m_textView->selection().second);
 }
 
 bool FindBar::findPrevious() {
-    return find(QTextDocument::FindBackward, m_textView->textCursor());
+    return find(Direction::Backward, m_textView->selection().first);
 }
 
 QString FindBar::status() const {
     return m_status->text();
 }
 
-bool FindBar::find(QTextDocument::FindFlags direction, const QTextCursor& from) {
+bool FindBar::find(Direction direction, qsizetype from) {
     if (m_field->text().isEmpty()) {
         open();
         return false;
     }
     show();
-    QTextDocument::FindFlags flags = direction;
-    if (m_matchCase->isChecked()) {
-        flags |= QTextDocument::FindCaseSensitively;
+    const QByteArray needle = m_field->text().toUtf8();
+    const bool matchCase = m_matchCase->isChecked();
+    const qsizetype end = m_textView->length();
+    const bool forward = direction == Direction::Forward;
+    // A search backwards runs from its start down to its end.
+    auto found = m_textView->find(needle, from, forward ? end : 0, matchCase);
+    const bool wrapped = !found;
+    if (wrapped) {
+        found = m_textView->find(needle, forward ? 0 : end, forward ? end : 0, matchCase);
     }
-    QTextDocument* document = m_textView->document();
-    QTextCursor found = document->find(m_field->text(), from, flags);
-    bool wrapped = false;
-    if (found.isNull()) {
-        QTextCursor edge(document);
-        if (direction.testFlag(QTextDocument::FindBackward)) {
-            edge.movePosition(QTextCursor::End);
-        }
-        found = document->find(m_field->text(), edge, flags);
-        wrapped = true;
-    }
-    if (found.isNull()) {
+    if (!found) {
         showStatus(tr("Not found"), true);
         return false;
     }
-    m_textView->setTextCursor(found);
+    m_textView->select(found->first, found->second);
     if (!wrapped) {
         showStatus({}, false);
-    } else if (direction.testFlag(QTextDocument::FindBackward)) {
-        showStatus(tr("Continued from the bottom"), false);
-    } else {
+    } else if (forward) {
         showStatus(tr("Continued from the top"), false);
+    } else {
+        showStatus(tr("Continued from the bottom"), false);
     }
     return true;
 }
@@ -146,9 +140,7 @@ void FindBar::findAsTyped() {
         return;
     }
     // Searching again from the start of the current match lets it grow as the user types instead of jumping on.
-    QTextCursor from = m_textView->textCursor();
-    from.setPosition(from.selectionStart());
-    find({}, from);
+    find(Direction::Forward, m_textView->selection().first);
 }
 
 void FindBar::showStatus(const QString& text, bool notFound) {

@@ -1,15 +1,14 @@
 #pragma once
 
-#include <QTextDocument>
 #include <QWidget>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QTextCursor;
 
 namespace window {
+
+class NoteTextView;
 
 /// The bar under the note that finds text in it: a field, previous and next, "Match case" and a close button.
 /// Searches wrap around the ends of the note and are case-insensitive unless "Match case" is checked; when nothing
@@ -19,7 +18,7 @@ class FindBar final : public QWidget {
 
 public:
     /// A hidden bar that searches textView, which must outlive it.
-    explicit FindBar(QPlainTextEdit* textView, QWidget* parent = nullptr);
+    explicit FindBar(NoteTextView* textView, QWidget* parent = nullptr);
 
     /// Shows the bar with the focus in its field; a selection within one line becomes the text to find.
     void open();
@@ -39,11 +38,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool find(QTextDocument::FindFlags direction, const QTextCursor& from);
+    enum class Direction { Forward, Backward };
+    bool find(Direction direction, qsizetype from);
     void findAsTyped();
     void showStatus(const QString& text, bool notFound);
 
-    QPlainTextEdit* m_textView;
+    NoteTextView* m_textView;
     QLineEdit* m_field = nullptr;
     QCheckBox* m_matchCase = nullptr;
     QLabel* m_status = nullptr;

@@ -2,28 +2,22 @@
 
 #include "window/cursor_position_label.h"
 #include "window/find_bar.h"
+#include "window/note_text_view.h"
 #include "window/view_controller.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QFontMetricsF>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QStatusBar>
-#include <QTextDocument>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace window {
 
 namespace {
 
 constexpr int noticeTimeoutMs = 4000;
-constexpr qreal minZoomPointSize = 4;
-constexpr qreal maxZoomPointSize = 96;
 
 // The platform's keys for a standard command, plus one that users expect on every desktop.
 QList<QKeySequence> shortcutsWith(QKeySequence::StandardKey key, const QKeySequence& expected) {
@@ -40,7 +34,6 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     : QMainWindow(parent) {
     setObjectName(QStringLiteral("mainWindow"));
     m_viewController = new ViewController(log, trace, this);
-    m_unzoomedFont = m_viewController->myTextView->font();
     m_findBar = new FindBar(m_viewController->myTextView, this);
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -60,11 +53,9 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     connect(m_viewController, &ViewController::titleChanged, this, &MainWindow::showTitle);
     connect(m_viewController, &ViewController::noticeShown, this,
             [this](const QString& message) { statusBar()->showMessage(message, noticeTimeoutMs); });
-    // A long note going into the view in slices is not a change of the user's, however the document counts it.
-    connect(m_viewController->myTextView->document(), &QTextDocument::modificationChanged, this,
-            [this](bool modified) { setWindowModified(modified && !m_viewController->isLoading()); });
+    // The marker shows exactly what the unsaved-changes guard asks about.
+    connect(m_viewController, &ViewController::modificationChanged, this, &QWidget::setWindowModified);
     connect(m_viewController, &ViewController::loadingChanged, this, [this](bool loading) {
-        setWindowModified(!loading && m_viewController->isModified());
         // A search over part of a note would report "Not found" for text that is still to come.
         m_findBar->setEnabled(!loading);
         for (const char* name : {"actionFind", "actionFindNext", "actionFindPrevious"}) {
@@ -109,7 +100,7 @@ void MainWindow::buildFileMenu() {
 void MainWindow::buildEditMenu() {
     QMenu* menu = menuBar()->addMenu(tr("&Edit"));
     menu->setObjectName(QStringLiteral("menuEdit"));
-    QPlainTextEdit* text = m_viewController->myTextView;
+    NoteTextView* text = m_viewController->myTextView;
 
     QAction* undo = addAction(menu, QStringLiteral("actionUndo"), tr("&Undo"), QKeySequence::Undo);
     QAction* redo = addAction(menu, QStringLiteral("actionRedo"), tr("&Redo"), QKeySequence::Redo);
@@ -129,40 +120,50 @@ void MainWindow::buildEditMenu() {
                                      QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->setMenuRole(QAction::PreferencesRole);
 
-    connect(undo, &QAction::triggered, text, &QPlainTextEdit::undo);
-    connect(redo, &QAction::triggered, text, &QPlainTextEdit::redo);
-    connect(cut, &QAction::triggered, text, &QPlainTextEdit::cut);
-    connect(copy, &QAction::triggered, text, &QPlainTextEdit::copy);
-    connect(paste, &QAction::triggered, text, &QPlainTextEdit::paste);
-    connect(selectAll, &QAction::triggered, text, &QPlainTextEdit::selectAll);
+    connect(undo, &QAction::triggered, text, &NoteTextView::undo);
+    connect(redo, &QAction::triggered, text, &NoteTextView::redo);
+    connect(cut, &QAction::triggered, text, &NoteTextView::cut);
+    connect(copy, &QAction::triggered, text, &NoteTextView::copy);
+    connect(paste, &QAction::triggered, text, &NoteTextView::paste);
+    connect(selectAll, &QAction::triggered, text, &NoteTextView::selectAll);
     connect(preferences, &QAction::triggered, this, &MainWindow::preferencesRequested);
     connect(find, &QAction::triggered, m_findBar, &FindBar::open);
     connect(findNext, &QAction::triggered, m_findBar, &FindBar::findNext);
     connect(findPrevious, &QAction::triggered, m_findBar, &FindBar::findPrevious);
 
-    undo->setEnabled(text->document()->isUndoAvailable());
-    redo->setEnabled(text->document()->isRedoAvailable());
-    cut->setEnabled(text->textCursor().hasSelection());
-    copy->setEnabled(text->textCursor().hasSelection());
-    connect(text, &QPlainTextEdit::undoAvailable, undo, &QAction::setEnabled);
-    connect(text, &QPlainTextEdit::redoAvailable, redo, &QAction::setEnabled);
-    connect(text, &QPlainTextEdit::copyAvailable, cut, &QAction::setEnabled);
-    connect(text, &QPlainTextEdit::copyAvailable, copy, &QAction::setEnabled);
+    // Undo and Redo change with every edit, and also when a note is put in, which is no edit.
+    auto updateUndo = [text, undo, redo] {
+        undo->setEnabled(text->canUndo());
+        redo->setEnabled(text->canRedo());
+    };
+    connect(text, &NoteTextView::textChanged, undo, updateUndo);
+    connect(undo, &QAction::triggered, undo, updateUndo);
+    connect(redo, &QAction::triggered, undo, updateUndo);
+    connect(m_viewController, &ViewController::modificationChanged, undo, updateUndo);
+    connect(m_viewController, &ViewController::loadingChanged, undo, updateUndo);
+    auto updateSelection = [text, cut, copy] {
+        cut->setEnabled(text->hasSelection());
+        copy->setEnabled(text->hasSelection());
+    };
+    connect(text, &QsciScintillaBase::QSCN_SELCHANGED, cut, updateSelection);
+    connect(text, &NoteTextView::caretMoved, cut, updateSelection);
     auto updatePaste = [text, paste] { paste->setEnabled(text->canPaste()); };
     connect(QApplication::clipboard(), &QClipboard::dataChanged, paste, updatePaste);
+    connect(m_viewController, &ViewController::loadingChanged, paste, updatePaste);
+    updateUndo();
+    updateSelection();
     updatePaste();
 }
 
 void MainWindow::buildViewMenu() {
     QMenu* menu = menuBar()->addMenu(tr("&View"));
     menu->setObjectName(QStringLiteral("menuView"));
-    QPlainTextEdit* text = m_viewController->myTextView;
+    NoteTextView* text = m_viewController->myTextView;
 
     m_wordWrap = addAction(menu, QStringLiteral("actionWordWrap"), tr("&Word Wrap"), QKeySequence());
     m_wordWrap->setCheckable(true);
     m_wordWrap->setChecked(wordWrap());
-    connect(m_wordWrap, &QAction::toggled, text,
-            [text](bool wrap) { text->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap); });
+    connect(m_wordWrap, &QAction::toggled, text, &NoteTextView::setWordWrap);
     // triggered, unlike toggled, comes from the user only, so restoring the remembered setting is not echoed back.
     connect(m_wordWrap, &QAction::triggered, this, &MainWindow::wordWrapToggled);
     menu->addSeparator();
@@ -172,9 +173,9 @@ void MainWindow::buildViewMenu() {
     QAction* zoomOut = addAction(menu, QStringLiteral("actionZoomOut"), tr("Zoom &Out"), QKeySequence::ZoomOut);
     QAction* resetZoom =
         addAction(menu, QStringLiteral("actionResetZoom"), tr("&Reset Zoom"), QKeySequence(Qt::CTRL | Qt::Key_0));
-    connect(zoomIn, &QAction::triggered, this, [this, text] { zoomTo(text->font().pointSizeF() + 1); });
-    connect(zoomOut, &QAction::triggered, this, [this, text] { zoomTo(text->font().pointSizeF() - 1); });
-    connect(resetZoom, &QAction::triggered, this, [this] { zoomTo(m_unzoomedFont.pointSizeF()); });
+    connect(zoomIn, &QAction::triggered, text, [text] { text->setZoom(text->zoom() + 1); });
+    connect(zoomOut, &QAction::triggered, text, [text] { text->setZoom(text->zoom() - 1); });
+    connect(resetZoom, &QAction::triggered, text, [text] { text->setZoom(0); });
 }
 
 void MainWindow::buildHelpMenu() {
@@ -186,26 +187,11 @@ void MainWindow::buildHelpMenu() {
 }
 
 bool MainWindow::wordWrap() const {
-    return m_viewController->myTextView->lineWrapMode() != QPlainTextEdit::NoWrap;
+    return m_viewController->myTextView->wordWrap();
 }
 
 void MainWindow::setWordWrap(bool wrap) {
     m_wordWrap->setChecked(wrap);
-}
-
-void MainWindow::zoomTo(qreal pointSize) {
-    QPlainTextEdit* text = m_viewController->myTextView;
-    QFont font = text->font();
-    // A font sized in pixels has no point size to step; it stays as it is.
-    if (font.pointSizeF() <= 0) {
-        return;
-    }
-    const auto spaceWidth = [text] { return QFontMetricsF(text->font()).horizontalAdvance(QLatin1Char(' ')); };
-    const qreal spacesPerTab = text->tabStopDistance() / spaceWidth();
-    font.setPointSizeF(std::clamp(pointSize, minZoomPointSize, maxZoomPointSize));
-    text->setFont(font);
-    // Tab stops are kept in pixels; they must stay as many spaces wide at the new size.
-    text->setTabStopDistance(spacesPerTab * spaceWidth());
 }
 
 void MainWindow::showTitle(const QString& title) {

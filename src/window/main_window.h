@@ -3,7 +3,6 @@
 #include "cipher/log.h"
 #include "cipher/trace.h"
 
-#include <QFont>
 #include <QMainWindow>
 
 #include <functional>
@@ -66,12 +65,10 @@ private:
     void buildViewMenu();
     void buildHelpMenu();
     void showTitle(const QString& title);
-    void zoomTo(qreal pointSize);
 
     ViewController* m_viewController = nullptr;
     FindBar* m_findBar = nullptr;
     QAction* m_wordWrap = nullptr;
-    QFont m_unzoomedFont;
     std::function<bool()> m_closeGuard;
 };
 

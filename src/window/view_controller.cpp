@@ -7,15 +7,13 @@
 #include "window/application_delegate.h"
 #include "window/message_bar.h"
 #include "window/note_loader.h"
+#include "window/note_text_view.h"
 
-#include <QFontDatabase>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -93,16 +91,9 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     loadingLayout->addWidget(loadingLabel);
     loadingLayout->addWidget(m_loadingProgress, 1);
 
-    myTextView = new QPlainTextEdit(this);
+    myTextView = new NoteTextView(this);
     myTextView->setObjectName(QStringLiteral("myTextView"));
-    myTextView->setFrameShape(QFrame::NoFrame);
-    myTextView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    myTextView->setTabStopDistance(4.0 * QFontMetrics(myTextView->font()).horizontalAdvance(QLatin1Char(' ')));
-    myTextView->document()->setDocumentMargin(8);
     setFocusProxy(myTextView);
-    // Setting the margin counts as an edit; a note nobody has touched yet must not ask to be saved.
-    myTextView->document()->clearUndoRedoStacks();
-    setModified(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -111,6 +102,11 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     layout->addWidget(m_loadingBar);
     layout->addWidget(myTextView, 1);
 
+    // Most notes are in within half a second; only a longer wait earns a progress bar.
+    m_loadingBarDelay = new QTimer(this);
+    m_loadingBarDelay->setSingleShot(true);
+    m_loadingBarDelay->setInterval(500);
+    connect(m_loadingBarDelay, &QTimer::timeout, m_loadingBar, &QWidget::show);
     m_loader = new NoteLoader(myTextView, this);
     connect(m_loader, &NoteLoader::progressed, m_loadingProgress, [this](qsizetype done, qsizetype total) {
         m_loadingProgress->setValue(static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 1000));
@@ -118,9 +114,16 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     // A screen reader names the view by this; the window's title already says which note it holds.
     myTextView->setAccessibleName(tr("Note"));
     connect(m_loader, &NoteLoader::loadingChanged, this, [this](bool loading) {
-        m_loadingBar->setVisible(loading);
+        if (loading) {
+            m_loadingBarDelay->start();
+        } else {
+            m_loadingBarDelay->stop();
+            m_loadingBar->hide();
+        }
         emit loadingChanged(loading);
+        updateModified();
     });
+    connect(myTextView, &NoteTextView::modificationChanged, this, &ViewController::updateModified);
 }
 
 void ViewController::viewDidLoad(ApplicationDelegate& applicationDelegate) {
@@ -134,17 +137,15 @@ void ViewController::setTitle(const QString& title) {
 }
 
 QString ViewController::noteText() const {
-    // toPlainText() would turn no-break spaces into blanks and so change the note behind the user's back.
-    QString text = withLineEnding(myTextView->document()->toRawText(), m_lineEnding);
-    if (m_loader->isLoading()) {
-        text += withLineEnding(QString::fromUtf8(m_loader->remaining()), m_lineEnding);
-    }
-    return text;
+    return QString::fromUtf8(noteUtf8());
 }
 
-QByteArray ViewController::noteUtf8() {
-    m_loader->finish();
-    return documentUtf8(*myTextView->document(), m_lineEnding);
+QByteArray ViewController::noteUtf8() const {
+    QByteArray note = myTextView->bytes().toByteArray();
+    if (m_loader->isLoading()) {
+        note += m_loader->remaining();
+    }
+    return note;
 }
 
 void ViewController::setNoteText(const QString& text) {
@@ -152,22 +153,38 @@ void ViewController::setNoteText(const QString& text) {
 }
 
 void ViewController::setNote(std::string utf8) {
-    // The document splits lines at CR as well as LF and keeps neither, so the note's own ending is kept here.
-    m_lineEnding = lineEndingOf(utf8);
+    m_markedModified = false;
     m_loader->start(std::move(utf8));
-    setModified(false);
+    updateModified();
 }
 
 bool ViewController::isLoading() const {
     return m_loader->isLoading();
 }
 
+LineEnding ViewController::lineEnding() const {
+    return myTextView->lineEnding();
+}
+
 bool ViewController::isModified() const {
-    return myTextView->document()->isModified();
+    return m_markedModified || (!m_loader->isLoading() && myTextView->isModified());
 }
 
 void ViewController::setModified(bool modified) {
-    myTextView->document()->setModified(modified);
+    // The document can only be told where its saved state is; "changed" without an edit is kept here.
+    m_markedModified = modified;
+    if (!modified) {
+        myTextView->setSavePoint();
+    }
+    updateModified();
+}
+
+void ViewController::updateModified() {
+    const bool modified = isModified();
+    if (modified != m_shownModified) {
+        m_shownModified = modified;
+        emit modificationChanged(modified);
+    }
 }
 
 void ViewController::showProblem(const QString& message) {
@@ -262,10 +279,11 @@ cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& pa
         return cipher::Failure{"Could not save \"" + path.toStdString() +
                                "\": the note window is not linked to the application."};
     }
-    QByteArray note = noteUtf8();
-    cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedText(filePath(path), view(note), view(*pass), iv, m_trace, m_log);
-    wipe(note);
+    // A note still loading is saved whole; the document's own bytes are written, with no copy to wipe.
+    m_loader->finish();
+    const QByteArrayView note = myTextView->bytes();
+    cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+        filePath(path), {note.data(), static_cast<std::size_t>(note.size())}, view(*pass), iv, m_trace, m_log);
     wipe(*pass);
     return saved;
 }
@@ -292,7 +310,7 @@ cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> te
     if (!text) {
         return text.failure();
     }
-    // The view takes the UTF-8 a slice at a time: the whole note is never also held as UTF-16 at once.
+    // The view takes the UTF-8 as it is: the note is never also held as UTF-16.
     setNote(std::move(text).value());
     return cipher::Done{};
 }

@@ -17,15 +17,16 @@
 #include <string>
 
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace window {
 
 class ApplicationDelegate;
 class MessageBar;
 class NoteLoader;
+class NoteTextView;
 
 /// The title of a note that has no file yet.
 inline constexpr QStringView untitledTitle = u"名称未設定";
@@ -46,8 +47,8 @@ public:
     QString filename;
     /// The application's delegate, set by viewDidLoad; not owned.
     ApplicationDelegate* appDelegate = nullptr;
-    /// The text view whose whole text is the note; owned by this widget.
-    QPlainTextEdit* myTextView = nullptr;
+    /// The text view whose whole text is the note, byte for byte; owned by this widget.
+    NoteTextView* myTextView = nullptr;
 
     /// Links this controller and the application's delegate both ways; running it again changes nothing.
     void viewDidLoad(ApplicationDelegate& applicationDelegate);
@@ -62,20 +63,22 @@ public:
     /// Sets the title and announces it.
     void setTitle(const QString& title);
 
-    /// The whole note text exactly as typed (no-break spaces kept), its line breaks written as lineEnding(); the
-    /// part of a note still loading included.
+    /// The whole note text exactly as it is, the part of a note still loading included.
     [[nodiscard]] QString noteText() const;
-    /// Replaces the whole note text, empties the undo history and marks the note unmodified. The note keeps the
-    /// line ending its text uses throughout (LF for a mixed one). A long note shows its first screen at once and
-    /// goes on loading from the event loop, read-only until it is whole.
+    /// The note's UTF-8 exactly as it will be saved, the part of a note still loading included.
+    [[nodiscard]] QByteArray noteUtf8() const;
+    /// Replaces the whole note text, empties the undo history and marks the note unmodified; a line break typed
+    /// later is the one most of its lines end with (LF when it has none). A very long note goes on loading from the
+    /// event loop, read-only until it is whole.
     void setNoteText(const QString& text);
     /// Whether part of the note is still going into the view.
     [[nodiscard]] bool isLoading() const;
-    /// How the note's lines end when saved: as in the text last set.
-    [[nodiscard]] LineEnding lineEnding() const { return m_lineEnding; }
-    /// Whether the note has changes not yet saved.
+    /// The line break a user's Return puts into the note.
+    [[nodiscard]] LineEnding lineEnding() const;
+    /// Whether the note has changes not yet saved: edits since the last save point that were not undone, or
+    /// setModified(true) since. A note still loading has none.
     [[nodiscard]] bool isModified() const;
-    /// Marks the note as saved (false) or changed (true).
+    /// Makes the note's text the saved state (false), or marks the note changed until the next save (true).
     void setModified(bool modified);
 
     /// Shows a problem in a bar above the text until the user dismisses it or clearProblem is called.
@@ -123,11 +126,13 @@ signals:
     void loadingChanged(bool loading);
     /// The button of the problem bar shown by showProblemWithAction was pressed.
     void problemActionChosen();
+    /// isModified() changed.
+    void modificationChanged(bool modified);
 
 private:
     [[nodiscard]] std::optional<QByteArray> password() const;
-    [[nodiscard]] QByteArray noteUtf8();
     void setNote(std::string utf8);
+    void updateModified();
     [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, std::optional<QByteArray> pass) const;
     [[nodiscard]] cipher::Result<cipher::Done> load(cipher::Result<std::string> text);
 
@@ -140,8 +145,10 @@ private:
     QPushButton* m_problemAction = nullptr;
     MessageBar* m_loadingBar = nullptr;
     QProgressBar* m_loadingProgress = nullptr;
+    QTimer* m_loadingBarDelay = nullptr;
     NoteLoader* m_loader = nullptr;
-    LineEnding m_lineEnding = LineEnding::Lf;
+    bool m_markedModified = false;
+    bool m_shownModified = false;
 };
 
 } // namespace window

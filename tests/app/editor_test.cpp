@@ -2,6 +2,7 @@
 #include "app/editor.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
+#include "window/note_text_view.h"
 #include "window/view_controller.h"
 
 #include <QAction>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
@@ -130,7 +130,9 @@ private slots:
         m_panels.saveAnswer = url(target);
         // No-break space, tab and non-ASCII letters must reach the file exactly as entered.
         const QString typed = QStringLiteral("hello\u00a0wörld\t名");
-        vc().myTextView->insertPlainText(typed);
+        const QByteArray bytes = typed.toUtf8();
+        vc().myTextView->SendScintilla(QsciScintillaBase::SCI_ADDTEXT, static_cast<uintptr_t>(bytes.size()),
+                                       bytes.constData());
         trigger("actionSaveAs");
         QCOMPARE(vc().filename, target);
         QCOMPARE(m_editor->mainWindow().windowTitle(), target + QStringLiteral("[*] — Vellumpad"));
@@ -426,9 +428,7 @@ private slots:
         for (const bool wrapped : {true, false, true}) {
             app::Editor editor(preferences, m_panels, m_prompts, m_log);
             QAction* wrap = action(editor, "actionWordWrap");
-            const auto wraps = [&editor] {
-                return editor.mainWindow().viewController().myTextView->lineWrapMode() == QPlainTextEdit::WidgetWidth;
-            };
+            const auto wraps = [&editor] { return editor.mainWindow().viewController().myTextView->wordWrap(); };
             QCOMPARE(wrap->isChecked(), wrapped);
             QCOMPARE(wraps(), wrapped);
             // Restoring the setting is not stored again; only the user's toggle is.

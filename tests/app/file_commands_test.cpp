@@ -3,11 +3,11 @@
 #include "scripted_seams.h"
 #include "window/view_controller.h"
 
+#include "window/note_text_view.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -1,0 +1,360 @@
+#include "window/note_text_view.h"
+
+#include "cipher/bytes.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QPalette>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace window {
+
+namespace {
+
+constexpr int tabWidthInSpaces = 4;
+constexpr int sidePadding = 8;
+constexpr int marginCount = 5;
+
+unsigned long eolMode(LineEnding ending) {
+    switch (ending) {
+    case LineEnding::CrLf:
+        return QsciScintillaBase::SC_EOL_CRLF;
+    case LineEnding::Cr:
+        return QsciScintillaBase::SC_EOL_CR;
+    case LineEnding::Lf:
+        break;
+    }
+    return QsciScintillaBase::SC_EOL_LF;
+}
+
+} // namespace
+
+NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
+    setAccessibleName(tr("Note text"));
+    clear(LineEnding::Lf);
+    // A plain text view: no line numbers, symbols or folding, a little room at the sides like a sheet of paper.
+    for (unsigned long margin = 0; margin < marginCount; ++margin) {
+        send(SCI_SETMARGINWIDTHN, margin, 0);
+    }
+    send(SCI_SETMARGINLEFT, 0, sidePadding);
+    send(SCI_SETMARGINRIGHT, 0, sidePadding);
+    // The horizontal scroll bar fits the widest line seen rather than a fixed guess.
+    send(SCI_SETSCROLLWIDTH, 1);
+    send(SCI_SETSCROLLWIDTHTRACKING, 1);
+    send(SCI_SETWRAPMODE, SC_WRAP_WORD);
+    // Programmers' commands bound to everyday letters would change a note by surprise: duplicate (Ctrl+D), cut or
+    // delete a line (Ctrl+L, Ctrl+Shift+L), copy or transpose lines (Ctrl+Shift+T, Ctrl+T), change case (Ctrl+U,
+    // Ctrl+Shift+U).
+    for (const char key : {'D', 'L', 'T', 'U'}) {
+        for (const int modifiers : {int{SCMOD_CTRL}, SCMOD_CTRL | SCMOD_SHIFT}) {
+            send(SCI_CLEARCMDKEY, static_cast<unsigned long>(key) | (static_cast<unsigned long>(modifiers) << 16));
+        }
+    }
+    // QScintilla tells assistive technology of every insertion and deletion, counting the characters from the
+    // start of the text each time: with no screen reader listening, that is up to a second per keystroke in a large
+    // note, for nobody. So the document reports changes only while one is listening (see also paintEvent).
+    QAccessible::installActivationObserver(this);
+    accessibilityActiveChanged(QAccessible::isActive());
+    applyLook();
+
+    connect(this, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { emit modificationChanged(false); });
+    connect(this, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { emit modificationChanged(true); });
+    connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
+        if ((updated & SC_UPDATE_CONTENT) != 0) {
+            emit textChanged();
+        }
+        if ((updated & (SC_UPDATE_SELECTION | SC_UPDATE_CONTENT)) != 0) {
+            emit caretMoved();
+        }
+    });
+}
+
+NoteTextView::~NoteTextView() {
+    QAccessible::removeActivationObserver(this);
+}
+
+void NoteTextView::accessibilityActiveChanged(bool active) {
+    send(SCI_SETMODEVENTMASK, active ? SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT : 0);
+}
+
+long NoteTextView::send(unsigned int message, unsigned long wParam, long lParam) const {
+    return SendScintilla(message, wParam, lParam);
+}
+
+void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
+    // The old text is the note's plain text: wiped before its memory goes back.
+    const QByteArrayView old = bytes();
+    cipher::cleanse(const_cast<char*>(old.data()), static_cast<std::size_t>(old.size()));
+    // A note is never styled, so the document keeps no style byte per text byte: half the memory.
+    const long document = send(SCI_CREATEDOCUMENT, capacity, SC_DOCUMENTOPTION_STYLES_NONE);
+    send(SCI_SETDOCPOINTER, 0, document);
+    send(SCI_RELEASEDOCUMENT, 0, document);
+    setUpDocument(ending);
+}
+
+void NoteTextView::setUpDocument(LineEnding ending) {
+    // These belong to the document, so a new one needs them again.
+    send(SCI_SETCODEPAGE, SC_CP_UTF8);
+    send(SCI_SETEOLMODE, eolMode(ending));
+    send(SCI_SETTABWIDTH, tabWidthInSpaces);
+    send(SCI_SETUSETABS, 1);
+}
+
+void NoteTextView::append(QByteArrayView bytes) {
+    const bool readOnly = isReadOnly();
+    send(SCI_SETREADONLY, 0);
+    SendScintilla(SCI_APPENDTEXT, static_cast<uintptr_t>(bytes.size()), bytes.data());
+    send(SCI_SETREADONLY, readOnly ? 1 : 0);
+}
+
+QByteArrayView NoteTextView::bytes() const {
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return {text, length()};
+}
+
+QByteArrayView NoteTextView::bytes(qsizetype from, qsizetype to) const {
+    // Unlike the whole text, a range needs the document's gap moved only when the gap lies inside it.
+    const auto* text = static_cast<const char*>(reinterpret_cast<void*>(
+        send(SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), static_cast<long>(to - from))));
+    return {text, to - from};
+}
+
+qsizetype NoteTextView::length() const {
+    return static_cast<qsizetype>(send(SCI_GETLENGTH));
+}
+
+LineEnding NoteTextView::lineEnding() const {
+    switch (send(SCI_GETEOLMODE)) {
+    case SC_EOL_CRLF:
+        return LineEnding::CrLf;
+    case SC_EOL_CR:
+        return LineEnding::Cr;
+    default:
+        return LineEnding::Lf;
+    }
+}
+
+bool NoteTextView::isModified() const {
+    return send(SCI_GETMODIFY) != 0;
+}
+
+void NoteTextView::setSavePoint() {
+    send(SCI_SETSAVEPOINT);
+}
+
+void NoteTextView::setUndoCollection(bool collect) {
+    send(SCI_SETUNDOCOLLECTION, collect ? 1 : 0);
+    if (!collect) {
+        send(SCI_EMPTYUNDOBUFFER);
+    }
+}
+
+bool NoteTextView::isReadOnly() const {
+    return send(SCI_GETREADONLY) != 0;
+}
+
+void NoteTextView::setReadOnly(bool readOnly) {
+    send(SCI_SETREADONLY, readOnly ? 1 : 0);
+}
+
+bool NoteTextView::canUndo() const {
+    return send(SCI_CANUNDO) != 0;
+}
+
+bool NoteTextView::canRedo() const {
+    return send(SCI_CANREDO) != 0;
+}
+
+bool NoteTextView::canPaste() const {
+    const QMimeData* clipboard = QApplication::clipboard()->mimeData();
+    return !isReadOnly() && clipboard != nullptr && canInsertFromMimeData(clipboard);
+}
+
+bool NoteTextView::hasSelection() const {
+    return send(SCI_GETSELECTIONEMPTY) == 0;
+}
+
+bool NoteTextView::wordWrap() const {
+    return send(SCI_GETWRAPMODE) != SC_WRAP_NONE;
+}
+
+void NoteTextView::setWordWrap(bool wrap) {
+    send(SCI_SETWRAPMODE, wrap ? SC_WRAP_WORD : SC_WRAP_NONE);
+}
+
+int NoteTextView::zoom() const {
+    return static_cast<int>(send(SCI_GETZOOM));
+}
+
+void NoteTextView::setZoom(int points) {
+    constexpr double smallestPoints = 4;
+    constexpr int largestZoom = 20;
+    const int smallestZoom = static_cast<int>(std::ceil(smallestPoints - m_points));
+    send(SCI_SETZOOM, static_cast<unsigned long>(std::clamp(points, std::min(smallestZoom, 0), largestZoom)));
+}
+
+qsizetype NoteTextView::caret() const {
+    return static_cast<qsizetype>(send(SCI_GETCURRENTPOS));
+}
+
+std::pair<qsizetype, qsizetype> NoteTextView::selection() const {
+    return {static_cast<qsizetype>(send(SCI_GETSELECTIONSTART)), static_cast<qsizetype>(send(SCI_GETSELECTIONEND))};
+}
+
+void NoteTextView::select(qsizetype anchor, qsizetype caret) {
+    send(SCI_SETSEL, static_cast<unsigned long>(anchor), static_cast<long>(caret));
+}
+
+QByteArray NoteTextView::selectedBytes() const {
+    const auto [start, end] = selection();
+    return bytes(start, end).toByteArray();
+}
+
+std::pair<qsizetype, qsizetype> NoteTextView::lineAt(qsizetype position) const {
+    const long line = send(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
+    return {static_cast<qsizetype>(line),
+            static_cast<qsizetype>(send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)))};
+}
+
+std::optional<std::pair<qsizetype, qsizetype>> NoteTextView::find(QByteArrayView needle, qsizetype from, qsizetype to,
+                                                                  bool matchCase) const {
+    // Scintilla folds only ASCII letters, so a needle with others is matched here, a stretch of text at a time.
+    const bool ascii =
+        std::all_of(needle.begin(), needle.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!matchCase && !ascii) {
+        return findFolded(QString::fromUtf8(needle), from, to);
+    }
+    send(SCI_SETSEARCHFLAGS, matchCase ? SCFIND_MATCHCASE : 0);
+    send(SCI_SETTARGETRANGE, static_cast<unsigned long>(from), static_cast<long>(to));
+    const long found = SendScintilla(SCI_SEARCHINTARGET, static_cast<uintptr_t>(needle.size()), needle.data());
+    if (found < 0) {
+        return std::nullopt;
+    }
+    return std::pair{static_cast<qsizetype>(found), static_cast<qsizetype>(send(SCI_GETTARGETEND))};
+}
+
+qsizetype NoteTextView::characterStart(qsizetype position) const {
+    const qsizetype size = length();
+    while (position > 0 && position < size &&
+           (static_cast<unsigned char>(bytes(position, position + 1).front()) & 0xC0) == 0x80) {
+        --position;
+    }
+    return position;
+}
+
+std::optional<std::pair<qsizetype, qsizetype>> NoteTextView::findFolded(const QString& needle, qsizetype from,
+                                                                        qsizetype to) const {
+    constexpr qsizetype stretch = 1024 * 1024;
+    // Consecutive stretches overlap by more than a match can span, so that none is missed at their edges.
+    const qsizetype overlap = 4 * needle.size() + 4;
+    const bool forward = from <= to;
+    const qsizetype low = std::min(from, to);
+    const qsizetype high = std::max(from, to);
+    qsizetype start = forward ? low : characterStart(std::max(low, high - stretch));
+    qsizetype end = forward ? characterStart(std::min(high, low + stretch)) : high;
+    while (true) {
+        const QString text = QString::fromUtf8(bytes(start, end));
+        const qsizetype at =
+            forward ? text.indexOf(needle, 0, Qt::CaseInsensitive) : text.lastIndexOf(needle, -1, Qt::CaseInsensitive);
+        if (at >= 0) {
+            const qsizetype matchStart = start + QStringView(text).first(at).toUtf8().size();
+            return std::pair{matchStart, matchStart + QStringView(text).sliced(at, needle.size()).toUtf8().size()};
+        }
+        if (forward ? end >= high : start <= low) {
+            return std::nullopt;
+        }
+        if (forward) {
+            start = characterStart(std::max(start, end - overlap));
+            end = characterStart(std::min(high, start + stretch));
+            end = end > start ? end : high;
+        } else {
+            end = characterStart(std::min(end, start + overlap));
+            start = characterStart(std::max(low, end - stretch));
+        }
+    }
+}
+
+void NoteTextView::undo() {
+    send(SCI_UNDO);
+}
+
+void NoteTextView::redo() {
+    send(SCI_REDO);
+}
+
+void NoteTextView::cut() {
+    send(SCI_CUT);
+}
+
+void NoteTextView::copy() {
+    send(SCI_COPY);
+}
+
+void NoteTextView::paste() {
+    send(SCI_PASTE);
+}
+
+void NoteTextView::selectAll() {
+    send(SCI_SELECTALL);
+}
+
+void NoteTextView::changeEvent(QEvent* event) {
+    QsciScintillaBase::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationFontChange) {
+        applyLook();
+    }
+}
+
+void NoteTextView::paintEvent(QPaintEvent* event) {
+    // Qt makes an accessible object for a widget at any change of it, listened to or not, and at every paint
+    // QScintilla counts the characters up to the caret for the view's accessible object if there is one. Unless
+    // assistive technology is listening, the object is dropped here; one that asks gets a new one at once.
+    if (!QAccessible::isActive()) {
+        if (QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(this)) {
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(accessible));
+        }
+    }
+    QsciScintillaBase::paintEvent(event);
+}
+
+void NoteTextView::wheelEvent(QWheelEvent* event) {
+    if (!event->modifiers().testFlag(Qt::ControlModifier)) {
+        QsciScintillaBase::wheelEvent(event);
+        return;
+    }
+    // A notch of a mouse wheel is 120; a touchpad sends many smaller steps, summed here into whole points.
+    constexpr int notch = 120;
+    m_wheelZoomRest += event->angleDelta().y();
+    const int steps = m_wheelZoomRest / notch;
+    m_wheelZoomRest -= steps * notch;
+    if (steps != 0) {
+        setZoom(zoom() + steps);
+    }
+    event->accept();
+}
+
+void NoteTextView::applyLook() {
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QPalette colours = palette();
+    const QByteArray family = font.family().toUtf8();
+    SendScintilla(SCI_STYLESETFONT, static_cast<uintptr_t>(STYLE_DEFAULT), family.constData());
+    // A font sized in pixels has no point size; ten points is the usual size of a fixed-width one.
+    m_points = font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
+    send(SCI_STYLESETSIZEFRACTIONAL, STYLE_DEFAULT, static_cast<long>(m_points * double{SC_FONT_SIZE_MULTIPLIER}));
+    send(SCI_STYLESETWEIGHT, STYLE_DEFAULT, static_cast<long>(font.weight()));
+    send(SCI_STYLESETITALIC, STYLE_DEFAULT, font.italic() ? 1 : 0);
+    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), colours.color(QPalette::Text));
+    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), colours.color(QPalette::Base));
+    send(SCI_STYLECLEARALL);
+    SendScintilla(SCI_SETSELFORE, 1UL, colours.color(QPalette::HighlightedText));
+    SendScintilla(SCI_SETSELBACK, 1UL, colours.color(QPalette::Highlight));
+    SendScintilla(SCI_SETCARETFORE, colours.color(QPalette::Text));
+}
+
+} // namespace window

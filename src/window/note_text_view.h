@@ -1,0 +1,113 @@
+#pragma once
+
+#include "window/line_endings.h"
+
+#include <Qsci/qsciscintillabase.h>
+
+#include <QAccessible>
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstddef>
+#include <optional>
+#include <utility>
+
+namespace window {
+
+/// The text view of a note: a Scintilla editor whose document is the note's UTF-8 bytes, exactly as they are on
+/// disk, with a plain look (the system's fixed-width font, the palette's colours, no margins). Positions are byte
+/// offsets into the document.
+class NoteTextView final : public QsciScintillaBase, private QAccessible::ActivationObserver {
+    Q_OBJECT
+
+public:
+    /// An empty, editable view whose typed line breaks are LF.
+    explicit NoteTextView(QWidget* parent = nullptr);
+    ~NoteTextView() override;
+
+    /// Drops the text and its undo history and starts an empty document at its save point, room reserved for
+    /// capacity bytes, in which a typed line break is ending.
+    void clear(LineEnding ending, std::size_t capacity = 0);
+    /// Puts bytes at the end of the text, read-only or not, leaving the caret and the scroll where they are.
+    void append(QByteArrayView bytes);
+    /// The whole text; valid until the text next changes.
+    [[nodiscard]] QByteArrayView bytes() const;
+    /// The bytes in [from, to); valid until the text next changes. Cheaper than bytes() for a small part.
+    [[nodiscard]] QByteArrayView bytes(qsizetype from, qsizetype to) const;
+    /// The number of bytes in the text.
+    [[nodiscard]] qsizetype length() const;
+    /// How a line break the user types is written.
+    [[nodiscard]] LineEnding lineEnding() const;
+
+    /// Whether the text differs from its save point (undoing back to it counts as no change).
+    [[nodiscard]] bool isModified() const;
+    /// Makes the current text the save point.
+    void setSavePoint();
+    /// Starts or stops recording edits for Undo; stopping forgets what was recorded.
+    void setUndoCollection(bool collect);
+    [[nodiscard]] bool isReadOnly() const;
+    void setReadOnly(bool readOnly);
+
+    [[nodiscard]] bool canUndo() const;
+    [[nodiscard]] bool canRedo() const;
+    [[nodiscard]] bool canPaste() const;
+    [[nodiscard]] bool hasSelection() const;
+
+    /// Whether long lines wrap at the edge of the view.
+    [[nodiscard]] bool wordWrap() const;
+    void setWordWrap(bool wrap);
+    /// Points added to the font's size (0 unzoomed); Ctrl+wheel changes it too.
+    [[nodiscard]] int zoom() const;
+    /// Zooms to points, kept between a font of 4 points and 20 points above the unzoomed size.
+    void setZoom(int points);
+
+    /// The caret's byte offset.
+    [[nodiscard]] qsizetype caret() const;
+    /// The selection as (start, end) byte offsets; start == end when nothing is selected.
+    [[nodiscard]] std::pair<qsizetype, qsizetype> selection() const;
+    /// Selects from anchor to caret and scrolls the caret into view.
+    void select(qsizetype anchor, qsizetype caret);
+    /// The selected bytes.
+    [[nodiscard]] QByteArray selectedBytes() const;
+    /// The 0-based line holding position, and the position where that line starts.
+    [[nodiscard]] std::pair<qsizetype, qsizetype> lineAt(qsizetype position) const;
+    /// The first match of needle in [from, to) as (start, end), searching backwards when to < from; UTF-8 letters
+    /// compare case-insensitively unless matchCase.
+    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> find(QByteArrayView needle, qsizetype from,
+                                                                      qsizetype to, bool matchCase) const;
+
+public slots:
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    void selectAll();
+
+signals:
+    /// The text reached (false) or left (true) its save point.
+    void modificationChanged(bool modified);
+    /// The text changed (so Undo and Redo may have become available or not); once for the changes before a paint.
+    void textChanged();
+    /// The caret moved or the selection changed.
+    void caretMoved();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void accessibilityActiveChanged(bool active) override;
+    long send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
+    void setUpDocument(LineEnding ending);
+    [[nodiscard]] qsizetype characterStart(qsizetype position) const;
+    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findFolded(const QString& needle, qsizetype from,
+                                                                            qsizetype to) const;
+    void applyLook();
+
+    double m_points = 10;
+    int m_wheelZoomRest = 0;
+};
+
+} // namespace window
