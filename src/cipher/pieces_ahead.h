@@ -22,9 +22,8 @@ public:
 };
 
 /// Runs a PieceMaker on a second thread, a bounded number of pieces ahead of the reader, so that making the
-/// pieces (AES, which cannot be split up in CBC mode, with Base64; or decoding and decrypting) overlaps with
-/// whatever the reader does with them (checking, writing, reading back). Without a second thread the pieces are
-/// made as they are asked for.
+/// pieces (AES, which cannot be split up in CBC mode, and Base64) overlaps with whatever the reader does with them
+/// (checking, writing, reading back). Without a second thread the pieces are made as they are asked for.
 class PiecesAhead {
 public:
     enum class Thread { second, calling };
