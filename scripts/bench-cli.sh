@@ -1,19 +1,41 @@
 #!/usr/bin/env bash
 # Times vellumpad-cli against `openssl enc -aes-256-cbc -a` (same key and iv, given with -K and -iv) on the same
 # notes of 1 MiB and 100 MiB: random UTF-8 text with non-ASCII characters, made in a scratch folder. Each step runs
-# REPETITIONS times (default 5), the tools alternating; prints median wall-clock times, the ratio to openssl and
-# the peak resident memory ("Maximum resident set size" of /usr/bin/time -v) against the note's size.
+# REPETITIONS times (default 5), the tools alternating; prints median wall-clock and CPU times, their ratios to
+# openssl's in the same run, and the peak resident memory ("Maximum resident set size" of /usr/bin/time -v) against
+# the note's size.
 # Each tool writes its output two ways: into a named file (openssl -out against the tool's -o, an atomic, synced,
 # read-back and verified save, which does more), and to standard output redirected into a file, both tools through
 # the same shell, which compares like with like.
+#   --busy      runs every step beside one competing busy process (a CPU-bound loop that the system may put on any
+#               processor), as on a desktop that is never idle; the script starts it and ends it.
+#   --also CLI  also times another vellumpad-cli (a build of an earlier commit, say) in the same rounds; may be
+#               given more than once. Its rows are numbered in the order given.
 # Builds a Release tree in build-bench; installs the package `time` when /usr/bin/time is missing.
-#   scripts/bench-cli.sh [REPETITIONS]
+#   scripts/bench-cli.sh [--busy] [--also CLI]... [REPETITIONS]
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 
-repetitions=${1:-5}
-[[ $repetitions =~ ^[1-9][0-9]*$ ]] || die "usage: scripts/bench-cli.sh [REPETITIONS], a whole number above 0."
+usage="usage: scripts/bench-cli.sh [--busy] [--also CLI]... [REPETITIONS], REPETITIONS a whole number above 0."
+busy=false
+others=()
+repetitions=5
+while [ $# -gt 0 ]; do
+    case $1 in
+    --busy) busy=true ;;
+    --also)
+        [ $# -ge 2 ] && [ -x "$2" ] || die "--also needs an executable vellumpad-cli. $usage"
+        others+=("$(cd "$(dirname "$2")" && pwd)/$(basename "$2")")
+        shift
+        ;;
+    *)
+        [[ $1 =~ ^[1-9][0-9]*$ ]] || die "$usage"
+        repetitions=$1
+        ;;
+    esac
+    shift
+done
 
 ensure_packages "${BUILD_PACKAGES[@]}" time
 configure_and_build "$ROOT/build-bench" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVELLUMPAD_GUI=OFF \
@@ -22,7 +44,8 @@ cli="$ROOT/build-bench/src/cli/vellumpad-cli"
 [ -x "$cli" ] || die "$cli was not built."
 
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+busy_pid=
+trap '[ -z "$busy_pid" ] || kill "$busy_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
 # The tool must never see the user's own preferences or trace settings.
 export HOME="$scratch" XDG_CONFIG_HOME="$scratch/config"
 unset VELLUMPAD_TRACE
@@ -89,8 +112,54 @@ median_us() {
 }
 peak_kib() { sort -n -k2 "$scratch/$1" | tail -1 | cut -d' ' -f2; }
 
-printf '%-8s %-8s %10s %10s %5s %10s %10s %5s   %s\n' "note" "step" "ossl -out" "cli -o" "ratio" "ossl >" "cli >" \
-    "ratio" "peak RSS ossl/-o/> (x note)"
+# The tools timed: openssl first, the ratios' base; then this tree's vellumpad-cli and any given with --also.
+tools=(ossl cli)
+clis=("$cli")
+for ((index = 0; index < ${#others[@]}; ++index)); do
+    tools+=("cli$((index + 2))")
+    clis+=("${others[index]}")
+done
+tool_label() {
+    case $1 in
+    ossl) echo "openssl" ;;
+    cli) echo "vellumpad-cli" ;;
+    *) echo "vellumpad-cli #${1#cli}" ;;
+    esac
+}
+
+# run_tool TOOL STEP WAY MIB NOTE OUT: one timed run of one tool; STEP enc or dec, WAY o (a named file) or s
+# (standard output redirected into OUT).
+run_tool() {
+    local tool=$1 step=$2 way=$3 mib=$4 note=$5 out=$6
+    local name="$tool-$step-$way-$mib"
+    local command
+    if [ "$tool" = ossl ]; then
+        command=(openssl enc -aes-256-cbc -a -K "$key" -iv "$iv")
+        [ "$step" = enc ] && command+=(-in "$note") || command+=(-d -in "$scratch/ossl-$mib.b64")
+        [ "$way" = o ] && command+=(-out "$out")
+    else
+        local index=0
+        [ "$tool" = cli ] || index=$((${tool#cli} - 1))
+        command=("${clis[index]}")
+        [ "$step" = enc ] && command+=(encrypt) || command+=(decrypt)
+        command+=(--password-file "$scratch/password")
+        [ "$way" = o ] && command+=(-o "$out")
+        [ "$step" = enc ] && command+=("$note") || command+=("$scratch/cli-$mib.vpd")
+    fi
+    if [ "$way" = o ]; then
+        measure "$name" "${command[@]}"
+    else
+        to_file "$name" "$out" "${command[@]}"
+    fi
+}
+
+if $busy; then
+    # Pinned nowhere: the system moves it wherever it sees fit, as it would any other program.
+    perl -e '1 while 1' &
+    busy_pid=$!
+fi
+
+printf '%-26s %10s %6s %10s %6s %10s %8s\n' "" "wall" "ratio" "cpu" "ratio" "peak RSS" "x note"
 for mib in 1 100; do
     bytes=$((mib * 1024 * 1024))
     note="$scratch/note-$mib.txt"
@@ -102,50 +171,43 @@ for mib in 1 100; do
         die "vellumpad-cli and openssl disagree on the $mib MiB note."
 
     for ((round = 0; round < repetitions; ++round)); do
-        rm -f "$scratch"/out-*
-        measure "ossl-enc-o-$mib" openssl enc -aes-256-cbc -a -K "$key" -iv "$iv" -in "$note" -out "$scratch/out-1"
-        measure "cli-enc-o-$mib" "$cli" encrypt --password-file "$scratch/password" -o "$scratch/out-2" "$note"
-        to_file "ossl-enc-s-$mib" "$scratch/out-7" openssl enc -aes-256-cbc -a -K "$key" -iv "$iv" -in "$note"
-        to_file "cli-enc-s-$mib" "$scratch/out-3" "$cli" encrypt --password-file "$scratch/password" "$note"
-        measure "ossl-dec-o-$mib" openssl enc -d -aes-256-cbc -a -K "$key" -iv "$iv" -in "$scratch/ossl-$mib.b64" \
-            -out "$scratch/out-4"
-        measure "cli-dec-o-$mib" "$cli" decrypt --password-file "$scratch/password" -o "$scratch/out-5" \
-            "$scratch/cli-$mib.vpd"
-        to_file "ossl-dec-s-$mib" "$scratch/out-8" openssl enc -d -aes-256-cbc -a -K "$key" -iv "$iv" \
-            -in "$scratch/ossl-$mib.b64"
-        to_file "cli-dec-s-$mib" "$scratch/out-6" "$cli" decrypt --password-file "$scratch/password" \
-            "$scratch/cli-$mib.vpd"
-    done
-    for out in 5 6; do
-        cmp -s "$note" "$scratch/out-$out" || die "vellumpad-cli did not decrypt the $mib MiB note back to itself."
+        for step in enc dec; do
+            for way in o s; do
+                for tool in "${tools[@]}"; do
+                    rm -f "$scratch/out-$tool"
+                    run_tool "$tool" "$step" "$way" "$mib" "$note" "$scratch/out-$tool"
+                    if [ "$step" = dec ] && [ "$tool" != ossl ]; then
+                        cmp -s "$note" "$scratch/out-$tool" ||
+                            die "$(tool_label "$tool") did not decrypt the $mib MiB note back to itself."
+                    fi
+                done
+            done
+        done
     done
 
     for step in enc dec; do
-        rss=$(for name in "ossl-$step-o-$mib" "cli-$step-o-$mib" "cli-$step-s-$mib"; do
-            printf '%s ' "$(peak_kib "$name")"
-        done)
-        for field in 1 3; do
-            times=$(for name in ossl-$step-o cli-$step-o ossl-$step-s cli-$step-s; do
-                printf '%s ' "$(median_us "$name-$mib" "$field")"
-            done)
-            awk -v label="$mib MiB" -v step="$step" -v t="$times" -v rss="$rss" -v size="$bytes" -v field="$field" '
-                BEGIN {
-                    split(t, m, " "); split(rss, r, " ");
-                    if (field == 1) {
-                        printf "%-8s %-8s %8.3f s %8.3f s %5.2f %8.3f s %8.3f s %5.2f   %s/%s/%s MiB (%.2f/%.2f/%.2f)\n",
-                            label, step == "enc" ? "encrypt" : "decrypt", m[1] / 1e6, m[2] / 1e6, m[2] / m[1],
-                            m[3] / 1e6, m[4] / 1e6, m[4] / m[3], int(r[1] / 1024), int(r[2] / 1024),
-                            int(r[3] / 1024), r[1] * 1024 / size, r[2] * 1024 / size, r[3] * 1024 / size
-                    } else if (m[1] == 0 || m[3] == 0) {
+        for way in o s; do
+            [ "$way" = o ] && how="-o / -out" || how="> file"
+            printf '%s\n' "$mib MiB $([ "$step" = enc ] && echo encrypt || echo decrypt), $how"
+            base_wall=$(median_us "ossl-$step-$way-$mib" 1)
+            base_cpu=$(median_us "ossl-$step-$way-$mib" 3)
+            for tool in "${tools[@]}"; do
+                name="$tool-$step-$way-$mib"
+                awk -v label="$(tool_label "$tool")" -v wall="$(median_us "$name" 1)" -v cpu="$(median_us "$name" 3)" \
+                    -v bwall="$base_wall" -v bcpu="$base_cpu" -v rss="$(peak_kib "$name")" -v size="$bytes" '
+                    BEGIN {
                         # /usr/bin/time counts CPU time in hundredths of a second, too coarse for the small note.
-                        printf "%-8s %-8s (too short to count)\n", "", "  cpu"
-                    } else {
-                        printf "%-8s %-8s %8.3f s %8.3f s %5.2f %8.3f s %8.3f s %5.2f\n", "", "  cpu",
-                            m[1] / 1e6, m[2] / 1e6, m[2] / m[1], m[3] / 1e6, m[4] / 1e6, m[4] / m[3]
-                    }
-                }'
+                        cpuratio = bcpu > 0 ? sprintf("%6.2f", cpu / bcpu) : sprintf("%6s", "-")
+                        printf "  %-24s %8.3f s %6.2f %8.3f s %s %6d MiB %8.2f\n", label, wall / 1e6, wall / bwall,
+                            cpu / 1e6, cpuratio, int(rss / 1024), rss * 1024 / size
+                    }'
+            done
         done
     done
 done
-echo "median of $repetitions runs each; ratio = vellumpad-cli time / openssl time (target: at most 0.5);"
-echo "the cpu rows are user plus system time, which other work on the machine disturbs less than the wall clock"
+for ((index = 0; index < ${#others[@]}; ++index)); do
+    echo "vellumpad-cli #$((index + 2)): ${others[index]}"
+done
+echo "median of $repetitions runs each$($busy && echo ", beside one busy process"); ratio = the tool's time / openssl's"
+echo "in the same run. The cpu column is user plus system time, which other work on the machine disturbs less than"
+echo "the wall clock."

@@ -2,7 +2,6 @@
 
 #include "utf8.h"
 
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -13,24 +12,6 @@ namespace {
 // File text decrypted per piece: about 48 KiB of note, which stays in cache until it has been read back.
 constexpr std::size_t fileTextPiece = 64 * 1024;
 constexpr std::string_view notANote = "the file text is not a note under this password";
-
-// Hands the decrypted pieces to PiecesAhead, which may run it on a second thread.
-class ContentMaker final : public PieceMaker {
-public:
-    explicit ContentMaker(DecryptedContent content) : m_content(std::move(content)) {}
-
-    std::optional<std::size_t> make(std::uint8_t* out) override {
-        const Result<std::string_view> piece = m_content.nextPiece();
-        if (!piece) {
-            return std::nullopt;
-        }
-        std::memcpy(out, piece.value().data(), piece.value().size());
-        return piece.value().size();
-    }
-
-private:
-    DecryptedContent m_content;
-};
 
 } // namespace
 
@@ -103,19 +84,6 @@ Result<Done> DecryptedContent::checkPiece(std::string_view written) {
     }
     m_matched += written.size();
     return Done{};
-}
-
-std::unique_ptr<PiecesAhead> decryptAhead(std::string_view fileText, std::string_view password, ByteView iv,
-                                          std::size_t aheadBytes) {
-    std::optional<DecryptedContent> content = DecryptedContent::make(fileText, password, iv);
-    if (!content) {
-        return nullptr;
-    }
-    const std::size_t slotBytes = DecryptedContent::maxPieceBytes();
-    return std::make_unique<PiecesAhead>(
-        std::make_unique<ContentMaker>(std::move(*content)), slotBytes,
-        static_cast<std::uint32_t>(std::min(aheadBytes, fileText.size()) / slotBytes + 1), threadFor(fileText.size()),
-        PiecesAhead::Content::secret);
 }
 
 } // namespace cipher

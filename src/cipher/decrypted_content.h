@@ -3,7 +3,6 @@
 #include "atomic_file.h"
 #include "bytes.h"
 #include "note_stream.h"
-#include "pieces_ahead.h"
 
 #include <cstddef>
 #include <memory>
@@ -51,11 +50,5 @@ private:
     std::size_t m_carried = 0;
     std::size_t m_matched = 0;
 };
-
-/// The pieces of the note in a file text, decrypted on a second thread, up to aheadBytes ahead of the reader, when
-/// the file text is large; each is wiped when given back. No value when the cipher cannot be made. A piece fails
-/// where DecryptedContent would. The file text must outlive the result.
-[[nodiscard]] std::unique_ptr<PiecesAhead> decryptAhead(std::string_view fileText, std::string_view password,
-                                                        ByteView iv, std::size_t aheadBytes);
 
 } // namespace cipher

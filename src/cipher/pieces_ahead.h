@@ -2,10 +2,11 @@
 
 #include "bytes.h"
 
-#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -21,9 +22,8 @@ public:
 };
 
 /// Runs a PieceMaker on a second thread, a bounded number of pieces ahead of the reader, so that making the
-/// pieces (AES, which cannot be split up in CBC mode, with Base64; or decoding and decrypting) overlaps with
-/// whatever the reader does with them (checking, writing, reading back). Without a second thread the pieces are
-/// made as they are asked for.
+/// pieces (AES, which cannot be split up in CBC mode, and Base64) overlaps with whatever the reader does with them
+/// (checking, writing, reading back). Without a second thread the pieces are made as they are asked for.
 class PiecesAhead {
 public:
     enum class Thread { second, calling };
@@ -61,16 +61,13 @@ private:
     std::size_t m_heldSize = 0;
     bool m_held = false;
     bool m_over = false; // the end or a failure has been handed out
-    // Pieces made and given back, counted modulo 2^32: 32-bit counters are what the system can wait on directly.
-    std::atomic<std::uint32_t> m_produced{0};
-    std::atomic<std::uint32_t> m_consumed{0};
-    std::atomic<bool> m_stop{false};
-    // Where each thread last ran (-1 while unknown): a thread waiting for the other spins only while they run apart.
-    std::atomic<int> m_makerProcessor{-1};
-    std::atomic<int> m_readerProcessor{-1};
-    // Each thread's own: whether its last wait took less than the long spin allows.
-    bool m_makerSpinsLong = true;
-    bool m_readerSpinsLong = true;
+    // The hand-off between the two threads: pieces made, pieces given back, and whether the reader has gone.
+    std::mutex m_mutex;
+    std::condition_variable m_pieceMade;
+    std::condition_variable m_slotFreed;
+    std::size_t m_produced = 0;
+    std::size_t m_consumed = 0;
+    bool m_stop = false;
     std::thread m_thread;
 };
 

@@ -344,13 +344,12 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
             }
         }
     }
-    // Nothing may appear unless all of it decrypts: it is decrypted twice, first to check. The second decryption,
-    // for writing, gets going on a second thread while this one checks.
-    const std::unique_ptr<cipher::PiecesAhead> ahead =
-        cipher::decryptAhead(fileText, password, cipher::noteIv, cipher::NoteEncryptor::aheadBytes);
+    // Nothing may appear unless all of it decrypts: it is decrypted twice, first to check, then to write.
+    // Decryption is quick beside the writing; a second thread to overlap the two did not pay.
+    std::optional<cipher::DecryptedContent> again = cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
     for (;;) {
         const cipher::Result<std::string_view> piece = content->nextPiece();
-        if (!piece || !ahead) {
+        if (!piece || !again) {
             return refused;
         }
         if (piece.value().empty()) {
@@ -358,19 +357,18 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
         }
     }
     for (;;) {
-        const std::optional<cipher::ByteView> piece = ahead->acquire();
+        const cipher::Result<std::string_view> piece = again->nextPiece();
         if (!piece) {
             // It decrypted a moment ago: the file was changed meanwhile.
             return cipher::Failure{displayName(command.input) +
                                    ": changed while it was being read; standard output is incomplete"};
         }
-        if (piece->empty()) {
+        if (piece.value().empty()) {
             return output.finish() ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
         }
-        if (!output.write(cipher::asText(*piece))) {
+        if (!output.write(piece.value())) {
             return cipher::Failure{};
         }
-        ahead->release();
     }
 }
 

@@ -3,7 +3,6 @@
 #include "cipher/note_stream.h"
 #include "test_support.h"
 
-#include <sched.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -240,46 +239,6 @@ TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
             EXPECT_TRUE(abandoned->next().has_value());
         }
     }
-}
-
-// Makes pieces of 64 bytes, each filled with its number modulo 251.
-class NumberedPieces final : public PieceMaker {
-public:
-    explicit NumberedPieces(std::size_t count) : m_count(count) {}
-    std::optional<std::size_t> make(std::uint8_t* out) override {
-        if (m_made == m_count) {
-            return 0;
-        }
-        std::fill_n(out, 64, static_cast<std::uint8_t>(m_made++ % 251));
-        return 64;
-    }
-
-private:
-    std::size_t m_count;
-    std::size_t m_made = 0;
-};
-
-// Confined to one processor (by taskset, or in a container), a large note is encrypted on the calling thread; a
-// second thread made to run there anyway must still hand over every piece in order, taking turns with the reader.
-TEST(PiecesAhead, OnOneProcessorRunsOnTheCallingThreadOrTakesTurns) {
-    cpu_set_t allowed;
-    ASSERT_EQ(::sched_getaffinity(0, sizeof allowed, &allowed), 0);
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(static_cast<std::size_t>(::sched_getcpu()), &one);
-    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
-    const std::shared_ptr<void> restore(nullptr, [&](void*) { ::sched_setaffinity(0, sizeof allowed, &allowed); });
-
-    EXPECT_EQ(threadFor(std::size_t{100} << 20), PiecesAhead::Thread::calling);
-    constexpr std::size_t count = 3000;
-    PiecesAhead ahead(std::make_unique<NumberedPieces>(count), 64, 8, PiecesAhead::Thread::second,
-                      PiecesAhead::Content::plain);
-    for (std::size_t index = 0; index < count; ++index) {
-        const std::optional<ByteView> next = ahead.acquire();
-        ASSERT_TRUE(next && next->size() == 64 && (*next)[63] == index % 251) << index;
-        ahead.release();
-    }
-    EXPECT_TRUE(ahead.acquire()->empty());
 }
 
 bool verifies(const std::string& note, const std::string& fileText, std::size_t pieceSize) {

@@ -187,16 +187,15 @@ TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll)
     EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
 }
 
-// The note decryptAhead gives, pieces joined; no value when a piece fails.
-std::optional<std::string> decryptedAhead(std::string_view fileText, std::string_view password) {
-    const std::unique_ptr<PiecesAhead> ahead = decryptAhead(fileText, password, noteIv, std::size_t{1} << 20);
+// The note DecryptedContent gives piece by piece, joined; no value when a piece fails.
+std::optional<std::string> decryptedInPieces(std::string_view fileText, std::string_view password) {
+    std::optional<DecryptedContent> content = DecryptedContent::make(fileText, password, noteIv);
     std::string plain;
-    for (std::optional<ByteView> piece = ahead->acquire(); piece; piece = ahead->acquire()) {
-        if (piece->empty()) {
+    for (Result<std::string_view> piece = content->nextPiece(); piece; piece = content->nextPiece()) {
+        if (piece.value().empty()) {
             return plain;
         }
-        plain.append(asText(*piece));
-        ahead->release();
+        plain.append(piece.value());
     }
     return std::nullopt;
 }
@@ -204,10 +203,9 @@ std::optional<std::string> decryptedAhead(std::string_view fileText, std::string
 TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
     const TempDir dir;
     std::mt19937 random(43);
-    // Four-byte characters after 0 to 3 bytes of ASCII are cut at every offset by the ends of pieces; the large
-    // note goes through a second thread.
+    // Four-byte characters after 0 to 3 bytes of ASCII are cut at every offset by the ends of pieces.
     std::vector<std::string> notes{"", "x", test::randomUtf8(random, 3 * NoteEncryptor::pieceBytes + 5),
-                                   test::randomUtf8(random, secondThreadFrom + 11)};
+                                   test::randomUtf8(random, 6 * NoteEncryptor::pieceBytes + 11)};
     for (const std::string lead : {"", "a", "ab", "abc"}) {
         std::string emoji = lead;
         while (emoji.size() < 2 * NoteEncryptor::pieceBytes) {
@@ -220,7 +218,7 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
         ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
         EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size();
-        EXPECT_TRUE(decryptedAhead(fileText, "pw") == text) << text.size();
+        EXPECT_TRUE(decryptedInPieces(fileText, "pw") == text) << text.size();
     }
     const std::string kept = readFile(dir / "note.txt");
     const std::string refusals[] = {
@@ -233,7 +231,7 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
         EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content).ok());
         EXPECT_TRUE(content->refused());
-        EXPECT_EQ(decryptedAhead(fileText, "pw"), std::nullopt);
+        EXPECT_EQ(decryptedInPieces(fileText, "pw"), std::nullopt);
     }
     FaultyOps failing(Step::Rename, EACCES);
     const std::string small = plainFileText("n", "pw");
