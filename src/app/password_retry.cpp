@@ -6,6 +6,10 @@
 
 namespace app {
 
+QString tryAnotherPasswordLabel() {
+    return PasswordRetry::tr("Try Another Password…");
+}
+
 PasswordRetry::PasswordRetry(preferences::PasswordStore& store, platform::Prompts& prompts)
     : m_store(store), m_prompts(prompts) {}
 
@@ -16,7 +20,7 @@ void PasswordRetry::showFailure(window::ViewController& vc, const QString& path,
         return;
     }
     m_path = path;
-    vc.showProblemWithAction(message, tryAnotherPasswordLabel.toString());
+    vc.showProblemWithAction(message, tryAnotherPasswordLabel());
 }
 
 std::optional<OpenedNote> PasswordRetry::run(window::ViewController& vc) {
