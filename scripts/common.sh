@@ -21,7 +21,7 @@ ensure_packages() {
         die "apt-get install failed for: ${missing[*]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev)
+BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev qt6-tools-dev qt6-l10n-tools)
 
 # configure_and_build BUILD_DIR [CMAKE_ARGS...]
 configure_and_build() {
