@@ -43,6 +43,10 @@ MIT ライセンスで公開されています。
         <source>That password does not open “%1” either.</source>
         <translation>そのパスワードでも「%1」を開けません。</translation>
     </message>
+    <message>
+        <source>Could not open &quot;%1&quot;. The note could not be decrypted: wrong password or damaged file.</source>
+        <translation>「%1」を開けませんでした。メモを復号できません: パスワードが違うか、ファイルが壊れています。</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
