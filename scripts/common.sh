@@ -21,7 +21,8 @@ ensure_packages() {
         die "apt-get install failed for: ${missing[*]}"
 }
 
-BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev libqscintilla2-qt6-dev)
+BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev libqscintilla2-qt6-dev
+    qt6-tools-dev qt6-l10n-tools)
 # What scripts/package.sh needs to build the Debian package and check it.
 PACKAGE_PACKAGES=(dpkg-dev lintian appstream man-db)
 

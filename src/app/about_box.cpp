@@ -34,7 +34,7 @@ void showAbout(QWidget* parent, const QString& passwordLocation) {
     auto* box = new QMessageBox(parent);
     box->setObjectName(QStringLiteral("aboutBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowTitle(QMessageBox::tr("About Vellumpad"));
+    box->setWindowTitle(AboutBox::tr("About Vellumpad"));
     if (!QApplication::windowIcon().isNull()) {
         box->setIconPixmap(QApplication::windowIcon().pixmap(64));
     }

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/editor.h"
+#include "app/interface_language.h"
 #include "cipher/log.h"
 #include "cipher/trace.h"
 #include "platform/file_panels.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QLocale>
 
 #include <cstdio>
 #include <string_view>
@@ -43,6 +45,8 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("vellumpad"));
     // Installed, the icon comes from the theme; uninstalled, the window falls back to the platform's default.
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vellumpad")));
+    // Before the command line is read, so that its help speaks the same language as the window.
+    const app::InterfaceLanguage language(QLocale::system().uiLanguages());
 
     // QApplication has already taken its own options (-platform and the like) out of the arguments.
     const app::StartupRequest request = app::parseCommandLine(QApplication::arguments(), QDir::currentPath());

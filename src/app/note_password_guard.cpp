@@ -3,6 +3,8 @@
 #include "cipher/bytes.h"
 #include "window/view_controller.h"
 
+#include <QCoreApplication>
+
 #include <string_view>
 
 namespace app {
@@ -18,6 +20,12 @@ template <class Use> bool withUtf8(const QString& password, Use use) {
 }
 
 } // namespace
+
+QString emptyPasswordWarning() {
+    return QCoreApplication::translate("NotePasswordGuard",
+                                       "This note was saved without a password: anyone with the "
+                                       "file can read it. Set one in Edit → Preferences (Ctrl+,).");
+}
 
 NotePasswordGuard::NotePasswordGuard(const preferences::PasswordStore& store, platform::Prompts& prompts)
     : m_store(store), m_prompts(prompts), m_fingerprint(cipher::PasswordFingerprint::make()) {}
@@ -48,7 +56,7 @@ void NotePasswordGuard::noteSaved(window::ViewController& vc) {
     noteKeyed(password);
     if (password.isEmpty() && !m_warnedOfEmptyPassword) {
         m_warnedOfEmptyPassword = true;
-        vc.showProblem(emptyPasswordWarning.toString());
+        vc.showProblem(emptyPasswordWarning());
     }
 }
 

@@ -16,9 +16,8 @@ class ViewController;
 
 namespace app {
 
-/// The text shown once per run after a note is saved under the empty password.
-inline constexpr QStringView emptyPasswordWarning = u"This note was saved without a password: anyone with the file "
-                                                    u"can read it. Set one in Edit → Preferences (Ctrl+,).";
+/// The text shown once per run after a note is saved under the empty password, in the interface language.
+[[nodiscard]] QString emptyPasswordWarning();
 
 /// Keeps a note from being re-keyed behind the user's back: remembers, as a salted fingerprint only, the password
 /// the note was opened or last saved with, asks before it is saved under a different stored password, and warns

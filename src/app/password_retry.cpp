@@ -6,17 +6,23 @@
 
 namespace app {
 
+QString tryAnotherPasswordLabel() {
+    return PasswordRetry::tr("Try Another Password…");
+}
+
 PasswordRetry::PasswordRetry(preferences::PasswordStore& store, platform::Prompts& prompts)
     : m_store(store), m_prompts(prompts) {}
 
 void PasswordRetry::showFailure(window::ViewController& vc, const QString& path, const cipher::Failure& failure) {
-    const QString message = QString::fromStdString(failure.message);
     if (failure.kind != cipher::FailureKind::WrongPasswordOrDamaged) {
-        vc.showProblem(message);
+        vc.showProblem(QString::fromStdString(failure.message));
         return;
     }
     m_path = path;
-    vc.showProblemWithAction(message, tryAnotherPasswordLabel.toString());
+    // The failure every user meets sooner or later is said here, where it can be translated; the core's is English.
+    vc.showProblemWithAction(
+        tr("Could not open \"%1\". The note could not be decrypted: wrong password or damaged file.").arg(path),
+        tryAnotherPasswordLabel());
 }
 
 std::optional<OpenedNote> PasswordRetry::run(window::ViewController& vc) {

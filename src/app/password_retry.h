@@ -15,8 +15,9 @@ class ViewController;
 
 namespace app {
 
-/// The label of the problem bar's button that offers another password for a note that did not open.
-inline constexpr QStringView tryAnotherPasswordLabel = u"Try Another Password…";
+/// The label of the problem bar's button that offers another password for a note that did not open, in the
+/// interface language.
+[[nodiscard]] QString tryAnotherPasswordLabel();
 
 /// A note and the password it opened under.
 struct OpenedNote {

@@ -1,0 +1,87 @@
+#include "app/editor.h"
+#include "app/interface_language.h"
+#include "scripted_seams.h"
+#include "window/view_controller.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+class InterfaceLanguageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+    void windowSpeaksFirstTranslatedLanguage_data() {
+        const QStringList english{QStringLiteral("&File"), QStringLiteral("&New"),        QStringLiteral("&Open..."),
+                                  QStringLiteral("&Save"), QStringLiteral("Save &As..."), QStringLiteral("&Quit")};
+        const QStringList japanese{QStringLiteral("ファイル(&F)"),
+                                   QStringLiteral("新規(&N)"),
+                                   QStringLiteral("開く(&O)…"),
+                                   QStringLiteral("保存(&S)"),
+                                   QStringLiteral("名前を付けて保存(&A)…"),
+                                   QStringLiteral("終了(&Q)")};
+        QTest::addColumn<QStringList>("uiLanguages");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QStringList>("fileMenu");
+
+        QTest::newRow("Japanese") << QStringList{"ja-JP", "ja"} << "ja-JP" << japanese;
+        QTest::newRow("Japanese without a region") << QStringList{"ja"} << "ja" << japanese;
+        QTest::newRow("English") << QStringList{"en-US", "en"} << "" << english;
+        QTest::newRow("English before Japanese") << QStringList{"en-GB", "ja-JP"} << "" << english;
+        QTest::newRow("untranslated language before Japanese") << QStringList{"fr-FR", "ja-JP"} << "ja-JP" << japanese;
+        QTest::newRow("no translated language") << QStringList{"de-DE", "C"} << "" << english;
+        QTest::newRow("no language at all") << QStringList{} << "" << english;
+    }
+
+    void windowSpeaksFirstTranslatedLanguage() {
+        QFETCH(QStringList, uiLanguages);
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, fileMenu);
+
+        const app::InterfaceLanguage language(uiLanguages);
+        QCOMPARE(language.language(), chosen);
+        platform::MemoryPreferences preferences;
+        ScriptedPanels panels;
+        ScriptedPrompts prompts;
+        cipher::MemoryLog log;
+        app::Editor editor(preferences, panels, prompts, log);
+
+        auto* menu = editor.mainWindow().findChild<QMenu*>(QStringLiteral("menuFile"));
+        QVERIFY(menu);
+        QStringList shown{menu->title()};
+        for (const char* name : {"actionNew", "actionOpen", "actionSave", "actionSaveAs", "actionQuit"}) {
+            shown << action(editor, name)->text();
+        }
+        QCOMPARE(shown, fileMenu);
+        // The untitled name is the same in every language.
+        QCOMPARE(editor.mainWindow().viewController().title(), QStringLiteral("名称未設定"));
+        QVERIFY(editor.mainWindow().windowTitle().startsWith(QStringLiteral("名称未設定")));
+    }
+
+    void qtDialogsFollowTheTranslatedLanguage() {
+        if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ja.qm"))) {
+            QSKIP("Qt's own Japanese translation is not installed (Debian package qt6-translations-l10n)");
+        }
+        const auto cancelText = [] {
+            QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+            return buttons.button(QDialogButtonBox::Cancel)->text();
+        };
+        const QString untranslated = cancelText();
+        {
+            const app::InterfaceLanguage japanese({QStringLiteral("ja-JP")});
+            QCOMPARE(cancelText(), QStringLiteral("キャンセル"));
+        }
+        // A language without our translation leaves Qt's texts in English too, so a window never mixes two.
+        const app::InterfaceLanguage french({QStringLiteral("fr-FR")});
+        QCOMPARE(cancelText(), untranslated);
+    }
+};
+
+QTEST_MAIN(InterfaceLanguageTest)
+#include "interface_language_test.moc"

@@ -1,0 +1,380 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP" sourcelanguage="en">
+<context>
+    <name>AboutBox</name>
+    <message>
+        <source>Vellumpad %1
+An editor for one plain-text note at a time whose files on disk are always encrypted.
+Released under the MIT licence.
+
+File format: a .vpd file is the Base64 text, in lines of 64 characters, of the note&apos;s UTF-8 encrypted with AES-256 in CBC mode with PKCS#7 padding. The key is the lowercase hexadecimal MD5 of the password, without salt, and the initialisation vector is fixed, so equal notes give equal files and a password can be guessed quickly offline: choose a long password.
+
+The password is kept in plain text, readable by you only, in:
+%2</source>
+        <translation>Vellumpad %1
+一度に 1 つのプレーンテキストのメモを編集するエディターです。ディスク上のファイルは常に暗号化されています。
+MIT ライセンスで公開されています。
+
+ファイル形式: .vpd ファイルは、メモの UTF-8 テキストを AES-256 (CBC モード、PKCS#7 パディング) で暗号化し、Base64 にして 64 文字ごとに改行したテキストです。鍵はパスワードの MD5 を小文字の 16 進数で表したもので、ソルトはなく、初期化ベクトルは固定です。そのため同じメモからは同じファイルができ、パスワードはオフラインですばやく推測されるおそれがあります。長いパスワードを使ってください。
+
+パスワードは、あなただけが読める平文で次の場所に保存されています:
+%2</translation>
+    </message>
+    <message>
+        <source>About Vellumpad</source>
+        <translation>Vellumpad について</translation>
+    </message>
+</context>
+<context>
+    <name>NotePasswordGuard</name>
+    <message>
+        <source>This note was saved without a password: anyone with the file can read it. Set one in Edit → Preferences (Ctrl+,).</source>
+        <translation>このメモはパスワードなしで保存されました。ファイルを手にした人は誰でも読めます。「編集」→「設定」(Ctrl+,) でパスワードを設定してください。</translation>
+    </message>
+</context>
+<context>
+    <name>PasswordRetry</name>
+    <message>
+        <source>Try Another Password…</source>
+        <translation>別のパスワードを試す…</translation>
+    </message>
+    <message>
+        <source>That password does not open “%1” either.</source>
+        <translation>そのパスワードでも「%1」を開けません。</translation>
+    </message>
+    <message>
+        <source>Could not open &quot;%1&quot;. The note could not be decrypted: wrong password or damaged file.</source>
+        <translation>「%1」を開けませんでした。メモを復号できません: パスワードが違うか、ファイルが壊れています。</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Edit one encrypted plain-text note.</source>
+        <translation>暗号化されたプレーンテキストのメモを 1 つ編集します。</translation>
+    </message>
+    <message>
+        <source>The note (.vpd) to open.</source>
+        <translation>開くメモ (.vpd)。</translation>
+    </message>
+    <message>
+        <source>Usage: vellumpad [file]
+</source>
+        <translation>使い方: vellumpad [file]
+</translation>
+    </message>
+    <message>
+        <source>vellumpad: one note at a time; opening &quot;%1&quot; and ignoring %2
+</source>
+        <translation>vellumpad: 一度に開けるメモは 1 つです。「%1」を開き、%2 は無視します
+</translation>
+    </message>
+    <message>
+        <source>Open Note</source>
+        <translation>メモを開く</translation>
+    </message>
+    <message>
+        <source>Vellumpad notes (*.vpd)</source>
+        <translation>Vellumpad メモ (*.vpd)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>すべてのファイル (*)</translation>
+    </message>
+    <message>
+        <source>Save Note</source>
+        <translation>メモを保存</translation>
+    </message>
+    <message>
+        <source>Vellumpad note (*.vpd)</source>
+        <translation>Vellumpad メモ (*.vpd)</translation>
+    </message>
+    <message>
+        <source>Unsaved changes</source>
+        <translation>未保存の変更</translation>
+    </message>
+    <message>
+        <source>Save the changes to “%1”?</source>
+        <translation>「%1」への変更を保存しますか？</translation>
+    </message>
+    <message>
+        <source>Your changes will be lost if you don&apos;t save them.</source>
+        <translation>保存しないと、変更内容は失われます。</translation>
+    </message>
+    <message>
+        <source>Password changed</source>
+        <translation>パスワードの変更</translation>
+    </message>
+    <message>
+        <source>This note was opened with a different password. Save it under the new password?</source>
+        <translation>このメモは別のパスワードで開かれました。新しいパスワードで保存しますか？</translation>
+    </message>
+    <message>
+        <source>Save With New Password</source>
+        <translation>新しいパスワードで保存</translation>
+    </message>
+    <message>
+        <source>Try Another Password</source>
+        <translation>別のパスワードを試す</translation>
+    </message>
+    <message>
+        <source>Password for “%1”:</source>
+        <translation>「%1」のパスワード:</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>開く</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>The file is read-only</source>
+        <translation>ファイルは読み取り専用です</translation>
+    </message>
+    <message>
+        <source>The file has changed on disk since it was opened</source>
+        <translation>ファイルは開いた後にディスク上で変更されています</translation>
+    </message>
+    <message>
+        <source>“%1” is marked read-only. Overwrite it all the same?</source>
+        <translation>「%1」は読み取り専用に設定されています。それでも上書きしますか？</translation>
+    </message>
+    <message>
+        <source>Overwriting “%1” loses what was changed there.</source>
+        <translation>「%1」を上書きすると、そのファイルに加えられた変更は失われます。</translation>
+    </message>
+    <message>
+        <source>Overwrite</source>
+        <translation>上書き</translation>
+    </message>
+    <message>
+        <source>Save As…</source>
+        <translation>名前を付けて保存…</translation>
+    </message>
+</context>
+<context>
+    <name>app::AppDelegate</name>
+    <message>
+        <source>The note is open, but its password could not be stored: the preferences file cannot be written. The earlier password stays in use.</source>
+        <translation>メモは開きましたが、パスワードを保存できませんでした: 設定ファイルに書き込めません。以前のパスワードが引き続き使われます。</translation>
+    </message>
+    <message>
+        <source>Opened %1</source>
+        <translation>%1 を開きました</translation>
+    </message>
+    <message>
+        <source>The note has not been saved.</source>
+        <translation>メモは保存されていません。</translation>
+    </message>
+    <message>
+        <source>Saved %1</source>
+        <translation>%1 を保存しました</translation>
+    </message>
+    <message>
+        <source>Could not use &quot;%1&quot;: its location is not a valid file path. Nothing was changed.</source>
+        <translation>「%1」を使えません: 有効なファイルパスではありません。何も変更されていません。</translation>
+    </message>
+    <message>
+        <source>Could not use &quot;%1&quot;: the stored password is unusable, as it is not valid text (was the preferences file edited by hand?). Set the password again in Preferences.</source>
+        <translation>「%1」を使えません: 保存されているパスワードが有効なテキストではないため使用できません (設定ファイルを手で編集しましたか？)。「設定」でパスワードを設定し直してください。</translation>
+    </message>
+</context>
+<context>
+    <name>preferences::PreferenceViewController</name>
+    <message>
+        <source>Preferences</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>The two passwords differ. Type the same password in both fields.</source>
+        <translation>2 つのパスワードが一致しません。両方の欄に同じパスワードを入力してください。</translation>
+    </message>
+    <message>
+        <source>S&amp;how password</source>
+        <translation>パスワードを表示する(&amp;H)</translation>
+    </message>
+    <message>
+        <source>Used to encrypt and decrypt notes from the next Open or Save on. Notes already saved keep the password they were saved with.</source>
+        <translation>次に開くか保存するときから、メモの暗号化と復号に使われます。保存済みのメモは、保存したときのパスワードのままです。</translation>
+    </message>
+    <message>
+        <source>&amp;Password:</source>
+        <translation>パスワード(&amp;P):</translation>
+    </message>
+    <message>
+        <source>&amp;Repeat:</source>
+        <translation>パスワードの確認(&amp;R):</translation>
+    </message>
+    <message>
+        <source>The password could not be stored: the preferences file cannot be written. The earlier password stays in use.</source>
+        <translation>パスワードを保存できませんでした: 設定ファイルに書き込めません。以前のパスワードが引き続き使われます。</translation>
+    </message>
+</context>
+<context>
+    <name>window::CursorPositionLabel</name>
+    <message>
+        <source>Line %1, Column %2</source>
+        <translation>%1 行、%2 列</translation>
+    </message>
+</context>
+<context>
+    <name>window::FindBar</name>
+    <message>
+        <source>Find in note</source>
+        <translation>メモ内を検索</translation>
+    </message>
+    <message>
+        <source>Previous match (Shift+F3)</source>
+        <translation>前を検索 (Shift+F3)</translation>
+    </message>
+    <message>
+        <source>Next match (F3)</source>
+        <translation>次を検索 (F3)</translation>
+    </message>
+    <message>
+        <source>Match &amp;case</source>
+        <translation>大文字と小文字を区別する(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
+        <translation>閉じる (Esc)</translation>
+    </message>
+    <message>
+        <source>Not found</source>
+        <translation>見つかりません</translation>
+    </message>
+    <message>
+        <source>Continued from the bottom</source>
+        <translation>末尾から検索を続けました</translation>
+    </message>
+    <message>
+        <source>Continued from the top</source>
+        <translation>先頭から検索を続けました</translation>
+    </message>
+</context>
+<context>
+    <name>window::MainWindow</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>新規(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Open...</source>
+        <translation>開く(&amp;O)…</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Save &amp;As...</source>
+        <translation>名前を付けて保存(&amp;A)…</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>終了(&amp;Q)</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>編集(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>元に戻す(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>やり直し(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Cu&amp;t</source>
+        <translation>切り取り(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>コピー(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Paste</source>
+        <translation>貼り付け(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Select &amp;All</source>
+        <translation>すべて選択(&amp;A)</translation>
+    </message>
+    <message>
+        <source>&amp;Find...</source>
+        <translation>検索(&amp;F)…</translation>
+    </message>
+    <message>
+        <source>Find &amp;Next</source>
+        <translation>次を検索(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Find Pre&amp;vious</source>
+        <translation>前を検索(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Pr&amp;eferences...</source>
+        <translation>設定(&amp;E)…</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>表示(&amp;V)</translation>
+    </message>
+    <message>
+        <source>&amp;Word Wrap</source>
+        <translation>右端で折り返す(&amp;W)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;In</source>
+        <translation>拡大(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;Out</source>
+        <translation>縮小(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Reset Zoom</source>
+        <translation>ズームをリセット(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>ヘルプ(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;About Vellumpad</source>
+        <translation>Vellumpad について(&amp;A)</translation>
+    </message>
+    <message>
+        <source>%1[*] — Vellumpad</source>
+        <translation>%1[*] — Vellumpad</translation>
+    </message>
+</context>
+<context>
+    <name>window::ViewController</name>
+    <message>
+        <source>Dismiss</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Opening the note; it can be edited once it is complete.</source>
+        <translation>メモを開いています。すべて読み込むと編集できます。</translation>
+    </message>
+    <message>
+        <source>Could not save &quot;%1&quot;: the note window is not linked to the application.</source>
+        <translation>「%1」を保存できませんでした: メモのウィンドウがアプリケーションに接続されていません。</translation>
+    </message>
+    <message>
+        <source>Could not open &quot;%1&quot;: the note window is not linked to the application.</source>
+        <translation>「%1」を開けませんでした: メモのウィンドウがアプリケーションに接続されていません。</translation>
+    </message>
+</context>
+</TS>
