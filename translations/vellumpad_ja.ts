@@ -254,6 +254,22 @@ MIT ライセンスで公開されています。
         <source>Continued from the top</source>
         <translation>先頭から検索を続けました</translation>
     </message>
+    <message>
+        <source>Find</source>
+        <translation>検索</translation>
+    </message>
+    <message>
+        <source>Previous match</source>
+        <translation>前を検索</translation>
+    </message>
+    <message>
+        <source>Next match</source>
+        <translation>次を検索</translation>
+    </message>
+    <message>
+        <source>Close the find bar</source>
+        <translation>検索バーを閉じる</translation>
+    </message>
 </context>
 <context>
     <name>window::MainWindow</name>
@@ -359,6 +375,13 @@ MIT ライセンスで公開されています。
     </message>
 </context>
 <context>
+    <name>window::NoteTextView</name>
+    <message>
+        <source>Note text</source>
+        <translation>メモの本文</translation>
+    </message>
+</context>
+<context>
     <name>window::ViewController</name>
     <message>
         <source>Dismiss</source>
@@ -375,6 +398,26 @@ MIT ライセンスで公開されています。
     <message>
         <source>Could not open &quot;%1&quot;: the note window is not linked to the application.</source>
         <translation>「%1」を開けませんでした: メモのウィンドウがアプリケーションに接続されていません。</translation>
+    </message>
+    <message>
+        <source>Problem</source>
+        <translation>問題</translation>
+    </message>
+    <message>
+        <source>Dismiss the problem</source>
+        <translation>この問題を閉じる</translation>
+    </message>
+    <message>
+        <source>Opening the note</source>
+        <translation>メモを開いています</translation>
+    </message>
+    <message>
+        <source>Part of the note opened</source>
+        <translation>メモの読み込み済みの割合</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>メモ</translation>
     </message>
 </context>
 </TS>

@@ -202,8 +202,9 @@ ManualPagesListEveryHelpOption)
         [ -f "$page" ] || { fail "no manual page $page"; continue; }
         # The page as a reader sees it: roff's escaped hyphens and font changes taken out.
         zcat "$page" | sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' >"$scratch/page"
-        # Every option the program names in its help, in a usage line or a list of options.
-        options=$(QT_QPA_PLATFORM=offscreen "$root/bin/$program" --help |
+        # Every option the program names in its help, in a usage line or a list of options. The pages are
+        # English, and so must be the help they are compared with.
+        options=$(LANGUAGE=en LC_ALL=C.UTF-8 QT_QPA_PLATFORM=offscreen "$root/bin/$program" --help |
             grep -oE '(^|[[:space:],|[(])--?[[:alnum:]][[:alnum:]-]*' | sed -E 's/^[^-]//' | sort -u)
         [ -n "$options" ] || fail "$program --help names no option"
         for option in $options; do
