@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/editor.h"
+#include "cipher/core_dumps.h"
 #include "cipher/log.h"
 #include "cipher/trace.h"
 #include "platform/file_panels.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
+    (void)cipher::disableCoreDumps(); // a core dump would hold the note and the password in plain text
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vellumpad"));
     QApplication::setApplicationName(QStringLiteral("Vellumpad"));
