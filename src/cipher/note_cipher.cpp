@@ -106,7 +106,8 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
                                    const Trace& trace) {
     try {
         if (!trace.enabled()) {
-            std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());
+            std::optional<NoteOpener> opener =
+                NoteOpener::make(password, iv, fileText.size(), NoteOpener::Keep::wellFormedPrefix);
             if (!opener || !opener->feed(fileText)) {
                 return std::nullopt;
             }
