@@ -233,6 +233,8 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         plainFileText(notes[3] + "\xE2\x82", "pw"), // ends inside a character
         plainFileText(notes[2] + "\xFF", "pw"),     // not UTF-8
         plainFileText(notes[3], "pw").substr(0, 4000) + "!" + plainFileText(notes[3], "pw").substr(4001),
+        plainFileText(notes[2], "pw") + "\r\n\xFF",     // a whole note, then a file text that is not text
+        plainFileText(notes[2], "pw") + "\r\n\xE2\x82", // the same, cut inside a character
     };
     for (const std::string& fileText : refusals) {
         std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
