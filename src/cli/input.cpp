@@ -4,6 +4,7 @@
 #include "cipher/utf8.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,29 +39,24 @@ cipher::Result<int> openInput(const std::string& path, InputKinds kinds) {
         }
         return cipher::Failure{readCause(error)};
     }
-    if (S_ISREG(info.st_mode)) {
-        (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        return fd;
-    }
-    ::close(fd);
-    if (S_ISDIR(info.st_mode)) {
-        return cipher::Failure{cipher::describeFileError(EISDIR)};
-    }
-    if (!S_ISFIFO(info.st_mode) || kinds == InputKinds::regularOnly) {
+    const bool accepted = S_ISREG(info.st_mode) || (S_ISFIFO(info.st_mode) && kinds == InputKinds::regularOrPipe);
+    if (!accepted) {
+        ::close(fd);
+        if (S_ISDIR(info.st_mode)) {
+            return cipher::Failure{cipher::describeFileError(EISDIR)};
+        }
         return cipher::Failure{kinds == InputKinds::regularOnly ? "it is not a regular file"
                                                                 : "it is neither a regular file nor a pipe"};
     }
-    // Opened again to wait for the writer; still the same FIFO, or it was swapped meanwhile.
-    const int pipe = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat again {};
-    if (pipe < 0 || ::fstat(pipe, &again) != 0 || !sameInode(info, again)) {
-        const int error = pipe < 0 ? errno : EBUSY;
-        if (pipe >= 0) {
-            ::close(pipe);
+    (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (S_ISFIFO(info.st_mode)) {
+        // Until a writer comes, a read would find the end at once; the system keeps that wait for poll, which
+        // returns once a writer has written or come and gone.
+        pollfd waiting{fd, POLLIN, 0};
+        while (::poll(&waiting, 1, -1) < 0 && errno == EINTR) {
         }
-        return cipher::Failure{readCause(error)};
     }
-    return pipe;
+    return fd;
 }
 
 ReadEnd readInto(int fd, cipher::SecureBytes& into, std::size_t limit, bool textOnly) {
