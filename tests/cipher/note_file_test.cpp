@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <regex>
+#include <tuple>
 
 namespace cipher {
 namespace {
@@ -118,6 +119,40 @@ TEST(SaveEncryptedText, NamesThePathWhenItCannotBeAFile) {
         EXPECT_EQ(log.lines, Names{"Failed!!"});
     }
     EXPECT_EQ(dir.names(), Names{"folder.vpd"});
+}
+
+// A link that points at no file yet is saved through, never replaced by a file: the file is made where it points.
+TEST(SaveEncryptedText, SavesThroughASymbolicLinkThatPointsAtNothingYet) {
+    const TempDir dir;
+    std::filesystem::create_directory(dir / "notes");
+    std::filesystem::create_symlink("notes/new.vpd", dir / "direct");
+    std::filesystem::create_symlink("direct", dir / "chained");
+    std::filesystem::create_symlink(dir / "notes" / "absolute.vpd", dir / "absolute");
+    std::filesystem::create_symlink("gone/x.vpd", dir / "into-missing-folder");
+    std::filesystem::create_symlink("loop", dir / "loop");
+    // The link saved through, where the note must end up (empty: nowhere, the save fails), and the cause.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"direct", "notes/new.vpd", ""},
+        {"chained", "notes/new.vpd", ""},
+        {"absolute", "notes/absolute.vpd", ""},
+        {"into-missing-folder", "", "the folder does not exist"},
+        {"loop", "", "the path has too many symbolic links"},
+    };
+    for (const auto& [link, target, cause] : cases) {
+        MemoryLog log;
+        const Result<Done> saved = saveEncryptedText(dir / link, note, "pw", noteIv, Trace(), log);
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
+        if (target.empty()) {
+            ASSERT_FALSE(saved.ok()) << link;
+            EXPECT_EQ(saved.failure().message, saveFailure(dir / link, cause));
+        } else {
+            ASSERT_TRUE(saved.ok()) << link << ": " << saved.failure().message;
+            EXPECT_EQ(readFile(dir / target), plainFileText(note, "pw")) << link;
+            std::filesystem::remove(dir / target);
+        }
+    }
+    EXPECT_EQ(dir.names(), (Names{"absolute", "chained", "direct", "into-missing-folder", "loop", "notes"}));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "notes"));
 }
 
 TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
