@@ -31,6 +31,7 @@ int main(int argc, char* argv[]) {
     }
 
     platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
+    platform::keepOwnerOnly(platform::filePanelHistoryPath()); // it names the folders where notes live
     platform::DialogFilePanels panels;
     platform::MessageBoxPrompts prompts;
     cipher::StderrLog log("vellumpad");
