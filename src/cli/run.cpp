@@ -72,13 +72,14 @@ struct SourceRules {
 cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
                                                const SourceRules& rules, ReadEnd& end) {
     int fd = environment.input;
-    if (!path.empty()) {
-        cipher::Result<int> opened = rules.kinds ? openInput(path, *rules.kinds) : cipher::Result<int>(-1);
-        fd = rules.kinds ? (opened ? opened.value() : -1) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return cipher::Failure{displayName(path) +
-                                   ": cannot be read: " + (opened ? readCause(errno) : opened.failure().message)};
+    if (!path.empty() && rules.kinds) {
+        const cipher::Result<int> opened = openInput(path, *rules.kinds);
+        if (!opened) {
+            return cipher::Failure{displayName(path) + ": cannot be read: " + opened.failure().message};
         }
+        fd = opened.value();
+    } else if (!path.empty() && (fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(errno)};
     }
     cipher::SecureBytes content;
     end = readInto(fd, content, rules.limit, rules.textOnly);
