@@ -130,6 +130,10 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
 Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
                                  const Trace& trace) {
     const Failure failure{"The note could not be decrypted: wrong password or damaged file."};
+    // A file text that is not text is no note, whatever the decoder would skip: every reader refuses it alike.
+    if (!isWellFormedUtf8(fileText)) {
+        return failure;
+    }
     try {
         if (!trace.enabled()) {
             std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());
