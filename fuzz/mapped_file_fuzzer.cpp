@@ -27,7 +27,7 @@ const fs::path& scratchFile() {
 
 } // namespace
 
-// The input is written at the start and at the end of a sparse file of up to 32 MiB, past the steps in which memory
+// The input is written at the start and at the end of a sparse file of up to 16 MiB, past the steps in which memory
 // is given back (8 MiB) and mapped ahead (2 MiB); the zeros between cost nothing to make. The input also gives the
 // moves: after its first byte, each byte pair says how far the reader gets (reached), and a zero pair starts a
 // second reading from the front. Every byte read, where the reader has got and elsewhere, must be the file's.
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const std::size_t total = (std::size_t{data[0]} << 17) + size;
+    const std::size_t total = (std::size_t{data[0]} << 16) + size;
     const std::size_t tail = total - size;
     const auto byteAt = [&](std::size_t offset) -> char {
         return offset >= tail ? input[offset - tail] : offset < size ? input[offset] : '\0';
