@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,6 +25,11 @@ const fs::path& folder() {
         const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
         fs::path made = base / ("vellumpad-fuzz-atomic-" + std::to_string(::getpid()));
         fs::create_directories(made);
+        // Gone when the fuzzer ends, which it does through exit.
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(folder(), ignored);
+        });
         return made;
     }();
     return path;

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,6 +39,11 @@ const fs::path& folder() {
         const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
         fs::path made = base / ("vellumpad-fuzz-cli-" + std::to_string(::getpid()));
         fs::create_directories(made);
+        // Gone when the fuzzer ends, which it does through exit.
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(folder(), ignored);
+        });
         std::ofstream(made / "pw", std::ios::binary) << password << '\n';
         std::ofstream(made / "new-pw", std::ios::binary) << newPassword;
         return made;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -22,6 +23,12 @@ const fs::path& scratchFile() {
         const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
         return base / ("vellumpad-fuzz-mapped-" + std::to_string(::getpid()));
     }();
+    // Gone when the fuzzer ends, which it does through exit.
+    static const bool removedAtExit = std::atexit([] {
+                                          std::error_code ignored;
+                                          fs::remove(scratchFile(), ignored);
+                                      }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
