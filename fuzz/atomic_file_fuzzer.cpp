@@ -25,13 +25,15 @@ const fs::path& folder() {
         const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
         fs::path made = base / ("vellumpad-fuzz-atomic-" + std::to_string(::getpid()));
         fs::create_directories(made);
-        // Gone when the fuzzer ends, which it does through exit.
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(folder(), ignored);
-        });
         return made;
     }();
+    // Gone when the fuzzer ends, which it does through exit; registered once the path is made, so that it runs
+    // before the path is destroyed.
+    static const bool removedAtExit = std::atexit([] {
+                                          std::error_code ignored;
+                                          fs::remove_all(folder(), ignored);
+                                      }) == 0;
+    (void)removedAtExit;
     return path;
 }
 
