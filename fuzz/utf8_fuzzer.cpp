@@ -57,6 +57,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(cipher::isWellFormedUtf8(text));
     require(cipher::isWellFormedUtf8(cipher::asText(bytes)) == (prefix == size));
 
+    // Given in pieces cut where the bytes themselves say, the stream check agrees, and says no at the latest once
+    // more than the start of one sequence is left after the prefix.
+    cipher::Utf8Checker checker;
+    bool fed = true;
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t piece = std::min<std::size_t>(size - at, 1 + data[at] % 7);
+        fed = checker.feed(bytes.subspan(at, piece)) && fed;
+        at += piece;
+        require(fed || at > prefix);
+        require(!fed || at <= prefix + 3);
+    }
+    require((fed && checker.finish()) == (prefix == size));
+
     const cipher::SecureBytes again = cipher::utf8Bytes(text);
     require(std::equal(again.begin(), again.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(prefix)));
     return 0;

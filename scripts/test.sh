@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds everything with warnings as errors and runs the whole suite:
 # once in a plain build, whose Debian package then goes through lintian, once under AddressSanitizer,
-# LeakSanitizer and UndefinedBehaviorSanitizer, then each fuzz target briefly.
+# LeakSanitizer and UndefinedBehaviorSanitizer, then each fuzz target for 10^5 executions or 4 minutes,
+# whichever comes first.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
@@ -29,6 +30,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1:che
     ctest --test-dir "$ROOT/build-asan" --output-on-failure --parallel "$(nproc)"
 
 if [ -x "$ROOT/scripts/fuzz.sh" ]; then
-    echo "== Fuzz each target briefly =="
-    "$ROOT/scripts/fuzz.sh" "${VELLUMPAD_FUZZ_SECONDS:-30}"
+    # 10^5 executions per target, each capped at 4 minutes; two targets at a time on two processors.
+    echo "== Fuzz each target =="
+    "$ROOT/scripts/fuzz.sh" "${VELLUMPAD_FUZZ_SECONDS:-240}" "${VELLUMPAD_FUZZ_RUNS:-100000}"
 fi

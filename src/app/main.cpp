@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "app/editor.h"
 #include "app/interface_language.h"
+#include "cipher/core_dumps.h"
 #include "cipher/log.h"
 #include "cipher/trace.h"
 #include "platform/file_panels.h"
@@ -36,6 +37,7 @@ bool asksOnlyForText(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    (void)cipher::disableCoreDumps(); // a core dump would hold the note and the password in plain text
     if (asksOnlyForText(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "minimal");
     }
@@ -57,6 +59,7 @@ int main(int argc, char* argv[]) {
     }
 
     platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
+    platform::keepOwnerOnly(platform::filePanelHistoryPath()); // it names the folders where notes live
     platform::DialogFilePanels panels;
     platform::MessageBoxPrompts prompts;
     cipher::StderrLog log("vellumpad");

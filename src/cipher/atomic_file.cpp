@@ -75,7 +75,29 @@ struct Target {
     gid_t group = 0;
 };
 
-// Where the bytes go and with which permission bits; a symbolic link is followed so that it stays a link.
+// Where a chain of symbolic links ends, one link at a time: also where the last points at nothing yet, which canonical
+// cannot resolve. No value, with errno set, for a loop or an unreadable link.
+std::optional<std::filesystem::path> endOfLinks(std::filesystem::path path) {
+    constexpr int mostLinks = 40; // as the system allows in one path
+    for (int link = 0; link < mostLinks; ++link) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return path;
+        }
+        std::error_code ec;
+        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            errno = ec.value();
+            return std::nullopt;
+        }
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    errno = ELOOP;
+    return std::nullopt;
+}
+
+// Where the bytes go and with which permission bits; a symbolic link is followed so that it stays a link, also one
+// that points at no file yet: the file is made where it points.
 std::variant<Target, std::string> inspectTarget(const std::filesystem::path& path) {
     Target target{path};
     struct stat info {};
@@ -83,6 +105,10 @@ std::variant<Target, std::string> inspectTarget(const std::filesystem::path& pat
         std::error_code ec;
         if (auto resolved = std::filesystem::canonical(path, ec); !ec) {
             target.path = std::move(resolved);
+        } else if (std::optional<std::filesystem::path> end = endOfLinks(path)) {
+            target.path = std::move(*end);
+        } else {
+            return describeFileError(errno);
         }
     }
     if (::stat(target.path.c_str(), &info) == 0) {

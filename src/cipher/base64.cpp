@@ -85,6 +85,27 @@ char* base64EncodePiece(ByteView bytes, bool last, char* out, Isa isa) noexcept 
     return encodeScalar(bytes.data() + done, size - done, out);
 }
 
+namespace {
+
+// The characters outside the alphabet at the start, and at the end, of text the fast paths decoded.
+std::size_t skippedAtStart(const unsigned char* text, std::size_t size) noexcept {
+    std::size_t run = 0;
+    while (run < size && decodeTable[text[run]] == skipValue) {
+        ++run;
+    }
+    return run;
+}
+
+std::size_t skippedAtEnd(const unsigned char* text, std::size_t size) noexcept {
+    std::size_t run = 0;
+    while (run < size && decodeTable[text[size - 1 - run]] == skipValue) {
+        ++run;
+    }
+    return run;
+}
+
+} // namespace
+
 std::optional<std::size_t> Base64Decoder::feed(std::string_view piece, std::uint8_t* out) noexcept {
     if (m_failed) {
         return std::nullopt;
@@ -95,6 +116,8 @@ std::optional<std::size_t> Base64Decoder::feed(std::string_view piece, std::uint
     std::size_t i = 0;
     while (i < size) {
         if (m_filled == 0 && m_pads == 0) {
+            const std::size_t groupsFrom = i;
+            const std::uint8_t* const groupsOut = o;
 #ifdef VELLUMPAD_X86
             if (m_isa != Isa::scalar) {
                 const x86::DecodedRun run = m_isa == Isa::avx2 ? x86::base64DecodeRunAvx2(in + i, size - i, o)
@@ -118,14 +141,33 @@ std::optional<std::size_t> Base64Decoder::feed(std::string_view piece, std::uint
                 o[2] = static_cast<std::uint8_t>(v);
                 o += 3;
             }
+            // The fast paths also step over single line breaks between groups (a few characters at most), which
+            // continue the run before the first group and start the one after the last.
+            if (o == groupsOut) {
+                m_skipped += i - groupsFrom;
+            } else {
+                m_skipped += skippedAtStart(in + groupsFrom, i - groupsFrom);
+                if (m_skipped <= maxSkippedRun) {
+                    m_skipped = skippedAtEnd(in + groupsFrom, i - groupsFrom);
+                }
+            }
+            if (m_skipped > maxSkippedRun) {
+                m_failed = true;
+                return std::nullopt;
+            }
             if (i == size) {
                 break;
             }
         }
         const std::uint8_t v = decodeTable[in[i++]];
         if (v == skipValue) {
+            if (++m_skipped > maxSkippedRun) {
+                m_failed = true;
+                return std::nullopt;
+            }
             continue;
         }
+        m_skipped = 0;
         if (v == padValue) {
             // A pad may only stand in the third or fourth place of the final group.
             if (m_filled < 2 || m_filled + ++m_pads > 4) {

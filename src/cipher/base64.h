@@ -14,10 +14,16 @@ namespace cipher {
 /// with no line break after the last character. Zero bytes give "".
 [[nodiscard]] std::string base64Encode(ByteView bytes, Isa isa = bestIsa());
 
-/// Decodes Base64, skipping every character outside the alphabet (CR, LF, blanks, anything else).
-/// Otherwise strict: no value for "=" before the end, an incomplete group, missing padding or
-/// non-zero padding bits. A text with no alphabet characters gives a present, empty array.
+/// Decodes Base64, skipping every character outside the alphabet (CR, LF, blanks, anything else) up to
+/// maxSkippedRun of them in a row. Otherwise strict: no value for "=" before the end, an incomplete group, missing
+/// padding, non-zero padding bits or a longer run of skipped characters. A text with no alphabet characters (and
+/// no longer run) gives a present, empty array.
 [[nodiscard]] std::optional<Bytes> base64ToByteArray(std::string_view text, Isa isa = bestIsa());
+
+/// The most characters outside the alphabet a text may hold in a row. A note's lines are broken by two; a longer run
+/// means the text cannot be a note, which a decoder reading an endless or huge input (a device, a sparse file) then
+/// says at once instead of skipping for ever.
+inline constexpr std::size_t maxSkippedRun = 64 * 1024;
 
 /// Bytes per line of base64Encode's layout, and characters per line with its CR LF.
 inline constexpr std::size_t base64LineBytes = 48;
@@ -56,6 +62,7 @@ private:
     std::uint32_t m_group = 0;
     unsigned m_filled = 0; // alphabet characters in the current group
     unsigned m_pads = 0;
+    std::size_t m_skipped = 0; // characters outside the alphabet since the last one in it
 };
 
 } // namespace cipher

@@ -61,9 +61,10 @@ Result<std::string_view> DecryptedContent::nextPiece() {
         if (m_fed < m_fileText.size()) {
             const std::string_view piece = m_fileText.substr(m_fed, fileTextPiece);
             m_fed += piece.size();
-            fine = m_decryptor.feed(piece, sink);
+            // A file text that is not text is no note, as the editor says, whatever the decoder would skip.
+            fine = m_textCheck.feed(asBytes(piece)) && m_decryptor.feed(piece, sink);
         } else {
-            fine = m_decryptor.finish(sink);
+            fine = m_textCheck.finish() && m_decryptor.finish(sink);
             m_ended = true;
         }
         if (!fine || !checkUtf8(m_ended)) {

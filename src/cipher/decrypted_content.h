@@ -3,6 +3,7 @@
 #include "atomic_file.h"
 #include "bytes.h"
 #include "note_stream.h"
+#include "utf8.h"
 
 #include <cstddef>
 #include <memory>
@@ -13,7 +14,8 @@ namespace cipher {
 
 /// The note held in a file text, decrypted a piece at a time as the atomic writer asks for it, so that saving a
 /// decrypted copy of a large note holds neither the note nor a second copy of it. The save fails, and replaces
-/// nothing, when the file text turns out not to be a whole, well-formed UTF-8 note under the password.
+/// nothing, when the file text turns out not to be UTF-8 text holding a whole, well-formed UTF-8 note under the
+/// password; it fails at the first piece that shows it.
 class DecryptedContent final : public PiecewiseContent {
 public:
     /// No value when the cipher cannot be made. The file text must outlive the object.
@@ -28,6 +30,9 @@ public:
     /// for the next.
     [[nodiscard]] Result<Done> checkPiece(std::string_view written) override;
 
+    /// How much of the file text has been read, for giving back the memory of a mapped file as it goes.
+    [[nodiscard]] std::size_t fileTextDone() const noexcept { return m_fed; }
+
     /// Whether a save failed because the file text is not a note under the password, rather than on writing.
     [[nodiscard]] bool refused() const noexcept { return m_refused; }
 
@@ -41,6 +46,7 @@ private:
 
     std::string_view m_fileText;
     NoteDecryptor m_decryptor;
+    Utf8Checker m_textCheck;
     std::size_t m_fed = 0;
     bool m_ended = false;
     bool m_refused = false;

@@ -106,7 +106,8 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
                                    const Trace& trace) {
     try {
         if (!trace.enabled()) {
-            std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());
+            std::optional<NoteOpener> opener =
+                NoteOpener::make(password, iv, fileText.size(), NoteOpener::Keep::wellFormedPrefix);
             if (!opener || !opener->feed(fileText)) {
                 return std::nullopt;
             }
@@ -130,6 +131,10 @@ Result<std::string> decryptWhole(std::string_view fileText, std::string_view pas
                                  const Trace& trace) {
     const Failure failure{"The note could not be decrypted: wrong password or damaged file.",
                           FailureKind::WrongPasswordOrDamaged};
+    // A file text that is not text is no note, whatever the decoder would skip: every reader refuses it alike.
+    if (!isWellFormedUtf8(fileText)) {
+        return failure;
+    }
     try {
         if (!trace.enabled()) {
             std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -40,11 +41,14 @@ Failure readFailure(const std::filesystem::path& path, int error) {
     }
 }
 
+std::size_t readPieceSize = std::size_t{1} << 20;
+
 // Reads a regular file a piece at a time into one reused buffer, checking its UTF-8 as it goes; readWholeFile's
 // errors, without holding the file.
 class PieceReader {
 public:
-    explicit PieceReader(const std::string& path) : m_piece(new char[pieceSize + carryRoom]) {
+    explicit PieceReader(const std::string& path)
+        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize + carryRoom]) {
         // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
         m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat info {};
@@ -70,6 +74,8 @@ public:
     [[nodiscard]] std::size_t size() const noexcept { return m_size; }
     /// Whether everything read so far is well-formed UTF-8, a sequence cut at the end included.
     [[nodiscard]] bool wellFormed() const noexcept { return m_wellFormed && m_carried == 0; }
+    /// Whether everything read so far is well-formed UTF-8 or the start of a sequence the rest may complete.
+    [[nodiscard]] bool textSoFar() const noexcept { return m_wellFormed; }
 
     /// The next piece, valid until the next call; empty at the end or on an error.
     std::string_view next() {
@@ -77,7 +83,7 @@ public:
             return {};
         }
         for (;;) {
-            const ssize_t got = ::read(m_fd, m_piece.get() + carryRoom, pieceSize);
+            const ssize_t got = ::read(m_fd, m_piece.get() + carryRoom, m_pieceSize);
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -91,7 +97,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t pieceSize = std::size_t{1} << 20;
     static constexpr std::size_t carryRoom = 4;
 
     // A sequence cut by the end of a piece is put before the next one and checked again with it.
@@ -110,6 +115,7 @@ private:
         }
     }
 
+    std::size_t m_pieceSize;
     std::unique_ptr<char[]> m_piece;
     int m_fd = -1;
     int m_error = 0;
@@ -257,14 +263,20 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
         }
         std::optional<NoteOpener> opener = NoteOpener::make(password, iv, reader.size());
         bool accepted = opener.has_value();
-        // After a refusal the file is still read to the end, as a file that is not text says so first.
-        for (std::string_view piece = reader.next(); !piece.empty(); piece = reader.next()) {
-            accepted = accepted && opener->feed(piece);
+        // Whichever shows first ends the reading: a piece that is not text, or one the opener refuses. A garbage or
+        // endless file is then refused after a piece or two, not decrypted whole.
+        while (accepted) {
+            const std::string_view piece = reader.next();
+            if (piece.empty() || !reader.textSoFar()) {
+                break;
+            }
+            accepted = opener->feed(piece);
         }
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
         }
-        if (!reader.wellFormed()) {
+        // Refused in the middle, the file may still end in a sequence cut by the piece; only at its end must it not.
+        if (!reader.textSoFar() || (accepted && !reader.wellFormed())) {
             return openFailure(path, notText);
         }
         if (!accepted) {
@@ -275,6 +287,10 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
     } catch (const std::bad_alloc&) {
         return readFailure(path, ENOMEM);
     }
+}
+
+void setNoteReadPieceSize(std::size_t bytes) noexcept {
+    readPieceSize = std::max<std::size_t>(bytes, 1);
 }
 
 std::string readTextFile(const std::filesystem::path& path) {

@@ -14,6 +14,7 @@ namespace {
 constexpr std::size_t blockSize = 16;
 // File text is decoded in pieces of at most this many characters.
 constexpr std::size_t decodePieceChars = 64 * 1024;
+constexpr std::size_t maxReservedNote = std::size_t{1} << 30;
 
 // Asks for the next piece to be brought into cache while the cipher works on this one, which takes longer than
 // reading it from memory: the first pass over a large note then no longer waits for memory.
@@ -183,7 +184,7 @@ bool NoteDecryptor::finish(const PlainSink& sink) {
     return taken;
 }
 
-NoteOpener::NoteOpener(NoteDecryptor decryptor) : m_decryptor(std::move(decryptor)) {}
+NoteOpener::NoteOpener(NoteDecryptor decryptor, Keep keep) : m_decryptor(std::move(decryptor)), m_keep(keep) {}
 
 NoteOpener::~NoteOpener() {
     wipe();
@@ -194,14 +195,16 @@ void NoteOpener::wipe() noexcept {
     m_note.clear();
 }
 
-std::optional<NoteOpener> NoteOpener::make(std::string_view password, ByteView iv, std::size_t fileTextSize) {
+std::optional<NoteOpener> NoteOpener::make(std::string_view password, ByteView iv, std::size_t fileTextSize,
+                                           Keep keep) {
     std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
     if (!decryptor) {
         return std::nullopt;
     }
-    NoteOpener opener(std::move(*decryptor));
-    // Plaintext is never longer than the ciphertext: with the size known, the note never moves.
-    opener.m_note.reserve(Base64Decoder::maxDecodedSize(fileTextSize));
+    NoteOpener opener(std::move(*decryptor), keep);
+    // Plaintext is never longer than the ciphertext: with the size known, the note never moves. A file far larger
+    // than any note (a sparse or garbage file) gets room to start with, not all it could hold.
+    opener.m_note.reserve(std::min(Base64Decoder::maxDecodedSize(fileTextSize), maxReservedNote));
     preferHugePages(opener.m_note.data(), opener.m_note.capacity());
     return opener;
 }
@@ -219,7 +222,9 @@ bool NoteOpener::append(ByteView plain) {
     m_note.append(asText(plain));
     // A sequence cut by the end of a piece is checked again with the next; the first error stops the prefix.
     m_wellFormed += wellFormedUtf8PrefixLength(asBytes(std::string_view(m_note).substr(m_wellFormed)));
-    return true;
+    // More than the start of a sequence the next piece could complete: this is no note, and the rest need not be
+    // decrypted to say so.
+    return m_keep == Keep::wellFormedPrefix || m_note.size() - m_wellFormed <= 3;
 }
 
 bool NoteOpener::feed(std::string_view piece) {

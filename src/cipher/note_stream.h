@@ -93,19 +93,24 @@ private:
 /// never held whole: decodes, decrypts and checks the UTF-8 of each piece as it comes.
 class NoteOpener {
 public:
+    /// What the opener ends with: the whole note, refused from the first piece that is not well-formed UTF-8 (so
+    /// that garbage is never decrypted to its end), or the well-formed prefix of whatever decrypts (finishPrefix).
+    enum class Keep { wholeNote, wellFormedPrefix };
+
     /// No value when the cipher cannot be made. With the file text's size known, the note is given room at once.
     [[nodiscard]] static std::optional<NoteOpener> make(std::string_view password, ByteView iv,
-                                                        std::size_t fileTextSize = 0);
+                                                        std::size_t fileTextSize = 0, Keep keep = Keep::wholeNote);
 
-    /// The next piece of file text; false once it is refused (Base64 rejected, cipher failure).
+    /// The next piece of file text; false once it is refused (Base64 rejected, cipher failure, or for the whole
+    /// note, decrypted bytes that are not well-formed UTF-8).
     [[nodiscard]] bool feed(std::string_view piece);
 
     /// Ends the file text: the note, or why not (decryptWhole's failure for a note that does not decrypt whole
     /// to well-formed UTF-8).
     [[nodiscard]] Result<std::string> finish();
 
-    /// Ends the file text like finish, but keeps the well-formed UTF-8 prefix of a note that is not (decrypt);
-    /// no value when the Base64 is rejected or the cipher fails.
+    /// Ends the file text like finish, but keeps the well-formed UTF-8 prefix of a note that is not (decrypt, with
+    /// Keep::wellFormedPrefix); no value when the Base64 is rejected or the cipher fails.
     [[nodiscard]] std::optional<std::string> finishPrefix();
 
     NoteOpener(NoteOpener&&) noexcept = default;
@@ -114,12 +119,13 @@ public:
     ~NoteOpener();
 
 private:
-    explicit NoteOpener(NoteDecryptor decryptor);
+    NoteOpener(NoteDecryptor decryptor, Keep keep);
     bool append(ByteView plain);
     bool end();
     void wipe() noexcept;
 
     NoteDecryptor m_decryptor;
+    Keep m_keep;
     std::string m_note;
     std::size_t m_wellFormed = 0;
 };

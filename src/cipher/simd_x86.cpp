@@ -303,12 +303,15 @@ VELLUMPAD_SSSE3 char* base64EncodeLinesSsse3(const std::uint8_t* in, std::size_t
 
 VELLUMPAD_AVX2 DecodedRun base64DecodeRunAvx2(const unsigned char* in, std::size_t size, std::uint8_t* out) noexcept {
     DecodedRun run{0, 0};
+    bool breakAllowed = true; // one line break at a time, so that a run of them is counted by the caller
     for (;;) {
         if (size - run.read >= 32 && decodeBlockAvx2(in + run.read, out + run.written)) {
             run.read += 32;
             run.written += 24;
-        } else if (const std::size_t skip = lineBreakAt(in + run.read, size - run.read); skip != 0) {
+            breakAllowed = true;
+        } else if (const std::size_t skip = breakAllowed ? lineBreakAt(in + run.read, size - run.read) : 0; skip != 0) {
             run.read += skip;
+            breakAllowed = false;
         } else {
             return run;
         }
@@ -317,12 +320,15 @@ VELLUMPAD_AVX2 DecodedRun base64DecodeRunAvx2(const unsigned char* in, std::size
 
 VELLUMPAD_SSSE3 DecodedRun base64DecodeRunSsse3(const unsigned char* in, std::size_t size, std::uint8_t* out) noexcept {
     DecodedRun run{0, 0};
+    bool breakAllowed = true; // one line break at a time, so that a run of them is counted by the caller
     for (;;) {
         if (size - run.read >= 16 && decodeBlockSsse3(in + run.read, out + run.written)) {
             run.read += 16;
             run.written += 12;
-        } else if (const std::size_t skip = lineBreakAt(in + run.read, size - run.read); skip != 0) {
+            breakAllowed = true;
+        } else if (const std::size_t skip = breakAllowed ? lineBreakAt(in + run.read, size - run.read) : 0; skip != 0) {
             run.read += skip;
+            breakAllowed = false;
         } else {
             return run;
         }

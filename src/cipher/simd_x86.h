@@ -22,8 +22,8 @@ struct DecodedRun {
 };
 
 /// Decodes from the start of a group while the text holds blocks of 32 (AVX2) or 16 (SSSE3) alphabet characters,
-/// skipping a CR LF or LF between blocks; stops, still at the start of a group, at anything else or too near the
-/// end. Writes only whole decoded bytes, three per four characters.
+/// skipping one CR LF or LF between blocks (and before the first); stops, still at the start of a group, at anything
+/// else or too near the end. Writes only whole decoded bytes, three per four characters.
 DecodedRun base64DecodeRunAvx2(const unsigned char* in, std::size_t size, std::uint8_t* out) noexcept;
 DecodedRun base64DecodeRunSsse3(const unsigned char* in, std::size_t size, std::uint8_t* out) noexcept;
 

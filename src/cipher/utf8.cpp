@@ -2,6 +2,7 @@
 
 #include "simd_x86.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -116,6 +117,38 @@ std::string convertUInt8ToUTF(ByteView bytes) {
 SecureBytes utf8Bytes(std::string_view text) {
     const ByteView bytes = asBytes(text);
     return SecureBytes(bytes.begin(), bytes.end());
+}
+
+bool Utf8Checker::feed(ByteView piece) noexcept {
+    if (!m_wellFormed) {
+        return false;
+    }
+    if (m_carried != 0) {
+        // The cut sequence with the first bytes of the piece: whole within four bytes, or ill-formed.
+        std::uint8_t joined[7];
+        const std::size_t taken = std::min<std::size_t>(piece.size(), 3);
+        std::memcpy(joined, m_tail, m_carried);
+        std::memcpy(joined + m_carried, piece.data(), taken);
+        const std::size_t size = m_carried + taken;
+        const std::size_t prefix = wellFormedUtf8PrefixLength(ByteView(joined, size));
+        if (prefix < m_carried) {
+            m_wellFormed = size <= 3;
+            m_carried = size;
+            std::memcpy(m_tail, joined, size);
+            return m_wellFormed;
+        }
+        piece = piece.subspan(prefix - m_carried);
+        m_carried = 0;
+    }
+    const std::size_t prefix = wellFormedUtf8PrefixLength(piece);
+    const std::size_t rest = piece.size() - prefix;
+    if (rest > 3) {
+        m_wellFormed = false;
+        return false;
+    }
+    std::memcpy(m_tail, piece.data() + prefix, rest);
+    m_carried = rest;
+    return true;
 }
 
 } // namespace cipher

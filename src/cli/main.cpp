@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 #include "cli/run.h"
 
+#include "cipher/core_dumps.h"
 #include "cipher/log.h"
 #include "cipher/trace.h"
 #include "platform/preferences.h"
@@ -25,6 +26,8 @@ struct SilentLog final : cipher::Log {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A core dump would hold the note and the password in plain text.
+    (void)cipher::disableCoreDumps();
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         const cli::ParseResult parsed = cli::parseArguments(args);

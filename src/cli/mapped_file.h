@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cipher/atomic_file.h"
+
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -33,6 +35,9 @@ public:
     /// still works, from the file.
     void reached(std::size_t offset) noexcept;
 
+    /// For a file read a second time from the front: reached then counts from the start again.
+    void readAgain() noexcept;
+
 private:
     MappedFile(const char* data, std::size_t size, const struct sigaction& previous) noexcept;
 
@@ -41,6 +46,29 @@ private:
     std::size_t m_givenBack = 0; // bytes from the start whose memory was given back
     std::size_t m_mappedIn = 0;  // bytes from the start mapped in ahead
     struct sigaction m_previous;
+};
+
+/// The atomic writer's file system calls, passed on to others, noting the temporary file the writer creates while
+/// it exists: should a mapped input be cut short meanwhile, the SIGBUS handler removes it, so that no part of a
+/// note (plain text, on decrypt) is left behind. One writer at a time.
+class TemporaryNotingFileOps final : public cipher::FileOps {
+public:
+    explicit TemporaryNotingFileOps(cipher::FileOps& next) noexcept : m_next(next) {}
+    TemporaryNotingFileOps(const TemporaryNotingFileOps&) = delete;
+    TemporaryNotingFileOps& operator=(const TemporaryNotingFileOps&) = delete;
+    /// Forgets any temporary file still noted.
+    ~TemporaryNotingFileOps() override;
+
+    int createExclusive(const std::string& path, mode_t mode) override;
+    ssize_t write(int fd, const void* data, std::size_t size) override;
+    int fsync(int fd) override;
+    int close(int fd) override;
+    int rename(const std::string& from, const std::string& to) override;
+    int unlink(const std::string& path) override;
+    int syncDirectory(const std::string& path) override;
+
+private:
+    cipher::FileOps& m_next;
 };
 
 /// The line written to standard error when the mapped input is cut short.

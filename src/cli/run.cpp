@@ -1,6 +1,8 @@
 #include "cli/run.h"
 
+#include "cli/input.h"
 #include "cli/mapped_file.h"
+#include "cli/quoted_name.h"
 #include "cli/standard_output.h"
 
 #include "cipher/bytes.h"
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <set>
@@ -31,15 +34,17 @@
 namespace cli {
 namespace {
 
-// When the size is not known in advance (a pipe), the buffer starts at this and doubles, so that a 100 MiB note
-// is moved only a few times.
-constexpr std::size_t readChunk = std::size_t{1} << 20;
+// A pipe is read and decrypted in pieces of this size.
+constexpr std::size_t pipePiece = std::size_t{1} << 20;
 constexpr std::string_view standardInputName = "standard input";
 constexpr std::string_view wrongPassword = "wrong password or damaged file";
 
 void report(const Environment& environment, std::string_view message) {
     std::string line = "vellumpad-cli: ";
-    line += message;
+    // Names are quoted where they are put in; a control character that still got here (a name inside a message
+    // from the core) is shown as '?', as ls shows it, never sent to the terminal.
+    std::transform(message.begin(), message.end(), std::back_inserter(line),
+                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c; });
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), environment.errors);
     std::fflush(environment.errors);
@@ -53,7 +58,7 @@ void warnIfEmpty(const cipher::SecureBytes& password, const Environment& environ
 }
 
 std::string displayName(const std::string& path) {
-    return path.empty() ? std::string(standardInputName) : path;
+    return path.empty() ? std::string(standardInputName) : quotedName(path);
 }
 
 /// The line for a note that does not decrypt whole and clean.
@@ -61,60 +66,35 @@ cipher::Failure refusedNote(const std::string& path) {
     return cipher::Failure{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
 }
 
-/// The line for an output file that could not be written; the writer keeps its earlier content.
-std::string writeFailure(const std::string& path, const cipher::Failure& failure) {
-    return failure.cause.empty() ? failure.message : path + ": cannot be written: " + failure.cause;
-}
+/// What may be read from an input, and how much.
+struct SourceRules {
+    std::optional<InputKinds> kinds; ///< no value: any kind that can be read (a password from /dev/stdin, say)
+    std::size_t limit = noReadLimit;
+    bool textOnly = false;
+};
 
-std::string readCause(int error) {
-    return error == ENOENT ? "no such file" : cipher::describeFileError(error);
-}
-
-/// Reads everything the descriptor holds into bytes that are wiped on release; the errno on failure, else 0.
-int readAll(int fd, cipher::SecureBytes& into) {
-    struct stat info {};
-    const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-    // One byte beyond a known size lets the end be seen without growing the buffer.
-    into.resize(knownSize ? static_cast<std::size_t>(info.st_size) + 1 : readChunk);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == into.size()) {
-            into.resize(into.size() * 2);
+/// The whole content of the named file, or of the environment's input when the name is empty, read by the rules.
+/// The failure is the line to report for a file that cannot be read; a limit passed or a text that is not UTF-8 is
+/// told by the read's end.
+cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
+                                               const SourceRules& rules, ReadEnd& end) {
+    int fd = environment.input;
+    if (!path.empty() && rules.kinds) {
+        const cipher::Result<int> opened = openInput(path, *rules.kinds);
+        if (!opened) {
+            return cipher::Failure{displayName(path) + ": cannot be read: " + opened.failure().message};
         }
-        const ssize_t got = ::read(fd, into.data() + used, std::min(into.size() - used, readChunk));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (got == 0) {
-            break;
-        }
-        used += static_cast<std::size_t>(got);
+        fd = opened.value();
+    } else if (!path.empty() && (fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(errno)};
     }
-    into.resize(used);
-    return 0;
-}
-
-/// The whole content of the named file, or of the environment's input when the name is empty. Pipes and
-/// devices are read too, so that a password can come from a process substitution.
-cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment) {
     cipher::SecureBytes content;
-    int error = 0;
-    if (path.empty()) {
-        error = readAll(environment.input, content);
-    } else {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            error = errno;
-        } else {
-            error = readAll(fd, content);
-            ::close(fd);
-        }
+    end = readInto(fd, content, rules.limit, rules.textOnly);
+    if (!path.empty()) {
+        ::close(fd);
     }
-    if (error != 0) {
-        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(error)};
+    if (end.error != 0) {
+        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(end.error)};
     }
     return content;
 }
@@ -127,9 +107,14 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
                                       .toUtf8();
         return cipher::SecureBytes(stored.begin(), stored.end());
     }
-    cipher::Result<cipher::SecureBytes> content = readSource(passwordFile, environment);
+    ReadEnd end;
+    cipher::Result<cipher::SecureBytes> content = readSource(
+        passwordFile, environment, {.kinds = std::nullopt, .limit = maxPasswordFileBytes, .textOnly = false}, end);
     if (!content) {
         return content;
+    }
+    if (end.tooLarge) {
+        return cipher::Failure{quotedName(passwordFile) + ": larger than 64 KiB, which no password file is"};
     }
     cipher::SecureBytes& password = content.value();
     if (!password.empty() && password.back() == '\n') {
@@ -139,9 +124,27 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
         }
     }
     if (!cipher::isWellFormedUtf8(cipher::asText(password))) {
-        return cipher::Failure{passwordFile + ": the password in it is not UTF-8 text"};
+        return cipher::Failure{quotedName(passwordFile) + ": the password in it is not UTF-8 text"};
     }
     return content;
+}
+
+/// A message from the core with the path in it quoted as displayName quotes it.
+std::string quotingPath(std::string message, const std::string& path) {
+    const std::string quoted = quotedName(path);
+    if (quoted != path && !path.empty()) {
+        for (std::size_t at = message.find(path); at != std::string::npos;
+             at = message.find(path, at + quoted.size())) {
+            message.replace(at, path.size(), quoted);
+        }
+    }
+    return message;
+}
+
+/// The line for an output file that could not be written; the writer keeps its earlier content.
+std::string writeFailure(const std::string& path, const cipher::Failure& failure) {
+    return failure.cause.empty() ? quotingPath(failure.message, path)
+                                 : quotedName(path) + ": cannot be written: " + failure.cause;
 }
 
 /// The password from the file, else typed at the terminal when there is one (asked twice with a repeat prompt, for
@@ -167,17 +170,34 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
     return saved.ok();
 }
 
-/// Wipes a decrypted note once it is no longer needed.
-/// The descriptor to read a note from: the named file, opened here, or the environment's input when the name is
-/// empty; -1, reported, when the file cannot be opened.
+/// The descriptor to read a note from: the named file (a regular file or a pipe), opened here, or the
+/// environment's input when the name is empty; -1, reported, when the file cannot be opened or is of another kind.
 int openSource(const std::string& path, const Environment& environment) {
-    const int fd = path.empty() ? environment.input : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        report(environment, displayName(path) + ": cannot be read: " + readCause(errno));
+    if (path.empty()) {
+        return environment.input;
     }
-    return fd;
+    const cipher::Result<int> fd = openInput(path, InputKinds::regularOrPipe);
+    if (!fd) {
+        report(environment, displayName(path) + ": cannot be read: " + fd.failure().message);
+        return -1;
+    }
+    return fd.value();
 }
 
+/// Whether the command would write over its own input: the file named with -o, or standard output, is the input
+/// file. Reported; nothing may be read or written then, as writing would destroy what is being read.
+bool writesOverItsInput(const Command& command, int input, const Environment& environment) {
+    const bool intoOutputFile = !command.output.empty() && isSameFile(input, command.output);
+    if (!intoOutputFile && !isSameRegularFile(input, ::fileno(environment.output))) {
+        return false;
+    }
+    const std::string output = intoOutputFile ? quotedName(command.output) : std::string("standard output");
+    report(environment,
+           displayName(command.input) + ": is the same file as the output, " + output + "; nothing written");
+    return true;
+}
+
+/// Wipes a decrypted note once it is no longer needed.
 struct WipeOnExit {
     std::string& text;
     ~WipeOnExit() { cipher::cleanse(text.data(), text.size()); }
@@ -196,26 +216,33 @@ int encryptNote(const Command& command, const Environment& environment) {
     if (fd < 0) {
         return exitFailure;
     }
+    if (writesOverItsInput(command, fd, environment)) {
+        if (!command.input.empty()) {
+            ::close(fd);
+        }
+        return exitFailure;
+    }
     // A file is mapped rather than read: a large note is then neither copied nor wiped afterwards. Pipes and
-    // devices are read whole.
+    // devices are read whole, up to the first byte that is not text.
     std::optional<MappedFile> mapped = MappedFile::map(fd);
     cipher::SecureBytes content;
-    const int error = mapped ? 0 : readAll(fd, content);
+    const ReadEnd end = mapped ? ReadEnd{} : readInto(fd, content, noReadLimit, true);
     if (!command.input.empty()) {
         ::close(fd);
     }
-    if (error != 0) {
-        report(environment, name + ": cannot be read: " + readCause(error));
+    const std::string notText = name + ": not UTF-8 text, which a note must be; nothing written";
+    if (end.error != 0 || end.notText) {
+        report(environment, end.notText ? notText : name + ": cannot be read: " + readCause(end.error));
         return exitFailure;
     }
     const std::string_view text = mapped ? mapped->text() : cipher::asText(content);
     const std::string_view key = cipher::asText(password.value());
-    const std::string notText = name + ": not UTF-8 text, which a note must be; nothing written";
     if (!command.output.empty()) {
         // The save checks the text as it encrypts it and replaces nothing when it is not UTF-8, so a large note
         // is read only once.
-        const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
-            command.output, text, key, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
+        TemporaryNotingFileOps ops(*environment.fileOps);
+        const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(command.output, text, key, cipher::noteIv,
+                                                                             environment.trace, environment.log, ops);
         if (!saved) {
             report(environment,
                    cipher::isWellFormedUtf8(text) ? writeFailure(command.output, saved.failure()) : notText);
@@ -275,31 +302,32 @@ int encryptNote(const Command& command, const Environment& environment) {
     }
 }
 
-/// The note read from the descriptor (opened for the named file, or the environment's input when the name is
-/// empty, and closed here if opened), decrypted a piece at a time as it is read so that the file text is never
-/// held whole; the failure is the line to report.
+/// The note read from the descriptor (the named file's, or the environment's input when the name is empty),
+/// decrypted a piece at a time as it is read so that the file text is never held whole, and refused at the first
+/// piece that shows it is no note; the failure is the line to report.
 cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::string_view password) {
     const cipher::Failure refused = refusedNote(path);
     struct stat info {};
     const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
     std::optional<cipher::NoteOpener> opener =
         cipher::NoteOpener::make(password, cipher::noteIv, knownSize ? static_cast<std::size_t>(info.st_size) : 0);
-    const std::unique_ptr<char[]> piece(new char[readChunk]);
+    const std::unique_ptr<char[]> piece(new char[pipePiece]);
+    // A file text that is not text is no note, as the editor says; nor is it read any further.
+    cipher::Utf8Checker text;
     int error = 0;
     bool accepted = opener.has_value();
     while (accepted) {
-        const ssize_t got = ::read(fd, piece.get(), readChunk);
+        const ssize_t got = ::read(fd, piece.get(), pipePiece);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
             error = got < 0 ? errno : 0;
+            accepted = text.finish();
             break;
         }
-        accepted = opener->feed(std::string_view(piece.get(), static_cast<std::size_t>(got)));
-    }
-    if (!path.empty()) {
-        ::close(fd);
+        const std::string_view fileText(piece.get(), static_cast<std::size_t>(got));
+        accepted = text.feed(cipher::asBytes(fileText)) && opener->feed(fileText);
     }
     if (error != 0) {
         return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(error)};
@@ -311,11 +339,30 @@ cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::
     return note ? std::move(note) : cipher::Result<std::string>(refused);
 }
 
-/// Decrypts a mapped note file a piece at a time, never holding the note whole: into the output file, which is
-/// replaced only when all of it decrypts, or onto the environment's output, where nothing may remain unless all of
-/// it decrypts. The failure is the line to report, or empty when it has been reported.
-cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_view fileText, std::string_view password,
+/// A decrypted copy of a mapped file text that gives the file's memory back as it goes.
+class GivingBackContent final : public cipher::PiecewiseContent {
+public:
+    GivingBackContent(cipher::DecryptedContent& content, MappedFile& mapped) : m_content(content), m_mapped(mapped) {}
+
+    cipher::Result<std::string_view> nextPiece() override {
+        cipher::Result<std::string_view> piece = m_content.nextPiece();
+        m_mapped.reached(m_content.fileTextDone());
+        return piece;
+    }
+    cipher::Result<cipher::Done> checkPiece(std::string_view written) override { return m_content.checkPiece(written); }
+
+private:
+    cipher::DecryptedContent& m_content;
+    MappedFile& m_mapped;
+};
+
+/// Decrypts a mapped note file a piece at a time, never holding the note whole and giving the file's memory back as
+/// it goes: into the output file, which is replaced only when all of it decrypts, or onto the environment's output,
+/// where nothing may remain unless all of it decrypts. The failure is the line to report, or empty when it has been
+/// reported.
+cipher::Result<cipher::Done> decryptMapped(const Command& command, MappedFile& mapped, std::string_view password,
                                            const Environment& environment) {
+    const std::string_view fileText = mapped.text();
     const cipher::Failure refused = refusedNote(command.input);
     std::optional<cipher::DecryptedContent> content =
         cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
@@ -323,18 +370,20 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
         return refused;
     }
     if (!command.output.empty()) {
-        const cipher::Result<cipher::Done> saved =
-            cipher::writeFileAtomically(command.output, *content, *environment.fileOps);
-        if (saved) {
-            return saved;
+        GivingBackContent givingBack(*content, mapped);
+        TemporaryNotingFileOps ops(*environment.fileOps);
+        cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(command.output, givingBack, ops);
+        if (saved || !content->refused()) {
+            return saved ? std::move(saved) : cipher::Failure{writeFailure(command.output, saved.failure())};
         }
-        return content->refused() ? refused : cipher::Failure{writeFailure(command.output, saved.failure())};
+        return refused;
     }
     StandardOutput output(environment.output, environment.errors);
     if (output.canTakeBack()) {
         // Written as it is decrypted, and taken back should the rest turn out not to be a note.
         for (;;) {
             const cipher::Result<std::string_view> piece = content->nextPiece();
+            mapped.reached(content->fileTextDone());
             if (piece && piece.value().empty()) {
                 return output.finish() ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
             }
@@ -346,18 +395,24 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
     }
     // Nothing may appear unless all of it decrypts: it is decrypted twice, first to check, then to write.
     // Decryption is quick beside the writing; a second thread to overlap the two did not pay.
-    std::optional<cipher::DecryptedContent> again = cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
     for (;;) {
         const cipher::Result<std::string_view> piece = content->nextPiece();
-        if (!piece || !again) {
+        mapped.reached(content->fileTextDone());
+        if (!piece) {
             return refused;
         }
         if (piece.value().empty()) {
             break;
         }
     }
+    mapped.readAgain();
+    std::optional<cipher::DecryptedContent> again = cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
+    if (!again) {
+        return refused;
+    }
     for (;;) {
         const cipher::Result<std::string_view> piece = again->nextPiece();
+        mapped.reached(again->fileTextDone());
         if (!piece) {
             // It decrypted a moment ago: the file was changed meanwhile.
             return cipher::Failure{displayName(command.input) +
@@ -372,6 +427,21 @@ cipher::Result<cipher::Done> decryptMapped(const Command& command, std::string_v
     }
 }
 
+/// The note of a whole file text read from the descriptor, with each step traced (the trace shows the whole
+/// ciphertext); the failure is the line to report.
+cipher::Result<std::string> decryptTraced(const std::string& path, int fd, std::string_view password,
+                                          const Environment& environment) {
+    cipher::SecureBytes fileText;
+    const ReadEnd end = readInto(fd, fileText, noReadLimit, true);
+    if (end.error != 0) {
+        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(end.error)};
+    }
+    cipher::Result<std::string> note =
+        end.notText ? cipher::Failure{}
+                    : cipher::decryptWhole(cipher::asText(fileText), password, cipher::noteIv, environment.trace);
+    return note ? std::move(note) : cipher::Result<std::string>(refusedNote(path));
+}
+
 int decryptNote(const Command& command, const Environment& environment) {
     const cipher::Result<cipher::SecureBytes> password =
         obtainPassword(command.passwordFile, environment, "Password: ");
@@ -380,37 +450,33 @@ int decryptNote(const Command& command, const Environment& environment) {
         return exitFailure;
     }
     const std::string_view key = cipher::asText(password.value());
-    cipher::Result<std::string> note = cipher::Failure{};
-    if (environment.trace.enabled()) {
-        // The trace shows the whole ciphertext, so the file text is read whole first.
-        const cipher::Result<cipher::SecureBytes> input = readSource(command.input, environment);
-        if (!input) {
-            report(environment, input.failure().message);
-            return exitFailure;
-        }
-        note = cipher::decryptWhole(cipher::asText(input.value()), key, cipher::noteIv, environment.trace);
-        if (!note) {
-            note = refusedNote(command.input);
-        }
-    } else {
-        const int fd = openSource(command.input, environment);
-        if (fd < 0) {
-            return exitFailure;
-        }
-        // A file is mapped rather than read, so that it is never copied; a pipe is decrypted as it is read.
-        const std::optional<MappedFile> mapped = MappedFile::map(fd);
-        if (mapped) {
-            if (!command.input.empty()) {
-                ::close(fd);
-            }
-            const cipher::Result<cipher::Done> done = decryptMapped(command, mapped->text(), key, environment);
-            if (!done && !done.failure().message.empty()) {
-                report(environment, done.failure().message);
-            }
-            return done ? exitSuccess : exitFailure;
-        }
-        note = decryptSource(command.input, fd, key);
+    const int fd = openSource(command.input, environment);
+    if (fd < 0) {
+        return exitFailure;
     }
+    const auto closeInput = [&] {
+        if (!command.input.empty()) {
+            ::close(fd);
+        }
+    };
+    if (writesOverItsInput(command, fd, environment)) {
+        closeInput();
+        return exitFailure;
+    }
+    cipher::Result<std::string> note = cipher::Failure{};
+    // A file is mapped rather than read, so that it is never copied; a pipe is decrypted as it is read.
+    std::optional<MappedFile> mapped = environment.trace.enabled() ? std::nullopt : MappedFile::map(fd);
+    if (mapped) {
+        closeInput();
+        const cipher::Result<cipher::Done> done = decryptMapped(command, *mapped, key, environment);
+        if (!done && !done.failure().message.empty()) {
+            report(environment, done.failure().message);
+        }
+        return done ? exitSuccess : exitFailure;
+    }
+    note = environment.trace.enabled() ? decryptTraced(command.input, fd, key, environment)
+                                       : decryptSource(command.input, fd, key);
+    closeInput();
     if (!note) {
         report(environment, note.failure().message);
         return exitFailure;
@@ -422,15 +488,19 @@ int decryptNote(const Command& command, const Environment& environment) {
 /// Re-encrypts one note in place; false, with the reason reported, when it is left as it was.
 bool rekeyNote(const std::string& path, std::string_view oldPassword, std::string_view newPassword,
                const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> content = readSource(path, environment);
+    // Only a regular file: a note is rewritten in place, and a pipe or device would be read for ever.
+    ReadEnd end;
+    const cipher::Result<cipher::SecureBytes> content =
+        readSource(path, environment, {.kinds = InputKinds::regularOnly, .limit = noReadLimit, .textOnly = true}, end);
     if (!content) {
         report(environment, content.failure().message + "; left unchanged");
         return false;
     }
-    cipher::Result<std::string> note =
-        cipher::decryptWhole(cipher::asText(content.value()), oldPassword, cipher::noteIv, environment.trace);
+    cipher::Result<std::string> note = end.notText ? cipher::Failure{}
+                                                   : cipher::decryptWhole(cipher::asText(content.value()), oldPassword,
+                                                                          cipher::noteIv, environment.trace);
     if (!note) {
-        report(environment, path + ": " + std::string(wrongPassword) + "; left unchanged");
+        report(environment, displayName(path) + ": " + std::string(wrongPassword) + "; left unchanged");
         return false;
     }
     const WipeOnExit wipe{note.value()};

@@ -6,8 +6,10 @@
 #include <QSettings>
 #include <QVariant>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <utility>
 
@@ -85,6 +87,21 @@ bool SettingsPreferences::setString(const QString& key, const QString& value) {
     }
     restrictAccess(m_filePath);
     return stored;
+}
+
+QString filePanelHistoryPath() {
+    // Where QFileDialog's own QSettings keeps its history.
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("QtProject")).fileName();
+}
+
+void keepOwnerOnly(const QString& filePath) {
+    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    const QByteArray path = QFile::encodeName(filePath);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        (void)::fchmod(fd, 0600);
+        ::close(fd);
+    }
 }
 
 std::optional<QString> MemoryPreferences::stringForKey(const QString& key) const {

@@ -39,6 +39,14 @@ private:
     QString m_filePath;
 };
 
+/// The file in which Qt's file panels keep their history (QtProject.conf, beside the preferences' folder): it names
+/// the folders where notes live.
+[[nodiscard]] QString filePanelHistoryPath();
+
+/// Makes the file readable by its owner only (0600), creating it empty when it is missing, so that Qt's rewrites of
+/// it, which copy the mode of the file they replace, keep it so.
+void keepOwnerOnly(const QString& filePath);
+
 /// Preferences held in memory only; for tests.
 class MemoryPreferences final : public Preferences {
 public:

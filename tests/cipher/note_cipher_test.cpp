@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 namespace cipher {
 namespace {
@@ -215,6 +216,31 @@ TEST(NoteStream, RefusesDamageFoundLateInALargeFile) {
     EXPECT_FALSE(decryptWhole(partial, password, noteIv, Trace()).ok());
     EXPECT_FALSE(opensAs(fileText, note + "x", password, noteIv));
     EXPECT_FALSE(opensAs(fileText, note.substr(1), password, noteIv));
+}
+
+// A file text that cannot be a note is refused at the first piece that shows it, before the rest is read: the
+// first piece is fed alone, the rest afterwards.
+TEST(NoteStream, RefusesAtTheFirstPieceThatCannotBeANote) {
+    std::mt19937 random(37);
+    const std::string note = randomUtf8(random, 2 * piece);
+    const std::string fileText = plainFileText(note);
+    const std::string blanks(maxSkippedRun, ' ');
+    // The first piece, the rest, the password, and whether the first piece is still accepted.
+    const std::tuple<std::string, std::string, std::string_view, bool> cases[] = {
+        {fileText.substr(0, piece), fileText.substr(piece), "wrong", false},
+        {std::string(piece, 'A'), std::string(piece, 'A'), password, false},
+        {blanks + " ", fileText, password, false},
+        {std::string(maxSkippedRun + 2, '\n'), fileText, password, false},
+        {std::string(maxSkippedRun / 2 + 2, '\r') + std::string(maxSkippedRun / 2, '\n'), fileText, password, false},
+        {blanks, fileText, password, true},
+        {fileText.substr(0, piece) + blanks, fileText.substr(piece), password, true},
+    };
+    for (const auto& [first, rest, pass, accepted] : cases) {
+        std::optional<NoteOpener> opener = NoteOpener::make(pass, noteIv);
+        ASSERT_TRUE(opener);
+        EXPECT_EQ(opener->feed(first), accepted) << first.size();
+        EXPECT_EQ(decryptWhole(first + rest, pass, noteIv, Trace()).ok(), accepted) << first.size();
+    }
 }
 
 TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {

@@ -36,6 +36,22 @@ TEST(ConvertUInt8ToUTF, StopsAtTheFirstIllFormedSequence) {
         const std::string bytes = fromHex(hex);
         EXPECT_EQ(convertUInt8ToUTF(asBytes(bytes)), bytes.substr(0, prefix)) << hex;
         EXPECT_EQ(isWellFormedUtf8(bytes), prefix == bytes.size()) << hex;
+        // Given in three pieces cut anywhere, a stream check agrees; it says no once more than a cut sequence is
+        // left after the prefix.
+        for (std::size_t first = 0; first <= bytes.size(); ++first) {
+            for (std::size_t second = first; second <= bytes.size(); ++second) {
+                Utf8Checker checker;
+                bool fed = true;
+                for (const auto& [from, to] :
+                     {std::pair{std::size_t{0}, first}, {first, second}, {second, bytes.size()}}) {
+                    fed = checker.feed(asBytes(std::string_view(bytes).substr(from, to - from))) && fed;
+                }
+                EXPECT_EQ(fed && checker.finish(), prefix == bytes.size()) << hex << " " << first << " " << second;
+                if (bytes.size() - prefix > 3) {
+                    EXPECT_FALSE(fed) << hex << " " << first << " " << second;
+                }
+            }
+        }
     }
 }
 

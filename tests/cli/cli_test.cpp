@@ -2,6 +2,7 @@
 #include "cipher/file_io.h"
 #include "cli/arguments.h"
 #include "cli/mapped_file.h"
+#include "cli/quoted_name.h"
 #include "cli/run.h"
 #include "platform/preferences.h"
 
@@ -9,6 +10,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -378,10 +380,86 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
     }
 }
 
+// Each of these once took gigabytes, ran for ever, or wrote over the note; now each is refused at once with the
+// reason, and nothing is written.
+TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
+    ASSERT_EQ(cli("encrypt --password-file pw -o note.vpd", "note").status, 0);
+    const std::string note = readFile(m_dir / "note.vpd");
+    writeFile(m_dir / "junk.vpd", note + "\r\n\xFF");
+    writeFile(m_dir / "long-pw", std::string(64 * 1024 + 1, 'p'));
+    writeFile(m_dir / "longest-pw", std::string(64 * 1024, 'p'));
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    fs::create_symlink("note.vpd", path("link"));
+    const int sparse = ::open(path("sparse.vpd").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_TRUE(sparse >= 0 && ::ftruncate(sparse, off_t{64} << 30) == 0);
+    ::close(sparse);
+    const std::string refused = "wrong password or damaged file; nothing written";
+    const std::string sameFile = "is the same file as the output";
+    // The command line (run by sh, in the folder) and what its message must hold.
+    const std::pair<std::string, std::string> cases[] = {
+        {"encrypt --password-file /dev/zero note.vpd", "/dev/zero: larger than 64 KiB"},
+        {"decrypt --password-file long-pw note.vpd", "long-pw: larger than 64 KiB"},
+        {"encrypt --password-file pw /dev/zero", "/dev/zero: cannot be read: it is neither a regular file nor a pipe"},
+        {"decrypt --password-file pw /dev/zero", "/dev/zero: cannot be read: it is neither a regular file nor a pipe"},
+        {"decrypt --password-file pw .", ".: cannot be read: it is a folder"},
+        {"encrypt --password-file pw </dev/urandom", "standard input: not UTF-8 text"},
+        {"decrypt --password-file pw </dev/zero", "standard input: " + refused},
+        {"decrypt --password-file pw sparse.vpd", "sparse.vpd: " + refused},
+        {"head -c 300000000 /dev/zero | tr '\\0' A | " + tool("decrypt --password-file pw"), refused},
+        {"decrypt --password-file pw junk.vpd", "junk.vpd: " + refused},
+        {"decrypt --password-file pw <junk.vpd", "standard input: " + refused},
+        {"rekey --old-password-file pw --new-password-file pw fifo", "fifo: cannot be read: it is not a regular file"},
+        {"decrypt --password-file pw -o note.vpd note.vpd", "note.vpd: " + sameFile + ", note.vpd; nothing written"},
+        {"decrypt --password-file pw -o link note.vpd", sameFile},
+        {"decrypt --password-file pw -o note.vpd <note.vpd", "standard input: " + sameFile},
+        {"encrypt --password-file pw note.vpd >>note.vpd", sameFile + ", standard output"},
+    };
+    for (const auto& [commandLine, message] : cases) {
+        const Outcome outcome =
+            shell("timeout 60 sh -c \"" + (commandLine.starts_with("head") ? commandLine : tool(commandLine)) + "\"");
+        EXPECT_EQ(outcome.status, 1) << commandLine;
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << commandLine << ": " << outcome.err;
+        EXPECT_EQ(outcome.out, "") << commandLine;
+        EXPECT_EQ(readFile(m_dir / "note.vpd"), note) << commandLine;
+    }
+    // The largest password file still allowed, and a named pipe, still work.
+    EXPECT_EQ(cli("encrypt --password-file longest-pw", "n").status, 0);
+    EXPECT_EQ(shell("sh -c \"cat note.vpd >fifo & " + tool("decrypt --password-file pw fifo") + "\"").out, "note");
+    // A name that would clear the screen is quoted.
+    platform::MemoryPreferences preferences;
+    cipher::MemoryLog log;
+    std::FILE* errors = std::fopen(path("errors").c_str(), "w");
+    ASSERT_NE(errors, nullptr);
+    const Command command{.kind = CommandKind::decrypt, .input = path("a\nb\x1b[2J"), .passwordFile = path("pw")};
+    EXPECT_EQ(cli::run(command, {.errors = errors, .preferences = preferences, .log = log}), cli::exitFailure);
+    std::fclose(errors);
+    EXPECT_EQ(readFile(m_dir / "errors"),
+              "vellumpad-cli: $'" + path("a\\nb\\033[2J") + "': cannot be read: no such file\n");
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
+        EXPECT_FALSE(cipher::isTemporarySaveName(entry.path().filename().string())) << entry.path();
+    }
+}
+
+TEST(QuotedName, QuotesOnlyNamesWithControlCharactersAsLsDoes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain note.vpd", "plain note.vpd"},       {"caf\u00e9 it's", "caf\u00e9 it's"}, {"a\nb", "$'a\\nb'"},
+        {"\x1b[2Jit's\\", "$'\\033[2Jit\\'s\\\\'"}, {"\t\r\x7f", "$'\\t\\r\\177'"},
+    };
+    for (const auto& [name, quoted] : cases) {
+        EXPECT_EQ(cli::quotedName(name), quoted);
+    }
+}
+
 TEST(MappedFile, AFileCutShortWhileMappedEndsTheProgramWithAPlainMessage) {
     const cipher::test::TempDir dir;
     writeFile(dir / "note.txt", std::string(1 << 20, 'n'));
+    const std::string temporary = (dir / ".out.vellumpad-save-Ab12Cd.tmp").string();
     const auto touchAfterTheCut = [&] {
+        // The writer's temporary file, as made during a decrypt -o, must go with the program.
+        cli::TemporaryNotingFileOps ops(cipher::systemFileOps());
+        if (ops.createExclusive(temporary, 0600) < 0) {
+            return;
+        }
         const int fd = ::open((dir / "note.txt").c_str(), O_RDWR);
         const std::optional<cli::MappedFile> mapped = cli::MappedFile::map(fd);
         // Another program's truncation, as far as the mapping can tell.
@@ -391,6 +469,7 @@ TEST(MappedFile, AFileCutShortWhileMappedEndsTheProgramWithAPlainMessage) {
     };
     EXPECT_EXIT(touchAfterTheCut(), ::testing::ExitedWithCode(cli::exitFailure),
                 ::testing::Matcher<const std::string&>(std::string(cli::inputCutShortMessage)));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"note.txt"});
 }
 
 // Giving back what was read and mapping in what comes next must leave every byte readable, before and after.

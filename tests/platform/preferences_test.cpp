@@ -1,6 +1,7 @@
 #include "platform/preferences.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -62,6 +63,25 @@ TEST_F(SettingsPreferencesTest, AValueThatCannotBeWrittenIsReportedAndTheEarlier
     EXPECT_EQ(platform::SettingsPreferences(file).stringForKey(passwordKey), QStringLiteral("old"));
     EXPECT_FALSE(store.setString(QStringLiteral("other"), QStringLiteral("x")));
     EXPECT_FALSE(store.stringForKey(QStringLiteral("other")).has_value());
+}
+
+// Qt's file panels rewrite their history with the mode of the file they replace, or else the umask's.
+TEST_F(SettingsPreferencesTest, KeepsTheFilePanelHistoryOwnerOnlyThroughQtsRewrites) {
+    EXPECT_TRUE(platform::filePanelHistoryPath().endsWith(QStringLiteral("/QtProject.conf")));
+    const QString history = m_dir.filePath(QStringLiteral("QtProject.conf"));
+    const mode_t previous = ::umask(022);
+    for (const bool existed : {false, true}) {
+        if (existed) {
+            ASSERT_EQ(::chmod(history.toLocal8Bit().constData(), 0644), 0);
+        }
+        platform::keepOwnerOnly(history);
+        EXPECT_EQ(modeOf(history), 0600u);
+        QSettings settings(history, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("FileDialog/lastVisited"), QStringLiteral("file:///home/me/notes"));
+        settings.sync();
+        EXPECT_EQ(modeOf(history), 0600u) << existed;
+    }
+    ::umask(previous);
 }
 
 } // namespace
