@@ -11,8 +11,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using platform::OverwriteChoice;
 using platform::OverwriteReason;
@@ -247,6 +254,42 @@ private slots:
         m_prompts.overwriteAnswer = OverwriteChoice::Overwrite;
         trigger("actionSaveAs");
         QCOMPARE(decryptFile(locked, QStringLiteral("pw")), QStringLiteral("new"));
+    }
+
+    void aPipeChosenAsTheNoteNeverHoldsTheWindow_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Open") << QStringLiteral("actionOpen");
+        QTest::newRow("Save As") << QStringLiteral("actionSaveAs");
+    }
+
+    void aPipeChosenAsTheNoteNeverHoldsTheWindow() {
+        QFETCH(QString, command);
+        const QString pipe = path(QStringLiteral("pipe.vpd"));
+        const QByteArray local = QFile::encodeName(pipe);
+        QCOMPARE(::mkfifo(local.constData(), 0600), 0);
+        // Writes to the pipe only if the window is still waiting on it after a while, so that a stuck window ends the
+        // test as a failure rather than never.
+        std::atomic<bool> returned = false, freed = false;
+        std::thread watchdog([&] {
+            for (int i = 0; i < 200 && !returned; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+            if (!returned) {
+                freed = true;
+                ::close(::open(local.constData(), O_WRONLY | O_CLOEXEC));
+            }
+        });
+        type(QStringLiteral("kept"));
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        m_panels.openAnswer = url(pipe);
+        m_panels.saveAnswer = url(pipe);
+        trigger(qPrintable(command));
+        returned = true;
+        watchdog.join();
+        QVERIFY2(!freed, "the window waited for someone to write to the pipe");
+        QCOMPARE(vc().noteText(), QStringLiteral("kept"));
+        QVERIFY(window().isWindowModified());
+        QVERIFY2(vc().problem().contains(pipe), qPrintable(vc().problem()));
     }
 
     void aPasswordThatCannotBeStoredIsSaidSoAndNotUsed() {
