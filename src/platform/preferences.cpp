@@ -63,6 +63,10 @@ std::optional<QString> SettingsPreferences::stringForKey(const QString& key) con
     return value.toString();
 }
 
+bool SettingsPreferences::holdsKey(const QString& key) const {
+    return QSettings(m_filePath, QSettings::IniFormat).contains(key);
+}
+
 bool SettingsPreferences::setString(const QString& key, const QString& value) {
     // The save replaces the file with a new one that copies the old file's mode, or takes the umask's when there
     // was none; tightening both first leaves no moment in which the password is readable by others.

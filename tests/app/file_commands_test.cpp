@@ -330,6 +330,40 @@ private slots:
         QCOMPARE(vc().noteText(), QStringLiteral("secret"));
         QVERIFY2(vc().problem().contains(QStringLiteral("stored password is unusable")), qPrintable(vc().problem()));
     }
+
+    void aStoredPasswordEditedIntoNoTextIsRefusedToo_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("usable");
+        // QSettings reads a comma as a list and "@ByteArray(...)" as bytes: neither is the text the user typed.
+        QTest::newRow("a comma") << QByteArray("password=correct, horse") << false;
+        QTest::newRow("bytes") << QByteArray("password=@ByteArray(pw)") << false;
+        QTest::newRow("quoted") << QByteArray("password=\"correct, horse\"") << true;
+    }
+
+    void aStoredPasswordEditedIntoNoTextIsRefusedToo() {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, usable);
+        const QString file = path(QStringLiteral("Vellumpad.conf"));
+        QFile conf(file);
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[General]\n" + line + '\n');
+        conf.close();
+        platform::SettingsPreferences preferences(file);
+        app::Editor editor(preferences, m_panels, m_prompts, m_log);
+        const QString note = path(QStringLiteral("n.vpd"));
+        QTest::keyClicks(editor.mainWindow().viewController().myTextView, QStringLiteral("secret"));
+        m_panels.saveAnswer = url(note);
+        action(editor, "actionSaveAs")->trigger();
+        const QString problem = editor.mainWindow().viewController().problem();
+        if (usable) {
+            QCOMPARE(decryptFile(note, QStringLiteral("correct, horse")), QStringLiteral("secret"));
+            return;
+        }
+        // Saved under the empty password, it would have been readable by anyone.
+        QVERIFY(!QFile::exists(note));
+        QVERIFY2(problem.contains(QStringLiteral("stored password is unusable")), qPrintable(problem));
+        QVERIFY(editor.mainWindow().isWindowModified());
+    }
 };
 
 QTEST_MAIN(FileCommandsTest)
