@@ -64,7 +64,9 @@ std::optional<QString> SettingsPreferences::stringForKey(const QString& key) con
 }
 
 bool SettingsPreferences::holdsKey(const QString& key) const {
-    return QSettings(m_filePath, QSettings::IniFormat).contains(key);
+    const QSettings settings(m_filePath, QSettings::IniFormat);
+    // A file that cannot be read may hold the key all the same; a missing file reads without error.
+    return settings.contains(key) || settings.status() != QSettings::NoError;
 }
 
 bool SettingsPreferences::setString(const QString& key, const QString& value) {
