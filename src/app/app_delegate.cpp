@@ -23,7 +23,12 @@ AppDelegate::AppDelegate(platform::Preferences& preferences, platform::FilePanel
     : m_preferences(preferences), m_panels(panels), m_prompts(prompts) {}
 
 QString AppDelegate::getPassword() const {
-    return m_preferences.stringForKey(passwordKey()).value_or(QString());
+    if (std::optional<QString> stored = m_preferences.stringForKey(passwordKey())) {
+        return *stored;
+    }
+    // A hand-edited value that is no text ("a, b" reads as a list) is not the empty password: saving under that
+    // would protect nothing. It reads as a text with no UTF-8 form, which Open and Save refuse as unusable.
+    return m_preferences.holdsKey(passwordKey()) ? QString(QChar(0xD800)) : QString();
 }
 
 bool AppDelegate::setPasswordWithPass(const QString& password) {

@@ -38,7 +38,7 @@ public:
     /// Wipes the fingerprint of the note's password; unsaved changes are settled when the window closes.
     void applicationWillTerminate() { m_passwordGuard.forget(); }
 
-    /// The preference "password", or "" when none is stored.
+    /// The preference "password", or "" when none is stored; a stored value that is no text reads as unusable text.
     [[nodiscard]] QString getPassword() const override;
     /// Stores the text exactly under "password"; leaves pass alone. False when the preferences could not store it.
     [[nodiscard]] bool setPasswordWithPass(const QString& password) override;

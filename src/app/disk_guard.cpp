@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +24,7 @@ constexpr std::int64_t largestHashed = 16 * 1024 * 1024;
 void DiskGuard::remember(const QString& path) {
     m_path = path;
     m_snapshot = statOf(path);
-    if (m_snapshot.exists && m_snapshot.size <= largestHashed) {
+    if (m_snapshot.regular && m_snapshot.size <= largestHashed) {
         m_snapshot.hash = hashOf(path);
     }
 }
@@ -53,7 +54,7 @@ std::optional<platform::OverwriteReason> DiskGuard::riskOfWriting(const QString&
         now.inode == m_snapshot.inode) {
         return std::nullopt;
     }
-    if (now.size == m_snapshot.size && !m_snapshot.hash.isEmpty() && hashOf(path) == m_snapshot.hash) {
+    if (now.regular && now.size == m_snapshot.size && !m_snapshot.hash.isEmpty() && hashOf(path) == m_snapshot.hash) {
         return std::nullopt;
     }
     return platform::OverwriteReason::ChangedOnDisk;
@@ -67,6 +68,7 @@ DiskGuard::Snapshot DiskGuard::statOf(const QString& path) {
         return snapshot;
     }
     snapshot.exists = true;
+    snapshot.regular = S_ISREG(info.st_mode);
     // access() lets root write anything; a file whose mode grants nobody writing was made read-only on purpose.
     snapshot.writable = ::access(local.constData(), W_OK) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     snapshot.size = static_cast<std::int64_t>(info.st_size);
@@ -79,15 +81,28 @@ DiskGuard::Snapshot DiskGuard::statOf(const QString& path) {
 QByteArray DiskGuard::hashOf(const QString& path) {
     // OpenSSL's SHA-256 uses the processor's SHA instructions, which Qt's does not.
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    QFile file(path);
-    // An unreadable file gives no hash, which matches none.
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 || !file.open(QIODevice::ReadOnly)) {
+    // Not blocking, so that a pipe put where the file was cannot hold the window; like an unreadable file, it gives
+    // no hash, which matches none.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    QFile file;
+    struct stat info {};
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !context ||
+        EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
         return {};
     }
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
+    for (qint64 total = 0;;) {
         const qint64 length = file.read(buffer.data(), buffer.size());
-        if (length < 0) {
+        total += length;
+        // A file that grows while it is read is changing, and is left unhashed like a large one.
+        if (length < 0 || total > largestHashed) {
             return {};
         }
         if (length == 0) {

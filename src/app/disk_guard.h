@@ -28,6 +28,8 @@ private:
     /// A file's identity and content as seen at one moment.
     struct Snapshot {
         bool exists = false;
+        /// Only a regular file is hashed: a pipe or a device could block the window or never end.
+        bool regular = false;
         bool writable = false;
         std::int64_t size = 0;
         std::int64_t modifiedNs = 0;

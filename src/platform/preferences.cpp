@@ -63,6 +63,12 @@ std::optional<QString> SettingsPreferences::stringForKey(const QString& key) con
     return value.toString();
 }
 
+bool SettingsPreferences::holdsKey(const QString& key) const {
+    const QSettings settings(m_filePath, QSettings::IniFormat);
+    // A file that cannot be read may hold the key all the same; a missing file reads without error.
+    return settings.contains(key) || settings.status() != QSettings::NoError;
+}
+
 bool SettingsPreferences::setString(const QString& key, const QString& value) {
     // The save replaces the file with a new one that copies the old file's mode, or takes the umask's when there
     // was none; tightening both first leaves no moment in which the password is readable by others.

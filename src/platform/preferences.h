@@ -16,6 +16,9 @@ public:
     virtual ~Preferences() = default;
     /// The stored string, or no value when the key holds none.
     [[nodiscard]] virtual std::optional<QString> stringForKey(const QString& key) const = 0;
+    /// Whether the key holds any value, a string or not (a hand-edited file can give it another type), or may hold
+    /// one that cannot be read.
+    [[nodiscard]] virtual bool holdsKey(const QString& key) const { return stringForKey(key).has_value(); }
     /// Stores the string unchanged (the empty string included), replacing any earlier value. False when it could not
     /// be stored; the earlier value then stays.
     [[nodiscard]] virtual bool setString(const QString& key, const QString& value) = 0;
@@ -31,6 +34,7 @@ public:
     [[nodiscard]] static QString defaultFilePath();
 
     [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
+    [[nodiscard]] bool holdsKey(const QString& key) const override;
     [[nodiscard]] bool setString(const QString& key, const QString& value) override;
 
     [[nodiscard]] const QString& filePath() const noexcept { return m_filePath; }

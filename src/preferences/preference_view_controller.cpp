@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,19 @@
 #include <QVBoxLayout>
 
 namespace preferences {
+
+namespace {
+
+// The palette has no colour for a warning. The text colour drawn halfway to red keeps most of its contrast in light
+// and dark themes alike, where a fixed red is all but invisible on a dark background.
+QColor warningColour(const QPalette& palette) {
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor red(218, 68, 83);
+    const auto half = [](int from, int to) { return (from + to + 1) / 2; };
+    return QColor(half(text.red(), red.red()), half(text.green(), red.green()), half(text.blue(), red.blue()));
+}
+
+} // namespace
 
 PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("preferenceViewController"));
@@ -30,7 +44,6 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
     m_mismatch = new QLabel(tr("The two passwords differ. Type the same password in both fields."), this);
     m_mismatch->setObjectName(QStringLiteral("mismatch"));
     m_mismatch->setWordWrap(true);
-    m_mismatch->setStyleSheet(QStringLiteral("color: #b3261e;"));
     m_mismatch->hide();
     const auto hideMismatchOnceEqual = [this] {
         if (tfPassword && tfPassword->text() == tfRepeat->text()) {
@@ -59,8 +72,8 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
     m_storeProblem = new QLabel(this);
     m_storeProblem->setObjectName(QStringLiteral("storeProblem"));
     m_storeProblem->setWordWrap(true);
-    m_storeProblem->setStyleSheet(QStringLiteral("color: #a4262c;"));
     m_storeProblem->hide();
+    tintWarnings();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
@@ -97,6 +110,24 @@ void PreferenceViewController::showEvent(QShowEvent* event) {
         m_storeProblem->hide();
     }
     QDialog::showEvent(event);
+}
+
+void PreferenceViewController::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        tintWarnings();
+    }
+}
+
+void PreferenceViewController::tintWarnings() {
+    for (QLabel* warning : {m_mismatch, m_storeProblem}) {
+        if (warning == nullptr) {
+            continue;
+        }
+        QPalette tinted = warning->palette();
+        tinted.setColor(QPalette::WindowText, warningColour(palette()));
+        warning->setPalette(tinted);
+    }
 }
 
 void PreferenceViewController::pushSaveButton() {

@@ -40,8 +40,12 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    /// Colours the warnings under the fields from the dialog's palette, so that they stay readable in any theme.
+    void tintWarnings();
+
     QCheckBox* m_showPassword = nullptr;
     QLabel* m_mismatch = nullptr;
     QLabel* m_storeProblem = nullptr;

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QWheelEvent>
 
@@ -321,6 +322,19 @@ void NoteTextView::paintEvent(QPaintEvent* event) {
         }
     }
     QsciScintillaBase::paintEvent(event);
+}
+
+void NoteTextView::keyPressEvent(QKeyEvent* event) {
+    // Tab belongs to the note. Ctrl+Tab and Ctrl+Shift+Tab move on to the window's other controls, as in Qt's own
+    // text editors: without them the problem bar's buttons ("Try Another Password…", "✕") need a mouse.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && event->modifiers().testFlag(Qt::ControlModifier)) {
+        (void)QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                                          !event->modifiers().testFlag(Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
+    QsciScintillaBase::keyPressEvent(event);
 }
 
 void NoteTextView::wheelEvent(QWheelEvent* event) {

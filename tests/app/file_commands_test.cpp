@@ -11,8 +11,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using platform::OverwriteChoice;
 using platform::OverwriteReason;
@@ -249,6 +256,46 @@ private slots:
         QCOMPARE(decryptFile(locked, QStringLiteral("pw")), QStringLiteral("new"));
     }
 
+    void aPipeChosenAsTheNoteNeverHoldsTheWindow_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Open") << QStringLiteral("actionOpen");
+        QTest::newRow("Save As") << QStringLiteral("actionSaveAs");
+    }
+
+    void aPipeChosenAsTheNoteNeverHoldsTheWindow() {
+        QFETCH(QString, command);
+        const QString pipe = path(QStringLiteral("pipe.vpd"));
+        const QByteArray local = QFile::encodeName(pipe);
+        QCOMPARE(::mkfifo(local.constData(), 0600), 0);
+        // Writes to the pipe only if the window is still waiting on it after a while, so that a stuck window ends the
+        // test as a failure rather than never.
+        std::atomic<bool> returned = false, freed = false;
+        std::thread watchdog([&] {
+            for (int i = 0; i < 400 && !returned; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            }
+            if (!returned) {
+                freed = true;
+                // Not blocking: with nobody reading, there is nobody to set free either.
+                const int fd = ::open(local.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+        });
+        type(QStringLiteral("kept"));
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        m_panels.openAnswer = url(pipe);
+        m_panels.saveAnswer = url(pipe);
+        trigger(qPrintable(command));
+        returned = true;
+        watchdog.join();
+        QVERIFY2(!freed, "the window waited for someone to write to the pipe");
+        QCOMPARE(vc().noteText(), QStringLiteral("kept"));
+        QVERIFY(window().isWindowModified());
+        QVERIFY2(vc().problem().contains(pipe), qPrintable(vc().problem()));
+    }
+
     void aPasswordThatCannotBeStoredIsSaidSoAndNotUsed() {
         m_preferences.refuse = true;
         trigger("actionPreferences");
@@ -286,6 +333,47 @@ private slots:
         trigger("actionOpen");
         QCOMPARE(vc().noteText(), QStringLiteral("secret"));
         QVERIFY2(vc().problem().contains(QStringLiteral("stored password is unusable")), qPrintable(vc().problem()));
+    }
+
+    void aStoredPasswordEditedIntoNoTextIsRefusedToo_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("usable");
+        // QSettings reads a comma as a list and "@ByteArray(...)" as bytes: neither is the text the user typed.
+        QTest::newRow("a comma") << QByteArray("password=correct, horse") << false;
+        QTest::newRow("bytes") << QByteArray("password=@ByteArray(pw)") << false;
+        QTest::newRow("quoted") << QByteArray("password=\"correct, horse\"") << true;
+        // A file that cannot be read says nothing of the password; the empty one is no safe guess.
+        QTest::newRow("unreadable") << QByteArray() << false;
+    }
+
+    void aStoredPasswordEditedIntoNoTextIsRefusedToo() {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, usable);
+        const QString file = path(QStringLiteral("Vellumpad.conf"));
+        QFile conf(file);
+        if (line.isEmpty()) {
+            // Unreadable even for root, which may read any plain file.
+            QVERIFY(QDir().mkdir(file));
+        } else {
+            QVERIFY(conf.open(QIODevice::WriteOnly));
+            conf.write("[General]\n" + line + '\n');
+            conf.close();
+        }
+        platform::SettingsPreferences preferences(file);
+        app::Editor editor(preferences, m_panels, m_prompts, m_log);
+        const QString note = path(QStringLiteral("n.vpd"));
+        QTest::keyClicks(editor.mainWindow().viewController().myTextView, QStringLiteral("secret"));
+        m_panels.saveAnswer = url(note);
+        action(editor, "actionSaveAs")->trigger();
+        const QString problem = editor.mainWindow().viewController().problem();
+        if (usable) {
+            QCOMPARE(decryptFile(note, QStringLiteral("correct, horse")), QStringLiteral("secret"));
+            return;
+        }
+        // Saved under the empty password, it would have been readable by anyone.
+        QVERIFY(!QFile::exists(note));
+        QVERIFY2(problem.contains(QStringLiteral("stored password is unusable")), qPrintable(problem));
+        QVERIFY(editor.mainWindow().isWindowModified());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "platform/preferences.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QString>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <string_view>
 
 namespace {
 
@@ -45,6 +48,22 @@ TEST_F(SettingsPreferencesTest, StoresExactValuesInOwnerOnlyFilesAndTellsMissing
         ASSERT_EQ(::chmod(m_folder.toLocal8Bit().constData(), 0755), 0);
         ASSERT_EQ(::chmod(m_file.toLocal8Bit().constData(), 0644), 0);
     }
+}
+
+TEST_F(SettingsPreferencesTest, HoldsAKeyThatIsNoStringOrCannotBeRead) {
+    const platform::SettingsPreferences store(m_file);
+    EXPECT_FALSE(store.holdsKey(passwordKey)) << "a missing file holds nothing";
+    ASSERT_TRUE(QDir().mkpath(m_folder));
+    for (const char* line : {"password=a, b", "password=@ByteArray(pw)", "password=pw", "other=x"}) {
+        QFile file(m_file);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("[General]\n") + line + '\n');
+        file.close();
+        EXPECT_EQ(store.holdsKey(passwordKey), std::string_view(line).starts_with("password=")) << line;
+    }
+    ASSERT_TRUE(QFile::remove(m_file));
+    ASSERT_TRUE(QDir().mkdir(m_file));
+    EXPECT_TRUE(store.holdsKey(passwordKey)) << "an unreadable file may hold it";
 }
 
 TEST_F(SettingsPreferencesTest, AValueThatCannotBeWrittenIsReportedAndTheEarlierOneStays) {

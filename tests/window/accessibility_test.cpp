@@ -3,6 +3,7 @@
 #include "window/find_bar.h"
 #include "window/main_window.h"
 #include "window/message_bar.h"
+#include "window/note_text_view.h"
 #include "window/view_controller.h"
 
 #include <QAbstractButton>
@@ -132,6 +133,30 @@ private slots:
             QCOMPARE(alert->role(), QAccessible::AlertMessage);
             QVERIFY(!alert->text(QAccessible::Name).isEmpty());
         }
+    }
+
+    void theKeyboardReachesTheProblemBarsButtons_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("Ctrl+Tab") << Qt::Key_Tab << Qt::KeyboardModifiers(Qt::ControlModifier);
+        QTest::newRow("Ctrl+Shift+Tab") << Qt::Key_Backtab
+                                        << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier);
+    }
+
+    void theKeyboardReachesTheProblemBarsButtons() {
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        // Tab itself belongs to the note, so without another key "Try Another Password…" needs a mouse.
+        view().showProblemWithAction(QStringLiteral("Could not open it."), QStringLiteral("Try Another Password…"));
+        auto* text = view().myTextView;
+        m_window->activateWindow();
+        text->setFocus();
+        QTRY_VERIFY(text->hasFocus());
+        QTest::keyClick(text, key, modifiers);
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY2(focused && focused->parent() == child<MessageBar>("problemBar"),
+                 qPrintable(focused ? focused->objectName() : QStringLiteral("nothing")));
+        QVERIFY(view().noteText().isEmpty());
     }
 
     void barsTakeTheirColoursFromThePalette_data() {
