@@ -2,11 +2,11 @@
 
 #include "cli/run.h"
 
-#include "cipher/atomic_file.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/trace.h"
-#include "cipher/utf8.h"
+#include "cipher/base/log.h"
+#include "cipher/base/trace.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/atomic_file.h"
+#include "cipher/note/note_cipher.h"
 #include "platform/preferences.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "cipher/aes.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_stream.h"
+#include "cipher/crypto/aes.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/stream/note_stream.h"
 #include "test_support.h"
 
 #include <stdio.h>

@@ -1,7 +1,7 @@
-#include "cipher/core_dumps.h"
-#include "cipher/decrypted_content.h"
-#include "cipher/note_file.h"
-#include "cipher/note_stream.h"
+#include "cipher/base/core_dumps.h"
+#include "cipher/note/note_file.h"
+#include "cipher/stream/decrypted_content.h"
+#include "cipher/stream/note_stream.h"
 #include "test_support.h"
 
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "cipher/password_fingerprint.h"
+#include "cipher/crypto/password_fingerprint.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cipher/pieces_ahead.h"
+#include "cipher/stream/pieces_ahead.h"
 
 #include <gtest/gtest.h>
 

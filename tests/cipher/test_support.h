@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cipher/aes.h"
-#include "cipher/base64.h"
-#include "cipher/bytes.h"
-#include "cipher/cpu.h"
-#include "cipher/note_cipher.h"
+#include "cipher/base/bytes.h"
+#include "cipher/crypto/aes.h"
+#include "cipher/encoding/base64.h"
+#include "cipher/encoding/cpu.h"
+#include "cipher/note/note_cipher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "cipher/digest.h"
-#include "cipher/url_path.h"
-#include "cipher/utf8.h"
+#include "cipher/crypto/digest.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/url_path.h"
 #include "test_support.h"
 
 namespace cipher {

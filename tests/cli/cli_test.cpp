@@ -1,5 +1,5 @@
 #include "../cipher/test_support.h"
-#include "cipher/file_io.h"
+#include "cipher/files/file_io.h"
 #include "cli/arguments.h"
 #include "cli/mapped_file.h"
 #include "cli/quoted_name.h"

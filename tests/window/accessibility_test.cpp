@@ -1,4 +1,4 @@
-#include "cipher/log.h"
+#include "cipher/base/log.h"
 #include "window/application_delegate.h"
 #include "window/find_bar.h"
 #include "window/main_window.h"

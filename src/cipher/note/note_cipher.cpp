@@ -1,10 +1,10 @@
 #include "note_cipher.h"
 
-#include "aes.h"
-#include "base64.h"
-#include "digest.h"
-#include "note_stream.h"
-#include "utf8.h"
+#include "cipher/crypto/aes.h"
+#include "cipher/crypto/digest.h"
+#include "cipher/encoding/base64.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/stream/note_stream.h"
 
 #include <cstring>
 #include <new>

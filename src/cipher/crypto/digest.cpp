@@ -1,6 +1,6 @@
 #include "digest.h"
 
-#include "utf8.h"
+#include "cipher/encoding/utf8.h"
 
 #include <openssl/evp.h>
 

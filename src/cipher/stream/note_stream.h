@@ -1,10 +1,10 @@
 #pragma once
 
-#include "aes.h"
-#include "base64.h"
-#include "bytes.h"
+#include "cipher/base/bytes.h"
+#include "cipher/base/result.h"
+#include "cipher/crypto/aes.h"
+#include "cipher/encoding/base64.h"
 #include "pieces_ahead.h"
-#include "result.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "atomic_file.h"
-#include "bytes.h"
+#include "cipher/base/bytes.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/atomic_file.h"
 #include "note_stream.h"
-#include "utf8.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "decrypted_content.h"
 
-#include "utf8.h"
+#include "cipher/encoding/utf8.h"
 
 #include <cstring>
 #include <utility>

@@ -1,6 +1,6 @@
 #include "url_path.h"
 
-#include "utf8.h"
+#include "cipher/encoding/utf8.h"
 
 namespace cipher {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bytes.h"
+#include "cipher/base/bytes.h"
 
 #include <cstddef>
 #include <memory>

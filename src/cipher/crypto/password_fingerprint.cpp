@@ -1,7 +1,7 @@
 #include "password_fingerprint.h"
 
-#include "bytes.h"
-#include "note_cipher.h"
+#include "cipher/base/bytes.h"
+#include "cipher/note/note_cipher.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

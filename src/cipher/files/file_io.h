@@ -1,6 +1,6 @@
 #pragma once
 
-#include "result.h"
+#include "cipher/base/result.h"
 
 #include <cstddef>
 #include <filesystem>

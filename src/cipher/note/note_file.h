@@ -1,10 +1,10 @@
 #pragma once
 
-#include "atomic_file.h"
-#include "bytes.h"
-#include "log.h"
-#include "result.h"
-#include "trace.h"
+#include "cipher/base/bytes.h"
+#include "cipher/base/log.h"
+#include "cipher/base/result.h"
+#include "cipher/base/trace.h"
+#include "cipher/files/atomic_file.h"
 
 #include <filesystem>
 #include <string>

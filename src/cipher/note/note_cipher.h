@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bytes.h"
-#include "log.h"
-#include "result.h"
-#include "trace.h"
+#include "cipher/base/bytes.h"
+#include "cipher/base/log.h"
+#include "cipher/base/result.h"
+#include "cipher/base/trace.h"
 
 #include <array>
 #include <optional>

@@ -1,9 +1,9 @@
 #include "note_file.h"
 
-#include "file_io.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/file_io.h"
+#include "cipher/stream/note_stream.h"
 #include "note_cipher.h"
-#include "note_stream.h"
-#include "utf8.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
