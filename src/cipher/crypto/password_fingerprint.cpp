@@ -1,7 +1,7 @@
 #include "password_fingerprint.h"
 
 #include "cipher/base/bytes.h"
-#include "cipher/note/note_cipher.h"
+#include "note_key.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>

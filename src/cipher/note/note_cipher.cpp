@@ -58,13 +58,6 @@ std::optional<SecureBytes> decryptBytes(std::string_view fileText, std::string_v
 
 } // namespace
 
-SecureBytes deriveKey(std::string_view password) {
-    std::string hex = md5(password);
-    SecureBytes key(hex.begin(), hex.end());
-    cleanse(hex.data(), hex.size());
-    return key;
-}
-
 std::optional<std::string> encrypt(std::string_view text, std::string_view password, ByteView iv, const Trace& trace,
                                    Log& log) {
     try {

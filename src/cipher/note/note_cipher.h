@@ -4,6 +4,7 @@
 #include "cipher/base/log.h"
 #include "cipher/base/result.h"
 #include "cipher/base/trace.h"
+#include "cipher/crypto/note_key.h"
 
 #include <array>
 #include <optional>
@@ -15,10 +16,6 @@ namespace cipher {
 /// The fixed initialisation vector of every note file: the ASCII digits of "7405219368150273".
 inline constexpr std::array<std::uint8_t, 16> noteIv{'7', '4', '0', '5', '2', '1', '9', '3',
                                                      '6', '8', '1', '5', '0', '2', '7', '3'};
-
-/// The note key: the 32 ASCII bytes of md5(password). Empty when the password is not well-formed UTF-8,
-/// which no cipher accepts.
-[[nodiscard]] SecureBytes deriveKey(std::string_view password);
 
 /// The file text of a note: AES-256-CBC with PKCS#7 under the password's key and iv, as Base64 in 64-character
 /// CR LF lines. No value when the cipher fails or the text is not well-formed UTF-8 (it would not read back as

@@ -1,7 +1,7 @@
 #include "note_stream.h"
 
+#include "cipher/crypto/note_key.h"
 #include "cipher/encoding/utf8.h"
-#include "cipher/note/note_cipher.h"
 
 #include <algorithm>
 #include <cstring>
