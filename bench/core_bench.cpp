@@ -4,6 +4,7 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
 #include "cipher/stream/note_stream.h"
+#include "support/memory_log.h"
 
 #include <benchmark/benchmark.h>
 

@@ -13,6 +13,8 @@
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 

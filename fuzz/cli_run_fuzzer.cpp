@@ -8,6 +8,8 @@
 #include "cipher/files/atomic_file.h"
 #include "cipher/note/note_cipher.h"
 #include "platform/preferences.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -7,6 +7,7 @@
 #include "cipher/encoding/utf8.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/stream/decrypted_content.h"
+#include "support/memory_log.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,6 +7,8 @@
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 
 #include <QAction>
 #include <QList>

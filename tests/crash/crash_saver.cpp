@@ -7,6 +7,7 @@
 #include "cipher/base/trace.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
+#include "support/memory_log.h"
 
 #include <unistd.h>
 

@@ -6,6 +6,7 @@
 #include "cipher/files/atomic_file.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
+#include "support/memory_log.h"
 
 #include <gtest/gtest.h>
 

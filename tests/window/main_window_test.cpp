@@ -1,6 +1,7 @@
 #include "cipher/base/log.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
+#include "support/memory_log.h"
 #include "window/application_delegate.h"
 #include "window/find_bar.h"
 #include "window/main_window.h"

@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace cipher {
 
@@ -23,13 +22,6 @@ public:
 
 private:
     std::string m_programName;
-};
-
-/// Keeps the lines in memory; for tests and for callers that show the outcome themselves.
-class MemoryLog final : public Log {
-public:
-    void write(std::string_view message) override { lines.emplace_back(message); }
-    std::vector<std::string> lines;
 };
 
 } // namespace cipher

@@ -1,72 +1,28 @@
-#include "cipher/base/core_dumps.h"
 #include "cipher/note/note_file.h"
-#include "cipher/stream/decrypted_content.h"
 #include "cipher/stream/note_stream.h"
+#include "file_text_oracle.h"
+#include "support/faulty_file_ops.h"
+#include "support/memory_log.h"
 #include "test_support.h"
 
 #include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <regex>
 #include <tuple>
 
 namespace cipher {
 namespace {
 
+using test::FaultyOps;
 using test::plainFileText;
 using test::readFile;
+using test::Step;
 using test::TempDir;
 using test::writeFile;
 using Names = std::vector<std::string>;
-
-enum class Step { None, Create, Write, Fsync, Close, Rename, Sync, Corrupt };
-
-// Real system calls, except that the chosen step fails with the chosen error (Corrupt stores one byte wrongly).
-// The first name tried is taken and writes are cut short or interrupted, which the writer must absorb.
-class FaultyOps : public FileOps {
-public:
-    FaultyOps(Step step, int error) : m_step(step), m_error(error) {}
-    int createExclusive(const std::string& path, mode_t mode) override {
-        if (m_creates++ == 0) {
-            return fail(EEXIST);
-        }
-        return m_step == Step::Create ? fail(m_error) : FileOps::createExclusive(path, mode);
-    }
-    ssize_t write(int fd, const void* data, std::size_t size) override {
-        if (m_step == Step::Write || m_writes++ % 3 == 1) {
-            return fail(m_step == Step::Write ? m_error : EINTR);
-        }
-        std::string chunk(static_cast<const char*>(data), std::min<std::size_t>(size, 7));
-        chunk[0] = static_cast<char>(chunk[0] ^ (m_step == Step::Corrupt && m_writes == 3 ? 1 : 0));
-        return FileOps::write(fd, chunk.data(), chunk.size());
-    }
-    int fsync(int fd) override { return m_step == Step::Fsync ? fail(m_error) : FileOps::fsync(fd); }
-    int close(int fd) override {
-        const int result = FileOps::close(fd);
-        return m_step == Step::Close ? fail(m_error) : result;
-    }
-    int rename(const std::string& from, const std::string& to) override {
-        return m_step == Step::Rename ? fail(m_error) : FileOps::rename(from, to);
-    }
-    int syncDirectory(const std::string& path) override {
-        return m_step == Step::Sync ? fail(m_error) : FileOps::syncDirectory(path);
-    }
-
-private:
-    static int fail(int error) {
-        errno = error;
-        return -1;
-    }
-    Step m_step;
-    int m_error;
-    int m_creates = 0;
-    int m_writes = 0;
-};
 
 constexpr std::string_view note = "A note long enough to need several short writes: caf\xC3\xA9.";
 
@@ -171,16 +127,6 @@ TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
     }
 }
 
-TEST(StderrLog, WritesOneStampedLine) {
-    testing::internal::CaptureStderr();
-    StderrLog("vellumpad").write("Success!");
-    const std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} vellumpad\[(\d+)\] Success!\n)");
-    std::smatch match;
-    const std::string written = testing::internal::GetCapturedStderr();
-    ASSERT_TRUE(std::regex_match(written, match, line)) << written;
-    EXPECT_EQ(match[1], std::to_string(::getpid()));
-}
-
 TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
     const TempDir dir;
     const std::string text = test::fromHex("efbbbf61620d0a63640a"); // BOM, "ab", CR LF, "cd", LF
@@ -199,17 +145,6 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
     EXPECT_EQ(readTextFile(dir / "lines.vpd"), text);
 }
 
-TEST(AtomicFile, SavesUnderANameAtTheFileSystemLimit) {
-    const TempDir dir;
-    const std::string name = std::string(251, 'n') + ".vpd";
-    ASSERT_TRUE(writeFileAtomically(dir / name, "content").ok());
-    EXPECT_EQ(readFile(dir / name), "content");
-    EXPECT_EQ(dir.names(), Names{name});
-
-    EXPECT_TRUE(isTemporarySaveName(".Diary.vpd.vellumpad-save-Ab12Cd.tmp"));
-    EXPECT_FALSE(isTemporarySaveName(".Diary.vpd.vellumpad-save-Ab1-d.tmp"));
-}
-
 // A large note is saved a piece at a time; one that turns out not to be UTF-8 after pieces were written leaves
 // nothing behind.
 TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll) {
@@ -225,63 +160,6 @@ TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll)
     EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
     EXPECT_EQ(dir.names(), Names{"big.vpd"});
     EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
-}
-
-// The note DecryptedContent gives piece by piece, joined; no value when a piece fails.
-std::optional<std::string> decryptedInPieces(std::string_view fileText, std::string_view password) {
-    std::optional<DecryptedContent> content = DecryptedContent::make(fileText, password, noteIv);
-    std::string plain;
-    for (Result<std::string_view> piece = content->nextPiece(); piece; piece = content->nextPiece()) {
-        if (piece.value().empty()) {
-            return plain;
-        }
-        plain.append(piece.value());
-    }
-    return std::nullopt;
-}
-
-TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
-    const TempDir dir;
-    std::mt19937 random(43);
-    // Four-byte characters after 0 to 3 bytes of ASCII are cut at every offset by the ends of pieces.
-    std::vector<std::string> notes{"", "x", test::randomUtf8(random, 3 * NoteEncryptor::pieceBytes + 5),
-                                   test::randomUtf8(random, 6 * NoteEncryptor::pieceBytes + 11)};
-    for (const std::string lead : {"", "a", "ab", "abc"}) {
-        std::string emoji = lead;
-        while (emoji.size() < 2 * NoteEncryptor::pieceBytes) {
-            emoji += "\xF0\x9F\x98\x80";
-        }
-        notes.push_back(emoji);
-    }
-    for (const std::string& text : notes) {
-        const std::string fileText = plainFileText(text, "pw");
-        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
-        ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
-        EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size();
-        EXPECT_TRUE(decryptedInPieces(fileText, "pw") == text) << text.size();
-    }
-    const std::string kept = readFile(dir / "note.txt");
-    const std::string refusals[] = {
-        plainFileText(notes[3], "other"),           // wrong password: the padding is wrong
-        plainFileText(notes[3] + "\xE2\x82", "pw"), // ends inside a character
-        plainFileText(notes[2] + "\xFF", "pw"),     // not UTF-8
-        plainFileText(notes[3], "pw").substr(0, 4000) + "!" + plainFileText(notes[3], "pw").substr(4001),
-        plainFileText(notes[2], "pw") + "\r\n\xFF",     // a whole note, then a file text that is not text
-        plainFileText(notes[2], "pw") + "\r\n\xE2\x82", // the same, cut inside a character
-    };
-    for (const std::string& fileText : refusals) {
-        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
-        EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content).ok());
-        EXPECT_TRUE(content->refused());
-        EXPECT_EQ(decryptedInPieces(fileText, "pw"), std::nullopt);
-    }
-    FaultyOps failing(Step::Rename, EACCES);
-    const std::string small = plainFileText("n", "pw");
-    std::optional<DecryptedContent> content = DecryptedContent::make(small, "pw", noteIv);
-    EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content, failing).ok());
-    EXPECT_FALSE(content->refused());
-    EXPECT_TRUE(readFile(dir / "note.txt") == kept);
-    EXPECT_EQ(dir.names(), Names{"note.txt"});
 }
 
 // What opening gave before it was done in one pass: read the file whole, then decrypt it.
@@ -348,16 +226,6 @@ TEST(OpenNoteFile, RefusesAHugeFileThatCannotBeANoteWithoutReadingItWhole) {
     const Result<std::string> opened = openNoteFile(dir / "sparse.vpd", "pw", noteIv, Trace());
     ASSERT_FALSE(opened);
     EXPECT_TRUE(opened.failure().message.ends_with("wrong password or damaged file.")) << opened.failure().message;
-}
-
-TEST(CoreDumps, AreTurnedOffForTheWholeProcess) {
-    const auto turnedOff = [] {
-        rlimit limit{};
-        const bool off = disableCoreDumps() && ::getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur == 0 &&
-                         limit.rlim_max == 0 && ::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0;
-        std::_Exit(off ? 0 : 1);
-    };
-    EXPECT_EXIT(turnedOff(), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

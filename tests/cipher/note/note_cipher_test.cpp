@@ -1,6 +1,7 @@
-#include "cipher/crypto/aes.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/stream/note_stream.h"
+#include "file_text_oracle.h"
+#include "support/memory_log.h"
 #include "test_support.h"
 
 #include <stdio.h>
@@ -18,7 +19,6 @@ namespace cipher {
 namespace {
 
 using namespace std::string_literals;
-using test::fromHex;
 using test::randomUtf8;
 
 constexpr std::string_view password = "p\xC3\xA4ss";
@@ -26,24 +26,6 @@ constexpr std::size_t piece = NoteEncryptor::pieceBytes; // 48 KiB
 
 std::string plainFileText(std::string_view note) {
     return test::plainFileText(note, password);
-}
-
-// NIST SP 800-38A, F.2.5 (CBC-AES256.Encrypt) and F.2.6 (CBC-AES256.Decrypt).
-TEST(AesCbc, MatchesNistSp800_38aVectors) {
-    const std::string key = fromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
-    const std::string iv = fromHex("000102030405060708090a0b0c0d0e0f");
-    const std::string plain = fromHex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
-                                      "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
-    const std::string cipherText = fromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
-                                           "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
-    const auto encrypted = aesCbcEncrypt(asBytes(key), asBytes(iv), asBytes(plain));
-    ASSERT_TRUE(encrypted);
-    ASSERT_EQ(encrypted->size(), 80U); // the vectors have no padding; ours adds a whole block
-    EXPECT_EQ(asText(*encrypted).substr(0, 64), cipherText);
-    const std::string withPadding = cipherText + std::string(asText(*encrypted).substr(64));
-    const auto decrypted = aesCbcDecrypt(asBytes(key), asBytes(iv), asBytes(withPadding));
-    ASSERT_TRUE(decrypted);
-    EXPECT_EQ(asText(*decrypted), plain);
 }
 
 TEST(NoteCipher, MatchesReferenceFilesAndOpensOnlyUnderItsPassword) {
@@ -90,15 +72,6 @@ std::string traced(const std::function<void(const Trace&)>& run) {
     text.resize(read < 0 ? 0 : static_cast<std::size_t>(read));
     std::fclose(file);
     return text;
-}
-
-TEST(Trace, IsOffUnlessTheEnvironmentSaysExactlyOne) {
-    EXPECT_FALSE(Trace().enabled());
-    for (const char* value : {"", "0", "true", " 1", "1"}) {
-        setenv("VELLUMPAD_TRACE", value, 1);
-        EXPECT_EQ(Trace::fromEnvironment().enabled(), std::string(value) == "1") << value;
-    }
-    unsetenv("VELLUMPAD_TRACE");
 }
 
 // Each step of encrypt and decrypt, and a byte list long enough to span many chunks of the trace's formatting.
@@ -240,61 +213,6 @@ TEST(NoteStream, RefusesAtTheFirstPieceThatCannotBeANote) {
         ASSERT_TRUE(opener);
         EXPECT_EQ(opener->feed(first), accepted) << first.size();
         EXPECT_EQ(decryptWhole(first + rest, pass, noteIv, Trace()).ok(), accepted) << first.size();
-    }
-}
-
-TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
-    std::string note(40 * piece, 'n');
-    note[30 * piece + 5] = '\xFF';
-    for (const auto encode : {NoteEncryptor::Encode::withCipher, NoteEncryptor::Encode::byCaller}) {
-        std::optional<NoteEncryptor> encryptor =
-            NoteEncryptor::make(note, password, noteIv, NoteEncryptor::Check::asItGoes, encode);
-        std::size_t given = 0;
-        for (std::optional<std::string_view> next = encryptor->next(); next && !next->empty();
-             next = encryptor->next()) {
-            ++given;
-        }
-        EXPECT_EQ(given, 30U);
-        EXPECT_EQ(encryptor->next(), std::nullopt);
-    }
-    // Abandoned while the cipher is ahead, and before it ever started: both end, and the thread with them.
-    for (const std::size_t taken : {1U, 0U}) {
-        std::optional<NoteEncryptor> abandoned =
-            NoteEncryptor::make(note, password, noteIv, NoteEncryptor::Check::doneByCaller);
-        for (std::size_t i = 0; i < taken; ++i) {
-            EXPECT_TRUE(abandoned->next().has_value());
-        }
-    }
-}
-
-bool verifies(const std::string& note, const std::string& fileText, std::size_t pieceSize) {
-    std::optional<NoteVerifier> verifier = NoteVerifier::make(note, password, noteIv);
-    for (std::size_t pos = 0; pos < fileText.size(); pos += pieceSize) {
-        if (!verifier->feed(std::string_view(fileText).substr(pos, pieceSize))) {
-            return false;
-        }
-    }
-    return verifier->finish();
-}
-
-TEST(NoteVerifier, AcceptsOnlyTheExactFileTextOfTheNote) {
-    std::mt19937 random(37);
-    const std::string note = randomUtf8(random, piece + 333);
-    const std::string fileText = plainFileText(note);
-    std::string lfOnly = fileText;
-    std::erase(lfOnly, '\r');
-    std::string blank = fileText;
-    blank[130] = ' ';
-    std::string flipped = fileText;
-    flipped[fileText.size() / 2] ^= 1;
-    const std::string others[] = {lfOnly, fileText + "\r\n", fileText.substr(0, fileText.size() - 1),
-                                  blank,  flipped,           plainFileText(note + "x")};
-    // Pieces that cut lines, line breaks and groups anywhere, and one piece for all.
-    for (const std::size_t size : {1U, 3U, 65U, 66U, 67U, 4096U, 1U << 20}) {
-        EXPECT_TRUE(verifies(note, fileText, size)) << size;
-        for (const std::string& other : others) {
-            EXPECT_FALSE(verifies(note, other, size)) << size;
-        }
     }
 }
 

@@ -1,6 +1,4 @@
-#include "cipher/crypto/digest.h"
 #include "cipher/encoding/utf8.h"
-#include "cipher/files/url_path.h"
 #include "test_support.h"
 
 namespace cipher {
@@ -52,45 +50,6 @@ TEST(ConvertUInt8ToUTF, StopsAtTheFirstIllFormedSequence) {
                 }
             }
         }
-    }
-}
-
-TEST(Md5, MatchesPublishedDigestsOfUtf8Bytes) {
-    const std::pair<std::string, std::string> cases[] = {
-        // RFC 1321, appendix A.5.
-        {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"a", "0cc175b9c0f1b6a831c399e269772661"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
-        // "é" as C3 A9, from `printf '\xc3\xa9' | openssl md5`; ill-formed texts have no digest.
-        {"\xC3\xA9", "66ddcd97cfdeabb2f6fb8a999b4bc76f"},
-        {"\xE9", ""},
-        {"pass\xED\xA0\x80", ""},
-    };
-    for (const auto& [text, digest] : cases) {
-        EXPECT_EQ(md5(text), digest) << text;
-    }
-}
-
-TEST(PathFromUrl, DropsTheSchemeAndPercentDecodes) {
-    const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {"file:///home/a/My%20Note.vpd", "/home/a/My Note.vpd"},
-        {"file:///tmp/100%25.vpd", "/tmp/100%.vpd"},
-        {"file:///tmp/%E5%90%8d.vpd", "/tmp/\xE5\x90\x8D.vpd"},
-        {"/plain/path.vpd", "/plain/path.vpd"},
-        {"x-file:///a file://b", "/a file://b"},
-        {"FILE:///a", "FILE:///a"},
-        {"file:///a%", std::nullopt},
-        {"file:///a%zz.vpd", std::nullopt},
-        {"file:///a%FF.vpd", std::nullopt},
-        {"file:///a.vpd%00.txt", std::nullopt},
-    };
-    for (const auto& [url, path] : cases) {
-        EXPECT_EQ(pathFromUrl(url), path) << url;
     }
 }
 
