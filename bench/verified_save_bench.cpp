@@ -3,10 +3,10 @@
 //   verified_save_bench FOLDER [MEGABYTES (100)] [ROUNDS (5)]
 // Each way runs in its own child process, so that its peak memory is its own; the figures are medians.
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
 #include "cipher/files/atomic_file.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
+#include "cipher/note/trace.h"
 #include "cipher/stream/note_stream.h"
 
 #include <fcntl.h>

@@ -3,10 +3,10 @@
 #include "cli/run.h"
 
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
 #include "cipher/encoding/utf8.h"
 #include "cipher/files/atomic_file.h"
 #include "cipher/note/note_cipher.h"
+#include "cipher/note/trace.h"
 #include "platform/preferences.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"

@@ -1,11 +1,11 @@
 #include "property.h"
 
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
 #include "cipher/crypto/aes.h"
 #include "cipher/encoding/base64.h"
 #include "cipher/encoding/utf8.h"
 #include "cipher/note/note_cipher.h"
+#include "cipher/note/trace.h"
 #include "cipher/stream/decrypted_content.h"
 #include "support/memory_log.h"
 

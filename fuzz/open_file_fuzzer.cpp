@@ -1,9 +1,9 @@
 #include "property.h"
 
-#include "cipher/base/trace.h"
 #include "cipher/encoding/utf8.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
+#include "cipher/note/trace.h"
 
 #include "cipher/encoding/base64.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/app_delegate.h"
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
+#include "cipher/note/trace.h"
 #include "window/main_window.h"
 
 namespace app {

@@ -3,7 +3,7 @@
 #include "app/interface_language.h"
 #include "cipher/base/core_dumps.h"
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
+#include "cipher/note/trace.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"

@@ -4,8 +4,8 @@
 #include "cli/terminal_password.h"
 
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
 #include "cipher/files/atomic_file.h"
+#include "cipher/note/trace.h"
 #include "platform/preferences.h"
 
 #include <cstdio>

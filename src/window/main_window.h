@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
+#include "cipher/note/trace.h"
 
 #include <QMainWindow>
 

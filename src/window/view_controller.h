@@ -3,8 +3,8 @@
 #include "cipher/base/bytes.h"
 #include "cipher/base/log.h"
 #include "cipher/base/result.h"
-#include "cipher/base/trace.h"
 #include "cipher/note/note_cipher.h"
+#include "cipher/note/trace.h"
 #include "window/line_endings.h"
 
 #include <QString>

@@ -4,9 +4,9 @@
 #include "crash_notes.h"
 
 #include "cipher/base/log.h"
-#include "cipher/base/trace.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
+#include "cipher/note/trace.h"
 #include "support/memory_log.h"
 
 #include <unistd.h>

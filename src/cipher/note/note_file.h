@@ -3,8 +3,8 @@
 #include "cipher/base/bytes.h"
 #include "cipher/base/log.h"
 #include "cipher/base/result.h"
-#include "cipher/base/trace.h"
 #include "cipher/files/atomic_file.h"
+#include "trace.h"
 
 #include <filesystem>
 #include <string>

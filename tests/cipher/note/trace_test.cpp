@@ -1,4 +1,4 @@
-#include "cipher/base/trace.h"
+#include "cipher/note/trace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bytes.h"
+#include "cipher/base/bytes.h"
 
 #include <cstdio>
 #include <string_view>
