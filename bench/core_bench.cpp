@@ -1,9 +1,10 @@
-#include "cipher/aes.h"
-#include "cipher/base64.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "cipher/note_stream.h"
-#include "cipher/utf8.h"
+#include "cipher/crypto/aes.h"
+#include "cipher/encoding/base64.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
+#include "cipher/stream/note_stream.h"
+#include "support/memory_log.h"
 
 #include <benchmark/benchmark.h>
 

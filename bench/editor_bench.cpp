@@ -6,13 +6,15 @@
 // Each size runs in a child process of its own (--run FILE), so that one note's peak memory cannot hide another's.
 
 #include "app/editor.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "cipher/utf8.h"
+#include "cipher/base/log.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 

@@ -2,12 +2,12 @@
 // both the way saveEncryptedText works (a piece at a time) and with the whole file text in memory.
 //   verified_save_bench FOLDER [MEGABYTES (100)] [ROUNDS (5)]
 // Each way runs in its own child process, so that its peak memory is its own; the figures are medians.
-#include "cipher/atomic_file.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "cipher/note_stream.h"
-#include "cipher/trace.h"
+#include "cipher/base/log.h"
+#include "cipher/files/atomic_file.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
+#include "cipher/note/trace.h"
+#include "cipher/stream/note_stream.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

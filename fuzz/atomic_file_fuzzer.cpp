@@ -1,6 +1,6 @@
 #include "property.h"
 
-#include "cipher/atomic_file.h"
+#include "cipher/files/atomic_file.h"
 
 #include <unistd.h>
 

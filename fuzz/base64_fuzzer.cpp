@@ -1,6 +1,6 @@
 #include "property.h"
 
-#include "cipher/base64.h"
+#include "cipher/encoding/base64.h"
 
 #include <algorithm>
 #include <cstddef>

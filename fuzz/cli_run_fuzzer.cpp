@@ -2,12 +2,14 @@
 
 #include "cli/run.h"
 
-#include "cipher/atomic_file.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/trace.h"
-#include "cipher/utf8.h"
+#include "cipher/base/log.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/atomic_file.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/trace.h"
 #include "platform/preferences.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 
 #include <fcntl.h>
 #include <unistd.h>

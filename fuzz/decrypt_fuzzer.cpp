@@ -1,12 +1,13 @@
 #include "property.h"
 
-#include "cipher/aes.h"
-#include "cipher/base64.h"
-#include "cipher/decrypted_content.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/trace.h"
-#include "cipher/utf8.h"
+#include "cipher/base/log.h"
+#include "cipher/crypto/aes.h"
+#include "cipher/encoding/base64.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/trace.h"
+#include "cipher/stream/decrypted_content.h"
+#include "support/memory_log.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,11 +1,11 @@
 #include "property.h"
 
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "cipher/trace.h"
-#include "cipher/utf8.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
+#include "cipher/note/trace.h"
 
-#include "cipher/base64.h"
+#include "cipher/encoding/base64.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
 #include "property.h"
 
-#include "cipher/bytes.h"
-#include "cipher/url_path.h"
-#include "cipher/utf8.h"
+#include "cipher/base/bytes.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/url_path.h"
 
 #include <cstddef>
 #include <cstdint>

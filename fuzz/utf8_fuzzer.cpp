@@ -1,6 +1,6 @@
 #include "property.h"
 
-#include "cipher/utf8.h"
+#include "cipher/encoding/utf8.h"
 
 #include <iconv.h>
 

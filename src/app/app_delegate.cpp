@@ -1,6 +1,6 @@
 #include "app/app_delegate.h"
 
-#include "cipher/url_path.h"
+#include "cipher/files/url_path.h"
 #include "window/view_controller.h"
 
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "app/disk_guard.h"
 #include "app/note_password_guard.h"
 #include "app/password_retry.h"
-#include "cipher/result.h"
+#include "cipher/base/result.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"

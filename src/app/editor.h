@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/app_delegate.h"
-#include "cipher/log.h"
-#include "cipher/trace.h"
+#include "cipher/base/log.h"
+#include "cipher/note/trace.h"
 #include "window/main_window.h"
 
 namespace app {

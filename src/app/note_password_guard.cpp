@@ -1,6 +1,6 @@
 #include "app/note_password_guard.h"
 
-#include "cipher/bytes.h"
+#include "cipher/base/bytes.h"
 #include "window/view_controller.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cipher/password_fingerprint.h"
+#include "cipher/crypto/password_fingerprint.h"
 #include "platform/prompts.h"
 #include "preferences/password_store.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cipher/result.h"
+#include "cipher/base/result.h"
 #include "platform/prompts.h"
 #include "preferences/password_store.h"
 

@@ -1,7 +1,7 @@
 #include "cli/input.h"
 
-#include "cipher/file_io.h"
-#include "cipher/utf8.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/file_io.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,9 +1,9 @@
 #include "cli/arguments.h"
 #include "cli/run.h"
 
-#include "cipher/core_dumps.h"
-#include "cipher/log.h"
-#include "cipher/trace.h"
+#include "cipher/base/core_dumps.h"
+#include "cipher/base/log.h"
+#include "cipher/note/trace.h"
 #include "platform/preferences.h"
 
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cipher/atomic_file.h"
+#include "cipher/files/atomic_file.h"
 
 #include <cstddef>
 #include <optional>

@@ -5,14 +5,14 @@
 #include "cli/quoted_name.h"
 #include "cli/standard_output.h"
 
-#include "cipher/bytes.h"
-#include "cipher/decrypted_content.h"
-#include "cipher/file_io.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "cipher/note_stream.h"
-#include "cipher/result.h"
-#include "cipher/utf8.h"
+#include "cipher/base/bytes.h"
+#include "cipher/base/result.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/file_io.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
+#include "cipher/stream/decrypted_content.h"
+#include "cipher/stream/note_stream.h"
 
 #include <QByteArray>
 #include <QString>

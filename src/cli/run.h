@@ -3,9 +3,9 @@
 #include "cli/arguments.h"
 #include "cli/terminal_password.h"
 
-#include "cipher/atomic_file.h"
-#include "cipher/log.h"
-#include "cipher/trace.h"
+#include "cipher/base/log.h"
+#include "cipher/files/atomic_file.h"
+#include "cipher/note/trace.h"
 #include "platform/preferences.h"
 
 #include <cstdio>

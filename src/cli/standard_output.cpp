@@ -1,6 +1,6 @@
 #include "cli/standard_output.h"
 
-#include "cipher/file_io.h"
+#include "cipher/files/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cipher/bytes.h"
-#include "cipher/result.h"
+#include "cipher/base/bytes.h"
+#include "cipher/base/result.h"
 
 #include <optional>
 #include <string_view>

@@ -110,17 +110,4 @@ void keepOwnerOnly(const QString& filePath) {
     }
 }
 
-std::optional<QString> MemoryPreferences::stringForKey(const QString& key) const {
-    const auto found = m_values.constFind(key);
-    if (found == m_values.cend()) {
-        return std::nullopt;
-    }
-    return *found;
-}
-
-bool MemoryPreferences::setString(const QString& key, const QString& value) {
-    m_values.insert(key, value);
-    return true;
-}
-
 } // namespace platform

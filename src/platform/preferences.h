@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -50,15 +49,5 @@ private:
 /// Makes the file readable by its owner only (0600), creating it empty when it is missing, so that Qt's rewrites of
 /// it, which copy the mode of the file they replace, keep it so.
 void keepOwnerOnly(const QString& filePath);
-
-/// Preferences held in memory only; for tests.
-class MemoryPreferences final : public Preferences {
-public:
-    [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
-    [[nodiscard]] bool setString(const QString& key, const QString& value) override;
-
-private:
-    QHash<QString, QString> m_values;
-};
 
 } // namespace platform

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cipher/log.h"
-#include "cipher/trace.h"
+#include "cipher/base/log.h"
+#include "cipher/note/trace.h"
 
 #include <QMainWindow>
 

@@ -1,6 +1,6 @@
 #include "window/note_loader.h"
 
-#include "cipher/bytes.h"
+#include "cipher/base/bytes.h"
 #include "window/note_text_view.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "window/note_text_view.h"
 
-#include "cipher/bytes.h"
+#include "cipher/base/bytes.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "window/view_controller.h"
 
-#include "cipher/base64.h"
-#include "cipher/digest.h"
-#include "cipher/note_file.h"
-#include "cipher/utf8.h"
+#include "cipher/crypto/digest.h"
+#include "cipher/encoding/base64.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/note/note_file.h"
 #include "window/application_delegate.h"
 #include "window/message_bar.h"
 #include "window/note_loader.h"

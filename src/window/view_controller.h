@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cipher/bytes.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/result.h"
-#include "cipher/trace.h"
+#include "cipher/base/bytes.h"
+#include "cipher/base/log.h"
+#include "cipher/base/result.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/trace.h"
 #include "window/line_endings.h"
 
 #include <QString>

@@ -2,6 +2,8 @@
 #include "app/editor.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 

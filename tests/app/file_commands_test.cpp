@@ -3,6 +3,7 @@
 #include "scripted_seams.h"
 #include "window/view_controller.h"
 
+#include "support/memory_log.h"
 #include "window/note_text_view.h"
 #include <QApplication>
 #include <QDir>

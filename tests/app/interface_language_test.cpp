@@ -1,6 +1,8 @@
 #include "app/editor.h"
 #include "app/interface_language.h"
 #include "scripted_seams.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 #include "window/view_controller.h"
 
 #include <QApplication>

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/editor.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
+#include "cipher/base/log.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 
 #include <QAction>
 #include <QList>

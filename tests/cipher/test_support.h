@@ -1,10 +1,8 @@
 #pragma once
 
-#include "cipher/aes.h"
-#include "cipher/base64.h"
-#include "cipher/bytes.h"
-#include "cipher/cpu.h"
-#include "cipher/note_cipher.h"
+#include "cipher/base/bytes.h"
+#include "cipher/encoding/base64.h"
+#include "cipher/encoding/cpu.h"
 
 #include <gtest/gtest.h>
 
@@ -104,11 +102,6 @@ inline Bytes randomBytes(std::mt19937& random, std::size_t size) {
 inline std::optional<std::string> decodeToText(std::string_view text, Isa isa = bestIsa()) {
     const auto bytes = base64ToByteArray(text, isa);
     return bytes ? std::optional<std::string>(asText(*bytes)) : std::nullopt;
-}
-
-/// The file text made the plain way, whole and with the scalar encoder: the oracle for the pieces.
-inline std::string plainFileText(std::string_view note, std::string_view password) {
-    return base64Encode(*aesCbcEncrypt(deriveKey(password), noteIv, asBytes(note)), Isa::scalar);
 }
 
 /// The vector instruction sets of this processor; their results must equal the scalar code's, the reference.

@@ -1,10 +1,14 @@
 #include "../cipher/test_support.h"
-#include "cipher/file_io.h"
+#include "cipher/crypto/aes.h"
+#include "cipher/files/file_io.h"
+#include "cipher/note/note_cipher.h"
 #include "cli/arguments.h"
 #include "cli/mapped_file.h"
 #include "cli/quoted_name.h"
 #include "cli/run.h"
 #include "platform/preferences.h"
+#include "support/memory_log.h"
+#include "support/memory_preferences.h"
 
 #include <fcntl.h>
 #include <poll.h>

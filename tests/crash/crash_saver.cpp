@@ -3,10 +3,11 @@
 // Writes one byte to standard output once the notes are built, so that the test times its kill from the first save.
 #include "crash_notes.h"
 
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "cipher/trace.h"
+#include "cipher/base/log.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
+#include "cipher/note/trace.h"
+#include "support/memory_log.h"
 
 #include <unistd.h>
 

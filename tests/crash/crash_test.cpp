@@ -1,11 +1,12 @@
 #include "../cipher/test_support.h"
 #include "crash_notes.h"
 
-#include "cipher/atomic_file.h"
-#include "cipher/log.h"
-#include "cipher/note_cipher.h"
-#include "cipher/note_file.h"
-#include "cipher/trace.h"
+#include "cipher/base/log.h"
+#include "cipher/files/atomic_file.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
+#include "cipher/note/trace.h"
+#include "support/memory_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "cipher/log.h"
+#include "cipher/base/log.h"
+#include "support/memory_log.h"
 #include "window/application_delegate.h"
 #include "window/find_bar.h"
 #include "window/main_window.h"

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "cipher/base/result.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace cipher {
+
+/// The most bytes given to one write(): one huge write makes the system take all of it in at once, which was seen
+/// to stall it for a quarter of a second on a 100 MiB note.
+inline constexpr std::size_t largestWrite = std::size_t{1} << 20;
+
+/// The whole content of a file, or the errno that prevented reading it.
+struct FileContent {
+    std::string bytes;
+    /// 0 on success; EISDIR for a folder, ENODEV for anything else that is not a regular file.
+    int error = 0;
+};
+
+/// Reads a regular file whole, retrying interrupted reads. Never blocks on a pipe or device.
+[[nodiscard]] FileContent readWholeFile(const std::string& path);
+
+/// The cause of a file error in plain lowercase words, for example "permission denied" or "the disk is full".
+[[nodiscard]] std::string describeFileError(int error);
+
+/// "Could not ACTION \"PATH\": CAUSE." as a failure with CAUSE as its cause, for example ACTION "save" and CAUSE
+/// "the disk is full".
+[[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, std::string_view cause);
+
+} // namespace cipher

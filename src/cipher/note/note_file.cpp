@@ -1,0 +1,325 @@
+#include "note_file.h"
+
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/file_io.h"
+#include "cipher/stream/note_stream.h"
+#include "note_cipher.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace cipher {
+
+namespace {
+
+Failure openFailure(const std::filesystem::path& path, std::string_view cause) {
+    return fileFailure("open", path, cause);
+}
+
+constexpr std::string_view someError = "some error";
+constexpr std::string_view notText = "it is not a note file (not text)";
+constexpr std::string_view wrongPasswordOrDamaged = "The note could not be decrypted: wrong password or damaged file.";
+
+Failure readFailure(const std::filesystem::path& path, int error) {
+    switch (error) {
+    case ENOENT:
+        return openFailure(path, "no such file");
+    case ENOTDIR:
+        return openFailure(path, "the folder does not exist");
+    case ENOMEM:
+        return openFailure(path, "it is too large to open");
+    default:
+        return openFailure(path, describeFileError(error));
+    }
+}
+
+std::size_t readPieceSize = std::size_t{1} << 20;
+
+// Reads a regular file a piece at a time into one reused buffer, checking its UTF-8 as it goes; readWholeFile's
+// errors, without holding the file.
+class PieceReader {
+public:
+    explicit PieceReader(const std::string& path)
+        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize + carryRoom]) {
+        // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
+        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat info {};
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
+            m_error = errno;
+        } else if (S_ISDIR(info.st_mode)) {
+            m_error = EISDIR;
+        } else if (!S_ISREG(info.st_mode)) {
+            m_error = ENODEV;
+        } else {
+            m_size = static_cast<std::size_t>(info.st_size);
+        }
+    }
+    PieceReader(const PieceReader&) = delete;
+    PieceReader& operator=(const PieceReader&) = delete;
+    ~PieceReader() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+
+    [[nodiscard]] int error() const noexcept { return m_error; }
+    [[nodiscard]] std::size_t size() const noexcept { return m_size; }
+    /// Whether everything read so far is well-formed UTF-8, a sequence cut at the end included.
+    [[nodiscard]] bool wellFormed() const noexcept { return m_wellFormed && m_carried == 0; }
+    /// Whether everything read so far is well-formed UTF-8 or the start of a sequence the rest may complete.
+    [[nodiscard]] bool textSoFar() const noexcept { return m_wellFormed; }
+
+    /// The next piece, valid until the next call; empty at the end or on an error.
+    std::string_view next() {
+        if (m_error != 0 || m_fd < 0) {
+            return {};
+        }
+        for (;;) {
+            const ssize_t got = ::read(m_fd, m_piece.get() + carryRoom, m_pieceSize);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                m_error = got < 0 ? errno : 0;
+                return {};
+            }
+            checkUtf8(static_cast<std::size_t>(got));
+            return {m_piece.get() + carryRoom, static_cast<std::size_t>(got)};
+        }
+    }
+
+private:
+    static constexpr std::size_t carryRoom = 4;
+
+    // A sequence cut by the end of a piece is put before the next one and checked again with it.
+    void checkUtf8(std::size_t size) {
+        if (!m_wellFormed) {
+            return;
+        }
+        char* start = m_piece.get() + carryRoom - m_carried;
+        std::memcpy(start, m_tail, m_carried);
+        const std::string_view text(start, m_carried + size);
+        const std::size_t prefix = wellFormedUtf8PrefixLength(asBytes(text));
+        m_carried = text.size() - prefix;
+        m_wellFormed = m_carried <= 3;
+        if (m_wellFormed) {
+            std::memcpy(m_tail, text.data() + prefix, m_carried);
+        }
+    }
+
+    std::size_t m_pieceSize;
+    std::unique_ptr<char[]> m_piece;
+    int m_fd = -1;
+    int m_error = 0;
+    std::size_t m_size = 0;
+    bool m_wellFormed = true;
+    char m_tail[carryRoom] = {};
+    std::size_t m_carried = 0;
+};
+constexpr std::string_view notEncrypted = "the note could not be encrypted";
+
+// The file text of a note, encrypted as it is written and checked as it is read back, so that saving a large note
+// holds neither the file text nor a decrypted copy.
+class NoteFileContent final : public PiecewiseContent {
+public:
+    NoteFileContent(NoteEncryptor encryptor, NoteVerifier verifier, Log& log)
+        : m_encryptor(std::move(encryptor)), m_verifier(std::move(verifier)), m_log(log) {}
+
+    Result<std::string_view> nextPiece() override {
+        const std::optional<std::string_view> piece = m_encryptor.next();
+        if (!piece) {
+            m_log.write(someError);
+            return Failure{std::string(notEncrypted)};
+        }
+        return *piece;
+    }
+
+    Result<Done> checkPiece(std::string_view written) override {
+        if (!(written.empty() ? m_verifier.finish() : m_verifier.feed(written))) {
+            return Failure{std::string(readBackFailure)};
+        }
+        return Done{};
+    }
+
+private:
+    NoteEncryptor m_encryptor;
+    NoteVerifier m_verifier;
+    Log& m_log;
+};
+
+Failure encryptFailure(const std::filesystem::path& path) {
+    return fileFailure("save", path, notEncrypted);
+}
+
+// What saveEncryptedText does when the trace is on: encrypt whole, so that the trace shows each step.
+Result<Done> saveTraced(const std::filesystem::path& path, std::string_view text, std::string_view password,
+                        ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
+    const std::optional<std::string> fileText = encrypt(text, password, iv, trace, log);
+    if (!fileText) {
+        return encryptFailure(path);
+    }
+    // The written file must open as exactly this note under this password, checked without a trace.
+    const ContentCheck opensAsTheNote = [&](std::string_view written) -> Result<Done> {
+        if (!opensAs(written, text, password, iv)) {
+            return Failure{std::string(readBackFailure)};
+        }
+        return Done{};
+    };
+    return writeFileAtomically(path, *fileText, opensAsTheNote, ops);
+}
+
+} // namespace
+
+FileContent readWholeFile(const std::string& path) {
+    FileContent result;
+    // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        result.error = errno;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        result.error = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+        result.error = EISDIR;
+    } else if (!S_ISREG(info.st_mode)) {
+        result.error = ENODEV;
+    }
+    if (result.error != 0) {
+        ::close(fd);
+        return result;
+    }
+    try {
+        // The size is a hint only: the file may change while it is read.
+        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+        preferHugePages(result.bytes.data(), result.bytes.capacity());
+        result.bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t used = 0;
+        for (;;) {
+            if (used == result.bytes.size()) {
+                result.bytes.resize(used + 64 * 1024);
+            }
+            const ssize_t got = ::read(fd, result.bytes.data() + used, result.bytes.size() - used);
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                result.error = errno;
+                break;
+            }
+            if (got == 0) {
+                break;
+            }
+            used += static_cast<std::size_t>(got);
+        }
+        result.bytes.resize(used);
+    } catch (const std::bad_alloc&) {
+        result.error = ENOMEM;
+    }
+    ::close(fd);
+    if (result.error != 0) {
+        result.bytes.clear();
+    }
+    return result;
+}
+
+Result<std::string> readNoteFile(const std::filesystem::path& path) {
+    FileContent content = readWholeFile(path.string());
+    if (content.error != 0) {
+        return readFailure(path, content.error);
+    }
+    if (!isWellFormedUtf8(content.bytes)) {
+        return openFailure(path, notText);
+    }
+    return std::move(content.bytes);
+}
+
+Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
+                                 const Trace& trace) {
+    const auto refused = [&](const Failure& failure) {
+        return Failure{"Could not open \"" + path.string() + "\". " + failure.message, failure.kind};
+    };
+    if (trace.enabled()) {
+        const Result<std::string> fileText = readNoteFile(path);
+        if (!fileText) {
+            return fileText.failure();
+        }
+        Result<std::string> note = decryptWhole(fileText.value(), password, iv, trace);
+        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
+    }
+    try {
+        PieceReader reader(path.string());
+        if (reader.error() != 0) {
+            return readFailure(path, reader.error());
+        }
+        std::optional<NoteOpener> opener = NoteOpener::make(password, iv, reader.size());
+        bool accepted = opener.has_value();
+        // Whichever shows first ends the reading: a piece that is not text, or one the opener refuses. A garbage or
+        // endless file is then refused after a piece or two, not decrypted whole.
+        while (accepted) {
+            const std::string_view piece = reader.next();
+            if (piece.empty() || !reader.textSoFar()) {
+                break;
+            }
+            accepted = opener->feed(piece);
+        }
+        if (reader.error() != 0) {
+            return readFailure(path, reader.error());
+        }
+        // Refused in the middle, the file may still end in a sequence cut by the piece; only at its end must it not.
+        if (!reader.textSoFar() || (accepted && !reader.wellFormed())) {
+            return openFailure(path, notText);
+        }
+        if (!accepted) {
+            return refused(Failure{std::string(wrongPasswordOrDamaged), FailureKind::WrongPasswordOrDamaged});
+        }
+        Result<std::string> note = opener->finish();
+        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
+    } catch (const std::bad_alloc&) {
+        return readFailure(path, ENOMEM);
+    }
+}
+
+void setNoteReadPieceSize(std::size_t bytes) noexcept {
+    readPieceSize = std::max<std::size_t>(bytes, 1);
+}
+
+std::string readTextFile(const std::filesystem::path& path) {
+    Result<std::string> content = readNoteFile(path);
+    return content ? std::move(content).value() : std::string();
+}
+
+Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text, std::string_view password,
+                               ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
+    Result<Done> saved = Done{};
+    try {
+        if (trace.enabled()) {
+            saved = saveTraced(path, text, password, iv, trace, log, ops);
+        } else {
+            std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv);
+            std::optional<NoteVerifier> verifier = NoteVerifier::make(text, password, iv);
+            if (!encryptor || !verifier) {
+                log.write(someError);
+                saved = encryptFailure(path);
+            } else {
+                NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
+                saved = writeFileAtomically(path, content, ops);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        saved = fileFailure("save", path, describeFileError(ENOMEM));
+    }
+    log.write(saved ? "Success!" : "Failed!!");
+    return saved;
+}
+
+} // namespace cipher

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "cipher/base/bytes.h"
+#include "cipher/base/log.h"
+#include "cipher/base/result.h"
+#include "cipher/files/atomic_file.h"
+#include "trace.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace cipher {
+
+/// The whole file read as UTF-8 text, line breaks included; "" when it cannot be read or is not well-formed UTF-8.
+/// Reports nothing.
+[[nodiscard]] std::string readTextFile(const std::filesystem::path& path);
+
+/// Like readTextFile, but says why a file cannot be read ("no such file", "permission denied", "it is a folder",
+/// "it is not a note file (not text)").
+[[nodiscard]] Result<std::string> readNoteFile(const std::filesystem::path& path);
+
+/// readNoteFile and decryptWhole in one pass: reads the file a piece at a time and decrypts each piece as it
+/// comes, so that the file text is never held whole, and stops at the first piece that shows the file is refused.
+/// Fails with readNoteFile's message when the file cannot be read or is not text (as far as it was read), and
+/// otherwise with "Could not open \"PATH\". " followed by decryptWhole's message. With the trace
+/// on, reads the file whole first, as the trace shows the whole ciphertext.
+[[nodiscard]] Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password,
+                                               ByteView iv, const Trace& trace);
+
+/// Sets the size of the pieces in which openNoteFile reads a file: 1 MiB unless set. For the fuzzer, which reaches
+/// the edges of the pieces only with files a few pieces long.
+void setNoteReadPieceSize(std::size_t bytes) noexcept;
+
+/// Encrypts the note text under the password and writes the file text to path atomically, having read the
+/// temporary file back and checked that it decrypts to exactly the text. Logs "Success!" or "Failed!!".
+/// On failure the file at path keeps its earlier content and the failure names the path and the cause.
+[[nodiscard]] Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text,
+                                             std::string_view password, ByteView iv, const Trace& trace, Log& log,
+                                             FileOps& ops = systemFileOps());
+
+} // namespace cipher

@@ -1,0 +1,90 @@
+#include "decrypted_content.h"
+
+#include "cipher/encoding/utf8.h"
+
+#include <cstring>
+#include <utility>
+
+namespace cipher {
+
+namespace {
+
+// File text decrypted per piece: about 48 KiB of note, which stays in cache until it has been read back.
+constexpr std::size_t fileTextPiece = 64 * 1024;
+constexpr std::string_view notANote = "the file text is not a note under this password";
+
+} // namespace
+
+std::size_t DecryptedContent::maxPieceBytes() noexcept {
+    // A Base64 group cut by the last piece of file text is decoded with this one, and the cipher may hand on the
+    // block it held back from the last piece.
+    return Base64Decoder::maxDecodedSize(fileTextPiece + 3) + 16;
+}
+
+DecryptedContent::DecryptedContent(std::string_view fileText, NoteDecryptor decryptor)
+    : m_fileText(fileText), m_decryptor(std::move(decryptor)), m_piece(carryRoom + maxPieceBytes()) {}
+
+std::optional<DecryptedContent> DecryptedContent::make(std::string_view fileText, std::string_view password,
+                                                       ByteView iv) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+    if (!decryptor) {
+        return std::nullopt;
+    }
+    return DecryptedContent(fileText, std::move(*decryptor));
+}
+
+bool DecryptedContent::take(ByteView plain) {
+    if (plain.size() > m_piece.size() - m_used) {
+        return false;
+    }
+    std::memcpy(m_piece.data() + m_used, plain.data(), plain.size());
+    m_used += plain.size();
+    return true;
+}
+
+bool DecryptedContent::checkUtf8(bool atEnd) {
+    const ByteView unchecked(m_piece.data() + m_start, m_used - m_start);
+    m_carried = unchecked.size() - wellFormedUtf8PrefixLength(unchecked);
+    return atEnd ? m_carried == 0 : m_carried <= 3;
+}
+
+Result<std::string_view> DecryptedContent::nextPiece() {
+    // The end of a sequence cut by the last piece is moved in front of the new bytes; the rest is wiped.
+    std::memmove(m_piece.data() + carryRoom - m_carried, m_piece.data() + m_used - m_carried, m_carried);
+    cleanse(m_piece.data() + carryRoom, m_used - carryRoom);
+    m_start = carryRoom - m_carried;
+    m_used = carryRoom;
+    m_matched = 0;
+    const auto sink = [this](ByteView plain) { return take(plain); };
+    while (!m_ended && m_used == carryRoom) {
+        bool fine = true;
+        if (m_fed < m_fileText.size()) {
+            const std::string_view piece = m_fileText.substr(m_fed, fileTextPiece);
+            m_fed += piece.size();
+            // A file text that is not text is no note, as the editor says, whatever the decoder would skip.
+            fine = m_textCheck.feed(asBytes(piece)) && m_decryptor.feed(piece, sink);
+        } else {
+            fine = m_textCheck.finish() && m_decryptor.finish(sink);
+            m_ended = true;
+        }
+        if (!fine || !checkUtf8(m_ended)) {
+            m_refused = true;
+            return Failure{std::string(notANote)};
+        }
+    }
+    return std::string_view(reinterpret_cast<const char*>(m_piece.data()) + carryRoom, m_used - carryRoom);
+}
+
+Result<Done> DecryptedContent::checkPiece(std::string_view written) {
+    const std::string_view given(reinterpret_cast<const char*>(m_piece.data()) + carryRoom, m_used - carryRoom);
+    if (written.empty()) {
+        return m_ended && m_matched == given.size() ? Result<Done>(Done{}) : Failure{std::string(readBackFailure)};
+    }
+    if (given.substr(m_matched, written.size()) != written) {
+        return Failure{std::string(readBackFailure)};
+    }
+    m_matched += written.size();
+    return Done{};
+}
+
+} // namespace cipher

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "cipher/base/bytes.h"
+#include "cipher/encoding/utf8.h"
+#include "cipher/files/atomic_file.h"
+#include "note_stream.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace cipher {
+
+/// The note held in a file text, decrypted a piece at a time as the atomic writer asks for it, so that saving a
+/// decrypted copy of a large note holds neither the note nor a second copy of it. The save fails, and replaces
+/// nothing, when the file text turns out not to be UTF-8 text holding a whole, well-formed UTF-8 note under the
+/// password; it fails at the first piece that shows it.
+class DecryptedContent final : public PiecewiseContent {
+public:
+    /// No value when the cipher cannot be made. The file text must outlive the object.
+    [[nodiscard]] static std::optional<DecryptedContent> make(std::string_view fileText, std::string_view password,
+                                                              ByteView iv);
+
+    /// The most bytes one piece holds.
+    static std::size_t maxPieceBytes() noexcept;
+
+    [[nodiscard]] Result<std::string_view> nextPiece() override;
+    /// Compares what was read back with the piece just given; the writer reads each piece back before asking
+    /// for the next.
+    [[nodiscard]] Result<Done> checkPiece(std::string_view written) override;
+
+    /// How much of the file text has been read, for giving back the memory of a mapped file as it goes.
+    [[nodiscard]] std::size_t fileTextDone() const noexcept { return m_fed; }
+
+    /// Whether a save failed because the file text is not a note under the password, rather than on writing.
+    [[nodiscard]] bool refused() const noexcept { return m_refused; }
+
+private:
+    explicit DecryptedContent(std::string_view fileText, NoteDecryptor decryptor);
+    bool take(ByteView plain);
+    bool checkUtf8(bool atEnd);
+
+    // Up to three bytes of a sequence cut by the end of a piece go before the next and are checked with it.
+    static constexpr std::size_t carryRoom = 4;
+
+    std::string_view m_fileText;
+    NoteDecryptor m_decryptor;
+    Utf8Checker m_textCheck;
+    std::size_t m_fed = 0;
+    bool m_ended = false;
+    bool m_refused = false;
+    SecureBytes m_piece; // carryRoom bytes of room, then the plain bytes of the current piece
+    std::size_t m_start = carryRoom;
+    std::size_t m_used = carryRoom;
+    std::size_t m_carried = 0;
+    std::size_t m_matched = 0;
+};
+
+} // namespace cipher

@@ -1,0 +1,312 @@
+#include "note_stream.h"
+
+#include "cipher/crypto/note_key.h"
+#include "cipher/encoding/utf8.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace cipher {
+
+namespace {
+
+constexpr std::size_t blockSize = 16;
+// File text is decoded in pieces of at most this many characters.
+constexpr std::size_t decodePieceChars = 64 * 1024;
+constexpr std::size_t maxReservedNote = std::size_t{1} << 30;
+
+// Asks for the next piece to be brought into cache while the cipher works on this one, which takes longer than
+// reading it from memory: the first pass over a large note then no longer waits for memory.
+void prefetch(const void* data, std::size_t size) noexcept {
+    const auto* bytes = static_cast<const char*>(data);
+    for (std::size_t offset = 0; offset < size; offset += 64) {
+        __builtin_prefetch(bytes + offset, 0, 3);
+    }
+}
+
+constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
+    return plainSize / blockSize * blockSize + blockSize;
+}
+
+// Encrypts the plain bytes a piece at a time, the last piece with its padding, and encodes the ciphertext as lines
+// of file text unless the reader does that.
+class PieceEncryptor final : public PieceMaker {
+public:
+    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes, NoteEncryptor::Encode encode)
+        : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes),
+          m_cipherBytes(encode == NoteEncryptor::Encode::withCipher ? new std::uint8_t[pieceBytes + blockSize]
+                                                                    : nullptr) {}
+
+    std::optional<std::size_t> make(std::uint8_t* out) override {
+        if (m_done) {
+            return 0;
+        }
+        const bool last = m_plain.size() - m_encrypted <= m_pieceBytes;
+        const std::size_t size = last ? m_plain.size() - m_encrypted : m_pieceBytes;
+        // Without Base64 to do here, the ciphertext goes straight into the reader's slot.
+        std::uint8_t* cipherBytes = m_cipherBytes ? m_cipherBytes.get() : out;
+        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), cipherBytes);
+        if (produced && last) {
+            const std::optional<std::size_t> padding = m_cipher.finish(cipherBytes + *produced);
+            produced = padding ? std::optional<std::size_t>(*produced + *padding) : std::nullopt;
+        }
+        m_encrypted += size;
+        m_done = last;
+        if (!produced || !m_cipherBytes) {
+            return produced;
+        }
+        char* chars = reinterpret_cast<char*>(out);
+        return static_cast<std::size_t>(base64EncodePiece(ByteView(cipherBytes, *produced), last, chars) - chars);
+    }
+
+private:
+    ByteView m_plain;
+    CbcStream m_cipher;
+    std::size_t m_pieceBytes;
+    std::size_t m_encrypted = 0;
+    bool m_done = false;
+    std::unique_ptr<std::uint8_t[]> m_cipherBytes;
+};
+
+} // namespace
+
+NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check, Encode encode)
+    : m_text(text), m_check(check),
+      m_fileText(encode == Encode::byCaller ? new char[base64EncodedSize(pieceBytes + blockSize)] : nullptr) {
+    // A few pieces ahead smooth out the two threads' hiccups; while the caller checks all of the note first, the
+    // cipher may run further ahead.
+    const std::size_t ahead = check == Check::doneByCaller ? std::min(aheadBytes, text.size()) / pieceBytes + 1 : 8;
+    const std::size_t slotBytes =
+        encode == Encode::byCaller ? pieceBytes + blockSize : base64EncodedSize(pieceBytes + blockSize);
+    auto maker = std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes, encode);
+    m_pieces = std::make_unique<PiecesAhead>(std::move(maker), slotBytes, static_cast<std::uint32_t>(ahead),
+                                             threadFor(text.size()), PiecesAhead::Content::plain);
+}
+
+std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
+                                                 Check check, Encode encode) {
+    std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, true);
+    if (!cipher) {
+        return std::nullopt;
+    }
+    return NoteEncryptor(text, std::move(*cipher), check, encode);
+}
+
+std::size_t NoteEncryptor::fileTextSize() const noexcept {
+    return base64EncodedSize(cipherSizeFor(m_text.size()));
+}
+
+std::optional<std::string_view> NoteEncryptor::next() {
+    if (m_done) {
+        return std::string_view();
+    }
+    const ByteView plain = asBytes(m_text);
+    const bool last = plain.size() - m_encoded <= pieceBytes;
+    const std::size_t end = last ? plain.size() : m_encoded + pieceBytes;
+    // The piece given last time is done with.
+    m_pieces->release();
+    // Waited for first: the cipher has just read the piece, so checking it now finds it in cache.
+    const std::optional<ByteView> piece = m_pieces->acquire();
+    if (!piece || piece->empty()) {
+        return std::nullopt;
+    }
+    if (m_check == Check::asItGoes) {
+        // A sequence cut by the end of the piece is checked again with the next one; an error never moves on.
+        m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
+        if (last ? m_checked != end : end - m_checked > 3) {
+            return std::nullopt;
+        }
+    }
+    m_encoded = end;
+    m_done = last;
+    if (m_fileText) {
+        return std::string_view(
+            m_fileText.get(),
+            static_cast<std::size_t>(base64EncodePiece(*piece, last, m_fileText.get()) - m_fileText.get()));
+    }
+    return asText(*piece);
+}
+
+NoteDecryptor::NoteDecryptor(CbcStream cipher)
+    : m_cipher(std::move(cipher)), m_cipherBytes(new std::uint8_t[Base64Decoder::maxDecodedSize(decodePieceChars)]),
+      m_plain(Base64Decoder::maxDecodedSize(decodePieceChars) + blockSize) {}
+
+std::optional<NoteDecryptor> NoteDecryptor::make(std::string_view password, ByteView iv) {
+    std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, false);
+    if (!cipher) {
+        return std::nullopt;
+    }
+    return NoteDecryptor(std::move(*cipher));
+}
+
+bool NoteDecryptor::decrypt(std::size_t cipherSize, const PlainSink& sink) {
+    m_cipherTotal += cipherSize;
+    const std::optional<std::size_t> produced =
+        m_cipher.update(ByteView(m_cipherBytes.get(), cipherSize), m_plain.data());
+    const bool taken = produced && sink(ByteView(m_plain.data(), *produced));
+    if (produced) {
+        cleanse(m_plain.data(), *produced);
+    }
+    m_failed = !taken;
+    return taken;
+}
+
+bool NoteDecryptor::feed(std::string_view piece, const PlainSink& sink) {
+    for (std::size_t pos = 0; pos < piece.size() && !m_failed; pos += decodePieceChars) {
+        const std::optional<std::size_t> size =
+            m_decoder.feed(piece.substr(pos, decodePieceChars), m_cipherBytes.get());
+        if (const std::size_t next = pos + decodePieceChars; next < piece.size()) {
+            prefetch(piece.data() + next, std::min(decodePieceChars, piece.size() - next));
+        }
+        m_failed = !size || !decrypt(*size, sink);
+    }
+    return !m_failed;
+}
+
+bool NoteDecryptor::finish(const PlainSink& sink) {
+    if (m_failed) {
+        return false;
+    }
+    const std::optional<std::size_t> size = m_decoder.finish(m_cipherBytes.get());
+    if (!size || !decrypt(*size, sink) || m_cipherTotal == 0) {
+        m_failed = true;
+        return false;
+    }
+    const std::optional<std::size_t> last = m_cipher.finish(m_plain.data());
+    if (!last) {
+        m_failed = true;
+        return false;
+    }
+    const bool taken = sink(ByteView(m_plain.data(), *last));
+    cleanse(m_plain.data(), *last);
+    m_failed = true; // the text has ended
+    return taken;
+}
+
+NoteOpener::NoteOpener(NoteDecryptor decryptor, Keep keep) : m_decryptor(std::move(decryptor)), m_keep(keep) {}
+
+NoteOpener::~NoteOpener() {
+    wipe();
+}
+
+void NoteOpener::wipe() noexcept {
+    cleanse(m_note.data(), m_note.size());
+    m_note.clear();
+}
+
+std::optional<NoteOpener> NoteOpener::make(std::string_view password, ByteView iv, std::size_t fileTextSize,
+                                           Keep keep) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+    if (!decryptor) {
+        return std::nullopt;
+    }
+    NoteOpener opener(std::move(*decryptor), keep);
+    // Plaintext is never longer than the ciphertext: with the size known, the note never moves. A file far larger
+    // than any note (a sparse or garbage file) gets room to start with, not all it could hold.
+    opener.m_note.reserve(std::min(Base64Decoder::maxDecodedSize(fileTextSize), maxReservedNote));
+    preferHugePages(opener.m_note.data(), opener.m_note.capacity());
+    return opener;
+}
+
+bool NoteOpener::append(ByteView plain) {
+    if (plain.size() > m_note.capacity() - m_note.size()) {
+        // Moved by hand, so that the old buffer is wiped before it is released.
+        std::string larger;
+        larger.reserve(std::max(2 * m_note.capacity(), m_note.size() + plain.size()));
+        preferHugePages(larger.data(), larger.capacity());
+        larger.append(m_note);
+        wipe();
+        m_note.swap(larger);
+    }
+    m_note.append(asText(plain));
+    // A sequence cut by the end of a piece is checked again with the next; the first error stops the prefix.
+    m_wellFormed += wellFormedUtf8PrefixLength(asBytes(std::string_view(m_note).substr(m_wellFormed)));
+    // More than the start of a sequence the next piece could complete: this is no note, and the rest need not be
+    // decrypted to say so.
+    return m_keep == Keep::wellFormedPrefix || m_note.size() - m_wellFormed <= 3;
+}
+
+bool NoteOpener::feed(std::string_view piece) {
+    return m_decryptor.feed(piece, [this](ByteView plain) { return append(plain); });
+}
+
+bool NoteOpener::end() {
+    if (!m_decryptor.finish([this](ByteView plain) { return append(plain); })) {
+        wipe();
+        return false;
+    }
+    return true;
+}
+
+Result<std::string> NoteOpener::finish() {
+    if (!end() || m_wellFormed != m_note.size()) {
+        wipe();
+        return Failure{"The note could not be decrypted: wrong password or damaged file.",
+                       FailureKind::WrongPasswordOrDamaged};
+    }
+    return std::move(m_note);
+}
+
+std::optional<std::string> NoteOpener::finishPrefix() {
+    if (!end()) {
+        return std::nullopt;
+    }
+    // What follows the well-formed prefix is dropped, and wiped first.
+    cleanse(m_note.data() + m_wellFormed, m_note.size() - m_wellFormed);
+    m_note.resize(m_wellFormed);
+    return std::move(m_note);
+}
+
+NoteVerifier::NoteVerifier(std::string_view text, NoteDecryptor decryptor)
+    : m_text(text), m_decryptor(std::move(decryptor)), m_expectedChars(base64EncodedSize(cipherSizeFor(text.size()))) {}
+
+std::optional<NoteVerifier> NoteVerifier::make(std::string_view text, std::string_view password, ByteView iv) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+    if (!decryptor) {
+        return std::nullopt;
+    }
+    return NoteVerifier(text, std::move(*decryptor));
+}
+
+bool NoteVerifier::compare(ByteView plain) {
+    if (plain.size() > m_text.size() - m_matched ||
+        std::memcmp(plain.data(), m_text.data() + m_matched, plain.size()) != 0) {
+        return false;
+    }
+    m_matched += plain.size();
+    return true;
+}
+
+bool NoteVerifier::feed(std::string_view piece) {
+    if (m_failed || piece.size() > m_expectedChars - m_seenChars) {
+        m_failed = true;
+        return false;
+    }
+    // The decoder skips what is not Base64, so the line breaks are checked here: CR LF after every 64 characters.
+    const std::size_t start = m_seenChars;
+    const std::size_t stop = start + piece.size();
+    std::size_t breakAt = start / base64LineChars * base64LineChars + 64;
+    for (; breakAt < stop; breakAt += base64LineChars) {
+        for (std::size_t at = breakAt; at < breakAt + 2; ++at) {
+            if (at >= start && at < stop && piece[at - start] != (at == breakAt ? '\r' : '\n')) {
+                m_failed = true;
+                return false;
+            }
+        }
+    }
+    m_seenChars = stop;
+    m_failed = !m_decryptor.feed(piece, [this](ByteView plain) { return compare(plain); });
+    return !m_failed;
+}
+
+bool NoteVerifier::finish() {
+    // With the size and the line breaks right, every other character had to be Base64 for the bytes to decrypt.
+    const bool whole = !m_failed && m_seenChars == m_expectedChars &&
+                       m_decryptor.finish([this](ByteView plain) { return compare(plain); }) &&
+                       m_matched == m_text.size();
+    m_failed = true;
+    return whole;
+}
+
+} // namespace cipher

@@ -1,0 +1,265 @@
+#include "cipher/note/note_cipher.h"
+#include "cipher/stream/note_stream.h"
+#include "file_text_oracle.h"
+#include "support/memory_log.h"
+#include "test_support.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <tuple>
+
+namespace cipher {
+namespace {
+
+using namespace std::string_literals;
+using test::randomUtf8;
+
+constexpr std::string_view password = "p\xC3\xA4ss";
+constexpr std::size_t piece = NoteEncryptor::pieceBytes; // 48 KiB
+
+std::string plainFileText(std::string_view note) {
+    return test::plainFileText(note, password);
+}
+
+TEST(NoteCipher, MatchesReferenceFilesAndOpensOnlyUnderItsPassword) {
+    // Reference files under the empty password (also opened with the openssl command).
+    for (const auto& [note, fileText] :
+         {std::pair{""s, "48fFiiuUHyMnuRBN9Y5OFg=="s}, {"Hello"s, "LZIEcjSaS8ninmllT7Az2w=="s}}) {
+        MemoryLog log;
+        EXPECT_EQ(encrypt(note, "", noteIv, Trace(), log), fileText);
+        EXPECT_EQ(decryptWhole(fileText, "", noteIv, Trace()).value(), note);
+    }
+    const std::string note = "Caf\xC3\xA9 \xE5\x90\x8D \xF0\x9F\x98\x80\r\nline two\0end"s;
+    MemoryLog log;
+    const std::string fileText = encrypt(note, password, noteIv, Trace(), log).value();
+    EXPECT_EQ(decryptWhole(fileText, password, noteIv, Trace()).value(), note);
+    for (const std::string wrong : {"", "pass", "p\xC3\xA4sS"}) {
+        EXPECT_NE(decrypt(fileText, wrong, noteIv, Trace()), note);
+        const auto refused = decryptWhole(fileText, wrong, noteIv, Trace());
+        ASSERT_FALSE(refused.ok());
+        EXPECT_NE(refused.failure().message.find("wrong password or damaged file"), std::string::npos);
+        EXPECT_EQ(refused.failure().kind, FailureKind::WrongPasswordOrDamaged);
+    }
+}
+
+TEST(NoteCipher, FailsWithoutValueOnBadInput) {
+    MemoryLog log;
+    EXPECT_EQ(encrypt("note", "bad\xFF", noteIv, Trace(), log), std::nullopt);
+    EXPECT_EQ(encrypt("bad\xFF", "pw", noteIv, Trace(), log), std::nullopt);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"some error", "some error"}));
+    EXPECT_TRUE(deriveKey("bad\xFF").empty());
+
+    for (const std::string fileText : {"", "\r\n", "not base64", "AAAAAAAAAAAAAAAAAAAA", "LZIEcjSaS8ninmllT7Az2w=="}) {
+        EXPECT_EQ(decrypt(fileText, "wrong", noteIv, Trace()), std::nullopt) << fileText;
+        EXPECT_FALSE(decryptWhole(fileText, "wrong", noteIv, Trace()).ok()) << fileText;
+    }
+}
+
+// What the trace wrote, read past the stream's buffer: a line not yet flushed, as a killed program would lose
+// it, is missing.
+std::string traced(const std::function<void(const Trace&)>& run) {
+    std::FILE* file = std::tmpfile();
+    run(Trace(file));
+    std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+    const ssize_t read = ::pread(fileno(file), text.data(), text.size(), 0);
+    text.resize(read < 0 ? 0 : static_cast<std::size_t>(read));
+    std::fclose(file);
+    return text;
+}
+
+// Each step of encrypt and decrypt, and a byte list long enough to span many chunks of the trace's formatting.
+TEST(Trace, WritesEachStepByteExactly) {
+    const std::string plainList = "[72, 101, 108, 108, 111]\n";
+    const std::string cipherList = "[45, 146, 4, 114, 52, 154, 75, 201, 226, 158, 105, 101, 79, 176, 51, 219]\n";
+    Bytes bytes(200'000);
+    std::string longList = "[";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 31);
+        longList += (i == 0 ? "" : ", ") + std::to_string(bytes[i]);
+    }
+    MemoryLog log;
+    const std::pair<std::function<void(const Trace&)>, std::string> cases[] = {
+        {[&](const Trace& t) { (void)encrypt("Hello", "", noteIv, t, log); },
+         "input\n" + plainList + "encrypted\n" + cipherList +
+             "encryptedData\n16 bytes\nencryptedString\nLZIEcjSaS8ninmllT7Az2w==\n"},
+        {[&](const Trace& t) { (void)encrypt("Hello", "\xFF", noteIv, t, log); }, "input\n" + plainList},
+        {[](const Trace& t) { (void)decrypt("LZIEcjSaS8ninmllT7Az2w==", "", noteIv, t); },
+         "decryptedData\n" + cipherList + "decrypted\n" + plainList + "decryptedstring\nHello\n"},
+        {[](const Trace& t) { (void)decrypt("LZIEcjSaS8ninmllT7Az2w==", "x", noteIv, t); },
+         "decryptedData\n" + cipherList + "some error\n"},
+        {[](const Trace& t) { (void)decrypt("", "", noteIv, t); }, "decryptedData\n[]\nsome error\n"},
+        {[](const Trace& t) { (void)decrypt("Zg=", "", noteIv, t); }, "some error\n"},
+        {[&](const Trace& t) { t.byteList(bytes); }, longList + "]\n"},
+    };
+    for (const auto& [run, expected] : cases) {
+        EXPECT_EQ(traced(run), expected);
+    }
+}
+
+// The file text an encryptor gives, pieces joined; no value when it fails.
+std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check,
+                                        NoteEncryptor::Encode encode = NoteEncryptor::Encode::withCipher) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv, check, encode);
+    std::string fileText;
+    for (std::optional<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
+        if (next->empty()) {
+            return fileText;
+        }
+        fileText.append(*next);
+    }
+    return std::nullopt;
+}
+
+// Around piece boundaries, and for large notes from where the cipher moves to a second thread, past where its
+// ring of pieces wraps round more than once, with the UTF-8 checked as it goes or by the caller first, and the
+// Base64 done beside the cipher or by the caller.
+TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
+    std::mt19937 random(23);
+    const std::size_t from = secondThreadFrom;
+    std::vector<std::size_t> sizes{0,         1,        15,   16,        17,         47 * 1024,
+                                   49 * 1024, from - 1, from, from + 17, 20 * piece, 40 * piece + 33};
+    for (const std::size_t pieces : {1U, 2U, 3U}) {
+        for (const std::size_t delta : {0U, 1U, 15U, 16U, 17U}) {
+            sizes.insert(sizes.end(), {pieces * piece - delta, pieces * piece + delta});
+        }
+    }
+    for (const std::size_t size : sizes) {
+        const std::string note = randomUtf8(random, size);
+        const std::string expected = plainFileText(note);
+        EXPECT_EQ(base64ToByteArray(expected)->size(), size / 16 * 16 + 16) << size; // PKCS#7 always pads
+        MemoryLog log;
+        EXPECT_TRUE(encrypt(note, password, noteIv, Trace(), log) == expected) << size;
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::doneByCaller) == expected) << size;
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::asItGoes, NoteEncryptor::Encode::byCaller) == expected)
+            << size;
+        EXPECT_TRUE(joinedPieces(note, NoteEncryptor::Check::doneByCaller, NoteEncryptor::Encode::byCaller) == expected)
+            << size;
+        EXPECT_EQ(decrypt(expected, password, noteIv, Trace()), note) << size;
+        EXPECT_EQ(decryptWhole(expected, password, noteIv, Trace()).value(), note) << size;
+        EXPECT_TRUE(opensAs(expected, note, password, noteIv)) << size;
+        EXPECT_TRUE(log.lines.empty());
+    }
+}
+
+TEST(NoteStream, FindsIllFormedUtf8OnEitherSideOfAPieceBoundary) {
+    const std::string note(2 * piece + 100, 'n');
+    // A character across each boundary is fine; a broken one anywhere near it, or at the very end, is not.
+    for (const std::size_t at : {piece - 2, piece - 1, piece, piece + 1, 2 * piece - 1, 2 * piece}) {
+        std::string straddling = note;
+        straddling.replace(at - 1, 4, "\xF0\x9F\x98\x80");
+        MemoryLog log;
+        EXPECT_TRUE(encrypt(straddling, password, noteIv, Trace(), log) == plainFileText(straddling)) << at;
+        for (const std::string& bad : {"\xFF"s, "\x80"s, "\xE5\x90"s + "a", "\xED\xA0\x80"s}) {
+            std::string broken = note;
+            broken.replace(at, bad.size(), bad);
+            EXPECT_EQ(encrypt(broken, password, noteIv, Trace(), log), std::nullopt) << at;
+        }
+    }
+    MemoryLog log;
+    EXPECT_EQ(encrypt(note + "\xE5\x90", password, noteIv, Trace(), log), std::nullopt);
+    EXPECT_EQ(log.lines, std::vector<std::string>{"some error"});
+}
+
+TEST(NoteStream, RefusesDamageFoundLateInALargeFile) {
+    std::mt19937 random(31);
+    const std::string note = randomUtf8(random, 3 * piece + 5);
+    const std::string fileText = plainFileText(note);
+    std::string padInside = fileText;
+    padInside[fileText.size() - 1000] = '=';
+    std::string badPadding = fileText;
+    badPadding.replace(badPadding.size() - 4, 2, "AA"); // the last block no longer ends in valid padding
+    std::string shortGroup = fileText;
+    shortGroup.pop_back();
+    for (const std::string& damaged : {padInside, badPadding, shortGroup}) {
+        EXPECT_EQ(decrypt(damaged, password, noteIv, Trace()), std::nullopt);
+        EXPECT_FALSE(decryptWhole(damaged, password, noteIv, Trace()).ok());
+        EXPECT_FALSE(opensAs(damaged, note, password, noteIv));
+    }
+    // Plaintext that stops being UTF-8 in its last piece: decrypt keeps what comes before, decryptWhole refuses.
+    const std::string tail = note + "ok\xFFmore";
+    const std::string partial = plainFileText(tail);
+    EXPECT_EQ(decrypt(partial, password, noteIv, Trace()), note + "ok");
+    EXPECT_FALSE(decryptWhole(partial, password, noteIv, Trace()).ok());
+    EXPECT_FALSE(opensAs(fileText, note + "x", password, noteIv));
+    EXPECT_FALSE(opensAs(fileText, note.substr(1), password, noteIv));
+}
+
+// A file text that cannot be a note is refused at the first piece that shows it, before the rest is read: the
+// first piece is fed alone, the rest afterwards.
+TEST(NoteStream, RefusesAtTheFirstPieceThatCannotBeANote) {
+    std::mt19937 random(37);
+    const std::string note = randomUtf8(random, 2 * piece);
+    const std::string fileText = plainFileText(note);
+    const std::string blanks(maxSkippedRun, ' ');
+    // The first piece, the rest, the password, and whether the first piece is still accepted.
+    const std::tuple<std::string, std::string, std::string_view, bool> cases[] = {
+        {fileText.substr(0, piece), fileText.substr(piece), "wrong", false},
+        {std::string(piece, 'A'), std::string(piece, 'A'), password, false},
+        {blanks + " ", fileText, password, false},
+        {std::string(maxSkippedRun + 2, '\n'), fileText, password, false},
+        {std::string(maxSkippedRun / 2 + 2, '\r') + std::string(maxSkippedRun / 2, '\n'), fileText, password, false},
+        {blanks, fileText, password, true},
+        {fileText.substr(0, piece) + blanks, fileText.substr(piece), password, true},
+    };
+    for (const auto& [first, rest, pass, accepted] : cases) {
+        std::optional<NoteOpener> opener = NoteOpener::make(pass, noteIv);
+        ASSERT_TRUE(opener);
+        EXPECT_EQ(opener->feed(first), accepted) << first.size();
+        EXPECT_EQ(decryptWhole(first + rest, pass, noteIv, Trace()).ok(), accepted) << first.size();
+    }
+}
+
+// Runs a shell command; true when it exits with status 0.
+bool run(const std::string& command) {
+    FILE* pipe = popen((command + " >/dev/null 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return false;
+    }
+    const int status = pclose(pipe);
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// `openssl enc` in the given direction under the note key and iv, with Base64 on the file side.
+bool opensslEnc(const std::string& pass, const char* direction, const std::filesystem::path& in,
+                const std::filesystem::path& out) {
+    return run("openssl enc " + std::string(direction) + " -aes-256-cbc -a -K " + test::toHex(deriveKey(pass)) +
+               " -iv " + test::toHex(noteIv) + " -in '" + in.string() + "' -out '" + out.string() + "'");
+}
+
+TEST(OpensslInterop, EachSideOpensTheOthersFiles) {
+    if (!run("openssl version")) {
+        GTEST_SKIP() << "the openssl command is not installed";
+    }
+    const test::TempDir dir;
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 6; ++round) {
+        const std::string note = randomUtf8(random, round == 0 ? 0 : random() % 600);
+        const std::string pass = randomUtf8(random, random() % 30);
+        MemoryLog log;
+        const auto ours = encrypt(note, pass, noteIv, Trace(), log);
+        ASSERT_TRUE(ours);
+        // openssl's Base64 reader wants a line break after the last line; our files end without one.
+        test::writeFile(dir / "ours.vpd", *ours + "\n");
+        ASSERT_TRUE(opensslEnc(pass, "-d", dir / "ours.vpd", dir / "ours.txt")) << round;
+        EXPECT_EQ(test::readFile(dir / "ours.txt"), note) << round;
+
+        test::writeFile(dir / "note.txt", note);
+        ASSERT_TRUE(opensslEnc(pass, "-e", dir / "note.txt", dir / "theirs.vpd")) << round;
+        const std::string theirs = test::readFile(dir / "theirs.vpd");
+        EXPECT_EQ(decrypt(theirs, pass, noteIv, Trace()), note) << round;
+        // The same Base64, in the same 64-character lines, only with LF breaks and a final LF.
+        std::string oursWithLf = *ours + "\n";
+        std::erase(oursWithLf, '\r');
+        EXPECT_EQ(theirs, oursWithLf) << round;
+    }
+}
+
+} // namespace
+} // namespace cipher

@@ -1,0 +1,232 @@
+#include "cipher/note/note_file.h"
+#include "cipher/stream/note_stream.h"
+#include "file_text_oracle.h"
+#include "support/faulty_file_ops.h"
+#include "support/memory_log.h"
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <tuple>
+
+namespace cipher {
+namespace {
+
+using test::FaultyOps;
+using test::plainFileText;
+using test::readFile;
+using test::Step;
+using test::TempDir;
+using test::writeFile;
+using Names = std::vector<std::string>;
+
+constexpr std::string_view note = "A note long enough to need several short writes: caf\xC3\xA9.";
+
+std::string saveFailure(const std::filesystem::path& path, const std::string& cause) {
+    return "Could not save \"" + path.string() + "\": " + cause + ".";
+}
+
+// Through FaultyOps the save succeeds despite short and interrupted writes, and failing at any step keeps the
+// earlier file and leaves nothing else behind.
+TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
+    const std::string io = "the disk reported an input/output error";
+    const std::tuple<Step, int, std::string> cases[] = {
+        {Step::None, 0, ""},
+        {Step::Create, EACCES, "permission denied"},
+        {Step::Write, ENOSPC, "the disk is full"},
+        {Step::Fsync, EIO, io},
+        {Step::Close, EIO, io},
+        {Step::Rename, EACCES, "permission denied"},
+        {Step::Sync, EIO, io},
+        {Step::Corrupt, 0, "the saved file could not be read back correctly"},
+    };
+    for (const auto& [step, error, cause] : cases) {
+        const TempDir dir;
+        writeFile(dir / "Diary.vpd", "earlier");
+        MemoryLog log;
+        FaultyOps ops(step, error);
+        const Result<Done> saved = saveEncryptedText(dir / "Diary.vpd", note, "pw", noteIv, Trace(), log, ops);
+        ASSERT_EQ(saved.ok(), cause.empty()) << cause;
+        if (!saved) {
+            EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
+        }
+        EXPECT_EQ(readFile(dir / "Diary.vpd"), cause.empty() ? plainFileText(note, "pw") : "earlier") << cause;
+        EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << cause;
+        EXPECT_EQ(log.lines, Names{cause.empty() ? "Success!" : "Failed!!"}) << cause;
+    }
+}
+
+TEST(SaveEncryptedText, NamesThePathWhenItCannotBeAFile) {
+    const TempDir dir;
+    std::filesystem::create_directory(dir / "folder.vpd");
+    const std::pair<std::filesystem::path, std::string> cases[] = {
+        {dir / "folder.vpd", "it is a folder"},
+        {dir / "missing" / "a.vpd", "the folder does not exist"},
+    };
+    for (const auto& [path, cause] : cases) {
+        MemoryLog log;
+        const Result<Done> saved = saveEncryptedText(path, note, "pw", noteIv, Trace(), log);
+        ASSERT_FALSE(saved.ok());
+        EXPECT_EQ(saved.failure().message, saveFailure(path, cause));
+        EXPECT_EQ(log.lines, Names{"Failed!!"});
+    }
+    EXPECT_EQ(dir.names(), Names{"folder.vpd"});
+}
+
+// A link that points at no file yet is saved through, never replaced by a file: the file is made where it points.
+TEST(SaveEncryptedText, SavesThroughASymbolicLinkThatPointsAtNothingYet) {
+    const TempDir dir;
+    std::filesystem::create_directory(dir / "notes");
+    std::filesystem::create_symlink("notes/new.vpd", dir / "direct");
+    std::filesystem::create_symlink("direct", dir / "chained");
+    std::filesystem::create_symlink(dir / "notes" / "absolute.vpd", dir / "absolute");
+    std::filesystem::create_symlink("gone/x.vpd", dir / "into-missing-folder");
+    std::filesystem::create_symlink("loop", dir / "loop");
+    // The link saved through, where the note must end up (empty: nowhere, the save fails), and the cause.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"direct", "notes/new.vpd", ""},
+        {"chained", "notes/new.vpd", ""},
+        {"absolute", "notes/absolute.vpd", ""},
+        {"into-missing-folder", "", "the folder does not exist"},
+        {"loop", "", "the path has too many symbolic links"},
+    };
+    for (const auto& [link, target, cause] : cases) {
+        MemoryLog log;
+        const Result<Done> saved = saveEncryptedText(dir / link, note, "pw", noteIv, Trace(), log);
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
+        if (target.empty()) {
+            ASSERT_FALSE(saved.ok()) << link;
+            EXPECT_EQ(saved.failure().message, saveFailure(dir / link, cause));
+        } else {
+            ASSERT_TRUE(saved.ok()) << link << ": " << saved.failure().message;
+            EXPECT_EQ(readFile(dir / target), plainFileText(note, "pw")) << link;
+            std::filesystem::remove(dir / target);
+        }
+    }
+    EXPECT_EQ(dir.names(), (Names{"absolute", "chained", "direct", "into-missing-folder", "loop", "notes"}));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "notes"));
+}
+
+TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
+    const TempDir dir;
+    const mode_t oldMask = ::umask(077);
+    MemoryLog log;
+    writeFile(dir / "shared.vpd", "earlier");
+    ::chmod((dir / "shared.vpd").c_str(), 0640);
+    EXPECT_TRUE(saveEncryptedText(dir / "new.vpd", note, "pw", noteIv, Trace(), log).ok());
+    EXPECT_TRUE(saveEncryptedText(dir / "shared.vpd", note, "pw", noteIv, Trace(), log).ok());
+    ::umask(oldMask);
+    for (const auto& [name, mode] : {std::pair{"new.vpd", 0600U}, {"shared.vpd", 0640U}}) {
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, mode) << name;
+    }
+}
+
+TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
+    const TempDir dir;
+    const std::string text = test::fromHex("efbbbf61620d0a63640a"); // BOM, "ab", CR LF, "cd", LF
+    writeFile(dir / "lines.vpd", text);
+    writeFile(dir / "binary.vpd", "ab\xFF");
+    std::filesystem::create_directory(dir / "folder.vpd");
+    const std::pair<std::string, std::string> failures[] = {{"binary.vpd", "it is not a note file (not text)"},
+                                                            {"folder.vpd", "it is a folder"},
+                                                            {"missing.vpd", "no such file"}};
+    for (const auto& [name, cause] : failures) {
+        const auto path = dir / name;
+        EXPECT_EQ(readNoteFile(path).failure().message, "Could not open \"" + path.string() + "\": " + cause + ".");
+        EXPECT_EQ(readTextFile(path), "");
+    }
+    EXPECT_EQ(readNoteFile(dir / "lines.vpd").value(), text);
+    EXPECT_EQ(readTextFile(dir / "lines.vpd"), text);
+}
+
+// A large note is saved a piece at a time; one that turns out not to be UTF-8 after pieces were written leaves
+// nothing behind.
+TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll) {
+    const TempDir dir;
+    std::mt19937 random(41);
+    const std::string text = test::randomUtf8(random, 2 * NoteEncryptor::pieceBytes + 7);
+    MemoryLog log;
+    ASSERT_TRUE(saveEncryptedText(dir / "big.vpd", text, "pw", noteIv, Trace(), log).ok());
+    EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
+    const Result<Done> refused = saveEncryptedText(dir / "big.vpd", text + "\xFF", "pw", noteIv, Trace(), log);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.failure().message, saveFailure(dir / "big.vpd", "the note could not be encrypted"));
+    EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
+    EXPECT_EQ(dir.names(), Names{"big.vpd"});
+    EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
+}
+
+// What opening gave before it was done in one pass: read the file whole, then decrypt it.
+Result<std::string> openInTwoSteps(const std::filesystem::path& path, std::string_view pass) {
+    const Result<std::string> fileText = readNoteFile(path);
+    if (!fileText) {
+        return fileText.failure();
+    }
+    Result<std::string> text = decryptWhole(fileText.value(), pass, noteIv, Trace());
+    return text ? std::move(text)
+                : Result<std::string>(Failure{"Could not open \"" + path.string() + "\". " + text.failure().message,
+                                              text.failure().kind});
+}
+
+TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
+    const TempDir dir;
+    std::mt19937 random(43);
+    const std::string text = test::randomUtf8(random, (1 << 20) + 3 * NoteEncryptor::pieceBytes);
+    const std::string fileText = plainFileText(text, "pw");
+    // Not Base64 alone, but text: a non-ASCII character across the 1 MiB read boundary is skipped like a blank.
+    std::string straddling = fileText;
+    straddling.insert((1 << 20) - 1, "\xC3\xA9");
+    std::string notText = fileText;
+    notText[(1 << 20) + 5] = '\xFF';
+    const std::pair<std::string, std::string> files[] = {{"big.vpd", fileText},
+                                                         {"straddling.vpd", straddling},
+                                                         {"not-text.vpd", notText},
+                                                         {"cut.vpd", fileText + "\xE5\x90"},
+                                                         {"bad-base64.vpd", "=" + fileText + "\xFF"},
+                                                         {"damaged.vpd", fileText.substr(0, fileText.size() - 1)},
+                                                         {"partial.vpd", plainFileText(text + "\xFF", "pw")},
+                                                         {"empty.vpd", ""}};
+    Names names{"folder.vpd", "missing.vpd"};
+    for (const auto& [name, content] : files) {
+        writeFile(dir / name, content);
+        names.push_back(name);
+    }
+    std::filesystem::create_directory(dir / "folder.vpd");
+    for (const std::string& name : names) {
+        for (const std::string_view pass : {"pw", "wrong"}) {
+            const Result<std::string> expected = openInTwoSteps(dir / name, pass);
+            const Result<std::string> opened = openNoteFile(dir / name, pass, noteIv, Trace());
+            ASSERT_EQ(opened.ok(), expected.ok()) << name;
+            // Reading stops where the note is refused, so a wrong password is said before a later byte not text.
+            const bool refusedFirst = !opened && expected.failure().message.ends_with("(not text).") &&
+                                      opened.failure().message.ends_with("wrong password or damaged file.");
+            EXPECT_TRUE(opened ? opened.value() == expected.value()
+                               : (opened.failure().message == expected.failure().message &&
+                                  opened.failure().kind == expected.failure().kind) ||
+                                     refusedFirst)
+                << name << " " << pass;
+        }
+    }
+    EXPECT_TRUE(openNoteFile(dir / "straddling.vpd", "pw", noteIv, Trace()).ok());
+}
+
+TEST(OpenNoteFile, RefusesAHugeFileThatCannotBeANoteWithoutReadingItWhole) {
+    const TempDir dir;
+    // 64 GiB of zeros that take no room: text, but no note. Read whole, it would take minutes.
+    const int fd = ::open((dir / "sparse.vpd").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t{64} << 30), 0);
+    ::close(fd);
+    const Result<std::string> opened = openNoteFile(dir / "sparse.vpd", "pw", noteIv, Trace());
+    ASSERT_FALSE(opened);
+    EXPECT_TRUE(opened.failure().message.ends_with("wrong password or damaged file.")) << opened.failure().message;
+}
+
+} // namespace
+} // namespace cipher

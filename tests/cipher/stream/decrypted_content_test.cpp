@@ -1,0 +1,75 @@
+#include "cipher/note/note_cipher.h"
+#include "cipher/stream/decrypted_content.h"
+#include "file_text_oracle.h"
+#include "support/faulty_file_ops.h"
+#include "test_support.h"
+
+namespace cipher {
+namespace {
+
+using test::FaultyOps;
+using test::plainFileText;
+using test::readFile;
+using test::Step;
+using test::TempDir;
+using Names = std::vector<std::string>;
+
+// The note DecryptedContent gives piece by piece, joined; no value when a piece fails.
+std::optional<std::string> decryptedInPieces(std::string_view fileText, std::string_view password) {
+    std::optional<DecryptedContent> content = DecryptedContent::make(fileText, password, noteIv);
+    std::string plain;
+    for (Result<std::string_view> piece = content->nextPiece(); piece; piece = content->nextPiece()) {
+        if (piece.value().empty()) {
+            return plain;
+        }
+        plain.append(piece.value());
+    }
+    return std::nullopt;
+}
+
+TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
+    const TempDir dir;
+    std::mt19937 random(43);
+    // Four-byte characters after 0 to 3 bytes of ASCII are cut at every offset by the ends of pieces.
+    std::vector<std::string> notes{"", "x", test::randomUtf8(random, 3 * NoteEncryptor::pieceBytes + 5),
+                                   test::randomUtf8(random, 6 * NoteEncryptor::pieceBytes + 11)};
+    for (const std::string lead : {"", "a", "ab", "abc"}) {
+        std::string emoji = lead;
+        while (emoji.size() < 2 * NoteEncryptor::pieceBytes) {
+            emoji += "\xF0\x9F\x98\x80";
+        }
+        notes.push_back(emoji);
+    }
+    for (const std::string& text : notes) {
+        const std::string fileText = plainFileText(text, "pw");
+        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
+        ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
+        EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size();
+        EXPECT_TRUE(decryptedInPieces(fileText, "pw") == text) << text.size();
+    }
+    const std::string kept = readFile(dir / "note.txt");
+    const std::string refusals[] = {
+        plainFileText(notes[3], "other"),           // wrong password: the padding is wrong
+        plainFileText(notes[3] + "\xE2\x82", "pw"), // ends inside a character
+        plainFileText(notes[2] + "\xFF", "pw"),     // not UTF-8
+        plainFileText(notes[3], "pw").substr(0, 4000) + "!" + plainFileText(notes[3], "pw").substr(4001),
+        plainFileText(notes[2], "pw") + "\r\n\xFF",     // a whole note, then a file text that is not text
+        plainFileText(notes[2], "pw") + "\r\n\xE2\x82", // the same, cut inside a character
+    };
+    for (const std::string& fileText : refusals) {
+        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
+        EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content).ok());
+        EXPECT_TRUE(content->refused());
+        EXPECT_EQ(decryptedInPieces(fileText, "pw"), std::nullopt);
+    }
+    FaultyOps failing(Step::Rename, EACCES);
+    const std::string small = plainFileText("n", "pw");
+    std::optional<DecryptedContent> content = DecryptedContent::make(small, "pw", noteIv);
+    EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content, failing).ok());
+    EXPECT_FALSE(content->refused());
+    EXPECT_TRUE(readFile(dir / "note.txt") == kept);
+    EXPECT_EQ(dir.names(), Names{"note.txt"});
+}
+
+} // namespace
+} // namespace cipher
