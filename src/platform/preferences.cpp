@@ -63,6 +63,19 @@ std::optional<QString> SettingsPreferences::stringForKey(const QString& key) con
     return value.toString();
 }
 
+std::optional<QByteArray> storedPasswordUtf8(const Preferences& preferences) {
+    const QString key = QString::fromLatin1(passwordKey);
+    const std::optional<QString> stored = preferences.stringForKey(key);
+    if (!stored) {
+        return preferences.holdsKey(key) ? std::nullopt : std::optional<QByteArray>(QByteArray());
+    }
+    // toUtf8 would turn a lone surrogate into "?", and the note would be keyed by a password nobody chose.
+    if (!QStringView(*stored).isValidUtf16()) {
+        return std::nullopt;
+    }
+    return stored->toUtf8();
+}
+
 bool SettingsPreferences::holdsKey(const QString& key) const {
     const QSettings settings(m_filePath, QSettings::IniFormat);
     // A file that cannot be read may hold the key all the same; a missing file reads without error.

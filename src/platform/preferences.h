@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -41,6 +42,10 @@ public:
 private:
     QString m_filePath;
 };
+
+/// The stored note password as UTF-8: empty when none is stored; no value when the store holds one that is no
+/// usable text (not a string, not valid UTF-16, or in a file that cannot be read), which must never become a key.
+[[nodiscard]] std::optional<QByteArray> storedPasswordUtf8(const Preferences& preferences);
 
 /// The file in which Qt's file panels keep their history (QtProject.conf, beside the preferences' folder): it names
 /// the folders where notes live.

@@ -54,16 +54,30 @@ TEST_F(SettingsPreferencesTest, HoldsAKeyThatIsNoStringOrCannotBeRead) {
     const platform::SettingsPreferences store(m_file);
     EXPECT_FALSE(store.holdsKey(passwordKey)) << "a missing file holds nothing";
     ASSERT_TRUE(QDir().mkpath(m_folder));
-    for (const char* line : {"password=a, b", "password=@ByteArray(pw)", "password=pw", "other=x"}) {
+    // What the file says, and the password a key may be derived from: none for one that is no usable text.
+    const struct {
+        const char* line;
+        std::optional<QByteArray> password;
+    } cases[] = {
+        {"password=a, b", std::nullopt},
+        {"password=@ByteArray(pw)", std::nullopt},
+        {"password=pw\\xd800", std::nullopt},
+        {"password=pw", QByteArray("pw")},
+        {"password=caf\\xe9", QByteArray("caf\xc3\xa9")},
+        {"other=x", QByteArray()},
+    };
+    for (const auto& row : cases) {
         QFile file(m_file);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("[General]\n") + line + '\n');
+        file.write(QByteArray("[General]\n") + row.line + '\n');
         file.close();
-        EXPECT_EQ(store.holdsKey(passwordKey), std::string_view(line).starts_with("password=")) << line;
+        EXPECT_EQ(store.holdsKey(passwordKey), std::string_view(row.line).starts_with("password=")) << row.line;
+        EXPECT_EQ(platform::storedPasswordUtf8(store), row.password) << row.line;
     }
     ASSERT_TRUE(QFile::remove(m_file));
     ASSERT_TRUE(QDir().mkdir(m_file));
     EXPECT_TRUE(store.holdsKey(passwordKey)) << "an unreadable file may hold it";
+    EXPECT_FALSE(platform::storedPasswordUtf8(store).has_value());
 }
 
 TEST_F(SettingsPreferencesTest, AValueThatCannotBeWrittenIsReportedAndTheEarlierOneStays) {
