@@ -68,8 +68,7 @@ Result<std::string_view> DecryptedContent::nextPiece() {
             m_ended = true;
         }
         if (!fine || !checkUtf8(m_ended)) {
-            m_refused = true;
-            return Failure{std::string(notANote)};
+            return Failure{std::string(notANote), FailureCause::wrongPasswordOrDamaged};
         }
     }
     return std::string_view(reinterpret_cast<const char*>(m_piece.data()) + carryRoom, m_used - carryRoom);
@@ -78,10 +77,12 @@ Result<std::string_view> DecryptedContent::nextPiece() {
 Result<Done> DecryptedContent::checkPiece(std::string_view written) {
     const std::string_view given(reinterpret_cast<const char*>(m_piece.data()) + carryRoom, m_used - carryRoom);
     if (written.empty()) {
-        return m_ended && m_matched == given.size() ? Result<Done>(Done{}) : Failure{std::string(readBackFailure)};
+        return m_ended && m_matched == given.size()
+                   ? Result<Done>(Done{})
+                   : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
     }
     if (given.substr(m_matched, written.size()) != written) {
-        return Failure{std::string(readBackFailure)};
+        return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
     }
     m_matched += written.size();
     return Done{};

@@ -33,9 +33,6 @@ public:
     /// How much of the file text has been read, for giving back the memory of a mapped file as it goes.
     [[nodiscard]] std::size_t fileTextDone() const noexcept { return m_fed; }
 
-    /// Whether a save failed because the file text is not a note under the password, rather than on writing.
-    [[nodiscard]] bool refused() const noexcept { return m_refused; }
-
 private:
     explicit DecryptedContent(std::string_view fileText, NoteDecryptor decryptor);
     bool take(ByteView plain);
@@ -49,7 +46,6 @@ private:
     Utf8Checker m_textCheck;
     std::size_t m_fed = 0;
     bool m_ended = false;
-    bool m_refused = false;
     SecureBytes m_piece; // carryRoom bytes of room, then the plain bytes of the current piece
     std::size_t m_start = carryRoom;
     std::size_t m_used = carryRoom;

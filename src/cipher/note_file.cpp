@@ -20,24 +20,21 @@ namespace cipher {
 
 namespace {
 
-Failure openFailure(const std::filesystem::path& path, std::string_view cause) {
-    return fileFailure("open", path, cause);
-}
-
 constexpr std::string_view someError = "some error";
-constexpr std::string_view notText = "it is not a note file (not text)";
-constexpr std::string_view wrongPasswordOrDamaged = "The note could not be decrypted: wrong password or damaged file.";
+
+Failure notTextFailure(const std::filesystem::path& path) {
+    return fileFailure("open", path, FailureCause::notText, "it is not a note file (not text)");
+}
 
 Failure readFailure(const std::filesystem::path& path, int error) {
     switch (error) {
     case ENOENT:
-        return openFailure(path, "no such file");
-    case ENOTDIR:
-        return openFailure(path, "the folder does not exist");
+        return fileFailure("open", path, FailureCause::notFound, "no such file");
     case ENOMEM:
-        return openFailure(path, "it is too large to open");
+        return fileFailure("open", path, FailureCause::tooLarge, "it is too large to open");
     default:
-        return openFailure(path, describeFileError(error));
+        // ENOTDIR too: "the folder does not exist".
+        return fileFailure("open", path, error);
     }
 }
 
@@ -82,18 +79,13 @@ public:
         if (m_error != 0 || m_fd < 0) {
             return {};
         }
-        for (;;) {
-            const ssize_t got = ::read(m_fd, m_piece.get() + carryRoom, m_pieceSize);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                m_error = got < 0 ? errno : 0;
-                return {};
-            }
-            checkUtf8(static_cast<std::size_t>(got));
-            return {m_piece.get() + carryRoom, static_cast<std::size_t>(got)};
+        const ssize_t got = readRetrying(m_fd, m_piece.get() + carryRoom, m_pieceSize);
+        if (got <= 0) {
+            m_error = got < 0 ? errno : 0;
+            return {};
         }
+        checkUtf8(static_cast<std::size_t>(got));
+        return {m_piece.get() + carryRoom, static_cast<std::size_t>(got)};
     }
 
 private:
@@ -136,15 +128,26 @@ public:
     Result<std::string_view> nextPiece() override {
         const std::optional<std::string_view> piece = m_encryptor.next();
         if (!piece) {
+            m_failed = true;
             m_log.write(someError);
-            return Failure{std::string(notEncrypted)};
+            return Failure{std::string(notEncrypted), m_encryptor.failureCause()};
         }
+        m_ended = piece->empty();
         return *piece;
+    }
+
+    /// Encrypts what the writer did not ask for, so that a trace shows the whole encryption of a save that failed.
+    void finishEncryption() {
+        while (!m_ended && !m_failed) {
+            const std::optional<std::string_view> piece = m_encryptor.next();
+            m_failed = !piece;
+            m_ended = piece && piece->empty();
+        }
     }
 
     Result<Done> checkPiece(std::string_view written) override {
         if (!(written.empty() ? m_verifier.finish() : m_verifier.feed(written))) {
-            return Failure{std::string(readBackFailure)};
+            return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
         }
         return Done{};
     }
@@ -153,27 +156,12 @@ private:
     NoteEncryptor m_encryptor;
     NoteVerifier m_verifier;
     Log& m_log;
+    bool m_ended = false;
+    bool m_failed = false;
 };
 
-Failure encryptFailure(const std::filesystem::path& path) {
-    return fileFailure("save", path, notEncrypted);
-}
-
-// What saveEncryptedText does when the trace is on: encrypt whole, so that the trace shows each step.
-Result<Done> saveTraced(const std::filesystem::path& path, std::string_view text, std::string_view password,
-                        ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
-    const std::optional<std::string> fileText = encrypt(text, password, iv, trace, log);
-    if (!fileText) {
-        return encryptFailure(path);
-    }
-    // The written file must open as exactly this note under this password, checked without a trace.
-    const ContentCheck opensAsTheNote = [&](std::string_view written) -> Result<Done> {
-        if (!opensAs(written, text, password, iv)) {
-            return Failure{std::string(readBackFailure)};
-        }
-        return Done{};
-    };
-    return writeFileAtomically(path, *fileText, opensAsTheNote, ops);
+Failure encryptFailure(const std::filesystem::path& path, FailureCause cause) {
+    return fileFailure("save", path, cause, notEncrypted);
 }
 
 } // namespace
@@ -208,11 +196,8 @@ FileContent readWholeFile(const std::string& path) {
             if (used == result.bytes.size()) {
                 result.bytes.resize(used + 64 * 1024);
             }
-            const ssize_t got = ::read(fd, result.bytes.data() + used, result.bytes.size() - used);
+            const ssize_t got = readRetrying(fd, result.bytes.data() + used, result.bytes.size() - used);
             if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
                 result.error = errno;
                 break;
             }
@@ -238,30 +223,23 @@ Result<std::string> readNoteFile(const std::filesystem::path& path) {
         return readFailure(path, content.error);
     }
     if (!isWellFormedUtf8(content.bytes)) {
-        return openFailure(path, notText);
+        return notTextFailure(path);
     }
     return std::move(content.bytes);
 }
 
 Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
                                  const Trace& trace) {
-    const auto refused = [&](const Failure& failure) {
-        return Failure{"Could not open \"" + path.string() + "\". " + failure.message, failure.kind};
-    };
-    if (trace.enabled()) {
-        const Result<std::string> fileText = readNoteFile(path);
-        if (!fileText) {
-            return fileText.failure();
-        }
-        Result<std::string> note = decryptWhole(fileText.value(), password, iv, trace);
-        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
-    }
     try {
         PieceReader reader(path.string());
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
         }
-        std::optional<NoteOpener> opener = NoteOpener::make(password, iv, reader.size());
+        TracedStages stages(trace);
+        // Traced, the whole note is decrypted even when it is not text, as the trace shows all of it.
+        std::optional<NoteOpener> opener = NoteOpener::make(
+            password, iv, reader.size(),
+            trace.enabled() ? NoteOpener::Keep::wellFormedPrefix : NoteOpener::Keep::wholeNote, stages.observer());
         bool accepted = opener.has_value();
         // Whichever shows first ends the reading: a piece that is not text, or one the opener refuses. A garbage or
         // endless file is then refused after a piece or two, not decrypted whole.
@@ -272,18 +250,28 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
             }
             accepted = opener->feed(piece);
         }
+        // The trace tells of a file that is text all through, so the rest of a refused one is checked too.
+        const bool readToEnd = accepted || trace.enabled();
+        while (!accepted && trace.enabled() && reader.textSoFar() && !reader.next().empty()) {
+        }
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
         }
         // Refused in the middle, the file may still end in a sequence cut by the piece; only at its end must it not.
-        if (!reader.textSoFar() || (accepted && !reader.wellFormed())) {
-            return openFailure(path, notText);
+        if (!reader.textSoFar() || (readToEnd && !reader.wellFormed())) {
+            return notTextFailure(path);
         }
-        if (!accepted) {
-            return refused(Failure{std::string(wrongPasswordOrDamaged), FailureKind::WrongPasswordOrDamaged});
+        if (!opener) {
+            trace.label(someError);
         }
-        Result<std::string> note = opener->finish();
-        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
+        Result<std::string> note = accepted ? opener->finish() : wrongPasswordOrDamaged();
+        if (opener && trace.enabled()) {
+            traceNote(trace, stages, note);
+        }
+        if (!note) {
+            return Failure{"Could not open \"" + path.string() + "\". " + note.failure().message, note.failure().cause};
+        }
+        return note;
     } catch (const std::bad_alloc&) {
         return readFailure(path, ENOMEM);
     }
@@ -302,21 +290,25 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
                                ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
     Result<Done> saved = Done{};
     try {
+        TracedStages stages(trace);
         if (trace.enabled()) {
-            saved = saveTraced(path, text, password, iv, trace, log, ops);
+            stages.input(text);
+        }
+        std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(
+            text, password, iv, NoteEncryptor::Check::asItGoes, NoteEncryptor::Encode::withCipher, stages.observer());
+        std::optional<NoteVerifier> verifier = NoteVerifier::make(text, password, iv);
+        if (!encryptor || !verifier) {
+            log.write(someError);
+            saved = encryptFailure(path, FailureCause::notEncrypted);
         } else {
-            std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv);
-            std::optional<NoteVerifier> verifier = NoteVerifier::make(text, password, iv);
-            if (!encryptor || !verifier) {
-                log.write(someError);
-                saved = encryptFailure(path);
-            } else {
-                NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
-                saved = writeFileAtomically(path, content, ops);
+            NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
+            saved = writeFileAtomically(path, content, ops);
+            if (!saved && trace.enabled()) {
+                content.finishEncryption();
             }
         }
     } catch (const std::bad_alloc&) {
-        saved = fileFailure("save", path, describeFileError(ENOMEM));
+        saved = fileFailure("save", path, ENOMEM);
     }
     log.write(saved ? "Success!" : "Failed!!");
     return saved;

@@ -63,7 +63,7 @@ TEST(NoteCipher, MatchesReferenceFilesAndOpensOnlyUnderItsPassword) {
         const auto refused = decryptWhole(fileText, wrong, noteIv, Trace());
         ASSERT_FALSE(refused.ok());
         EXPECT_NE(refused.failure().message.find("wrong password or damaged file"), std::string::npos);
-        EXPECT_EQ(refused.failure().kind, FailureKind::WrongPasswordOrDamaged);
+        EXPECT_EQ(refused.failure().cause, FailureCause::wrongPasswordOrDamaged);
     }
 }
 

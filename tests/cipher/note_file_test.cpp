@@ -78,17 +78,18 @@ std::string saveFailure(const std::filesystem::path& path, const std::string& ca
 // earlier file and leaves nothing else behind.
 TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
     const std::string io = "the disk reported an input/output error";
-    const std::tuple<Step, int, std::string> cases[] = {
-        {Step::None, 0, ""},
-        {Step::Create, EACCES, "permission denied"},
-        {Step::Write, ENOSPC, "the disk is full"},
-        {Step::Fsync, EIO, io},
-        {Step::Close, EIO, io},
-        {Step::Rename, EACCES, "permission denied"},
-        {Step::Sync, EIO, io},
-        {Step::Corrupt, 0, "the saved file could not be read back correctly"},
+    using enum FailureCause;
+    const std::tuple<Step, int, std::string, FailureCause> cases[] = {
+        {Step::None, 0, "", other},
+        {Step::Create, EACCES, "permission denied", noPermission},
+        {Step::Write, ENOSPC, "the disk is full", noSpace},
+        {Step::Fsync, EIO, io, diskError},
+        {Step::Close, EIO, io, diskError},
+        {Step::Rename, EACCES, "permission denied", noPermission},
+        {Step::Sync, EIO, io, diskError},
+        {Step::Corrupt, 0, "the saved file could not be read back correctly", readBackDiffers},
     };
-    for (const auto& [step, error, cause] : cases) {
+    for (const auto& [step, error, cause, expectedCause] : cases) {
         const TempDir dir;
         writeFile(dir / "Diary.vpd", "earlier");
         MemoryLog log;
@@ -97,6 +98,7 @@ TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
         ASSERT_EQ(saved.ok(), cause.empty()) << cause;
         if (!saved) {
             EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
+            EXPECT_EQ(saved.failure().cause, expectedCause) << cause;
         }
         EXPECT_EQ(readFile(dir / "Diary.vpd"), cause.empty() ? plainFileText(note, "pw") : "earlier") << cause;
         EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << cause;
@@ -187,12 +189,15 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
     writeFile(dir / "lines.vpd", text);
     writeFile(dir / "binary.vpd", "ab\xFF");
     std::filesystem::create_directory(dir / "folder.vpd");
-    const std::pair<std::string, std::string> failures[] = {{"binary.vpd", "it is not a note file (not text)"},
-                                                            {"folder.vpd", "it is a folder"},
-                                                            {"missing.vpd", "no such file"}};
-    for (const auto& [name, cause] : failures) {
+    const std::tuple<std::string, std::string, FailureCause> failures[] = {
+        {"binary.vpd", "it is not a note file (not text)", FailureCause::notText},
+        {"folder.vpd", "it is a folder", FailureCause::notAFile},
+        {"missing.vpd", "no such file", FailureCause::notFound}};
+    for (const auto& [name, cause, expectedCause] : failures) {
         const auto path = dir / name;
         EXPECT_EQ(readNoteFile(path).failure().message, "Could not open \"" + path.string() + "\": " + cause + ".");
+        EXPECT_EQ(readNoteFile(path).failure().cause, expectedCause) << name;
+        EXPECT_EQ(openNoteFile(path, "pw", noteIv, Trace()).failure().cause, expectedCause) << name;
         EXPECT_EQ(readTextFile(path), "");
     }
     EXPECT_EQ(readNoteFile(dir / "lines.vpd").value(), text);
@@ -222,6 +227,7 @@ TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll)
     const Result<Done> refused = saveEncryptedText(dir / "big.vpd", text + "\xFF", "pw", noteIv, Trace(), log);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.failure().message, saveFailure(dir / "big.vpd", "the note could not be encrypted"));
+    EXPECT_EQ(refused.failure().cause, FailureCause::notText);
     EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
     EXPECT_EQ(dir.names(), Names{"big.vpd"});
     EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
@@ -271,15 +277,17 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
     };
     for (const std::string& fileText : refusals) {
         std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
-        EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content).ok());
-        EXPECT_TRUE(content->refused());
+        const Result<Done> saved = writeFileAtomically(dir / "note.txt", *content);
+        ASSERT_FALSE(saved.ok());
+        EXPECT_EQ(saved.failure().cause, FailureCause::wrongPasswordOrDamaged);
         EXPECT_EQ(decryptedInPieces(fileText, "pw"), std::nullopt);
     }
     FaultyOps failing(Step::Rename, EACCES);
     const std::string small = plainFileText("n", "pw");
     std::optional<DecryptedContent> content = DecryptedContent::make(small, "pw", noteIv);
-    EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content, failing).ok());
-    EXPECT_FALSE(content->refused());
+    const Result<Done> saved = writeFileAtomically(dir / "note.txt", *content, failing);
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.failure().cause, FailureCause::noPermission);
     EXPECT_TRUE(readFile(dir / "note.txt") == kept);
     EXPECT_EQ(dir.names(), Names{"note.txt"});
 }
@@ -293,7 +301,7 @@ Result<std::string> openInTwoSteps(const std::filesystem::path& path, std::strin
     Result<std::string> text = decryptWhole(fileText.value(), pass, noteIv, Trace());
     return text ? std::move(text)
                 : Result<std::string>(Failure{"Could not open \"" + path.string() + "\". " + text.failure().message,
-                                              text.failure().kind});
+                                              text.failure().cause});
 }
 
 TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
@@ -330,7 +338,7 @@ TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
                                       opened.failure().message.ends_with("wrong password or damaged file.");
             EXPECT_TRUE(opened ? opened.value() == expected.value()
                                : (opened.failure().message == expected.failure().message &&
-                                  opened.failure().kind == expected.failure().kind) ||
+                                  opened.failure().cause == expected.failure().cause) ||
                                      refusedFirst)
                 << name << " " << pass;
         }
