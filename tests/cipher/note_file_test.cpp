@@ -21,6 +21,7 @@ namespace {
 using test::plainFileText;
 using test::readFile;
 using test::TempDir;
+using test::traced;
 using test::writeFile;
 using Names = std::vector<std::string>;
 
@@ -366,6 +367,44 @@ TEST(CoreDumps, AreTurnedOffForTheWholeProcess) {
         std::_Exit(off ? 0 : 1);
     };
     EXPECT_EXIT(turnedOff(), ::testing::ExitedWithCode(0), "");
+}
+
+// Saving and opening are traced by the streamed steps they run, line for line as encrypt and decryptWhole trace
+// them: also when the write fails before all was encrypted, and when the file is refused.
+TEST(NoteFileTrace, ShowsTheStepsOfEncryptAndDecrypt) {
+    const TempDir dir;
+    MemoryLog log;
+    std::mt19937 random(7);
+    const std::string large = test::randomUtf8(random, NoteEncryptor::pieceBytes + 100);
+    for (const std::string& text : {std::string("Hello"), large, std::string("no\xFF")}) {
+        const std::string expected = traced([&](const Trace& t) { (void)encrypt(text, "pw", noteIv, t, log); });
+        EXPECT_TRUE(traced([&](const Trace& t) {
+                        (void)saveEncryptedText(dir / "n.vpd", text, "pw", noteIv, t, log);
+                    }) == expected)
+            << text.size();
+        FaultyOps full(Step::Write, ENOSPC);
+        EXPECT_TRUE(traced([&](const Trace& t) {
+                        (void)saveEncryptedText(dir / "m.vpd", text, "pw", noteIv, t, log, full);
+                    }) == expected)
+            << text.size();
+    }
+    const std::string damaged = plainFileText("ok\xFF", "pw");
+    EXPECT_TRUE(traced([&](const Trace& t) {
+                    (void)decryptWhole(damaged, "pw", noteIv, t);
+                }).ends_with("decrypted\n[111, 107, 255]\nsome error\n"));
+    const std::string fileTexts[] = {plainFileText("Hello", "pw"),
+                                     plainFileText("Hello", "other"),
+                                     plainFileText(large, "pw"),
+                                     damaged,
+                                     "Zg=",
+                                     "",
+                                     "ab\xFF"};
+    for (const std::string& fileText : fileTexts) {
+        writeFile(dir / "f.vpd", fileText);
+        const std::string expected = traced([&](const Trace& t) { (void)decryptWhole(fileText, "pw", noteIv, t); });
+        EXPECT_TRUE(traced([&](const Trace& t) { (void)openNoteFile(dir / "f.vpd", "pw", noteIv, t); }) == expected)
+            << fileText.size();
+    }
 }
 
 } // namespace
