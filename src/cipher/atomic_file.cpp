@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include "bytes.h"
 #include "file_io.h"
 
 #include <fcntl.h>
@@ -223,12 +224,9 @@ public:
 
     Result<Done> checkPiece(std::string_view written) override {
         if (!written.empty()) {
-            if (written.size() > m_content.size() - m_matched ||
-                m_content.substr(m_matched, written.size()) != written) {
-                return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
-            }
-            m_matched += written.size();
-            return Done{};
+            return matchesNext(m_content, m_matched, written)
+                       ? Result<Done>(Done{})
+                       : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
         }
         if (m_matched != m_content.size()) {
             return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};

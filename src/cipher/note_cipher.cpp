@@ -6,7 +6,6 @@
 #include "note_stream.h"
 #include "utf8.h"
 
-#include <cstring>
 #include <new>
 
 namespace cipher {
@@ -148,14 +147,7 @@ bool opensAs(std::string_view fileText, std::string_view text, std::string_view 
             return false;
         }
         std::size_t matched = 0;
-        const PlainSink compare = [&](ByteView plain) {
-            if (plain.size() > text.size() - matched ||
-                std::memcmp(plain.data(), text.data() + matched, plain.size()) != 0) {
-                return false;
-            }
-            matched += plain.size();
-            return true;
-        };
+        const PlainSink compare = [&](ByteView plain) { return matchesNext(text, matched, asText(plain)); };
         return decryptor->feed(fileText, compare) && decryptor->finish(compare) && matched == text.size();
     } catch (const std::bad_alloc&) {
         return false;

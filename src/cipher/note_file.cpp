@@ -40,81 +40,79 @@ Failure readFailure(const std::filesystem::path& path, int error) {
 
 std::size_t readPieceSize = std::size_t{1} << 20;
 
+// A regular file opened for reading, or the errno that prevented it: EISDIR for a folder, ENODEV for anything else
+// that is not a regular file.
+struct OpenedFile {
+    int fd = -1;
+    int error = 0;
+    std::size_t size = 0;
+};
+
+OpenedFile openRegularFile(const std::string& path) {
+    OpenedFile opened;
+    // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        opened.error = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+        opened.error = EISDIR;
+    } else if (!S_ISREG(info.st_mode)) {
+        opened.error = ENODEV;
+    }
+    if (opened.error != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return opened;
+    }
+    opened.fd = fd;
+    opened.size = static_cast<std::size_t>(info.st_size);
+    return opened;
+}
+
 // Reads a regular file a piece at a time into one reused buffer, checking its UTF-8 as it goes; readWholeFile's
 // errors, without holding the file.
 class PieceReader {
 public:
     explicit PieceReader(const std::string& path)
-        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize + carryRoom]) {
-        // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
-            m_error = errno;
-        } else if (S_ISDIR(info.st_mode)) {
-            m_error = EISDIR;
-        } else if (!S_ISREG(info.st_mode)) {
-            m_error = ENODEV;
-        } else {
-            m_size = static_cast<std::size_t>(info.st_size);
-        }
-    }
+        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize]), m_file(openRegularFile(path)) {}
     PieceReader(const PieceReader&) = delete;
     PieceReader& operator=(const PieceReader&) = delete;
     ~PieceReader() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
+        if (m_file.fd >= 0) {
+            ::close(m_file.fd);
         }
     }
 
-    [[nodiscard]] int error() const noexcept { return m_error; }
-    [[nodiscard]] std::size_t size() const noexcept { return m_size; }
+    [[nodiscard]] int error() const noexcept { return m_file.error; }
+    [[nodiscard]] std::size_t size() const noexcept { return m_file.size; }
     /// Whether everything read so far is well-formed UTF-8, a sequence cut at the end included.
-    [[nodiscard]] bool wellFormed() const noexcept { return m_wellFormed && m_carried == 0; }
+    [[nodiscard]] bool wellFormed() const noexcept { return m_textSoFar && m_text.finish(); }
     /// Whether everything read so far is well-formed UTF-8 or the start of a sequence the rest may complete.
-    [[nodiscard]] bool textSoFar() const noexcept { return m_wellFormed; }
+    [[nodiscard]] bool textSoFar() const noexcept { return m_textSoFar; }
 
     /// The next piece, valid until the next call; empty at the end or on an error.
     std::string_view next() {
-        if (m_error != 0 || m_fd < 0) {
+        if (m_file.error != 0 || m_file.fd < 0) {
             return {};
         }
-        const ssize_t got = readRetrying(m_fd, m_piece.get() + carryRoom, m_pieceSize);
+        const ssize_t got = readRetrying(m_file.fd, m_piece.get(), m_pieceSize);
         if (got <= 0) {
-            m_error = got < 0 ? errno : 0;
+            m_file.error = got < 0 ? errno : 0;
             return {};
         }
-        checkUtf8(static_cast<std::size_t>(got));
-        return {m_piece.get() + carryRoom, static_cast<std::size_t>(got)};
+        const std::string_view piece(m_piece.get(), static_cast<std::size_t>(got));
+        m_textSoFar = m_text.feed(asBytes(piece));
+        return piece;
     }
 
 private:
-    static constexpr std::size_t carryRoom = 4;
-
-    // A sequence cut by the end of a piece is put before the next one and checked again with it.
-    void checkUtf8(std::size_t size) {
-        if (!m_wellFormed) {
-            return;
-        }
-        char* start = m_piece.get() + carryRoom - m_carried;
-        std::memcpy(start, m_tail, m_carried);
-        const std::string_view text(start, m_carried + size);
-        const std::size_t prefix = wellFormedUtf8PrefixLength(asBytes(text));
-        m_carried = text.size() - prefix;
-        m_wellFormed = m_carried <= 3;
-        if (m_wellFormed) {
-            std::memcpy(m_tail, text.data() + prefix, m_carried);
-        }
-    }
-
     std::size_t m_pieceSize;
     std::unique_ptr<char[]> m_piece;
-    int m_fd = -1;
-    int m_error = 0;
-    std::size_t m_size = 0;
-    bool m_wellFormed = true;
-    char m_tail[carryRoom] = {};
-    std::size_t m_carried = 0;
+    OpenedFile m_file;
+    Utf8Checker m_text;
+    bool m_textSoFar = true;
 };
 constexpr std::string_view notEncrypted = "the note could not be encrypted";
 
@@ -168,29 +166,17 @@ Failure encryptFailure(const std::filesystem::path& path, FailureCause cause) {
 
 FileContent readWholeFile(const std::string& path) {
     FileContent result;
-    // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.error = errno;
+    const OpenedFile opened = openRegularFile(path);
+    if (opened.error != 0) {
+        result.error = opened.error;
         return result;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        result.error = errno;
-    } else if (S_ISDIR(info.st_mode)) {
-        result.error = EISDIR;
-    } else if (!S_ISREG(info.st_mode)) {
-        result.error = ENODEV;
-    }
-    if (result.error != 0) {
-        ::close(fd);
-        return result;
-    }
+    const int fd = opened.fd;
     try {
         // The size is a hint only: the file may change while it is read.
-        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+        result.bytes.reserve(opened.size);
         preferHugePages(result.bytes.data(), result.bytes.capacity());
-        result.bytes.resize(static_cast<std::size_t>(info.st_size));
+        result.bytes.resize(opened.size);
         std::size_t used = 0;
         for (;;) {
             if (used == result.bytes.size()) {

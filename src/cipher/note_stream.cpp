@@ -301,12 +301,7 @@ std::optional<NoteVerifier> NoteVerifier::make(std::string_view text, std::strin
 }
 
 bool NoteVerifier::compare(ByteView plain) {
-    if (plain.size() > m_text.size() - m_matched ||
-        std::memcmp(plain.data(), m_text.data() + m_matched, plain.size()) != 0) {
-        return false;
-    }
-    m_matched += plain.size();
-    return true;
+    return matchesNext(m_text, m_matched, asText(plain));
 }
 
 bool NoteVerifier::feed(std::string_view piece) {
