@@ -266,6 +266,16 @@ int encryptIntoFile(const Command& command, std::string_view text, std::string_v
     return exitFailure;
 }
 
+/// Says why the encryptor gave no more file text, having taken back what can be.
+void reportUnencrypted(const cipher::NoteEncryptor& encryptor, const std::string& name, bool nothingWritten,
+                       StandardOutput& output, const Environment& environment) {
+    output.takeBack();
+    const std::string outcome = nothingWritten || output.canTakeBack() ? "nothing written" : "the output is incomplete";
+    report(environment, encryptor.failureCause() == cipher::FailureCause::notText
+                            ? notTextLine(name)
+                            : name + ": could not be encrypted; " + outcome);
+}
+
 /// Writes the encryptor's file text onto the output as it is made, never held whole, unless the trace is on: the
 /// trace's lines come first then, so the file text is written once it is all made. Failures are reported.
 int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, NoteSource& source,
@@ -275,11 +285,7 @@ int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, Not
     for (;;) {
         const std::optional<std::string_view> piece = encryptor.next();
         if (!piece) {
-            output.takeBack();
-            const std::string outcome = traced || output.canTakeBack() ? "nothing written" : "the output is incomplete";
-            report(environment, encryptor.failureCause() == cipher::FailureCause::notText
-                                    ? notTextLine(name)
-                                    : name + ": could not be encrypted; " + outcome);
+            reportUnencrypted(encryptor, name, traced, output, environment);
             return exitFailure;
         }
         if (piece->empty()) {
