@@ -108,6 +108,7 @@ std::optional<std::string> expected(const Setup& setup, std::string_view input) 
         return cipher::encrypt(note.value(), newPassword, cipher::noteIv, quiet, log);
     }
     case cli::CommandKind::help:
+    case cli::CommandKind::version:
         break;
     }
     return std::nullopt;
