@@ -50,7 +50,7 @@ std::optional<NoteOpener> opened(std::string_view fileText, std::string_view pas
 } // namespace
 
 Failure wrongPasswordOrDamaged() {
-    return Failure{"The note could not be decrypted: wrong password or damaged file.",
+    return Failure{"The note could not be decrypted: " + std::string(wrongPasswordOrDamagedWords) + ".",
                    FailureCause::wrongPasswordOrDamaged};
 }
 

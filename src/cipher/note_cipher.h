@@ -16,7 +16,10 @@ namespace cipher {
 inline constexpr std::array<std::uint8_t, 16> noteIv{'7', '4', '0', '5', '2', '1', '9', '3',
                                                      '6', '8', '1', '5', '0', '2', '7', '3'};
 
-/// The failure of a file text that does not decrypt to a whole note: "wrong password or damaged file".
+/// Why a file text does not decrypt to a whole note, in the words every reader uses.
+inline constexpr std::string_view wrongPasswordOrDamagedWords = "wrong password or damaged file";
+
+/// The failure of a file text that does not decrypt to a whole note.
 [[nodiscard]] Failure wrongPasswordOrDamaged();
 
 /// The note key: the 32 ASCII bytes of md5(password). Empty when the password is not well-formed UTF-8,

@@ -37,7 +37,6 @@ namespace {
 // A pipe is read and decrypted in pieces of this size.
 constexpr std::size_t pipePiece = std::size_t{1} << 20;
 constexpr std::string_view standardInputName = "standard input";
-constexpr std::string_view wrongPassword = "wrong password or damaged file";
 
 void report(const Environment& environment, std::string_view message) {
     std::string line = "vellumpad-cli: ";
@@ -63,7 +62,8 @@ std::string displayName(const std::string& path) {
 
 /// The line for a note that does not decrypt whole and clean.
 cipher::Failure refusedNote(const std::string& path) {
-    return cipher::Failure{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
+    return cipher::Failure{displayName(path) + ": " + std::string(cipher::wrongPasswordOrDamagedWords) +
+                           "; nothing written"};
 }
 
 /// What may be read from an input, and how much.
@@ -567,7 +567,8 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
                                                    : cipher::decryptWhole(cipher::asText(content.value()), oldPassword,
                                                                           cipher::noteIv, environment.trace);
     if (!note) {
-        report(environment, displayName(path) + ": " + std::string(wrongPassword) + "; left unchanged");
+        report(environment,
+               displayName(path) + ": " + std::string(cipher::wrongPasswordOrDamagedWords) + "; left unchanged");
         return false;
     }
     const WipeOnExit wipe{note.value()};
