@@ -129,22 +129,10 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
     return content;
 }
 
-/// A message from the core with the path in it quoted as displayName quotes it.
-std::string quotingPath(std::string message, const std::string& path) {
-    const std::string quoted = quotedName(path);
-    if (quoted != path && !path.empty()) {
-        for (std::size_t at = message.find(path); at != std::string::npos;
-             at = message.find(path, at + quoted.size())) {
-            message.replace(at, path.size(), quoted);
-        }
-    }
-    return message;
-}
-
 /// The line for an output file that could not be written; the writer keeps its earlier content.
 std::string writeFailure(const std::string& path, const cipher::Failure& failure) {
-    return failure.causeWords.empty() ? quotingPath(failure.message, path)
-                                      : quotedName(path) + ": cannot be written: " + failure.causeWords;
+    // Every failure of a write names its cause, so the file can be named the way the tool names files.
+    return quotedName(path) + ": cannot be written: " + failure.causeWords;
 }
 
 /// The password from the file, else typed at the terminal when there is one (asked twice with a repeat prompt, for
