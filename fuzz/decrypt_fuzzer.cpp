@@ -26,8 +26,8 @@ constexpr std::size_t largeNoteSize = 72 * 1024;
 
 const cipher::Trace quiet;
 
-// A trace that is on takes the whole-array path through the cipher, a silent one the piecewise path; both must
-// give the same answers. The trace itself goes nowhere.
+// A trace that is on collects every stage and keeps decrypting a note that turns out not to be text, which a
+// silent one stops at once; both must give the same answers. The trace itself goes nowhere.
 const cipher::Trace& tracing() {
     static std::FILE* const nowhere = std::fopen("/dev/null", "w");
     static const cipher::Trace trace(nowhere);

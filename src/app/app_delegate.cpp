@@ -153,13 +153,8 @@ bool AppDelegate::saveAs() {
     // The panel has confirmed replacing the file as it is now, so it is remembered as it is before the write.
     DiskGuard chosen;
     chosen.remember(*path);
-    switch (askBeforeWritingOver(chosen, *path)) {
-    case platform::OverwriteChoice::Overwrite:
-        break;
-    case platform::OverwriteChoice::SaveAs:
-        return saveAs();
-    case platform::OverwriteChoice::Cancel:
-        return false;
+    if (const std::optional<bool> other = unlessWritingOver(chosen, *path)) {
+        return *other;
     }
     vc->filename = *path;
     m_disk = chosen;
@@ -175,13 +170,8 @@ bool AppDelegate::save() {
     if (!m_passwordGuard.confirmSave(vc->window())) {
         return false;
     }
-    switch (askBeforeWritingOver(m_disk, vc->filename)) {
-    case platform::OverwriteChoice::Overwrite:
-        break;
-    case platform::OverwriteChoice::SaveAs:
-        return saveAs();
-    case platform::OverwriteChoice::Cancel:
-        return false;
+    if (const std::optional<bool> other = unlessWritingOver(m_disk, vc->filename)) {
+        return *other;
     }
     return writeNote(vc->filename);
 }
@@ -189,6 +179,18 @@ bool AppDelegate::save() {
 platform::OverwriteChoice AppDelegate::askBeforeWritingOver(const DiskGuard& guard, const QString& path) {
     const std::optional<platform::OverwriteReason> risk = guard.riskOfWriting(path);
     return risk ? m_prompts.askToOverwrite(vc->window(), path, *risk) : platform::OverwriteChoice::Overwrite;
+}
+
+std::optional<bool> AppDelegate::unlessWritingOver(const DiskGuard& guard, const QString& path) {
+    switch (askBeforeWritingOver(guard, path)) {
+    case platform::OverwriteChoice::Overwrite:
+        return std::nullopt;
+    case platform::OverwriteChoice::SaveAs:
+        return saveAs();
+    case platform::OverwriteChoice::Cancel:
+        break;
+    }
+    return false;
 }
 
 bool AppDelegate::writeNote(const QString& path) {

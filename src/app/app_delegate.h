@@ -85,6 +85,8 @@ private:
     [[nodiscard]] std::optional<QString> unusablePassword(const QString& path) const;
     /// Overwrite when nothing stands against writing over path, else the user's answer.
     [[nodiscard]] platform::OverwriteChoice askBeforeWritingOver(const DiskGuard& guard, const QString& path);
+    /// Asks as askBeforeWritingOver does; no value to go on writing, else what saving elsewhere or cancelling gave.
+    [[nodiscard]] std::optional<bool> unlessWritingOver(const DiskGuard& guard, const QString& path);
 
     platform::Preferences& m_preferences;
     platform::FilePanels& m_panels;

@@ -14,7 +14,7 @@ PasswordRetry::PasswordRetry(preferences::PasswordStore& store, platform::Prompt
     : m_store(store), m_prompts(prompts) {}
 
 void PasswordRetry::showFailure(window::ViewController& vc, const QString& path, const cipher::Failure& failure) {
-    if (failure.kind != cipher::FailureKind::WrongPasswordOrDamaged) {
+    if (failure.cause != cipher::FailureCause::wrongPasswordOrDamaged) {
         vc.showProblem(QString::fromStdString(failure.message));
         return;
     }
@@ -41,7 +41,7 @@ std::optional<OpenedNote> PasswordRetry::run(window::ViewController& vc) {
             const bool stored = m_store.setPasswordWithPass(*given);
             return OpenedNote{m_path, *given, stored};
         }
-        if (loaded.failure().kind != cipher::FailureKind::WrongPasswordOrDamaged) {
+        if (loaded.failure().cause != cipher::FailureCause::wrongPasswordOrDamaged) {
             // The file itself went wrong meanwhile (moved, unreadable): another password will not help.
             showFailure(vc, m_path, loaded.failure());
             return std::nullopt;

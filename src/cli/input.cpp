@@ -72,10 +72,7 @@ ReadEnd readInto(int fd, cipher::SecureBytes& into, std::size_t limit, bool text
         if (used == into.size()) {
             into.resize(std::min(into.size() * 2, most));
         }
-        const ssize_t got = ::read(fd, into.data() + used, std::min(into.size() - used, readChunk));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t got = cipher::readRetrying(fd, into.data() + used, std::min(into.size() - used, readChunk));
         if (got <= 0) {
             end.error = got < 0 ? errno : 0;
             break;

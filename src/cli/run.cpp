@@ -37,7 +37,6 @@ namespace {
 // A pipe is read and decrypted in pieces of this size.
 constexpr std::size_t pipePiece = std::size_t{1} << 20;
 constexpr std::string_view standardInputName = "standard input";
-constexpr std::string_view wrongPassword = "wrong password or damaged file";
 
 void report(const Environment& environment, std::string_view message) {
     std::string line = "vellumpad-cli: ";
@@ -63,7 +62,8 @@ std::string displayName(const std::string& path) {
 
 /// The line for a note that does not decrypt whole and clean.
 cipher::Failure refusedNote(const std::string& path) {
-    return cipher::Failure{displayName(path) + ": " + std::string(wrongPassword) + "; nothing written"};
+    return cipher::Failure{displayName(path) + ": " + std::string(cipher::wrongPasswordOrDamagedWords) +
+                           "; nothing written"};
 }
 
 /// What may be read from an input, and how much.
@@ -129,22 +129,10 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
     return content;
 }
 
-/// A message from the core with the path in it quoted as displayName quotes it.
-std::string quotingPath(std::string message, const std::string& path) {
-    const std::string quoted = quotedName(path);
-    if (quoted != path && !path.empty()) {
-        for (std::size_t at = message.find(path); at != std::string::npos;
-             at = message.find(path, at + quoted.size())) {
-            message.replace(at, path.size(), quoted);
-        }
-    }
-    return message;
-}
-
 /// The line for an output file that could not be written; the writer keeps its earlier content.
 std::string writeFailure(const std::string& path, const cipher::Failure& failure) {
-    return failure.cause.empty() ? quotingPath(failure.message, path)
-                                 : quotedName(path) + ": cannot be written: " + failure.cause;
+    // Every failure of a write names its cause, so the file can be named the way the tool names files.
+    return quotedName(path) + ": cannot be written: " + failure.causeWords;
 }
 
 /// The password from the file, else typed at the terminal when there is one (asked twice with a repeat prompt, for
@@ -203,6 +191,134 @@ struct WipeOnExit {
     ~WipeOnExit() { cipher::cleanse(text.data(), text.size()); }
 };
 
+std::string notTextLine(const std::string& name) {
+    return name + ": not UTF-8 text, which a note must be; nothing written";
+}
+
+/// Closes a descriptor openSource opened; the environment's input stays open.
+void closeSource(const std::string& path, int fd) {
+    if (!path.empty()) {
+        ::close(fd);
+    }
+}
+
+/// The note to encrypt. A file is mapped rather than read: a large note is then neither copied nor wiped
+/// afterwards. Pipes and devices are read whole, up to the first byte that is not text.
+struct NoteSource {
+    std::optional<MappedFile> mapped;
+    cipher::SecureBytes content;
+    [[nodiscard]] std::string_view text() const { return mapped ? mapped->text() : cipher::asText(content); }
+};
+
+/// Opens the command's input, refuses one that is also its output, and maps or reads the note; false, reported,
+/// when any of that fails.
+bool loadNoteSource(const Command& command, const Environment& environment, NoteSource& source) {
+    const int fd = openSource(command.input, environment);
+    if (fd < 0) {
+        return false;
+    }
+    const bool overItsInput = writesOverItsInput(command, fd, environment);
+    ReadEnd end;
+    if (!overItsInput) {
+        if (std::optional<MappedFile> mapped = MappedFile::map(fd)) {
+            source.mapped.emplace(std::move(*mapped));
+        } else {
+            end = readInto(fd, source.content, noReadLimit, true);
+        }
+    }
+    closeSource(command.input, fd);
+    if (overItsInput) {
+        return false;
+    }
+    const std::string name = displayName(command.input);
+    if (end.error != 0 || end.notText) {
+        report(environment, end.notText ? notTextLine(name) : name + ": cannot be read: " + readCause(end.error));
+        return false;
+    }
+    return true;
+}
+
+/// Encrypts the note into the output file: the save checks the text as it encrypts it and replaces nothing when it
+/// is not UTF-8, so a large note is read only once.
+int encryptIntoFile(const Command& command, std::string_view text, std::string_view key,
+                    const Environment& environment) {
+    TemporaryNotingFileOps ops(*environment.fileOps);
+    const cipher::Result<cipher::Done> saved =
+        cipher::saveEncryptedText(command.output, text, key, cipher::noteIv, environment.trace, environment.log, ops);
+    if (saved) {
+        return exitSuccess;
+    }
+    report(environment, saved.failure().cause == cipher::FailureCause::notText
+                            ? notTextLine(displayName(command.input))
+                            : writeFailure(command.output, saved.failure()));
+    return exitFailure;
+}
+
+/// Says why the encryptor gave no more file text, having taken back what can be.
+void reportUnencrypted(const cipher::NoteEncryptor& encryptor, const std::string& name, bool nothingWritten,
+                       StandardOutput& output, const Environment& environment) {
+    output.takeBack();
+    const std::string outcome = nothingWritten || output.canTakeBack() ? "nothing written" : "the output is incomplete";
+    report(environment, encryptor.failureCause() == cipher::FailureCause::notText
+                            ? notTextLine(name)
+                            : name + ": could not be encrypted; " + outcome);
+}
+
+/// Writes the encryptor's file text onto the output as it is made, never held whole, unless the trace is on: the
+/// trace's lines come first then, so the file text is written once it is all made. Failures are reported.
+int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, NoteSource& source,
+                  const Environment& environment, StandardOutput& output) {
+    const bool traced = environment.trace.enabled();
+    std::string held;
+    for (;;) {
+        const std::optional<std::string_view> piece = encryptor.next();
+        if (!piece) {
+            reportUnencrypted(encryptor, name, traced, output, environment);
+            return exitFailure;
+        }
+        if (piece->empty()) {
+            return (held.empty() || output.write(held)) && output.finish() ? exitSuccess : exitFailure;
+        }
+        if (traced) {
+            held.append(*piece);
+        } else if (!output.write(*piece)) {
+            output.takeBack();
+            return exitFailure;
+        }
+        if (source.mapped) {
+            source.mapped->reached(encryptor.plainBytesDone());
+        }
+    }
+}
+
+/// Encrypts the note onto the environment's output. Where that can be taken back, the text is checked as it goes;
+/// elsewhere (and for the trace, which tells only of a note that is text) all of it is checked first, while the
+/// cipher gets going on a second thread. Nothing is read back, so this thread also does the Base64 and leaves AES
+/// alone on the cipher's.
+int encryptToOutput(const Command& command, NoteSource& source, std::string_view key, const Environment& environment) {
+    const std::string name = displayName(command.input);
+    const std::string_view text = source.text();
+    StandardOutput output(environment.output, environment.errors);
+    const bool checkFirst = environment.trace.enabled() || !output.canTakeBack();
+    cipher::TracedStages stages(environment.trace);
+    using Encryptor = cipher::NoteEncryptor;
+    std::optional<Encryptor> encryptor = Encryptor::make(
+        text, key, cipher::noteIv, checkFirst ? Encryptor::Check::doneByCaller : Encryptor::Check::asItGoes,
+        Encryptor::Encode::byCaller, stages.observer());
+    if (checkFirst && !cipher::isWellFormedUtf8(text)) {
+        report(environment, notTextLine(name));
+        return exitFailure;
+    }
+    if (environment.trace.enabled()) {
+        stages.input(text);
+    }
+    if (!encryptor) {
+        report(environment, name + ": could not be encrypted; nothing written");
+        return exitFailure;
+    }
+    return writeFileText(*encryptor, name, source, environment, output);
+}
+
 int encryptNote(const Command& command, const Environment& environment) {
     const cipher::Result<cipher::SecureBytes> password =
         obtainPassword(command.passwordFile, environment, "Password: ", "Repeat password: ");
@@ -211,132 +327,67 @@ int encryptNote(const Command& command, const Environment& environment) {
         return exitFailure;
     }
     warnIfEmpty(password.value(), environment);
-    const std::string name = displayName(command.input);
-    const int fd = openSource(command.input, environment);
-    if (fd < 0) {
+    NoteSource source;
+    if (!loadNoteSource(command, environment, source)) {
         return exitFailure;
     }
-    if (writesOverItsInput(command, fd, environment)) {
-        if (!command.input.empty()) {
-            ::close(fd);
-        }
-        return exitFailure;
-    }
-    // A file is mapped rather than read: a large note is then neither copied nor wiped afterwards. Pipes and
-    // devices are read whole, up to the first byte that is not text.
-    std::optional<MappedFile> mapped = MappedFile::map(fd);
-    cipher::SecureBytes content;
-    const ReadEnd end = mapped ? ReadEnd{} : readInto(fd, content, noReadLimit, true);
-    if (!command.input.empty()) {
-        ::close(fd);
-    }
-    const std::string notText = name + ": not UTF-8 text, which a note must be; nothing written";
-    if (end.error != 0 || end.notText) {
-        report(environment, end.notText ? notText : name + ": cannot be read: " + readCause(end.error));
-        return exitFailure;
-    }
-    const std::string_view text = mapped ? mapped->text() : cipher::asText(content);
     const std::string_view key = cipher::asText(password.value());
-    if (!command.output.empty()) {
-        // The save checks the text as it encrypts it and replaces nothing when it is not UTF-8, so a large note
-        // is read only once.
-        TemporaryNotingFileOps ops(*environment.fileOps);
-        const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(command.output, text, key, cipher::noteIv,
-                                                                             environment.trace, environment.log, ops);
-        if (!saved) {
-            report(environment,
-                   cipher::isWellFormedUtf8(text) ? writeFailure(command.output, saved.failure()) : notText);
-            return exitFailure;
-        }
-        return exitSuccess;
-    }
-    if (environment.trace.enabled()) {
-        // The trace shows each step of a whole encryption.
-        if (!cipher::isWellFormedUtf8(text)) {
-            report(environment, notText);
-            return exitFailure;
-        }
-        const std::optional<std::string> fileText =
-            cipher::encrypt(text, key, cipher::noteIv, environment.trace, environment.log);
-        if (!fileText) {
-            report(environment, name + ": could not be encrypted; nothing written");
-            return exitFailure;
-        }
-        return writeResult({}, *fileText, environment) ? exitSuccess : exitFailure;
-    }
-    // The file text is written as it is made, never held whole. Where that can be taken back, the text is checked
-    // as it goes; elsewhere all of it is checked first, while the cipher gets going on a second thread. Nothing is
-    // read back, so this thread also does the Base64 and leaves AES alone on the cipher's.
-    StandardOutput output(environment.output, environment.errors);
-    using Check = cipher::NoteEncryptor::Check;
-    std::optional<cipher::NoteEncryptor> encryptor = cipher::NoteEncryptor::make(
-        text, key, cipher::noteIv, output.canTakeBack() ? Check::asItGoes : Check::doneByCaller,
-        cipher::NoteEncryptor::Encode::byCaller);
-    if (!output.canTakeBack() && !cipher::isWellFormedUtf8(text)) {
-        report(environment, notText);
-        return exitFailure;
-    }
-    if (!encryptor) {
-        report(environment, name + ": could not be encrypted; nothing written");
-        return exitFailure;
-    }
-    for (;;) {
-        const std::optional<std::string_view> piece = encryptor->next();
-        if (!piece) {
-            output.takeBack();
-            const std::string outcome = output.canTakeBack() ? "nothing written" : "the output is incomplete";
-            report(environment,
-                   cipher::isWellFormedUtf8(text) ? name + ": could not be encrypted; " + outcome : notText);
-            return exitFailure;
-        }
-        if (piece->empty()) {
-            return output.finish() ? exitSuccess : exitFailure;
-        }
-        if (!output.write(*piece)) {
-            output.takeBack();
-            return exitFailure;
-        }
-        if (mapped) {
-            mapped->reached(encryptor->plainBytesDone());
-        }
-    }
+    return command.output.empty() ? encryptToOutput(command, source, key, environment)
+                                  : encryptIntoFile(command, source.text(), key, environment);
 }
 
 /// The note read from the descriptor (the named file's, or the environment's input when the name is empty),
 /// decrypted a piece at a time as it is read so that the file text is never held whole, and refused at the first
-/// piece that shows it is no note; the failure is the line to report.
-cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::string_view password) {
-    const cipher::Failure refused = refusedNote(path);
+/// piece that shows it is no note; the failure is the line to report. The trace tells only of a file text that is
+/// text all through, so with it on a refused one is still read to its end.
+cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::string_view password,
+                                          const cipher::Trace& trace) {
     struct stat info {};
     const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
-    std::optional<cipher::NoteOpener> opener =
-        cipher::NoteOpener::make(password, cipher::noteIv, knownSize ? static_cast<std::size_t>(info.st_size) : 0);
+    cipher::TracedStages stages(trace);
+    std::optional<cipher::NoteOpener> opener = cipher::NoteOpener::make(
+        password, cipher::noteIv, knownSize ? static_cast<std::size_t>(info.st_size) : 0,
+        trace.enabled() ? cipher::NoteOpener::Keep::wellFormedPrefix : cipher::NoteOpener::Keep::wholeNote,
+        stages.observer());
     const std::unique_ptr<char[]> piece(new char[pipePiece]);
     // A file text that is not text is no note, as the editor says; nor is it read any further.
     cipher::Utf8Checker text;
-    int error = 0;
+    bool isText = true;
     bool accepted = opener.has_value();
-    while (accepted) {
-        const ssize_t got = ::read(fd, piece.get(), pipePiece);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+    int error = 0;
+    while (isText && (accepted || trace.enabled())) {
+        const ssize_t got = cipher::readRetrying(fd, piece.get(), pipePiece);
         if (got <= 0) {
             error = got < 0 ? errno : 0;
-            accepted = text.finish();
+            isText = text.finish();
             break;
         }
         const std::string_view fileText(piece.get(), static_cast<std::size_t>(got));
-        accepted = text.feed(cipher::asBytes(fileText)) && opener->feed(fileText);
+        isText = text.feed(cipher::asBytes(fileText));
+        accepted = accepted && isText && opener->feed(fileText);
     }
     if (error != 0) {
         return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(error)};
     }
-    if (!accepted) {
-        return refused;
+    if (!isText) {
+        return refusedNote(path);
     }
-    cipher::Result<std::string> note = opener->finish();
-    return note ? std::move(note) : cipher::Result<std::string>(refused);
+    if (!opener) {
+        trace.label("some error");
+        return refusedNote(path);
+    }
+    cipher::Result<std::string> note = accepted ? opener->finish() : cipher::wrongPasswordOrDamaged();
+    if (trace.enabled()) {
+        cipher::traceNote(trace, stages, note);
+    }
+    return note ? std::move(note) : cipher::Result<std::string>(refusedNote(path));
+}
+
+/// The next decrypted piece of a mapped file text, giving back the memory of the file text read so far.
+cipher::Result<std::string_view> nextGivingBack(cipher::DecryptedContent& content, MappedFile& mapped) {
+    cipher::Result<std::string_view> piece = content.nextPiece();
+    mapped.reached(content.fileTextDone());
+    return piece;
 }
 
 /// A decrypted copy of a mapped file text that gives the file's memory back as it goes.
@@ -344,11 +395,7 @@ class GivingBackContent final : public cipher::PiecewiseContent {
 public:
     GivingBackContent(cipher::DecryptedContent& content, MappedFile& mapped) : m_content(content), m_mapped(mapped) {}
 
-    cipher::Result<std::string_view> nextPiece() override {
-        cipher::Result<std::string_view> piece = m_content.nextPiece();
-        m_mapped.reached(m_content.fileTextDone());
-        return piece;
-    }
+    cipher::Result<std::string_view> nextPiece() override { return nextGivingBack(m_content, m_mapped); }
     cipher::Result<cipher::Done> checkPiece(std::string_view written) override { return m_content.checkPiece(written); }
 
 private:
@@ -356,90 +403,112 @@ private:
     MappedFile& m_mapped;
 };
 
-/// Decrypts a mapped note file a piece at a time, never holding the note whole and giving the file's memory back as
-/// it goes: into the output file, which is replaced only when all of it decrypts, or onto the environment's output,
-/// where nothing may remain unless all of it decrypts. The failure is the line to report, or empty when it has been
-/// reported.
-cipher::Result<cipher::Done> decryptMapped(const Command& command, MappedFile& mapped, std::string_view password,
-                                           const Environment& environment) {
-    const std::string_view fileText = mapped.text();
-    const cipher::Failure refused = refusedNote(command.input);
-    std::optional<cipher::DecryptedContent> content =
-        cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
-    if (!content) {
-        return refused;
+/// What the decryption onto the output gives: done, or the line to report (empty when it has been reported).
+using Decrypted = cipher::Result<cipher::Done>;
+
+Decrypted finished(StandardOutput& output) {
+    return output.finish() ? Decrypted(cipher::Done{}) : cipher::Failure{};
+}
+
+/// Decrypts into the output file, which is replaced only when all of it decrypts.
+Decrypted decryptIntoFile(const Command& command, cipher::DecryptedContent& content, MappedFile& mapped,
+                          const Environment& environment) {
+    GivingBackContent givingBack(content, mapped);
+    TemporaryNotingFileOps ops(*environment.fileOps);
+    const Decrypted saved = cipher::writeFileAtomically(command.output, givingBack, ops);
+    if (saved) {
+        return saved;
     }
-    if (!command.output.empty()) {
-        GivingBackContent givingBack(*content, mapped);
-        TemporaryNotingFileOps ops(*environment.fileOps);
-        cipher::Result<cipher::Done> saved = cipher::writeFileAtomically(command.output, givingBack, ops);
-        if (saved || !content->refused()) {
-            return saved ? std::move(saved) : cipher::Failure{writeFailure(command.output, saved.failure())};
-        }
-        return refused;
-    }
-    StandardOutput output(environment.output, environment.errors);
-    if (output.canTakeBack()) {
-        // Written as it is decrypted, and taken back should the rest turn out not to be a note.
-        for (;;) {
-            const cipher::Result<std::string_view> piece = content->nextPiece();
-            mapped.reached(content->fileTextDone());
-            if (piece && piece.value().empty()) {
-                return output.finish() ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
-            }
-            if (!piece || !output.write(piece.value())) {
-                output.takeBack();
-                return piece ? cipher::Failure{} : refused;
-            }
-        }
-    }
-    // Nothing may appear unless all of it decrypts: it is decrypted twice, first to check, then to write.
-    // Decryption is quick beside the writing; a second thread to overlap the two did not pay.
+    return saved.failure().cause == cipher::FailureCause::wrongPasswordOrDamaged
+               ? refusedNote(command.input)
+               : cipher::Failure{writeFailure(command.output, saved.failure())};
+}
+
+/// Writes the note onto an output that can be taken back as it is decrypted, taking it back should the rest turn
+/// out not to be a note.
+Decrypted decryptTakingBack(const Command& command, cipher::DecryptedContent& content, MappedFile& mapped,
+                            StandardOutput& output) {
     for (;;) {
-        const cipher::Result<std::string_view> piece = content->nextPiece();
-        mapped.reached(content->fileTextDone());
-        if (!piece) {
-            return refused;
+        const cipher::Result<std::string_view> piece = nextGivingBack(content, mapped);
+        if (piece && piece.value().empty()) {
+            return finished(output);
         }
-        if (piece.value().empty()) {
-            break;
+        if (!piece || !output.write(piece.value())) {
+            output.takeBack();
+            return piece ? cipher::Failure{} : refusedNote(command.input);
         }
+    }
+}
+
+/// Whether all of the mapped file text decrypts to a note, holding no more than a piece of it.
+bool decryptsWhole(MappedFile& mapped, std::string_view password) {
+    std::optional<cipher::DecryptedContent> content =
+        cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
+    while (content) {
+        const cipher::Result<std::string_view> piece = nextGivingBack(*content, mapped);
+        if (!piece || piece.value().empty()) {
+            return piece.ok();
+        }
+    }
+    return false;
+}
+
+/// Writes the note onto an output where nothing may appear unless all of it decrypts: it is decrypted twice, first
+/// to check, then to write. Decryption is quick beside the writing; a second thread to overlap the two did not pay.
+Decrypted decryptCheckingFirst(const Command& command, MappedFile& mapped, std::string_view password,
+                               StandardOutput& output) {
+    if (!decryptsWhole(mapped, password)) {
+        return refusedNote(command.input);
     }
     mapped.readAgain();
-    std::optional<cipher::DecryptedContent> again = cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
-    if (!again) {
-        return refused;
-    }
-    for (;;) {
-        const cipher::Result<std::string_view> piece = again->nextPiece();
-        mapped.reached(again->fileTextDone());
+    std::optional<cipher::DecryptedContent> again =
+        cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
+    while (again) {
+        const cipher::Result<std::string_view> piece = nextGivingBack(*again, mapped);
         if (!piece) {
             // It decrypted a moment ago: the file was changed meanwhile.
             return cipher::Failure{displayName(command.input) +
                                    ": changed while it was being read; standard output is incomplete"};
         }
         if (piece.value().empty()) {
-            return output.finish() ? cipher::Result<cipher::Done>(cipher::Done{}) : cipher::Failure{};
+            return finished(output);
         }
         if (!output.write(piece.value())) {
             return cipher::Failure{};
         }
     }
+    return refusedNote(command.input);
 }
 
-/// The note of a whole file text read from the descriptor, with each step traced (the trace shows the whole
-/// ciphertext); the failure is the line to report.
-cipher::Result<std::string> decryptTraced(const std::string& path, int fd, std::string_view password,
-                                          const Environment& environment) {
-    cipher::SecureBytes fileText;
-    const ReadEnd end = readInto(fd, fileText, noReadLimit, true);
-    if (end.error != 0) {
-        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(end.error)};
+/// Decrypts a mapped note file a piece at a time, never holding the note whole and giving the file's memory back as
+/// it goes: into the output file, or onto the environment's output, where nothing may remain unless all of it
+/// decrypts.
+Decrypted decryptMapped(const Command& command, MappedFile& mapped, std::string_view password,
+                        const Environment& environment) {
+    std::optional<cipher::DecryptedContent> content =
+        cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
+    if (!content) {
+        return refusedNote(command.input);
     }
-    cipher::Result<std::string> note =
-        end.notText ? cipher::Failure{}
-                    : cipher::decryptWhole(cipher::asText(fileText), password, cipher::noteIv, environment.trace);
-    return note ? std::move(note) : cipher::Result<std::string>(refusedNote(path));
+    if (!command.output.empty()) {
+        return decryptIntoFile(command, *content, mapped, environment);
+    }
+    StandardOutput output(environment.output, environment.errors);
+    return output.canTakeBack() ? decryptTakingBack(command, *content, mapped, output)
+                                : decryptCheckingFirst(command, mapped, password, output);
+}
+
+/// Decrypts from a pipe, or from a file with the trace on: the trace's lines come before the note, so the note is
+/// written once it is whole.
+int decryptHeld(const Command& command, int fd, std::string_view password, const Environment& environment) {
+    cipher::Result<std::string> note = decryptSource(command.input, fd, password, environment.trace);
+    closeSource(command.input, fd);
+    if (!note) {
+        report(environment, note.failure().message);
+        return exitFailure;
+    }
+    const WipeOnExit wipe{note.value()};
+    return writeResult(command.output, note.value(), environment) ? exitSuccess : exitFailure;
 }
 
 int decryptNote(const Command& command, const Environment& environment) {
@@ -454,35 +523,21 @@ int decryptNote(const Command& command, const Environment& environment) {
     if (fd < 0) {
         return exitFailure;
     }
-    const auto closeInput = [&] {
-        if (!command.input.empty()) {
-            ::close(fd);
-        }
-    };
     if (writesOverItsInput(command, fd, environment)) {
-        closeInput();
+        closeSource(command.input, fd);
         return exitFailure;
     }
-    cipher::Result<std::string> note = cipher::Failure{};
     // A file is mapped rather than read, so that it is never copied; a pipe is decrypted as it is read.
     std::optional<MappedFile> mapped = environment.trace.enabled() ? std::nullopt : MappedFile::map(fd);
-    if (mapped) {
-        closeInput();
-        const cipher::Result<cipher::Done> done = decryptMapped(command, *mapped, key, environment);
-        if (!done && !done.failure().message.empty()) {
-            report(environment, done.failure().message);
-        }
-        return done ? exitSuccess : exitFailure;
+    if (!mapped) {
+        return decryptHeld(command, fd, key, environment);
     }
-    note = environment.trace.enabled() ? decryptTraced(command.input, fd, key, environment)
-                                       : decryptSource(command.input, fd, key);
-    closeInput();
-    if (!note) {
-        report(environment, note.failure().message);
-        return exitFailure;
+    closeSource(command.input, fd);
+    const Decrypted done = decryptMapped(command, *mapped, key, environment);
+    if (!done && !done.failure().message.empty()) {
+        report(environment, done.failure().message);
     }
-    const WipeOnExit wipe{note.value()};
-    return writeResult(command.output, note.value(), environment) ? exitSuccess : exitFailure;
+    return done ? exitSuccess : exitFailure;
 }
 
 /// Re-encrypts one note in place; false, with the reason reported, when it is left as it was.
@@ -500,7 +555,8 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
                                                    : cipher::decryptWhole(cipher::asText(content.value()), oldPassword,
                                                                           cipher::noteIv, environment.trace);
     if (!note) {
-        report(environment, displayName(path) + ": " + std::string(wrongPassword) + "; left unchanged");
+        report(environment,
+               displayName(path) + ": " + std::string(cipher::wrongPasswordOrDamagedWords) + "; left unchanged");
         return false;
     }
     const WipeOnExit wipe{note.value()};

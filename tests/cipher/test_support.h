@@ -1,16 +1,22 @@
 #pragma once
 
 #include "cipher/base/bytes.h"
+#include "cipher/crypto/aes.h"
 #include "cipher/encoding/base64.h"
 #include "cipher/encoding/cpu.h"
+#include "cipher/note/note_cipher.h"
+#include "cipher/note/trace.h"
 
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -113,6 +119,18 @@ inline std::vector<Isa> vectorIsas() {
 
 inline const char* nameOf(Isa isa) {
     return isa == Isa::avx2 ? "avx2" : isa == Isa::ssse3 ? "ssse3" : "scalar";
+}
+
+// What the trace wrote, read past the stream's buffer: a line not yet flushed, as a killed program would lose
+// it, is missing.
+inline std::string traced(const std::function<void(const Trace&)>& run) {
+    std::FILE* file = std::tmpfile();
+    run(Trace(file));
+    std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+    const ssize_t read = ::pread(fileno(file), text.data(), text.size(), 0);
+    text.resize(read < 0 ? 0 : static_cast<std::size_t>(read));
+    std::fclose(file);
+    return text;
 }
 
 } // namespace cipher::test

@@ -56,4 +56,14 @@ inline std::string_view asText(ByteView bytes) noexcept {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
+/// Whether the piece is what follows the first `matched` characters of expected; if so, matched moves past it.
+/// Compares what is decrypted or read back with what it must be, a piece at a time.
+inline bool matchesNext(std::string_view expected, std::size_t& matched, std::string_view piece) noexcept {
+    if (piece.size() > expected.size() - matched || expected.substr(matched, piece.size()) != piece) {
+        return false;
+    }
+    matched += piece.size();
+    return true;
+}
+
 } // namespace cipher

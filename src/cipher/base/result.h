@@ -6,16 +6,31 @@
 
 namespace cipher {
 
-/// The failures a caller may act on; the rest are Other.
-enum class FailureKind { Other, WrongPasswordOrDamaged };
+/// What went wrong, for a caller to act on; the words a user reads are in the failure's message.
+enum class FailureCause {
+    other,
+    notFound,               ///< the file or a folder on its path does not exist
+    noPermission,           ///< the system refused access
+    notAFile,               ///< a folder, device or pipe where a regular file was wanted
+    noSpace,                ///< the disk or the quota is full
+    readOnly,               ///< the disk is mounted read-only
+    tooLarge,               ///< too large for the file system or for memory to open
+    notEnoughMemory,        ///< memory ran out
+    diskError,              ///< the disk reported an input/output error
+    wrongPasswordOrDamaged, ///< the file text does not decrypt to a whole note under the password
+    notText,                ///< a note or file text that is not well-formed UTF-8
+    notEncrypted,           ///< the cipher failed
+    readBackDiffers,        ///< a written file read back differently
+    notFlushed,             ///< the file was replaced, but the folder could not be flushed
+};
 
-/// Why an operation failed, in plain words fit for a user (never a password or note text), and its kind.
+/// Why an operation failed, in plain words fit for a user (never a password or note text), and its cause.
 struct Failure {
     std::string message;
-    FailureKind kind = FailureKind::Other;
+    FailureCause cause = FailureCause::other;
     /// For a failure about a named file, the cause alone in lowercase words (for example "the disk is full"), so
     /// that a caller can name the file its own way; else empty.
-    std::string cause{};
+    std::string causeWords{};
 };
 
 /// A value or the failure that prevented it.

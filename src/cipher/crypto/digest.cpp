@@ -4,19 +4,9 @@
 
 #include <openssl/evp.h>
 
-namespace cipher {
+#include <array>
 
-std::array<std::uint8_t, 16> md5Digest(ByteView bytes) {
-    std::array<std::uint8_t, 16> digest{};
-    unsigned int length = 0;
-    // EVP_Digest fails only when MD5 is unavailable (a FIPS-only provider); the zero digest then stands in,
-    // and md5() reports it as "" by checking the length.
-    if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_md5(), nullptr) != 1 ||
-        length != digest.size()) {
-        digest.fill(0);
-    }
-    return digest;
-}
+namespace cipher {
 
 std::string md5(std::string_view text) {
     if (!isWellFormedUtf8(text)) {

@@ -2,14 +2,10 @@
 
 #include "cipher/base/bytes.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
 namespace cipher {
-
-/// The 16-byte MD5 digest (RFC 1321) of the bytes; all zero if the library offers no MD5 (a FIPS-only set-up).
-[[nodiscard]] std::array<std::uint8_t, 16> md5Digest(ByteView bytes);
 
 /// The 32 lowercase hexadecimal characters of the MD5 digest of the text's UTF-8 bytes, high nibble first.
 /// Gives "" when the text is not well-formed UTF-8 (a text that cannot be encoded has no digest) or MD5 is missing.

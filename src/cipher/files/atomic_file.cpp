@@ -1,5 +1,6 @@
 #include "atomic_file.h"
 
+#include "cipher/base/bytes.h"
 #include "file_io.h"
 
 #include <fcntl.h>
@@ -63,8 +64,13 @@ std::string temporaryName(const std::string& targetName) {
     return name;
 }
 
-Failure saveFailure(const std::filesystem::path& path, std::string_view cause) {
-    return fileFailure("save", path, cause);
+Failure saveFailure(const std::filesystem::path& path, int error) {
+    return fileFailure("save", path, error);
+}
+
+// A failure of the content (not encrypted, not a note, read back differently) as the save's failure.
+Failure saveFailure(const std::filesystem::path& path, const Failure& content) {
+    return fileFailure("save", path, content.cause, content.message);
 }
 
 struct Target {
@@ -98,7 +104,7 @@ std::optional<std::filesystem::path> endOfLinks(std::filesystem::path path) {
 
 // Where the bytes go and with which permission bits; a symbolic link is followed so that it stays a link, also one
 // that points at no file yet: the file is made where it points.
-std::variant<Target, std::string> inspectTarget(const std::filesystem::path& path) {
+std::variant<Target, int> inspectTarget(const std::filesystem::path& path) {
     Target target{path};
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
@@ -108,15 +114,15 @@ std::variant<Target, std::string> inspectTarget(const std::filesystem::path& pat
         } else if (std::optional<std::filesystem::path> end = endOfLinks(path)) {
             target.path = std::move(*end);
         } else {
-            return describeFileError(errno);
+            return errno;
         }
     }
     if (::stat(target.path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
-            return describeFileError(EISDIR);
+            return EISDIR;
         }
         if (!S_ISREG(info.st_mode)) {
-            return describeFileError(ENODEV);
+            return ENODEV;
         }
         target.exists = true;
         target.mode = info.st_mode & 0777;
@@ -125,7 +131,7 @@ std::variant<Target, std::string> inspectTarget(const std::filesystem::path& pat
         return target;
     }
     if (errno != ENOENT) {
-        return describeFileError(errno);
+        return errno;
     }
     return target;
 }
@@ -218,15 +224,12 @@ public:
 
     Result<Done> checkPiece(std::string_view written) override {
         if (!written.empty()) {
-            if (written.size() > m_content.size() - m_matched ||
-                m_content.substr(m_matched, written.size()) != written) {
-                return Failure{std::string(readBackFailure)};
-            }
-            m_matched += written.size();
-            return Done{};
+            return matchesNext(m_content, m_matched, written)
+                       ? Result<Done>(Done{})
+                       : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
         }
         if (m_matched != m_content.size()) {
-            return Failure{std::string(readBackFailure)};
+            return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
         }
         // The file holds exactly the content, so the check can be given the content instead of a second copy.
         return m_check ? m_check(m_content) : Result<Done>(Done{});
@@ -260,7 +263,7 @@ public:
             const std::size_t want = std::min(size, readBackPiece);
             const std::optional<std::size_t> got = read(want);
             if (!got || *got != want) {
-                return Failure{std::string(readBackFailure)};
+                return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
             }
             if (Result<Done> checked = m_content.checkPiece(std::string_view(m_piece.get(), want)); !checked) {
                 return checked;
@@ -274,7 +277,7 @@ public:
     Result<Done> finish() {
         const std::optional<std::size_t> got = read(1);
         if (!got || *got != 0) {
-            return Failure{std::string(readBackFailure)};
+            return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
         }
         return m_content.checkPiece({});
     }
@@ -290,10 +293,7 @@ private:
         }
         std::size_t used = 0;
         while (used < size) {
-            const ssize_t got = ::read(m_fd, m_piece.get() + used, size - used);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
+            const ssize_t got = readRetrying(m_fd, m_piece.get() + used, size - used);
             if (got < 0) {
                 return std::nullopt;
             }
@@ -323,11 +323,11 @@ void startWriteback(int fd, std::size_t from, std::size_t size) {
 
 Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops) {
     if (!path.has_filename()) {
-        return saveFailure(path, describeFileError(EISDIR));
+        return saveFailure(path, EISDIR);
     }
     auto inspected = inspectTarget(path);
-    if (const auto* cause = std::get_if<std::string>(&inspected)) {
-        return saveFailure(path, *cause);
+    if (const auto* error = std::get_if<int>(&inspected)) {
+        return saveFailure(path, *error);
     }
     const Target& target = std::get<Target>(inspected);
     const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
@@ -342,11 +342,11 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
             break;
         }
         if (errno != EEXIST && errno != EINTR) {
-            return saveFailure(path, describeFileError(errno));
+            return saveFailure(path, errno);
         }
     }
     if (temporary->fd() < 0) {
-        return saveFailure(path, describeFileError(EEXIST));
+        return saveFailure(path, EEXIST);
     }
     // open() applies the umask; the replaced file's bits and owner are kept where possible. Failing here only
     // leaves the file less accessible, never more.
@@ -363,16 +363,16 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     for (;;) {
         const Result<std::string_view> piece = content.nextPiece();
         if (!piece) {
-            return saveFailure(path, piece.failure().message);
+            return saveFailure(path, piece.failure());
         }
         if (piece.value().empty()) {
             break;
         }
         if (!writeAll(ops, temporary->fd(), piece.value())) {
-            return saveFailure(path, describeFileError(errno));
+            return saveFailure(path, errno);
         }
         if (Result<Done> checked = readBack.next(piece.value().size()); !checked) {
-            return saveFailure(path, checked.failure().message);
+            return saveFailure(path, checked.failure());
         }
         written += piece.value().size();
         if (written - flushed >= writebackStep) {
@@ -382,27 +382,28 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     }
     startWriteback(temporary->fd(), flushed, written - flushed);
     if (Result<Done> checked = readBack.finish(); !checked) {
-        return saveFailure(path, checked.failure().message);
+        return saveFailure(path, checked.failure());
     }
     if (fsyncRetrying(ops, temporary->fd()) != 0) {
-        return saveFailure(path, describeFileError(errno));
+        return saveFailure(path, errno);
     }
     if (!temporary->close()) {
-        return saveFailure(path, describeFileError(errno));
+        return saveFailure(path, errno);
     }
 
     // Syncing the folder before the rename too means a folder that cannot be synced fails the save while the
     // earlier content is still in place.
     if (ops.syncDirectory(folder.string()) != 0) {
-        return saveFailure(path, describeFileError(errno));
+        return saveFailure(path, errno);
     }
     if (ops.rename(temporary->path(), target.path.string()) != 0) {
-        return saveFailure(path, describeFileError(errno));
+        return saveFailure(path, errno);
     }
     temporary->renamed();
     if (ops.syncDirectory(folder.string()) != 0) {
-        const std::string cause = describeFileError(errno);
-        return saveFailure(path, "the file was replaced, but the folder could not be flushed to disk (" + cause + ")");
+        const std::string words = describeFileError(errno);
+        return fileFailure("save", path, FailureCause::notFlushed,
+                           "the file was replaced, but the folder could not be flushed to disk (" + words + ")");
     }
     return Done{};
 }
@@ -465,15 +466,56 @@ bool isTemporarySaveName(std::string_view fileName) noexcept {
     return fileName.ends_with(temporaryMarker);
 }
 
-Failure fileFailure(std::string_view action, const std::filesystem::path& path, std::string_view cause) {
+Failure fileFailure(std::string_view action, const std::filesystem::path& path, FailureCause cause,
+                    std::string_view words) {
     std::string message = "Could not ";
     message += action;
     message += " \"";
     message += path.string();
     message += "\": ";
-    message += cause;
+    message += words;
     message += '.';
-    return Failure{std::move(message), FailureKind::Other, std::string(cause)};
+    return Failure{std::move(message), cause, std::string(words)};
+}
+
+Failure fileFailure(std::string_view action, const std::filesystem::path& path, int error) {
+    return fileFailure(action, path, causeOfFileError(error), describeFileError(error));
+}
+
+FailureCause causeOfFileError(int error) noexcept {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return FailureCause::notFound;
+    case EACCES:
+    case EPERM:
+        return FailureCause::noPermission;
+    case ENOSPC:
+    case EDQUOT:
+        return FailureCause::noSpace;
+    case EISDIR:
+    case ENODEV:
+        return FailureCause::notAFile;
+    case EROFS:
+        return FailureCause::readOnly;
+    case EFBIG:
+        return FailureCause::tooLarge;
+    case EIO:
+        return FailureCause::diskError;
+    case ENOMEM:
+        return FailureCause::notEnoughMemory;
+    default:
+        return FailureCause::other;
+    }
+}
+
+ssize_t readRetrying(int fd, void* into, std::size_t size) noexcept {
+    for (;;) {
+        const ssize_t got = ::read(fd, into, size);
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
 }
 
 std::string describeFileError(int error) {
@@ -522,7 +564,7 @@ Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_
         WholeContent whole(content, check);
         return writeAtomically(path, whole, ops);
     } catch (const std::bad_alloc&) {
-        return saveFailure(path, describeFileError(ENOMEM));
+        return saveFailure(path, ENOMEM);
     }
 }
 
@@ -530,7 +572,7 @@ Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseCon
     try {
         return writeAtomically(path, content, ops);
     } catch (const std::bad_alloc&) {
-        return saveFailure(path, describeFileError(ENOMEM));
+        return saveFailure(path, ENOMEM);
     }
 }
 

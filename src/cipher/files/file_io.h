@@ -2,6 +2,8 @@
 
 #include "cipher/base/result.h"
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -23,11 +25,21 @@ struct FileContent {
 /// Reads a regular file whole, retrying interrupted reads. Never blocks on a pipe or device.
 [[nodiscard]] FileContent readWholeFile(const std::string& path);
 
+/// read(), retried while it is interrupted by a signal: the bytes read, 0 at the end, or -1 with errno set.
+[[nodiscard]] ssize_t readRetrying(int fd, void* into, std::size_t size) noexcept;
+
 /// The cause of a file error in plain lowercase words, for example "permission denied" or "the disk is full".
 [[nodiscard]] std::string describeFileError(int error);
 
-/// "Could not ACTION \"PATH\": CAUSE." as a failure with CAUSE as its cause, for example ACTION "save" and CAUSE
-/// "the disk is full".
-[[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, std::string_view cause);
+/// What a file error means to a caller.
+[[nodiscard]] FailureCause causeOfFileError(int error) noexcept;
+
+/// "Could not ACTION \"PATH\": WORDS." as a failure with that cause and WORDS as its cause words, for example
+/// ACTION "save" and WORDS "the disk is full".
+[[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, FailureCause cause,
+                                  std::string_view words);
+
+/// fileFailure for a file error, in describeFileError's words.
+[[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, int error);
 
 } // namespace cipher

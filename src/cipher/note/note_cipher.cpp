@@ -6,7 +6,6 @@
 #include "cipher/encoding/utf8.h"
 #include "cipher/stream/note_stream.h"
 
-#include <cstring>
 #include <new>
 
 namespace cipher {
@@ -15,9 +14,11 @@ namespace {
 
 constexpr std::string_view someError = "some error";
 
-// The file text of a note, built a piece at a time; what encrypt gives when nothing is traced.
-std::optional<std::string> encryptUntraced(std::string_view text, std::string_view password, ByteView iv) {
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv);
+// The file text of a note, built a piece at a time.
+std::optional<std::string> encryptWhole(std::string_view text, std::string_view password, ByteView iv,
+                                        StageObserver* observer) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv, NoteEncryptor::Check::asItGoes,
+                                                                 NoteEncryptor::Encode::withCipher, observer);
     if (!encryptor) {
         return std::nullopt;
     }
@@ -36,24 +37,14 @@ std::optional<std::string> encryptUntraced(std::string_view text, std::string_vi
     }
 }
 
-// The steps decrypt and decryptWhole share: Base64, the cipher, and their trace up to the plain-byte list.
-std::optional<SecureBytes> decryptBytes(std::string_view fileText, std::string_view password, ByteView iv,
-                                        const Trace& trace) {
-    const std::optional<Bytes> cipherBytes = base64ToByteArray(fileText);
-    if (!cipherBytes) {
-        trace.label(someError);
-        return std::nullopt;
+// Feeds the whole file text to an opener; the opener, or none when it could not be made.
+std::optional<NoteOpener> opened(std::string_view fileText, std::string_view password, ByteView iv,
+                                 NoteOpener::Keep keep, StageObserver* observer) {
+    std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size(), keep, observer);
+    if (opener) {
+        (void)opener->feed(fileText);
     }
-    trace.label("decryptedData");
-    trace.byteList(*cipherBytes);
-    std::optional<SecureBytes> plain = aesCbcDecrypt(deriveKey(password), iv, *cipherBytes);
-    if (!plain) {
-        trace.label(someError);
-        return std::nullopt;
-    }
-    trace.label("decrypted");
-    trace.byteList(*plain);
-    return plain;
+    return opener;
 }
 
 } // namespace
@@ -61,33 +52,14 @@ std::optional<SecureBytes> decryptBytes(std::string_view fileText, std::string_v
 std::optional<std::string> encrypt(std::string_view text, std::string_view password, ByteView iv, const Trace& trace,
                                    Log& log) {
     try {
-        if (!trace.enabled()) {
-            std::optional<std::string> fileText = encryptUntraced(text, password, iv);
-            if (!fileText) {
-                log.write(someError);
-            }
-            return fileText;
+        TracedStages stages(trace);
+        if (trace.enabled()) {
+            stages.input(text);
         }
-        // The text is already UTF-8, so its bytes go to the cipher as they are, without a copy.
-        const ByteView plain = asBytes(text);
-        trace.label("input");
-        trace.byteList(plain);
-        // A text that is not UTF-8 has no UTF-8 bytes to encrypt; saving it would not read back as the same text.
-        std::optional<Bytes> cipherBytes;
-        if (isWellFormedUtf8(text)) {
-            cipherBytes = aesCbcEncrypt(deriveKey(password), iv, plain);
-        }
-        if (!cipherBytes) {
+        std::optional<std::string> fileText = encryptWhole(text, password, iv, stages.observer());
+        if (!fileText) {
             log.write(someError);
-            return std::nullopt;
         }
-        trace.label("encrypted");
-        trace.byteList(*cipherBytes);
-        trace.label("encryptedData");
-        trace.length(cipherBytes->size());
-        std::string fileText = base64Encode(*cipherBytes);
-        trace.label("encryptedString");
-        trace.text(fileText);
         return fileText;
     } catch (const std::bad_alloc&) {
         log.write(someError);
@@ -98,21 +70,18 @@ std::optional<std::string> encrypt(std::string_view text, std::string_view passw
 std::optional<std::string> decrypt(std::string_view fileText, std::string_view password, ByteView iv,
                                    const Trace& trace) {
     try {
-        if (!trace.enabled()) {
-            std::optional<NoteOpener> opener =
-                NoteOpener::make(password, iv, fileText.size(), NoteOpener::Keep::wellFormedPrefix);
-            if (!opener || !opener->feed(fileText)) {
-                return std::nullopt;
-            }
-            return opener->finishPrefix();
-        }
-        const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
-        if (!plain) {
+        TracedStages stages(trace);
+        std::optional<NoteOpener> opener =
+            opened(fileText, password, iv, NoteOpener::Keep::wellFormedPrefix, stages.observer());
+        if (!opener) {
+            trace.label(someError);
             return std::nullopt;
         }
-        std::string note = convertUInt8ToUTF(*plain);
-        trace.label("decryptedstring");
-        trace.text(note);
+        std::optional<std::string> note = opener->finishPrefix();
+        if (trace.enabled() && stages.writeDecryption() && note) {
+            trace.label("decryptedstring");
+            trace.text(*note);
+        }
         return note;
     } catch (const std::bad_alloc&) {
         trace.label(someError);
@@ -122,35 +91,40 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
 
 Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
                                  const Trace& trace) {
-    const Failure failure{"The note could not be decrypted: wrong password or damaged file.",
-                          FailureKind::WrongPasswordOrDamaged};
     // A file text that is not text is no note, whatever the decoder would skip: every reader refuses it alike.
     if (!isWellFormedUtf8(fileText)) {
-        return failure;
+        return wrongPasswordOrDamaged();
     }
     try {
-        if (!trace.enabled()) {
-            std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size());
-            if (!opener || !opener->feed(fileText)) {
-                return failure;
-            }
-            return opener->finish();
-        }
-        const std::optional<SecureBytes> plain = decryptBytes(fileText, password, iv, trace);
-        if (!plain) {
-            return failure;
-        }
-        const std::string_view note = asText(*plain);
-        if (!isWellFormedUtf8(note)) {
+        TracedStages stages(trace);
+        // Traced, the whole note is decrypted even when it is not text, as the trace shows all of it.
+        std::optional<NoteOpener> opener = opened(
+            fileText, password, iv, trace.enabled() ? NoteOpener::Keep::wellFormedPrefix : NoteOpener::Keep::wholeNote,
+            stages.observer());
+        if (!opener) {
             trace.label(someError);
-            return failure;
+            return wrongPasswordOrDamaged();
         }
-        trace.label("decryptedstring");
-        trace.text(note);
-        return std::string(note);
+        Result<std::string> note = opener->finish();
+        if (trace.enabled()) {
+            traceNote(trace, stages, note);
+        }
+        return note;
     } catch (const std::bad_alloc&) {
         trace.label(someError);
-        return Failure{"The note could not be decrypted: there is not enough memory."};
+        return Failure{"The note could not be decrypted: there is not enough memory.", FailureCause::notEnoughMemory};
+    }
+}
+
+void traceNote(const Trace& trace, const TracedStages& stages, const Result<std::string>& note) {
+    if (!stages.writeDecryption()) {
+        return;
+    }
+    if (note) {
+        trace.label("decryptedstring");
+        trace.text(note.value());
+    } else {
+        trace.label(someError);
     }
 }
 
@@ -161,14 +135,7 @@ bool opensAs(std::string_view fileText, std::string_view text, std::string_view 
             return false;
         }
         std::size_t matched = 0;
-        const PlainSink compare = [&](ByteView plain) {
-            if (plain.size() > text.size() - matched ||
-                std::memcmp(plain.data(), text.data() + matched, plain.size()) != 0) {
-                return false;
-            }
-            matched += plain.size();
-            return true;
-        };
+        const PlainSink compare = [&](ByteView plain) { return matchesNext(text, matched, asText(plain)); };
         return decryptor->feed(fileText, compare) && decryptor->finish(compare) && matched == text.size();
     } catch (const std::bad_alloc&) {
         return false;

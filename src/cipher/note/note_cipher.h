@@ -30,10 +30,14 @@ inline constexpr std::array<std::uint8_t, 16> noteIv{'7', '4', '0', '5', '2', '1
                                                  const Trace& trace);
 
 /// Like decrypt, but refuses a partial note: fails when the file text is not well-formed UTF-8, the Base64 is
-/// rejected, the cipher fails, or the decrypted bytes are not entirely well-formed UTF-8. The failure message says "wrong password or damaged file".
-/// This is what Open and the command-line tool use, so that a damaged note is never shown or saved as complete.
+/// rejected, the cipher fails, or the decrypted bytes are not entirely well-formed UTF-8. The failure message says
+/// "wrong password or damaged file". This is what Open and the command-line tool use, so that a damaged note is never
+/// shown or saved as complete.
 [[nodiscard]] Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
                                                const Trace& trace);
+
+/// The trace of a whole note's decryption once it is done: decryptWhole's trace lines after the stages collected.
+void traceNote(const Trace& trace, const TracedStages& stages, const Result<std::string>& note);
 
 /// Whether the file text decrypts under the password to exactly the note text, byte for byte. Decrypts piece by
 /// piece and compares as it goes, so that checking a saved note holds no copy of it.

@@ -20,109 +20,99 @@ namespace cipher {
 
 namespace {
 
-Failure openFailure(const std::filesystem::path& path, std::string_view cause) {
-    return fileFailure("open", path, cause);
-}
-
 constexpr std::string_view someError = "some error";
-constexpr std::string_view notText = "it is not a note file (not text)";
-constexpr std::string_view wrongPasswordOrDamaged = "The note could not be decrypted: wrong password or damaged file.";
+
+Failure notTextFailure(const std::filesystem::path& path) {
+    return fileFailure("open", path, FailureCause::notText, "it is not a note file (not text)");
+}
 
 Failure readFailure(const std::filesystem::path& path, int error) {
     switch (error) {
     case ENOENT:
-        return openFailure(path, "no such file");
-    case ENOTDIR:
-        return openFailure(path, "the folder does not exist");
+        return fileFailure("open", path, FailureCause::notFound, "no such file");
     case ENOMEM:
-        return openFailure(path, "it is too large to open");
+        return fileFailure("open", path, FailureCause::tooLarge, "it is too large to open");
     default:
-        return openFailure(path, describeFileError(error));
+        // ENOTDIR too: "the folder does not exist".
+        return fileFailure("open", path, error);
     }
 }
 
 std::size_t readPieceSize = std::size_t{1} << 20;
+
+// A regular file opened for reading, or the errno that prevented it: EISDIR for a folder, ENODEV for anything else
+// that is not a regular file.
+struct OpenedFile {
+    int fd = -1;
+    int error = 0;
+    std::size_t size = 0;
+};
+
+OpenedFile openRegularFile(const std::string& path) {
+    OpenedFile opened;
+    // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        opened.error = errno;
+    } else if (S_ISDIR(info.st_mode)) {
+        opened.error = EISDIR;
+    } else if (!S_ISREG(info.st_mode)) {
+        opened.error = ENODEV;
+    }
+    if (opened.error != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return opened;
+    }
+    opened.fd = fd;
+    opened.size = static_cast<std::size_t>(info.st_size);
+    return opened;
+}
 
 // Reads a regular file a piece at a time into one reused buffer, checking its UTF-8 as it goes; readWholeFile's
 // errors, without holding the file.
 class PieceReader {
 public:
     explicit PieceReader(const std::string& path)
-        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize + carryRoom]) {
-        // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
-        m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat info {};
-        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
-            m_error = errno;
-        } else if (S_ISDIR(info.st_mode)) {
-            m_error = EISDIR;
-        } else if (!S_ISREG(info.st_mode)) {
-            m_error = ENODEV;
-        } else {
-            m_size = static_cast<std::size_t>(info.st_size);
-        }
-    }
+        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize]), m_file(openRegularFile(path)) {}
     PieceReader(const PieceReader&) = delete;
     PieceReader& operator=(const PieceReader&) = delete;
     ~PieceReader() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
+        if (m_file.fd >= 0) {
+            ::close(m_file.fd);
         }
     }
 
-    [[nodiscard]] int error() const noexcept { return m_error; }
-    [[nodiscard]] std::size_t size() const noexcept { return m_size; }
+    [[nodiscard]] int error() const noexcept { return m_file.error; }
+    [[nodiscard]] std::size_t size() const noexcept { return m_file.size; }
     /// Whether everything read so far is well-formed UTF-8, a sequence cut at the end included.
-    [[nodiscard]] bool wellFormed() const noexcept { return m_wellFormed && m_carried == 0; }
+    [[nodiscard]] bool wellFormed() const noexcept { return m_textSoFar && m_text.finish(); }
     /// Whether everything read so far is well-formed UTF-8 or the start of a sequence the rest may complete.
-    [[nodiscard]] bool textSoFar() const noexcept { return m_wellFormed; }
+    [[nodiscard]] bool textSoFar() const noexcept { return m_textSoFar; }
 
     /// The next piece, valid until the next call; empty at the end or on an error.
     std::string_view next() {
-        if (m_error != 0 || m_fd < 0) {
+        if (m_file.error != 0 || m_file.fd < 0) {
             return {};
         }
-        for (;;) {
-            const ssize_t got = ::read(m_fd, m_piece.get() + carryRoom, m_pieceSize);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                m_error = got < 0 ? errno : 0;
-                return {};
-            }
-            checkUtf8(static_cast<std::size_t>(got));
-            return {m_piece.get() + carryRoom, static_cast<std::size_t>(got)};
+        const ssize_t got = readRetrying(m_file.fd, m_piece.get(), m_pieceSize);
+        if (got <= 0) {
+            m_file.error = got < 0 ? errno : 0;
+            return {};
         }
+        const std::string_view piece(m_piece.get(), static_cast<std::size_t>(got));
+        m_textSoFar = m_text.feed(asBytes(piece));
+        return piece;
     }
 
 private:
-    static constexpr std::size_t carryRoom = 4;
-
-    // A sequence cut by the end of a piece is put before the next one and checked again with it.
-    void checkUtf8(std::size_t size) {
-        if (!m_wellFormed) {
-            return;
-        }
-        char* start = m_piece.get() + carryRoom - m_carried;
-        std::memcpy(start, m_tail, m_carried);
-        const std::string_view text(start, m_carried + size);
-        const std::size_t prefix = wellFormedUtf8PrefixLength(asBytes(text));
-        m_carried = text.size() - prefix;
-        m_wellFormed = m_carried <= 3;
-        if (m_wellFormed) {
-            std::memcpy(m_tail, text.data() + prefix, m_carried);
-        }
-    }
-
     std::size_t m_pieceSize;
     std::unique_ptr<char[]> m_piece;
-    int m_fd = -1;
-    int m_error = 0;
-    std::size_t m_size = 0;
-    bool m_wellFormed = true;
-    char m_tail[carryRoom] = {};
-    std::size_t m_carried = 0;
+    OpenedFile m_file;
+    Utf8Checker m_text;
+    bool m_textSoFar = true;
 };
 constexpr std::string_view notEncrypted = "the note could not be encrypted";
 
@@ -136,15 +126,26 @@ public:
     Result<std::string_view> nextPiece() override {
         const std::optional<std::string_view> piece = m_encryptor.next();
         if (!piece) {
+            m_failed = true;
             m_log.write(someError);
-            return Failure{std::string(notEncrypted)};
+            return Failure{std::string(notEncrypted), m_encryptor.failureCause()};
         }
+        m_ended = piece->empty();
         return *piece;
+    }
+
+    /// Encrypts what the writer did not ask for, so that a trace shows the whole encryption of a save that failed.
+    void finishEncryption() {
+        while (!m_ended && !m_failed) {
+            const std::optional<std::string_view> piece = m_encryptor.next();
+            m_failed = !piece;
+            m_ended = piece && piece->empty();
+        }
     }
 
     Result<Done> checkPiece(std::string_view written) override {
         if (!(written.empty() ? m_verifier.finish() : m_verifier.feed(written))) {
-            return Failure{std::string(readBackFailure)};
+            return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
         }
         return Done{};
     }
@@ -153,66 +154,36 @@ private:
     NoteEncryptor m_encryptor;
     NoteVerifier m_verifier;
     Log& m_log;
+    bool m_ended = false;
+    bool m_failed = false;
 };
 
-Failure encryptFailure(const std::filesystem::path& path) {
-    return fileFailure("save", path, notEncrypted);
-}
-
-// What saveEncryptedText does when the trace is on: encrypt whole, so that the trace shows each step.
-Result<Done> saveTraced(const std::filesystem::path& path, std::string_view text, std::string_view password,
-                        ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
-    const std::optional<std::string> fileText = encrypt(text, password, iv, trace, log);
-    if (!fileText) {
-        return encryptFailure(path);
-    }
-    // The written file must open as exactly this note under this password, checked without a trace.
-    const ContentCheck opensAsTheNote = [&](std::string_view written) -> Result<Done> {
-        if (!opensAs(written, text, password, iv)) {
-            return Failure{std::string(readBackFailure)};
-        }
-        return Done{};
-    };
-    return writeFileAtomically(path, *fileText, opensAsTheNote, ops);
+Failure encryptFailure(const std::filesystem::path& path, FailureCause cause) {
+    return fileFailure("save", path, cause, notEncrypted);
 }
 
 } // namespace
 
 FileContent readWholeFile(const std::string& path) {
     FileContent result;
-    // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.error = errno;
+    const OpenedFile opened = openRegularFile(path);
+    if (opened.error != 0) {
+        result.error = opened.error;
         return result;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        result.error = errno;
-    } else if (S_ISDIR(info.st_mode)) {
-        result.error = EISDIR;
-    } else if (!S_ISREG(info.st_mode)) {
-        result.error = ENODEV;
-    }
-    if (result.error != 0) {
-        ::close(fd);
-        return result;
-    }
+    const int fd = opened.fd;
     try {
         // The size is a hint only: the file may change while it is read.
-        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+        result.bytes.reserve(opened.size);
         preferHugePages(result.bytes.data(), result.bytes.capacity());
-        result.bytes.resize(static_cast<std::size_t>(info.st_size));
+        result.bytes.resize(opened.size);
         std::size_t used = 0;
         for (;;) {
             if (used == result.bytes.size()) {
                 result.bytes.resize(used + 64 * 1024);
             }
-            const ssize_t got = ::read(fd, result.bytes.data() + used, result.bytes.size() - used);
+            const ssize_t got = readRetrying(fd, result.bytes.data() + used, result.bytes.size() - used);
             if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
                 result.error = errno;
                 break;
             }
@@ -238,30 +209,23 @@ Result<std::string> readNoteFile(const std::filesystem::path& path) {
         return readFailure(path, content.error);
     }
     if (!isWellFormedUtf8(content.bytes)) {
-        return openFailure(path, notText);
+        return notTextFailure(path);
     }
     return std::move(content.bytes);
 }
 
 Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
                                  const Trace& trace) {
-    const auto refused = [&](const Failure& failure) {
-        return Failure{"Could not open \"" + path.string() + "\". " + failure.message, failure.kind};
-    };
-    if (trace.enabled()) {
-        const Result<std::string> fileText = readNoteFile(path);
-        if (!fileText) {
-            return fileText.failure();
-        }
-        Result<std::string> note = decryptWhole(fileText.value(), password, iv, trace);
-        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
-    }
     try {
         PieceReader reader(path.string());
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
         }
-        std::optional<NoteOpener> opener = NoteOpener::make(password, iv, reader.size());
+        TracedStages stages(trace);
+        // Traced, the whole note is decrypted even when it is not text, as the trace shows all of it.
+        std::optional<NoteOpener> opener = NoteOpener::make(
+            password, iv, reader.size(),
+            trace.enabled() ? NoteOpener::Keep::wellFormedPrefix : NoteOpener::Keep::wholeNote, stages.observer());
         bool accepted = opener.has_value();
         // Whichever shows first ends the reading: a piece that is not text, or one the opener refuses. A garbage or
         // endless file is then refused after a piece or two, not decrypted whole.
@@ -272,18 +236,28 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
             }
             accepted = opener->feed(piece);
         }
+        // The trace tells of a file that is text all through, so the rest of a refused one is checked too.
+        const bool readToEnd = accepted || trace.enabled();
+        while (!accepted && trace.enabled() && reader.textSoFar() && !reader.next().empty()) {
+        }
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
         }
         // Refused in the middle, the file may still end in a sequence cut by the piece; only at its end must it not.
-        if (!reader.textSoFar() || (accepted && !reader.wellFormed())) {
-            return openFailure(path, notText);
+        if (!reader.textSoFar() || (readToEnd && !reader.wellFormed())) {
+            return notTextFailure(path);
         }
-        if (!accepted) {
-            return refused(Failure{std::string(wrongPasswordOrDamaged), FailureKind::WrongPasswordOrDamaged});
+        if (!opener) {
+            trace.label(someError);
         }
-        Result<std::string> note = opener->finish();
-        return note ? std::move(note) : Result<std::string>(refused(note.failure()));
+        Result<std::string> note = accepted ? opener->finish() : wrongPasswordOrDamaged();
+        if (opener && trace.enabled()) {
+            traceNote(trace, stages, note);
+        }
+        if (!note) {
+            return Failure{"Could not open \"" + path.string() + "\". " + note.failure().message, note.failure().cause};
+        }
+        return note;
     } catch (const std::bad_alloc&) {
         return readFailure(path, ENOMEM);
     }
@@ -302,21 +276,25 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
                                ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
     Result<Done> saved = Done{};
     try {
+        TracedStages stages(trace);
         if (trace.enabled()) {
-            saved = saveTraced(path, text, password, iv, trace, log, ops);
+            stages.input(text);
+        }
+        std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(
+            text, password, iv, NoteEncryptor::Check::asItGoes, NoteEncryptor::Encode::withCipher, stages.observer());
+        std::optional<NoteVerifier> verifier = NoteVerifier::make(text, password, iv);
+        if (!encryptor || !verifier) {
+            log.write(someError);
+            saved = encryptFailure(path, FailureCause::notEncrypted);
         } else {
-            std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv);
-            std::optional<NoteVerifier> verifier = NoteVerifier::make(text, password, iv);
-            if (!encryptor || !verifier) {
-                log.write(someError);
-                saved = encryptFailure(path);
-            } else {
-                NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
-                saved = writeFileAtomically(path, content, ops);
+            NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
+            saved = writeFileAtomically(path, content, ops);
+            if (!saved && trace.enabled()) {
+                content.finishEncryption();
             }
         }
     } catch (const std::bad_alloc&) {
-        saved = fileFailure("save", path, describeFileError(ENOMEM));
+        saved = fileFailure("save", path, ENOMEM);
     }
     log.write(saved ? "Success!" : "Failed!!");
     return saved;

@@ -23,8 +23,8 @@ namespace cipher {
 /// readNoteFile and decryptWhole in one pass: reads the file a piece at a time and decrypts each piece as it
 /// comes, so that the file text is never held whole, and stops at the first piece that shows the file is refused.
 /// Fails with readNoteFile's message when the file cannot be read or is not text (as far as it was read), and
-/// otherwise with "Could not open \"PATH\". " followed by decryptWhole's message. With the trace
-/// on, reads the file whole first, as the trace shows the whole ciphertext.
+/// otherwise with "Could not open \"PATH\". " followed by decryptWhole's message, with its cause. With the trace
+/// on, traces what decryptWhole traces, reading a refused file to its end to tell whether it is text.
 [[nodiscard]] Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password,
                                                ByteView iv, const Trace& trace);
 
@@ -34,7 +34,8 @@ void setNoteReadPieceSize(std::size_t bytes) noexcept;
 
 /// Encrypts the note text under the password and writes the file text to path atomically, having read the
 /// temporary file back and checked that it decrypts to exactly the text. Logs "Success!" or "Failed!!".
-/// On failure the file at path keeps its earlier content and the failure names the path and the cause.
+/// On failure the file at path keeps its earlier content and the failure names the path and the cause. Traces
+/// what encrypt traces, the whole encryption also when the write fails before it is done.
 [[nodiscard]] Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text,
                                              std::string_view password, ByteView iv, const Trace& trace, Log& log,
                                              FileOps& ops = systemFileOps());

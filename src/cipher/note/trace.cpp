@@ -105,4 +105,58 @@ void Trace::text(std::string_view text) const {
     }
 }
 
+constexpr std::string_view someError = "some error";
+
+TracedStages::~TracedStages() {
+    cleanse(m_fileText.data(), m_fileText.size());
+}
+
+void TracedStages::input(std::string_view text) const {
+    m_trace.label("input");
+    m_trace.byteList(asBytes(text));
+}
+
+bool TracedStages::writeDecryption() const {
+    if (m_failedAt == Stage::base64) {
+        m_trace.label(someError);
+        return false;
+    }
+    m_trace.label("decryptedData");
+    m_trace.byteList(m_cipher);
+    if (m_failedAt) {
+        m_trace.label(someError);
+        return false;
+    }
+    m_trace.label("decrypted");
+    m_trace.byteList(m_plain);
+    return true;
+}
+
+void TracedStages::cipherBytes(ByteView bytes) {
+    m_cipher.insert(m_cipher.end(), bytes.begin(), bytes.end());
+}
+
+void TracedStages::plainBytes(ByteView bytes) {
+    m_plain.insert(m_plain.end(), bytes.begin(), bytes.end());
+}
+
+void TracedStages::fileText(std::string_view text) {
+    m_fileText.append(text);
+}
+
+void TracedStages::encryptionEnded() {
+    m_trace.label("encrypted");
+    m_trace.byteList(m_cipher);
+    m_trace.label("encryptedData");
+    m_trace.length(m_cipher.size());
+    m_trace.label("encryptedString");
+    m_trace.text(m_fileText);
+}
+
+void TracedStages::decryptionFailed(Stage stage) {
+    if (!m_failedAt) {
+        m_failedAt = stage;
+    }
+}
+
 } // namespace cipher

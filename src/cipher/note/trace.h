@@ -1,8 +1,11 @@
 #pragma once
 
 #include "cipher/base/bytes.h"
+#include "cipher/stream/note_stream.h"
 
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace cipher {
@@ -30,6 +33,40 @@ public:
 
 private:
     std::FILE* m_out = nullptr;
+};
+
+/// The trace of one streamed encryption or decryption: collects each stage's bytes as the stream hands them on and
+/// writes the stage whole once it is complete, as the trace shows whole byte lists. Holds the note only while the
+/// trace is on; off, it is not handed to the stream at all (see observer()).
+class TracedStages final : public StageObserver {
+public:
+    explicit TracedStages(const Trace& trace) : m_trace(trace) {}
+    TracedStages(const TracedStages&) = delete;
+    TracedStages& operator=(const TracedStages&) = delete;
+    /// Wipes what it collected.
+    ~TracedStages() override;
+
+    /// This, for the stream to report to, while the trace is on; else none.
+    [[nodiscard]] StageObserver* observer() noexcept { return m_trace.enabled() ? this : nullptr; }
+
+    /// "input" and the note's bytes, before it is encrypted.
+    void input(std::string_view text) const;
+    /// After a decryption: "some error" where it failed, else the ciphertext and plain bytes; whether both passed.
+    bool writeDecryption() const;
+
+    void cipherBytes(ByteView bytes) override;
+    void plainBytes(ByteView bytes) override;
+    void fileText(std::string_view text) override;
+    /// Writes the ciphertext, its length and the file text.
+    void encryptionEnded() override;
+    void decryptionFailed(Stage stage) override;
+
+private:
+    const Trace& m_trace;
+    Bytes m_cipher;
+    SecureBytes m_plain;
+    std::string m_fileText;
+    std::optional<Stage> m_failedAt;
 };
 
 } // namespace cipher

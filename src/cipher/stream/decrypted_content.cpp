@@ -22,7 +22,7 @@ std::size_t DecryptedContent::maxPieceBytes() noexcept {
 }
 
 DecryptedContent::DecryptedContent(std::string_view fileText, NoteDecryptor decryptor)
-    : m_fileText(fileText), m_decryptor(std::move(decryptor)), m_piece(carryRoom + maxPieceBytes()) {}
+    : m_fileText(fileText), m_decryptor(std::move(decryptor)), m_piece(maxPieceBytes()) {}
 
 std::optional<DecryptedContent> DecryptedContent::make(std::string_view fileText, std::string_view password,
                                                        ByteView iv) {
@@ -43,20 +43,15 @@ bool DecryptedContent::take(ByteView plain) {
 }
 
 bool DecryptedContent::checkUtf8(bool atEnd) {
-    const ByteView unchecked(m_piece.data() + m_start, m_used - m_start);
-    m_carried = unchecked.size() - wellFormedUtf8PrefixLength(unchecked);
-    return atEnd ? m_carried == 0 : m_carried <= 3;
+    return m_noteCheck.feed(ByteView(m_piece.data(), m_used)) && (!atEnd || m_noteCheck.finish());
 }
 
 Result<std::string_view> DecryptedContent::nextPiece() {
-    // The end of a sequence cut by the last piece is moved in front of the new bytes; the rest is wiped.
-    std::memmove(m_piece.data() + carryRoom - m_carried, m_piece.data() + m_used - m_carried, m_carried);
-    cleanse(m_piece.data() + carryRoom, m_used - carryRoom);
-    m_start = carryRoom - m_carried;
-    m_used = carryRoom;
+    cleanse(m_piece.data(), m_used);
+    m_used = 0;
     m_matched = 0;
     const auto sink = [this](ByteView plain) { return take(plain); };
-    while (!m_ended && m_used == carryRoom) {
+    while (!m_ended && m_used == 0) {
         bool fine = true;
         if (m_fed < m_fileText.size()) {
             const std::string_view piece = m_fileText.substr(m_fed, fileTextPiece);
@@ -68,23 +63,22 @@ Result<std::string_view> DecryptedContent::nextPiece() {
             m_ended = true;
         }
         if (!fine || !checkUtf8(m_ended)) {
-            m_refused = true;
-            return Failure{std::string(notANote)};
+            return Failure{std::string(notANote), FailureCause::wrongPasswordOrDamaged};
         }
     }
-    return std::string_view(reinterpret_cast<const char*>(m_piece.data()) + carryRoom, m_used - carryRoom);
+    return std::string_view(reinterpret_cast<const char*>(m_piece.data()), m_used);
 }
 
 Result<Done> DecryptedContent::checkPiece(std::string_view written) {
-    const std::string_view given(reinterpret_cast<const char*>(m_piece.data()) + carryRoom, m_used - carryRoom);
+    const std::string_view given(reinterpret_cast<const char*>(m_piece.data()), m_used);
     if (written.empty()) {
-        return m_ended && m_matched == given.size() ? Result<Done>(Done{}) : Failure{std::string(readBackFailure)};
+        return m_ended && m_matched == given.size()
+                   ? Result<Done>(Done{})
+                   : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
     }
-    if (given.substr(m_matched, written.size()) != written) {
-        return Failure{std::string(readBackFailure)};
-    }
-    m_matched += written.size();
-    return Done{};
+    return matchesNext(given, m_matched, written)
+               ? Result<Done>(Done{})
+               : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
 }
 
 } // namespace cipher

@@ -33,27 +33,19 @@ public:
     /// How much of the file text has been read, for giving back the memory of a mapped file as it goes.
     [[nodiscard]] std::size_t fileTextDone() const noexcept { return m_fed; }
 
-    /// Whether a save failed because the file text is not a note under the password, rather than on writing.
-    [[nodiscard]] bool refused() const noexcept { return m_refused; }
-
 private:
     explicit DecryptedContent(std::string_view fileText, NoteDecryptor decryptor);
     bool take(ByteView plain);
     bool checkUtf8(bool atEnd);
 
-    // Up to three bytes of a sequence cut by the end of a piece go before the next and are checked with it.
-    static constexpr std::size_t carryRoom = 4;
-
     std::string_view m_fileText;
     NoteDecryptor m_decryptor;
-    Utf8Checker m_textCheck;
+    Utf8Checker m_textCheck; // the file text's
+    Utf8Checker m_noteCheck; // the note's
     std::size_t m_fed = 0;
     bool m_ended = false;
-    bool m_refused = false;
-    SecureBytes m_piece; // carryRoom bytes of room, then the plain bytes of the current piece
-    std::size_t m_start = carryRoom;
-    std::size_t m_used = carryRoom;
-    std::size_t m_carried = 0;
+    SecureBytes m_piece; // the plain bytes of the current piece
+    std::size_t m_used = 0;
     std::size_t m_matched = 0;
 };
 

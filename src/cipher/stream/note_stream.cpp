@@ -9,6 +9,11 @@
 
 namespace cipher {
 
+Failure wrongPasswordOrDamaged() {
+    return Failure{"The note could not be decrypted: " + std::string(wrongPasswordOrDamagedWords) + ".",
+                   FailureCause::wrongPasswordOrDamaged};
+}
+
 namespace {
 
 constexpr std::size_t blockSize = 16;
@@ -85,12 +90,14 @@ NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check chec
 }
 
 std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
-                                                 Check check, Encode encode) {
+                                                 Check check, Encode encode, StageObserver* observer) {
     std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, true);
     if (!cipher) {
         return std::nullopt;
     }
-    return NoteEncryptor(text, std::move(*cipher), check, encode);
+    NoteEncryptor encryptor(text, std::move(*cipher), check, observer ? Encode::byCaller : encode);
+    encryptor.m_observer = observer;
+    return encryptor;
 }
 
 std::size_t NoteEncryptor::fileTextSize() const noexcept {
@@ -115,39 +122,62 @@ std::optional<std::string_view> NoteEncryptor::next() {
         // A sequence cut by the end of the piece is checked again with the next one; an error never moves on.
         m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
         if (last ? m_checked != end : end - m_checked > 3) {
+            m_notText = true;
             return std::nullopt;
         }
     }
     m_encoded = end;
     m_done = last;
-    if (m_fileText) {
-        return std::string_view(
-            m_fileText.get(),
-            static_cast<std::size_t>(base64EncodePiece(*piece, last, m_fileText.get()) - m_fileText.get()));
+    const std::string_view fileText =
+        m_fileText ? std::string_view(
+                         m_fileText.get(),
+                         static_cast<std::size_t>(base64EncodePiece(*piece, last, m_fileText.get()) - m_fileText.get()))
+                   : asText(*piece);
+    if (m_observer != nullptr) {
+        m_observer->cipherBytes(*piece);
+        m_observer->fileText(fileText);
+        if (last) {
+            m_observer->encryptionEnded();
+        }
     }
-    return asText(*piece);
+    return fileText;
 }
 
-NoteDecryptor::NoteDecryptor(CbcStream cipher)
+NoteDecryptor::NoteDecryptor(CbcStream cipher, StageObserver* observer)
     : m_cipher(std::move(cipher)), m_cipherBytes(new std::uint8_t[Base64Decoder::maxDecodedSize(decodePieceChars)]),
-      m_plain(Base64Decoder::maxDecodedSize(decodePieceChars) + blockSize) {}
+      m_plain(Base64Decoder::maxDecodedSize(decodePieceChars) + blockSize), m_observer(observer) {}
 
-std::optional<NoteDecryptor> NoteDecryptor::make(std::string_view password, ByteView iv) {
+std::optional<NoteDecryptor> NoteDecryptor::make(std::string_view password, ByteView iv, StageObserver* observer) {
     std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, false);
     if (!cipher) {
         return std::nullopt;
     }
-    return NoteDecryptor(std::move(*cipher));
+    return NoteDecryptor(std::move(*cipher), observer);
 }
 
+bool NoteDecryptor::failed(StageObserver::Stage stage) {
+    if (m_observer != nullptr) {
+        m_observer->decryptionFailed(stage);
+    }
+    m_failed = true;
+    return false;
+}
+
+// A sink that stops is no failure of the cipher, so the observer is not told.
 bool NoteDecryptor::decrypt(std::size_t cipherSize, const PlainSink& sink) {
     m_cipherTotal += cipherSize;
-    const std::optional<std::size_t> produced =
-        m_cipher.update(ByteView(m_cipherBytes.get(), cipherSize), m_plain.data());
-    const bool taken = produced && sink(ByteView(m_plain.data(), *produced));
-    if (produced) {
-        cleanse(m_plain.data(), *produced);
+    const ByteView cipherBytes(m_cipherBytes.get(), cipherSize);
+    const std::optional<std::size_t> produced = m_cipher.update(cipherBytes, m_plain.data());
+    if (!produced) {
+        return failed(StageObserver::Stage::cipher);
     }
+    const ByteView plain(m_plain.data(), *produced);
+    if (m_observer != nullptr) {
+        m_observer->cipherBytes(cipherBytes);
+        m_observer->plainBytes(plain);
+    }
+    const bool taken = sink(plain);
+    cleanse(m_plain.data(), *produced);
     m_failed = !taken;
     return taken;
 }
@@ -159,7 +189,10 @@ bool NoteDecryptor::feed(std::string_view piece, const PlainSink& sink) {
         if (const std::size_t next = pos + decodePieceChars; next < piece.size()) {
             prefetch(piece.data() + next, std::min(decodePieceChars, piece.size() - next));
         }
-        m_failed = !size || !decrypt(*size, sink);
+        if (!size) {
+            return failed(StageObserver::Stage::base64);
+        }
+        (void)decrypt(*size, sink);
     }
     return !m_failed;
 }
@@ -169,14 +202,18 @@ bool NoteDecryptor::finish(const PlainSink& sink) {
         return false;
     }
     const std::optional<std::size_t> size = m_decoder.finish(m_cipherBytes.get());
-    if (!size || !decrypt(*size, sink) || m_cipherTotal == 0) {
-        m_failed = true;
+    if (!size) {
+        return failed(StageObserver::Stage::base64);
+    }
+    if (!decrypt(*size, sink)) {
         return false;
     }
-    const std::optional<std::size_t> last = m_cipher.finish(m_plain.data());
+    const std::optional<std::size_t> last = m_cipherTotal == 0 ? std::nullopt : m_cipher.finish(m_plain.data());
     if (!last) {
-        m_failed = true;
-        return false;
+        return failed(StageObserver::Stage::cipher);
+    }
+    if (m_observer != nullptr) {
+        m_observer->plainBytes(ByteView(m_plain.data(), *last));
     }
     const bool taken = sink(ByteView(m_plain.data(), *last));
     cleanse(m_plain.data(), *last);
@@ -195,9 +232,9 @@ void NoteOpener::wipe() noexcept {
     m_note.clear();
 }
 
-std::optional<NoteOpener> NoteOpener::make(std::string_view password, ByteView iv, std::size_t fileTextSize,
-                                           Keep keep) {
-    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+std::optional<NoteOpener> NoteOpener::make(std::string_view password, ByteView iv, std::size_t fileTextSize, Keep keep,
+                                           StageObserver* observer) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv, observer);
     if (!decryptor) {
         return std::nullopt;
     }
@@ -242,8 +279,7 @@ bool NoteOpener::end() {
 Result<std::string> NoteOpener::finish() {
     if (!end() || m_wellFormed != m_note.size()) {
         wipe();
-        return Failure{"The note could not be decrypted: wrong password or damaged file.",
-                       FailureKind::WrongPasswordOrDamaged};
+        return wrongPasswordOrDamaged();
     }
     return std::move(m_note);
 }
@@ -270,12 +306,7 @@ std::optional<NoteVerifier> NoteVerifier::make(std::string_view text, std::strin
 }
 
 bool NoteVerifier::compare(ByteView plain) {
-    if (plain.size() > m_text.size() - m_matched ||
-        std::memcmp(plain.data(), m_text.data() + m_matched, plain.size()) != 0) {
-        return false;
-    }
-    m_matched += plain.size();
-    return true;
+    return matchesNext(m_text, m_matched, asText(plain));
 }
 
 bool NoteVerifier::feed(std::string_view piece) {

@@ -15,6 +15,32 @@
 
 namespace cipher {
 
+/// Why a file text does not decrypt to a whole note, in the words every reader uses.
+inline constexpr std::string_view wrongPasswordOrDamagedWords = "wrong password or damaged file";
+
+/// The failure of a file text that does not decrypt to a whole note.
+[[nodiscard]] Failure wrongPasswordOrDamaged();
+
+/// Sees the bytes of each stage as the streamed encryption or decryption makes them, for a trace. The bytes are
+/// valid only during the call.
+class StageObserver {
+public:
+    /// Where a decryption failed.
+    enum class Stage { base64, cipher };
+
+    virtual ~StageObserver() = default;
+    /// Ciphertext as it is made (encryption) or decoded (decryption).
+    virtual void cipherBytes(ByteView bytes) = 0;
+    /// Plain bytes as they are decrypted.
+    virtual void plainBytes(ByteView bytes) = 0;
+    /// File text as it is given out.
+    virtual void fileText(std::string_view text) = 0;
+    /// The last piece of file text has been given out.
+    virtual void encryptionEnded() = 0;
+    /// The decryption failed at this stage.
+    virtual void decryptionFailed(Stage stage) = 0;
+};
+
 /// Encrypts a note into its file text a piece at a time: the pieces joined are what encrypt gives. The note's
 /// UTF-8 is checked piece by piece as it goes. For a large note AES and Base64 run ahead on a second thread, so
 /// that whatever the caller does with each piece (checking, writing, reading back) overlaps with them.
@@ -33,10 +59,12 @@ public:
     /// alone; one that also reads each piece back and checks it leaves the Base64 to the cipher's thread.
     enum class Encode { withCipher, byCaller };
 
-    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it.
+    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it,
+    /// and so must the observer, which makes the caller's thread do the Base64 so that it sees the ciphertext.
     [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, std::string_view password,
                                                            ByteView iv, Check check = Check::asItGoes,
-                                                           Encode encode = Encode::withCipher);
+                                                           Encode encode = Encode::withCipher,
+                                                           StageObserver* observer = nullptr);
 
     /// The size of the whole file text, in characters.
     [[nodiscard]] std::size_t fileTextSize() const noexcept;
@@ -48,6 +76,11 @@ public:
     /// turns out not to be well-formed UTF-8 or the cipher fails.
     [[nodiscard]] std::optional<std::string_view> next();
 
+    /// Why next gave no value: notText when the note is not well-formed UTF-8, else notEncrypted.
+    [[nodiscard]] FailureCause failureCause() const noexcept {
+        return m_notText ? FailureCause::notText : FailureCause::notEncrypted;
+    }
+
 private:
     NoteEncryptor(std::string_view text, CbcStream cipher, Check check, Encode encode);
 
@@ -58,6 +91,8 @@ private:
     std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
     std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
     bool m_done = false;
+    bool m_notText = false;
+    StageObserver* m_observer = nullptr;
 };
 
 /// Receives plain bytes as they are decrypted; returns false to stop.
@@ -66,8 +101,10 @@ using PlainSink = std::function<bool(ByteView)>;
 /// Decodes and decrypts a file text given a piece at a time (pieces of any size), handing on the plain bytes.
 class NoteDecryptor {
 public:
-    /// No value when the cipher cannot be made (the password is not well-formed UTF-8).
-    [[nodiscard]] static std::optional<NoteDecryptor> make(std::string_view password, ByteView iv);
+    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The observer, if any,
+    /// must outlive it.
+    [[nodiscard]] static std::optional<NoteDecryptor> make(std::string_view password, ByteView iv,
+                                                           StageObserver* observer = nullptr);
 
     /// Decodes and decrypts the next piece of file text; false when the Base64 is rejected, the cipher fails or
     /// the sink stops (then and afterwards). The bytes handed to the sink are wiped after it returns.
@@ -78,8 +115,9 @@ public:
     [[nodiscard]] bool finish(const PlainSink& sink);
 
 private:
-    explicit NoteDecryptor(CbcStream cipher);
+    NoteDecryptor(CbcStream cipher, StageObserver* observer);
     bool decrypt(std::size_t cipherSize, const PlainSink& sink);
+    bool failed(StageObserver::Stage stage);
 
     CbcStream m_cipher;
     Base64Decoder m_decoder;
@@ -87,6 +125,7 @@ private:
     std::size_t m_cipherTotal = 0;
     std::unique_ptr<std::uint8_t[]> m_cipherBytes;
     SecureBytes m_plain;
+    StageObserver* m_observer;
 };
 
 /// Opens a note whose file text arrives a piece at a time (read from a file or a pipe), so that the file text is
@@ -98,8 +137,10 @@ public:
     enum class Keep { wholeNote, wellFormedPrefix };
 
     /// No value when the cipher cannot be made. With the file text's size known, the note is given room at once.
+    /// The observer, if any, must outlive it.
     [[nodiscard]] static std::optional<NoteOpener> make(std::string_view password, ByteView iv,
-                                                        std::size_t fileTextSize = 0, Keep keep = Keep::wholeNote);
+                                                        std::size_t fileTextSize = 0, Keep keep = Keep::wholeNote,
+                                                        StageObserver* observer = nullptr);
 
     /// The next piece of file text; false once it is refused (Base64 rejected, cipher failure, or for the whole
     /// note, decrypted bytes that are not well-formed UTF-8).

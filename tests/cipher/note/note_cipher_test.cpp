@@ -20,6 +20,7 @@ namespace {
 
 using namespace std::string_literals;
 using test::randomUtf8;
+using test::traced;
 
 constexpr std::string_view password = "p\xC3\xA4ss";
 constexpr std::size_t piece = NoteEncryptor::pieceBytes; // 48 KiB
@@ -45,7 +46,7 @@ TEST(NoteCipher, MatchesReferenceFilesAndOpensOnlyUnderItsPassword) {
         const auto refused = decryptWhole(fileText, wrong, noteIv, Trace());
         ASSERT_FALSE(refused.ok());
         EXPECT_NE(refused.failure().message.find("wrong password or damaged file"), std::string::npos);
-        EXPECT_EQ(refused.failure().kind, FailureKind::WrongPasswordOrDamaged);
+        EXPECT_EQ(refused.failure().cause, FailureCause::wrongPasswordOrDamaged);
     }
 }
 
@@ -60,18 +61,6 @@ TEST(NoteCipher, FailsWithoutValueOnBadInput) {
         EXPECT_EQ(decrypt(fileText, "wrong", noteIv, Trace()), std::nullopt) << fileText;
         EXPECT_FALSE(decryptWhole(fileText, "wrong", noteIv, Trace()).ok()) << fileText;
     }
-}
-
-// What the trace wrote, read past the stream's buffer: a line not yet flushed, as a killed program would lose
-// it, is missing.
-std::string traced(const std::function<void(const Trace&)>& run) {
-    std::FILE* file = std::tmpfile();
-    run(Trace(file));
-    std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
-    const ssize_t read = ::pread(fileno(file), text.data(), text.size(), 0);
-    text.resize(read < 0 ? 0 : static_cast<std::size_t>(read));
-    std::fclose(file);
-    return text;
 }
 
 // Each step of encrypt and decrypt, and a byte list long enough to span many chunks of the trace's formatting.

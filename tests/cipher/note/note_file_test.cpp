@@ -21,6 +21,7 @@ using test::plainFileText;
 using test::readFile;
 using test::Step;
 using test::TempDir;
+using test::traced;
 using test::writeFile;
 using Names = std::vector<std::string>;
 
@@ -34,17 +35,18 @@ std::string saveFailure(const std::filesystem::path& path, const std::string& ca
 // earlier file and leaves nothing else behind.
 TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
     const std::string io = "the disk reported an input/output error";
-    const std::tuple<Step, int, std::string> cases[] = {
-        {Step::None, 0, ""},
-        {Step::Create, EACCES, "permission denied"},
-        {Step::Write, ENOSPC, "the disk is full"},
-        {Step::Fsync, EIO, io},
-        {Step::Close, EIO, io},
-        {Step::Rename, EACCES, "permission denied"},
-        {Step::Sync, EIO, io},
-        {Step::Corrupt, 0, "the saved file could not be read back correctly"},
+    using enum FailureCause;
+    const std::tuple<Step, int, std::string, FailureCause> cases[] = {
+        {Step::None, 0, "", other},
+        {Step::Create, EACCES, "permission denied", noPermission},
+        {Step::Write, ENOSPC, "the disk is full", noSpace},
+        {Step::Fsync, EIO, io, diskError},
+        {Step::Close, EIO, io, diskError},
+        {Step::Rename, EACCES, "permission denied", noPermission},
+        {Step::Sync, EIO, io, diskError},
+        {Step::Corrupt, 0, "the saved file could not be read back correctly", readBackDiffers},
     };
-    for (const auto& [step, error, cause] : cases) {
+    for (const auto& [step, error, cause, expectedCause] : cases) {
         const TempDir dir;
         writeFile(dir / "Diary.vpd", "earlier");
         MemoryLog log;
@@ -53,6 +55,7 @@ TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
         ASSERT_EQ(saved.ok(), cause.empty()) << cause;
         if (!saved) {
             EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
+            EXPECT_EQ(saved.failure().cause, expectedCause) << cause;
         }
         EXPECT_EQ(readFile(dir / "Diary.vpd"), cause.empty() ? plainFileText(note, "pw") : "earlier") << cause;
         EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << cause;
@@ -133,12 +136,15 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
     writeFile(dir / "lines.vpd", text);
     writeFile(dir / "binary.vpd", "ab\xFF");
     std::filesystem::create_directory(dir / "folder.vpd");
-    const std::pair<std::string, std::string> failures[] = {{"binary.vpd", "it is not a note file (not text)"},
-                                                            {"folder.vpd", "it is a folder"},
-                                                            {"missing.vpd", "no such file"}};
-    for (const auto& [name, cause] : failures) {
+    const std::tuple<std::string, std::string, FailureCause> failures[] = {
+        {"binary.vpd", "it is not a note file (not text)", FailureCause::notText},
+        {"folder.vpd", "it is a folder", FailureCause::notAFile},
+        {"missing.vpd", "no such file", FailureCause::notFound}};
+    for (const auto& [name, cause, expectedCause] : failures) {
         const auto path = dir / name;
         EXPECT_EQ(readNoteFile(path).failure().message, "Could not open \"" + path.string() + "\": " + cause + ".");
+        EXPECT_EQ(readNoteFile(path).failure().cause, expectedCause) << name;
+        EXPECT_EQ(openNoteFile(path, "pw", noteIv, Trace()).failure().cause, expectedCause) << name;
         EXPECT_EQ(readTextFile(path), "");
     }
     EXPECT_EQ(readNoteFile(dir / "lines.vpd").value(), text);
@@ -157,6 +163,7 @@ TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll)
     const Result<Done> refused = saveEncryptedText(dir / "big.vpd", text + "\xFF", "pw", noteIv, Trace(), log);
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.failure().message, saveFailure(dir / "big.vpd", "the note could not be encrypted"));
+    EXPECT_EQ(refused.failure().cause, FailureCause::notText);
     EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
     EXPECT_EQ(dir.names(), Names{"big.vpd"});
     EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
@@ -171,7 +178,7 @@ Result<std::string> openInTwoSteps(const std::filesystem::path& path, std::strin
     Result<std::string> text = decryptWhole(fileText.value(), pass, noteIv, Trace());
     return text ? std::move(text)
                 : Result<std::string>(Failure{"Could not open \"" + path.string() + "\". " + text.failure().message,
-                                              text.failure().kind});
+                                              text.failure().cause});
 }
 
 TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
@@ -208,7 +215,7 @@ TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
                                       opened.failure().message.ends_with("wrong password or damaged file.");
             EXPECT_TRUE(opened ? opened.value() == expected.value()
                                : (opened.failure().message == expected.failure().message &&
-                                  opened.failure().kind == expected.failure().kind) ||
+                                  opened.failure().cause == expected.failure().cause) ||
                                      refusedFirst)
                 << name << " " << pass;
         }
@@ -226,6 +233,44 @@ TEST(OpenNoteFile, RefusesAHugeFileThatCannotBeANoteWithoutReadingItWhole) {
     const Result<std::string> opened = openNoteFile(dir / "sparse.vpd", "pw", noteIv, Trace());
     ASSERT_FALSE(opened);
     EXPECT_TRUE(opened.failure().message.ends_with("wrong password or damaged file.")) << opened.failure().message;
+}
+
+// Saving and opening are traced by the streamed steps they run, line for line as encrypt and decryptWhole trace
+// them: also when the write fails before all was encrypted, and when the file is refused.
+TEST(NoteFileTrace, ShowsTheStepsOfEncryptAndDecrypt) {
+    const TempDir dir;
+    MemoryLog log;
+    std::mt19937 random(7);
+    const std::string large = test::randomUtf8(random, NoteEncryptor::pieceBytes + 100);
+    for (const std::string& text : {std::string("Hello"), large, std::string("no\xFF")}) {
+        const std::string expected = traced([&](const Trace& t) { (void)encrypt(text, "pw", noteIv, t, log); });
+        EXPECT_TRUE(traced([&](const Trace& t) {
+                        (void)saveEncryptedText(dir / "n.vpd", text, "pw", noteIv, t, log);
+                    }) == expected)
+            << text.size();
+        FaultyOps full(Step::Write, ENOSPC);
+        EXPECT_TRUE(traced([&](const Trace& t) {
+                        (void)saveEncryptedText(dir / "m.vpd", text, "pw", noteIv, t, log, full);
+                    }) == expected)
+            << text.size();
+    }
+    const std::string damaged = plainFileText("ok\xFF", "pw");
+    EXPECT_TRUE(traced([&](const Trace& t) {
+                    (void)decryptWhole(damaged, "pw", noteIv, t);
+                }).ends_with("decrypted\n[111, 107, 255]\nsome error\n"));
+    const std::string fileTexts[] = {plainFileText("Hello", "pw"),
+                                     plainFileText("Hello", "other"),
+                                     plainFileText(large, "pw"),
+                                     damaged,
+                                     "Zg=",
+                                     "",
+                                     "ab\xFF"};
+    for (const std::string& fileText : fileTexts) {
+        writeFile(dir / "f.vpd", fileText);
+        const std::string expected = traced([&](const Trace& t) { (void)decryptWhole(fileText, "pw", noteIv, t); });
+        EXPECT_TRUE(traced([&](const Trace& t) { (void)openNoteFile(dir / "f.vpd", "pw", noteIv, t); }) == expected)
+            << fileText.size();
+    }
 }
 
 } // namespace

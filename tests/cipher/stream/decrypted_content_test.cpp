@@ -58,15 +58,17 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
     };
     for (const std::string& fileText : refusals) {
         std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
-        EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content).ok());
-        EXPECT_TRUE(content->refused());
+        const Result<Done> saved = writeFileAtomically(dir / "note.txt", *content);
+        ASSERT_FALSE(saved.ok());
+        EXPECT_EQ(saved.failure().cause, FailureCause::wrongPasswordOrDamaged);
         EXPECT_EQ(decryptedInPieces(fileText, "pw"), std::nullopt);
     }
     FaultyOps failing(Step::Rename, EACCES);
     const std::string small = plainFileText("n", "pw");
     std::optional<DecryptedContent> content = DecryptedContent::make(small, "pw", noteIv);
-    EXPECT_FALSE(writeFileAtomically(dir / "note.txt", *content, failing).ok());
-    EXPECT_FALSE(content->refused());
+    const Result<Done> saved = writeFileAtomically(dir / "note.txt", *content, failing);
+    ASSERT_FALSE(saved.ok());
+    EXPECT_EQ(saved.failure().cause, FailureCause::noPermission);
     EXPECT_TRUE(readFile(dir / "note.txt") == kept);
     EXPECT_EQ(dir.names(), Names{"note.txt"});
 }
