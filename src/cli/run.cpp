@@ -102,10 +102,15 @@ cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const En
 /// The password from the file (less one trailing LF or CR LF), or else the one the editor stores.
 cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile, const Environment& environment) {
     if (passwordFile.empty()) {
-        const QByteArray stored = environment.preferences.stringForKey(QString::fromLatin1(platform::passwordKey))
-                                      .value_or(QString())
-                                      .toUtf8();
-        return cipher::SecureBytes(stored.begin(), stored.end());
+        const std::optional<QByteArray> stored = platform::storedPasswordUtf8(environment.preferences);
+        if (!stored) {
+            // Read as the empty password, or with '?' for what is not text, it would key the note by a password
+            // nobody chose.
+            return cipher::Failure{"the stored password is unusable: it is not valid text (was the preferences file "
+                                   "edited by hand, or can it not be read?); set it again in the editor or use "
+                                   "--password-file"};
+        }
+        return cipher::SecureBytes(stored->begin(), stored->end());
     }
     ReadEnd end;
     cipher::Result<cipher::SecureBytes> content = readSource(

@@ -236,6 +236,15 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     }
     EXPECT_EQ(cli("decrypt -o plain", fileText, true).out.substr(0, 14), "decryptedData\n");
     EXPECT_EQ(readFile(m_dir / "plain"), "note");
+
+    // A hand-edited password that is no text is refused, never read as empty or with '?' in it.
+    for (const char* line : {"password=pw\\xd800", "password=a, b", "password=@ByteArray(pw)"}) {
+        writeFile(store.toStdString(), std::string("[General]\n") + line + "\n");
+        const Outcome refused = cli("encrypt -o refused.vpd", "note");
+        EXPECT_EQ(refused.status, 1) << line;
+        EXPECT_NE(refused.err.find("the stored password is unusable"), std::string::npos) << refused.err;
+        EXPECT_FALSE(std::filesystem::exists(m_dir / "refused.vpd")) << line;
+    }
 }
 
 TEST_F(CliTest, SucceedsSilentlyUnlessVerboseAndWarnsOfAnEmptyPassword) {
