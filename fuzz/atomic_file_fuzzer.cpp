@@ -1,4 +1,5 @@
 #include "property.h"
+#include "scratch.h"
 
 #include "cipher/files/atomic_file.h"
 
@@ -20,27 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path& folder() {
-    static const fs::path path = [] {
-        std::error_code error;
-        const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
-        fs::path made = base / ("vellumpad-fuzz-atomic-" + std::to_string(::getpid()));
-        fs::create_directories(made);
-        return made;
-    }();
-    // Gone when the fuzzer ends, which it does through exit; registered once the path is made, so that it runs
-    // before the path is destroyed.
-    static const bool removedAtExit = std::atexit([] {
-                                          std::error_code ignored;
-                                          fs::remove_all(folder(), ignored);
-                                      }) == 0;
-    (void)removedAtExit;
-    return path;
+    return fuzz::scratchFolder("atomic");
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using fuzz::readFile;
 
 // The real system calls, except as the plan says: the call numbered failAt fails with the chosen error, writes
 // are cut short to the planned sizes or interrupted, and names may already be taken.

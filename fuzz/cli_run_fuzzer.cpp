@@ -1,4 +1,5 @@
 #include "property.h"
+#include "scratch.h"
 
 #include "cli/run.h"
 
@@ -36,29 +37,16 @@ constexpr std::string_view earlier = "earlier content\n";
 
 // One folder per process, in memory when the system offers it, with the two password files in it.
 const fs::path& folder() {
-    static const fs::path path = [] {
-        std::error_code error;
-        const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
-        fs::path made = base / ("vellumpad-fuzz-cli-" + std::to_string(::getpid()));
-        fs::create_directories(made);
-        std::ofstream(made / "pw", std::ios::binary) << password << '\n';
-        std::ofstream(made / "new-pw", std::ios::binary) << newPassword;
-        return made;
+    static const fs::path& made = []() -> const fs::path& {
+        const fs::path& path = fuzz::scratchFolder("cli");
+        std::ofstream(path / "pw", std::ios::binary) << password << '\n';
+        std::ofstream(path / "new-pw", std::ios::binary) << newPassword;
+        return path;
     }();
-    // Gone when the fuzzer ends, which it does through exit; registered once the path is made, so that it runs
-    // before the path is destroyed.
-    static const bool removedAtExit = std::atexit([] {
-                                          std::error_code ignored;
-                                          fs::remove_all(folder(), ignored);
-                                      }) == 0;
-    (void)removedAtExit;
-    return path;
+    return made;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using fuzz::readFile;
 
 void writeFile(const fs::path& path, std::string_view content) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
