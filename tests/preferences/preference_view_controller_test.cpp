@@ -81,7 +81,11 @@ QPushButton* button(PreferenceViewController& dialog, QDialogButtonBox::Standard
 class PreferenceViewControllerTest : public QObject {
     Q_OBJECT
 
+    const QPalette m_themePalette = QApplication::palette();
+
 private slots:
+    void cleanup() { QApplication::setPalette(m_themePalette); }
+
     void onlySaveStoresTheFieldExactlyAndEachOpeningHidesThePassword_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("repeated");
@@ -147,31 +151,7 @@ private slots:
         openDialog(dialog, store);
     }
 
-    void aPasswordTheStoreRefusesKeepsTheDialogOpenAndSaysSo() {
-        RecordingStore store;
-        store.refuse = true;
-        PreferenceViewController dialog;
-        openDialog(dialog, store);
-        dialog.tfPassword->setText(QStringLiteral("new"));
-        dialog.tfRepeat->setText(QStringLiteral("new"));
-        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
-        QVERIFY(dialog.isVisible());
-        auto* problem = dialog.findChild<QLabel*>(QStringLiteral("storeProblem"));
-        QVERIFY(problem->isVisible());
-        QVERIFY2(problem->text().contains(QStringLiteral("could not be stored")), qPrintable(problem->text()));
-        QCOMPARE(dialog.tfPassword->text(), QStringLiteral("new"));
-
-        // Once the store takes it, the dialog closes, and it opens again without the old message.
-        store.refuse = false;
-        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(store.stored, QStringList{QStringLiteral("new")});
-        store.password = QStringLiteral("new");
-        openDialog(dialog, store);
-        QVERIFY(!problem->isVisible());
-    }
-
-    void itsWarningsAreReadableUnderAnyPalette_data() {
+    void aRefusedPasswordKeepsTheDialogOpenAndSaysSoReadably_data() {
         QTest::addColumn<QPalette>("palette");
         QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));
         for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
@@ -182,26 +162,37 @@ private slots:
         QTest::newRow("dark") << dark;
     }
 
-    void itsWarningsAreReadableUnderAnyPalette() {
+    void aRefusedPasswordKeepsTheDialogOpenAndSaysSoReadably() {
         QFETCH(QPalette, palette);
-        const QPalette before = QApplication::palette();
         QApplication::setPalette(palette);
         RecordingStore store;
         store.refuse = true;
         PreferenceViewController dialog;
         openDialog(dialog, store);
-        dialog.tfRepeat->setText(QStringLiteral("differs"));
+        dialog.tfPassword->setText(QStringLiteral("new"));
         QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
-        auto* mismatch = dialog.findChild<QLabel*>(QStringLiteral("mismatch"));
-        const double mismatchContrast = textContrast(mismatch, palette.color(QPalette::Window));
-        dialog.tfRepeat->setText(store.password);
-        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
-        auto* refused = dialog.findChild<QLabel*>(QStringLiteral("storeProblem"));
-        QVERIFY(refused->isVisible());
-        const double refusedContrast = textContrast(refused, palette.color(QPalette::Window));
-        QApplication::setPalette(before);
+        const double mismatchContrast =
+            textContrast(dialog.findChild<QLabel*>(QStringLiteral("mismatch")), palette.color(QPalette::Window));
         QVERIFY2(mismatchContrast >= 4.5, qPrintable(QString::number(mismatchContrast)));
+
+        dialog.tfRepeat->setText(QStringLiteral("new"));
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        auto* problem = dialog.findChild<QLabel*>(QStringLiteral("storeProblem"));
+        QVERIFY(problem->isVisible());
+        QVERIFY2(problem->text().contains(QStringLiteral("could not be stored")), qPrintable(problem->text()));
+        QCOMPARE(dialog.tfPassword->text(), QStringLiteral("new"));
+        const double refusedContrast = textContrast(problem, palette.color(QPalette::Window));
         QVERIFY2(refusedContrast >= 4.5, qPrintable(QString::number(refusedContrast)));
+
+        // Once the store takes it, the dialog closes, and it opens again without the old message.
+        store.refuse = false;
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(store.stored, QStringList{QStringLiteral("new")});
+        store.password = QStringLiteral("new");
+        openDialog(dialog, store);
+        QVERIFY(!problem->isVisible());
     }
 
     void everyControlHasANameToSpeak() {
