@@ -1,4 +1,5 @@
 #include "cipher/base/log.h"
+#include "readability.h"
 #include "support/memory_log.h"
 #include "window/application_delegate.h"
 #include "window/find_bar.h"
@@ -21,7 +22,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <cmath>
 #include <memory>
 
 using window::MessageBar;
@@ -33,49 +33,18 @@ struct FakeDelegate final : window::ApplicationDelegate {
     void setVc(window::ViewController*) override {}
 };
 
-// The contrast ratio of WCAG 2: text needs at least 4.5 against what is behind it.
-double contrast(const QColor& one, const QColor& other) {
-    const auto luminance = [](const QColor& colour) {
-        const auto linear = [](float value) {
-            return value <= 0.03928f ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
-    };
-    const double first = luminance(one);
-    const double second = luminance(other);
-    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
-}
-
-QPalette darkPalette() {
-    QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));
-    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        dark.setColor(role, QColor(0xe8, 0xe8, 0xe8));
-    }
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::Highlight, QColor(0x3d, 0x7b, 0xd9));
-    return dark;
-}
-
 // The colour behind whatever a widget draws in its middle or its top left corner, in device pixels.
 QColor backgroundAt(QWidget* widget, bool middle) {
     const QImage image = widget->grab().toImage();
     return image.pixelColor(middle ? QPoint(image.width() / 2, image.height() / 2) : QPoint(2, 2));
 }
 
-// How well the "✕" of a bar's close button shows: its pixel that stands out most from the bar's fill. Antialiasing
-// softens the glyph's edges, but its middle is drawn in the text colour.
+// How well the "✕" of a bar's close button shows on the bar's fill.
 double closeButtonContrast(QWidget* bar, QWidget* button, const QColor& fill) {
     const QImage image = bar->grab().toImage();
-    const QRect area =
-        QRectF(QPointF(button->pos()) * image.devicePixelRatio(), QSizeF(button->size()) * image.devicePixelRatio())
-            .toRect();
-    double best = 1;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            best = std::max(best, contrast(image.pixelColor(x, y), fill));
-        }
-    }
-    return best;
+    const qreal ratio = image.devicePixelRatio();
+    return strongestContrast(image, QRectF(QPointF(button->pos()) * ratio, QSizeF(button->size()) * ratio).toRect(),
+                             fill);
 }
 
 } // namespace
