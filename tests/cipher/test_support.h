@@ -2,6 +2,7 @@
 
 #include "cipher/base/bytes.h"
 #include "cipher/crypto/aes.h"
+#include "cipher/crypto/note_key.h"
 #include "cipher/encoding/base64.h"
 #include "cipher/encoding/cpu.h"
 #include "cipher/note/note_cipher.h"
@@ -108,6 +109,11 @@ inline Bytes randomBytes(std::mt19937& random, std::size_t size) {
 inline std::optional<std::string> decodeToText(std::string_view text, Isa isa = bestIsa()) {
     const auto bytes = base64ToByteArray(text, isa);
     return bytes ? std::optional<std::string>(asText(*bytes)) : std::nullopt;
+}
+
+/// The file text made the plain way, whole and with the scalar encoder: the oracle for the pieces.
+inline std::string plainFileText(std::string_view note, std::string_view password) {
+    return base64Encode(*aesCbcEncrypt(deriveKey(password), noteIv, asBytes(note)), Isa::scalar);
 }
 
 /// The vector instruction sets of this processor; their results must equal the scalar code's, the reference.

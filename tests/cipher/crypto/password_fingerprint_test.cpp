@@ -16,7 +16,6 @@ TEST(PasswordFingerprint, RecognisesOnlyTheLastPasswordRemembered) {
     for (const std::string password : {"", "pw", " pw ", "p\xC3\xA4sS \xE7\xA7\x98"}) {
         ASSERT_TRUE(fingerprint->remember(password));
         EXPECT_TRUE(fingerprint->holdsOne());
-        EXPECT_TRUE(fingerprint->matches(password)) << password;
         for (const std::string other : {"", "pw", "PW", "pw ", " pw ", "p\xC3\xA4sS \xE7\xA7\x98"}) {
             EXPECT_EQ(fingerprint->matches(other), other == password) << password << " / " << other;
         }

@@ -5,7 +5,6 @@
 namespace cipher {
 namespace {
 
-using namespace std::string_literals;
 using test::decodeToText;
 using test::nameOf;
 using test::randomBytes;
@@ -79,39 +78,10 @@ TEST(Base64Encode, BreaksLinesAfterEvery64CharactersInEveryInstructionSet) {
     }
 }
 
-// The file text in other line layouts than ours (as other tools, editors or hands make it), each also with one
-// character replaced by anything: all instruction sets decode or refuse it as the scalar code does.
-TEST(Base64Decode, EveryInstructionSetDecodesEveryLayoutAndDamageLikeTheScalarCode) {
-    std::mt19937 random(13);
-    for (int round = 0; round < 300; ++round) {
-        const Bytes bytes = randomBytes(random, round < 200 ? static_cast<std::size_t>(round) : 1000 + random() % 5000);
-        const std::string canonical = base64Encode(bytes, Isa::scalar);
-        std::string unbroken = canonical;
-        std::erase_if(unbroken, [](char c) { return c == '\r' || c == '\n'; });
-        std::vector<std::string> layouts{canonical, unbroken, canonical + "\r\n", "\r\n" + canonical, canonical};
-        for (std::size_t i = 0; i < layouts.back().size(); i += 1 + random() % 97) {
-            layouts.back().insert(i, 1, " \t\x01\xFF-"[random() % 5]);
-        }
-        for (const auto& [width, lineBreak] : {std::pair{64U, "\n"}, {76U, "\r\n"}, {4U, "\n"}, {64U, "\r"}}) {
-            layouts.emplace_back();
-            for (std::size_t i = 0; i < unbroken.size(); i += width) {
-                layouts.back() += unbroken.substr(i, width) + lineBreak;
-            }
-        }
-        for (const std::string& text : layouts) {
-            ASSERT_EQ(decodeToText(text, Isa::scalar), asText(bytes)) << round;
-            std::string damaged = text;
-            if (!damaged.empty()) {
-                damaged[random() % damaged.size()] = "=\r\nA/+\x80\xFF*"[random() % 9];
-            }
-            const auto expected = decodeToText(damaged, Isa::scalar);
-            for (const Isa isa : vectorIsas()) {
-                ASSERT_EQ(decodeToText(text, isa), asText(bytes)) << nameOf(isa) << " " << round;
-                ASSERT_EQ(decodeToText(damaged, isa), expected) << nameOf(isa) << " " << round;
-            }
-        }
-    }
-    // Each of the 256 byte values at each place of a 32-character block, where the vector code checks the alphabet.
+// Each of the 256 byte values at each place of a 32-character block, where the vector code checks the alphabet:
+// every instruction set decodes or refuses it as the scalar code does. Other layouts and damage anywhere are the
+// base64 fuzzer's property.
+TEST(Base64Decode, EveryInstructionSetChecksTheAlphabetLikeTheScalarCode) {
     const std::string block = base64Encode(Bytes(48, 0x5A), Isa::scalar).substr(0, 32) + "AAAA";
     for (const Isa isa : vectorIsas()) {
         for (std::size_t place = 0; place < 32; ++place) {
@@ -119,35 +89,6 @@ TEST(Base64Decode, EveryInstructionSetDecodesEveryLayoutAndDamageLikeTheScalarCo
                 std::string text = block;
                 text[place] = static_cast<char>(value);
                 ASSERT_EQ(decodeToText(text, isa), decodeToText(text, Isa::scalar)) << nameOf(isa) << " " << value;
-            }
-        }
-    }
-}
-
-TEST(Base64Decoder, GivesTheSameForAnySplitIntoPieces) {
-    std::mt19937 random(17);
-    const std::string good = base64Encode(randomBytes(random, 200), Isa::scalar) + "\r\n";
-    for (const Isa isa : availableIsas()) {
-        for (const std::string& text :
-             {good, "Zm9vYg=\r\n="s, "Zg==Zg=="s, "Zm9vY"s, "Zh=="s, "A==="s, "Zg=\n=\n"s, ""s}) {
-            const auto whole = base64ToByteArray(text, isa);
-            for (std::size_t cut = 0; cut <= text.size(); ++cut) {
-                Base64Decoder decoder(isa);
-                Bytes out(Base64Decoder::maxDecodedSize(text.size()) + 3);
-                std::size_t size = 0;
-                bool ok = true;
-                for (const std::string_view piece :
-                     {std::string_view(text).substr(0, cut), std::string_view(text).substr(cut)}) {
-                    const auto fed = ok ? decoder.feed(piece, out.data() + size) : std::nullopt;
-                    ok = fed.has_value();
-                    size += fed.value_or(0);
-                }
-                const auto last = ok ? decoder.finish(out.data() + size) : std::nullopt;
-                ASSERT_EQ(last.has_value(), whole.has_value()) << text << " cut at " << cut;
-                if (last) {
-                    out.resize(size + *last);
-                    ASSERT_EQ(out, *whole) << text << " cut at " << cut;
-                }
             }
         }
     }

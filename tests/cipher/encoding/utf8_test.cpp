@@ -90,32 +90,5 @@ TEST(Utf8Simd, FindsTheSameFirstErrorForEveryShortSequence) {
     }
 }
 
-// Long text of characters of every length (the byte-order mark, the last before the surrogates, the highest) and
-// ASCII runs, whole, with one byte damaged, cut short or inserted.
-TEST(Utf8Simd, FindsTheSameFirstErrorInLongRandomText) {
-    const char* const pieces[] = {
-        "a", "\n", "\xC3\xA9", "\xE5\x90\x8D", "\xF0\x9F\x98\x80", "\xEF\xBB\xBF", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF"};
-    std::mt19937 random(19);
-    for (int round = 0; round < 2000; ++round) {
-        std::string text;
-        for (const std::size_t size = random() % 4000; text.size() < size;) {
-            text += random() % 10 == 0 ? std::string(32, 'a') : pieces[random() % std::size(pieces)];
-        }
-        const std::size_t at = text.empty() ? 0 : random() % text.size();
-        if (round % 4 == 1) {
-            text[at] = static_cast<char>(random());
-        } else if (round % 4 == 2) {
-            text.resize(at);
-        } else if (round % 4 == 3) {
-            text.insert(at, 1, "\x80\xC0\xE0\xF0\xF8"[random() % 5]);
-        }
-        for (const Isa isa : vectorIsas()) {
-            ASSERT_EQ(wellFormedUtf8PrefixLength(asBytes(text), isa),
-                      wellFormedUtf8PrefixLength(asBytes(text), Isa::scalar))
-                << nameOf(isa) << " " << round;
-        }
-    }
-}
-
 } // namespace
 } // namespace cipher

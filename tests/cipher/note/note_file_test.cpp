@@ -1,6 +1,5 @@
 #include "cipher/note/note_file.h"
 #include "cipher/stream/note_stream.h"
-#include "file_text_oracle.h"
 #include "support/faulty_file_ops.h"
 #include "support/memory_log.h"
 #include "test_support.h"
@@ -63,55 +62,45 @@ TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
     }
 }
 
-TEST(SaveEncryptedText, NamesThePathWhenItCannotBeAFile) {
-    const TempDir dir;
-    std::filesystem::create_directory(dir / "folder.vpd");
-    const std::pair<std::filesystem::path, std::string> cases[] = {
-        {dir / "folder.vpd", "it is a folder"},
-        {dir / "missing" / "a.vpd", "the folder does not exist"},
-    };
-    for (const auto& [path, cause] : cases) {
-        MemoryLog log;
-        const Result<Done> saved = saveEncryptedText(path, note, "pw", noteIv, Trace(), log);
-        ASSERT_FALSE(saved.ok());
-        EXPECT_EQ(saved.failure().message, saveFailure(path, cause));
-        EXPECT_EQ(log.lines, Names{"Failed!!"});
-    }
-    EXPECT_EQ(dir.names(), Names{"folder.vpd"});
-}
-
 // A link that points at no file yet is saved through, never replaced by a file: the file is made where it points.
-TEST(SaveEncryptedText, SavesThroughASymbolicLinkThatPointsAtNothingYet) {
+// A path that cannot be a file is named in the failure, and nothing is left behind.
+TEST(SaveEncryptedText, SavesThroughALinkToNothingYetAndNamesAPathThatCannotBeAFile) {
     const TempDir dir;
     std::filesystem::create_directory(dir / "notes");
+    std::filesystem::create_directory(dir / "folder.vpd");
     std::filesystem::create_symlink("notes/new.vpd", dir / "direct");
     std::filesystem::create_symlink("direct", dir / "chained");
     std::filesystem::create_symlink(dir / "notes" / "absolute.vpd", dir / "absolute");
     std::filesystem::create_symlink("gone/x.vpd", dir / "into-missing-folder");
     std::filesystem::create_symlink("loop", dir / "loop");
-    // The link saved through, where the note must end up (empty: nowhere, the save fails), and the cause.
+    // The path saved to, where the note must end up (empty: nowhere, the save fails), and the cause.
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"direct", "notes/new.vpd", ""},
         {"chained", "notes/new.vpd", ""},
         {"absolute", "notes/absolute.vpd", ""},
         {"into-missing-folder", "", "the folder does not exist"},
         {"loop", "", "the path has too many symbolic links"},
+        {"folder.vpd", "", "it is a folder"},
+        {"missing/a.vpd", "", "the folder does not exist"},
     };
-    for (const auto& [link, target, cause] : cases) {
+    for (const auto& [name, target, cause] : cases) {
         MemoryLog log;
-        const Result<Done> saved = saveEncryptedText(dir / link, note, "pw", noteIv, Trace(), log);
-        EXPECT_TRUE(std::filesystem::is_symlink(dir / link)) << link;
+        const Result<Done> saved = saveEncryptedText(dir / name, note, "pw", noteIv, Trace(), log);
+        EXPECT_EQ(log.lines, Names{target.empty() ? "Failed!!" : "Success!"}) << name;
+        EXPECT_EQ(std::filesystem::is_symlink(dir / name), !name.ends_with(".vpd")) << name; // links stay links
         if (target.empty()) {
-            ASSERT_FALSE(saved.ok()) << link;
-            EXPECT_EQ(saved.failure().message, saveFailure(dir / link, cause));
+            ASSERT_FALSE(saved.ok()) << name;
+            EXPECT_EQ(saved.failure().message, saveFailure(dir / name, cause));
         } else {
-            ASSERT_TRUE(saved.ok()) << link << ": " << saved.failure().message;
-            EXPECT_EQ(readFile(dir / target), plainFileText(note, "pw")) << link;
+            ASSERT_TRUE(saved.ok()) << name << ": " << saved.failure().message;
+            EXPECT_EQ(readFile(dir / target), plainFileText(note, "pw")) << name;
             std::filesystem::remove(dir / target);
         }
     }
-    EXPECT_EQ(dir.names(), (Names{"absolute", "chained", "direct", "into-missing-folder", "loop", "notes"}));
+    EXPECT_EQ(dir.names(),
+              (Names{"absolute", "chained", "direct", "folder.vpd", "into-missing-folder", "loop", "notes"}));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "notes"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.vpd"));
 }
 
 TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
@@ -144,7 +133,9 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
         const auto path = dir / name;
         EXPECT_EQ(readNoteFile(path).failure().message, "Could not open \"" + path.string() + "\": " + cause + ".");
         EXPECT_EQ(readNoteFile(path).failure().cause, expectedCause) << name;
-        EXPECT_EQ(openNoteFile(path, "pw", noteIv, Trace()).failure().cause, expectedCause) << name;
+        const Result<std::string> opened = openNoteFile(path, "pw", noteIv, Trace());
+        EXPECT_EQ(opened.failure().message, readNoteFile(path).failure().message);
+        EXPECT_EQ(opened.failure().cause, expectedCause) << name;
         EXPECT_EQ(readTextFile(path), "");
     }
     EXPECT_EQ(readNoteFile(dir / "lines.vpd").value(), text);
@@ -191,21 +182,11 @@ TEST(OpenNoteFile, GivesWhatReadingThenDecryptingGives) {
     straddling.insert((1 << 20) - 1, "\xC3\xA9");
     std::string notText = fileText;
     notText[(1 << 20) + 5] = '\xFF';
-    const std::pair<std::string, std::string> files[] = {{"big.vpd", fileText},
-                                                         {"straddling.vpd", straddling},
-                                                         {"not-text.vpd", notText},
-                                                         {"cut.vpd", fileText + "\xE5\x90"},
-                                                         {"bad-base64.vpd", "=" + fileText + "\xFF"},
-                                                         {"damaged.vpd", fileText.substr(0, fileText.size() - 1)},
-                                                         {"partial.vpd", plainFileText(text + "\xFF", "pw")},
-                                                         {"empty.vpd", ""}};
-    Names names{"folder.vpd", "missing.vpd"};
+    // Short, damaged and empty files in general are left to the fuzzer, which reads in small pieces.
+    const std::pair<std::string, std::string> files[] = {
+        {"big.vpd", fileText}, {"straddling.vpd", straddling}, {"not-text.vpd", notText}};
     for (const auto& [name, content] : files) {
         writeFile(dir / name, content);
-        names.push_back(name);
-    }
-    std::filesystem::create_directory(dir / "folder.vpd");
-    for (const std::string& name : names) {
         for (const std::string_view pass : {"pw", "wrong"}) {
             const Result<std::string> expected = openInTwoSteps(dir / name, pass);
             const Result<std::string> opened = openNoteFile(dir / name, pass, noteIv, Trace());

@@ -1,6 +1,5 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/stream/decrypted_content.h"
-#include "file_text_oracle.h"
 #include "support/faulty_file_ops.h"
 #include "test_support.h"
 

@@ -1,6 +1,5 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/stream/note_stream.h"
-#include "file_text_oracle.h"
 #include "test_support.h"
 
 namespace cipher {
