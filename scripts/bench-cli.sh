@@ -37,11 +37,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 
-ensure_packages "${BUILD_PACKAGES[@]}" time
-configure_and_build "$ROOT/build-bench" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVELLUMPAD_GUI=OFF \
-    -DVELLUMPAD_BENCHMARKS=OFF >/dev/null
-cli="$ROOT/build-bench/src/cli/vellumpad-cli"
-[ -x "$cli" ] || die "$cli was not built."
+build_release_cli
 
 scratch=$(mktemp -d)
 busy_pid=

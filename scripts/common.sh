@@ -34,3 +34,12 @@ configure_and_build() {
         { cat "$dir.configure.log" >&2; die "CMake could not configure $dir (log above)."; }
     cmake --build "$dir" --parallel "$(nproc)" || die "the build in $dir failed (errors above)."
 }
+
+# For the benchmark scripts: builds vellumpad-cli alone in Release into build-bench and sets cli to its path.
+build_release_cli() {
+    ensure_packages "${BUILD_PACKAGES[@]}" time
+    configure_and_build "$ROOT/build-bench" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVELLUMPAD_GUI=OFF \
+        -DVELLUMPAD_BENCHMARKS=OFF >/dev/null
+    cli="$ROOT/build-bench/src/cli/vellumpad-cli"
+    [ -x "$cli" ] || die "$cli was not built."
+}
