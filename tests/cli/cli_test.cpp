@@ -402,6 +402,22 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
         EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + toStdout.err);
         EXPECT_EQ(redirected(arguments + " in >both 2>&1").status, 1);
         EXPECT_EQ(readFile(m_dir / "both"), toStdout.err);
+
+        // From a pipe the note is encrypted or decrypted as it is read, and refused all the same.
+        const std::string cause = message.substr(message.find(':'));
+        EXPECT_EQ(cli(arguments + " -o out", input).status, 1);
+        EXPECT_FALSE(fs::exists(path("out")));
+        const Outcome pipedToStdout = cli(arguments, input);
+        EXPECT_EQ(pipedToStdout.status, 1);
+        EXPECT_EQ(pipedToStdout.out, "");
+        EXPECT_TRUE(pipedToStdout.err.starts_with("vellumpad-cli: standard input" + cause)) << pipedToStdout.err;
+        writeFile(m_dir / "kept", "earlier\n");
+        EXPECT_EQ(shell("sh -c \"" + tool(arguments + " >>kept 2>&1") + "\"", input).status, 1);
+        EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + pipedToStdout.err);
+        // Into a pipe, what was written cannot be taken back: the message says whether any was.
+        const Outcome intoPipe = shell("sh -c \"" + tool(arguments) + " | cat\"", input);
+        EXPECT_EQ(intoPipe.out.empty(), intoPipe.err.ends_with("; nothing written\n")) << intoPipe.err;
+        EXPECT_EQ(intoPipe.out.empty(), !intoPipe.err.ends_with("; the output is incomplete\n")) << intoPipe.err;
     }
     writeFile(m_dir / "kept", "earlier\n");
     writeFile(m_dir / "in", "note");
