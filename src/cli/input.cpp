@@ -90,6 +90,17 @@ ReadEnd readInto(int fd, cipher::SecureBytes& into, std::size_t limit, bool text
     return end;
 }
 
+DescriptorSource::DescriptorSource(int fd) : m_fd(fd), m_piece(readChunk) {}
+
+std::optional<std::string_view> DescriptorSource::next() {
+    const ssize_t got = cipher::readRetrying(m_fd, m_piece.data(), m_piece.size());
+    if (got < 0) {
+        m_error = errno;
+        return std::nullopt;
+    }
+    return cipher::asText(cipher::ByteView(m_piece.data(), static_cast<std::size_t>(got)));
+}
+
 bool isSameFile(int fd, const std::string& path) {
     struct stat open {};
     struct stat named {};

@@ -2,10 +2,13 @@
 
 #include "cipher/base/bytes.h"
 #include "cipher/base/result.h"
+#include "cipher/stream/piece_source.h"
 
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -39,6 +42,24 @@ inline constexpr std::size_t noReadLimit = std::numeric_limits<std::size_t>::max
 /// came or, with textOnly, at the first piece that is not UTF-8: a device or an endless pipe costs at most the limit
 /// or the text before its first bad byte, plus one piece.
 ReadEnd readInto(int fd, cipher::SecureBytes& into, std::size_t limit, bool textOnly);
+
+/// An input read a piece at a time into one buffer, wiped on release, that each read reuses: a pipe's note or file
+/// text is never held whole.
+class DescriptorSource final : public cipher::PieceSource {
+public:
+    /// Reads the descriptor, which the caller keeps open meanwhile and closes.
+    explicit DescriptorSource(int fd);
+
+    [[nodiscard]] std::optional<std::string_view> next() override;
+
+    /// The errno of the read that failed, else 0.
+    [[nodiscard]] int error() const noexcept { return m_error; }
+
+private:
+    int m_fd;
+    cipher::SecureBytes m_piece;
+    int m_error = 0;
+};
 
 /// Whether the descriptor and the named file (its symbolic links followed) are the same file: same device and
 /// inode. False when the name does not exist.

@@ -13,6 +13,7 @@
 #include "cipher/note/note_file.h"
 #include "cipher/stream/decrypted_content.h"
 #include "cipher/stream/note_stream.h"
+#include "cipher/stream/stream_encryptor.h"
 
 #include <QByteArray>
 #include <QString>
@@ -196,8 +197,8 @@ struct WipeOnExit {
     ~WipeOnExit() { cipher::cleanse(text.data(), text.size()); }
 };
 
-std::string notTextLine(const std::string& name) {
-    return name + ": not UTF-8 text, which a note must be; nothing written";
+std::string notTextLine(const std::string& name, std::string_view outcome = "nothing written") {
+    return name + ": not UTF-8 text, which a note must be; " + std::string(outcome);
 }
 
 /// Closes a descriptor openSource opened; the environment's input stays open.
@@ -207,40 +208,23 @@ void closeSource(const std::string& path, int fd) {
     }
 }
 
-/// The note to encrypt. A file is mapped rather than read: a large note is then neither copied nor wiped
-/// afterwards. Pipes and devices are read whole, up to the first byte that is not text.
+/// The note to encrypt when it is held: a file is mapped rather than read, so that a large note is neither copied
+/// nor wiped afterwards; anything else is read whole, up to the first byte that is not text.
 struct NoteSource {
     std::optional<MappedFile> mapped;
     cipher::SecureBytes content;
     [[nodiscard]] std::string_view text() const { return mapped ? mapped->text() : cipher::asText(content); }
 };
 
-/// Opens the command's input, refuses one that is also its output, and maps or reads the note; false, reported,
-/// when any of that fails.
-bool loadNoteSource(const Command& command, const Environment& environment, NoteSource& source) {
-    const int fd = openSource(command.input, environment);
-    if (fd < 0) {
-        return false;
-    }
-    const bool overItsInput = writesOverItsInput(command, fd, environment);
-    ReadEnd end;
-    if (!overItsInput) {
-        if (std::optional<MappedFile> mapped = MappedFile::map(fd)) {
-            source.mapped.emplace(std::move(*mapped));
-        } else {
-            end = readInto(fd, source.content, noReadLimit, true);
-        }
-    }
-    closeSource(command.input, fd);
-    if (overItsInput) {
-        return false;
+/// Reads the note whole into the source; false, reported, when it cannot be read or is not text.
+bool readNote(const Command& command, int fd, const Environment& environment, NoteSource& source) {
+    const ReadEnd end = readInto(fd, source.content, noReadLimit, true);
+    if (end.error == 0 && !end.notText) {
+        return true;
     }
     const std::string name = displayName(command.input);
-    if (end.error != 0 || end.notText) {
-        report(environment, end.notText ? notTextLine(name) : name + ": cannot be read: " + readCause(end.error));
-        return false;
-    }
-    return true;
+    report(environment, end.notText ? notTextLine(name) : name + ": cannot be read: " + readCause(end.error));
+    return false;
 }
 
 /// Encrypts the note into the output file: the save checks the text as it encrypts it and replaces nothing when it
@@ -259,14 +243,19 @@ int encryptIntoFile(const Command& command, std::string_view text, std::string_v
     return exitFailure;
 }
 
-/// Says why the encryptor gave no more file text, having taken back what can be.
-void reportUnencrypted(const cipher::NoteEncryptor& encryptor, const std::string& name, bool nothingWritten,
-                       StandardOutput& output, const Environment& environment) {
-    output.takeBack();
-    const std::string outcome = nothingWritten || output.canTakeBack() ? "nothing written" : "the output is incomplete";
-    report(environment, encryptor.failureCause() == cipher::FailureCause::notText
-                            ? notTextLine(name)
-                            : name + ": could not be encrypted; " + outcome);
+/// Says why the encryptor gave no more file text: the note is not text, the input could not be read (readError,
+/// else 0) or the cipher failed; and whether any of it is left on the output, which the caller has taken back.
+void reportUnencrypted(cipher::FailureCause cause, int readError, const std::string& name, bool nothingLeft,
+                       const Environment& environment) {
+    const std::string outcome = nothingLeft ? "nothing written" : "the output is incomplete";
+    if (cause == cipher::FailureCause::notText) {
+        report(environment, notTextLine(name, outcome));
+    } else if (readError != 0) {
+        report(environment,
+               name + ": cannot be read: " + readCause(readError) + (nothingLeft ? "" : "; the output is incomplete"));
+    } else {
+        report(environment, name + ": could not be encrypted; " + outcome);
+    }
 }
 
 /// Writes the encryptor's file text onto the output as it is made, never held whole, unless the trace is on: the
@@ -278,7 +267,8 @@ int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, Not
     for (;;) {
         const std::optional<std::string_view> piece = encryptor.next();
         if (!piece) {
-            reportUnencrypted(encryptor, name, traced, output, environment);
+            output.takeBack();
+            reportUnencrypted(encryptor.failureCause(), 0, name, traced || output.canTakeBack(), environment);
             return exitFailure;
         }
         if (piece->empty()) {
@@ -300,10 +290,10 @@ int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, Not
 /// elsewhere (and for the trace, which tells only of a note that is text) all of it is checked first, while the
 /// cipher gets going on a second thread. Nothing is read back, so this thread also does the Base64 and leaves AES
 /// alone on the cipher's.
-int encryptToOutput(const Command& command, NoteSource& source, std::string_view key, const Environment& environment) {
+int encryptToOutput(const Command& command, NoteSource& source, std::string_view key, const Environment& environment,
+                    StandardOutput& output) {
     const std::string name = displayName(command.input);
     const std::string_view text = source.text();
-    StandardOutput output(environment.output, environment.errors);
     const bool checkFirst = environment.trace.enabled() || !output.canTakeBack();
     cipher::TracedStages stages(environment.trace);
     using Encryptor = cipher::NoteEncryptor;
@@ -324,6 +314,83 @@ int encryptToOutput(const Command& command, NoteSource& source, std::string_view
     return writeFileText(*encryptor, name, source, environment, output);
 }
 
+/// Encrypts a note that is not mapped (from a pipe, a terminal) into the output file as it is read, never holding
+/// it: the file is replaced only once all of it is encrypted and read back.
+int encryptStreamedIntoFile(const Command& command, int fd, std::string_view key, const Environment& environment) {
+    DescriptorSource source(fd);
+    const cipher::Result<cipher::Done> saved =
+        cipher::saveEncryptedStream(command.output, source, key, cipher::noteIv, environment.log, *environment.fileOps);
+    if (saved) {
+        return exitSuccess;
+    }
+    const std::string name = displayName(command.input);
+    if (source.error() != 0) {
+        report(environment, name + ": cannot be read: " + readCause(source.error()));
+    } else {
+        report(environment, saved.failure().cause == cipher::FailureCause::notText
+                                ? notTextLine(name)
+                                : writeFailure(command.output, saved.failure()));
+    }
+    return exitFailure;
+}
+
+/// Encrypts a note that is not mapped onto the output as it is read, never holding it, so that an endless stream
+/// runs in constant memory. On a failure what can be taken back is; on a stream the rest is said to be incomplete.
+int encryptStreamedToOutput(const Command& command, int fd, std::string_view key, const Environment& environment,
+                            StandardOutput& output) {
+    const std::string name = displayName(command.input);
+    DescriptorSource source(fd);
+    std::optional<cipher::StreamEncryptor> encryptor = cipher::StreamEncryptor::make(source, key, cipher::noteIv);
+    if (!encryptor) {
+        report(environment, name + ": could not be encrypted; nothing written");
+        return exitFailure;
+    }
+    bool written = false;
+    for (;;) {
+        const std::optional<std::string_view> piece = encryptor->next();
+        if (!piece) {
+            output.takeBack();
+            reportUnencrypted(encryptor->failureCause(), source.error(), name, !written || output.canTakeBack(),
+                              environment);
+            return exitFailure;
+        }
+        if (piece->empty()) {
+            return output.finish() ? exitSuccess : exitFailure;
+        }
+        if (!output.write(*piece)) {
+            output.takeBack();
+            return exitFailure;
+        }
+        written = true;
+    }
+}
+
+/// Encrypts the note from the open input, unless the output is that input. A mapped file, and a note the trace
+/// tells of, are held; any other input is encrypted as it is read, except onto the middle of a file, where
+/// nothing may be written before all of the note is known to be text.
+int encryptFrom(const Command& command, int fd, std::string_view key, const Environment& environment) {
+    if (writesOverItsInput(command, fd, environment)) {
+        return exitFailure;
+    }
+    NoteSource source;
+    if (std::optional<MappedFile> mapped = MappedFile::map(fd)) {
+        source.mapped.emplace(std::move(*mapped));
+    }
+    std::optional<StandardOutput> output;
+    if (command.output.empty()) {
+        output.emplace(environment.output, environment.errors);
+    }
+    if (!source.mapped && !environment.trace.enabled() && (!output || output->canTakeBack() || output->isStream())) {
+        return output ? encryptStreamedToOutput(command, fd, key, environment, *output)
+                      : encryptStreamedIntoFile(command, fd, key, environment);
+    }
+    if (!source.mapped && !readNote(command, fd, environment, source)) {
+        return exitFailure;
+    }
+    return output ? encryptToOutput(command, source, key, environment, *output)
+                  : encryptIntoFile(command, source.text(), key, environment);
+}
+
 int encryptNote(const Command& command, const Environment& environment) {
     const cipher::Result<cipher::SecureBytes> password =
         obtainPassword(command.passwordFile, environment, "Password: ", "Repeat password: ");
@@ -332,13 +399,13 @@ int encryptNote(const Command& command, const Environment& environment) {
         return exitFailure;
     }
     warnIfEmpty(password.value(), environment);
-    NoteSource source;
-    if (!loadNoteSource(command, environment, source)) {
+    const int fd = openSource(command.input, environment);
+    if (fd < 0) {
         return exitFailure;
     }
-    const std::string_view key = cipher::asText(password.value());
-    return command.output.empty() ? encryptToOutput(command, source, key, environment)
-                                  : encryptIntoFile(command, source.text(), key, environment);
+    const int status = encryptFrom(command, fd, cipher::asText(password.value()), environment);
+    closeSource(command.input, fd);
+    return status;
 }
 
 /// The note read from the descriptor (the named file's, or the environment's input when the name is empty),
@@ -416,11 +483,9 @@ Decrypted finished(StandardOutput& output) {
 }
 
 /// Decrypts into the output file, which is replaced only when all of it decrypts.
-Decrypted decryptIntoFile(const Command& command, cipher::DecryptedContent& content, MappedFile& mapped,
-                          const Environment& environment) {
-    GivingBackContent givingBack(content, mapped);
+Decrypted decryptIntoFile(const Command& command, cipher::PiecewiseContent& content, const Environment& environment) {
     TemporaryNotingFileOps ops(*environment.fileOps);
-    const Decrypted saved = cipher::writeFileAtomically(command.output, givingBack, ops);
+    const Decrypted saved = cipher::writeFileAtomically(command.output, content, ops);
     if (saved) {
         return saved;
     }
@@ -431,10 +496,9 @@ Decrypted decryptIntoFile(const Command& command, cipher::DecryptedContent& cont
 
 /// Writes the note onto an output that can be taken back as it is decrypted, taking it back should the rest turn
 /// out not to be a note.
-Decrypted decryptTakingBack(const Command& command, cipher::DecryptedContent& content, MappedFile& mapped,
-                            StandardOutput& output) {
+Decrypted decryptTakingBack(const Command& command, cipher::PiecewiseContent& content, StandardOutput& output) {
     for (;;) {
-        const cipher::Result<std::string_view> piece = nextGivingBack(content, mapped);
+        const cipher::Result<std::string_view> piece = content.nextPiece();
         if (piece && piece.value().empty()) {
             return finished(output);
         }
@@ -495,16 +559,26 @@ Decrypted decryptMapped(const Command& command, MappedFile& mapped, std::string_
     if (!content) {
         return refusedNote(command.input);
     }
+    GivingBackContent givingBack(*content, mapped);
     if (!command.output.empty()) {
-        return decryptIntoFile(command, *content, mapped, environment);
+        return decryptIntoFile(command, givingBack, environment);
     }
     StandardOutput output(environment.output, environment.errors);
-    return output.canTakeBack() ? decryptTakingBack(command, *content, mapped, output)
+    return output.canTakeBack() ? decryptTakingBack(command, givingBack, output)
                                 : decryptCheckingFirst(command, mapped, password, output);
 }
 
-/// Decrypts from a pipe, or from a file with the trace on: the trace's lines come before the note, so the note is
-/// written once it is whole.
+/// Reports the line a decryption failed with, if it has not been reported; the exit status.
+int reportDecrypted(const Decrypted& done, const Environment& environment) {
+    if (!done && !done.failure().message.empty()) {
+        report(environment, done.failure().message);
+    }
+    return done ? exitSuccess : exitFailure;
+}
+
+/// Decrypts from a pipe, or from a file with the trace on, holding the note until all of it is decrypted: onto a
+/// pipe, a terminal or the middle of a file nothing of a refused note may appear, and a pipe cannot be read twice
+/// to check first; the trace's lines come before the note.
 int decryptHeld(const Command& command, int fd, std::string_view password, const Environment& environment) {
     cipher::Result<std::string> note = decryptSource(command.input, fd, password, environment.trace);
     closeSource(command.input, fd);
@@ -514,6 +588,28 @@ int decryptHeld(const Command& command, int fd, std::string_view password, const
     }
     const WipeOnExit wipe{note.value()};
     return writeResult(command.output, note.value(), environment) ? exitSuccess : exitFailure;
+}
+
+/// Decrypts from a pipe (or any input that is not mapped) as it is read, the note never held: into the output file,
+/// or onto a standard output that can be taken back. Elsewhere, and with the trace on, the note is held.
+int decryptUnmapped(const Command& command, int fd, std::string_view password, const Environment& environment) {
+    std::optional<StandardOutput> output;
+    if (command.output.empty()) {
+        output.emplace(environment.output, environment.errors);
+    }
+    if (environment.trace.enabled() || (output && !output->canTakeBack())) {
+        return decryptHeld(command, fd, password, environment);
+    }
+    DescriptorSource source(fd);
+    std::optional<cipher::DecryptedContent> content = cipher::DecryptedContent::make(source, password, cipher::noteIv);
+    Decrypted done = !content ? refusedNote(command.input)
+                     : output ? decryptTakingBack(command, *content, *output)
+                              : decryptIntoFile(command, *content, environment);
+    closeSource(command.input, fd);
+    if (!done && source.error() != 0) {
+        done = cipher::Failure{displayName(command.input) + ": cannot be read: " + readCause(source.error())};
+    }
+    return reportDecrypted(done, environment);
 }
 
 int decryptNote(const Command& command, const Environment& environment) {
@@ -535,14 +631,10 @@ int decryptNote(const Command& command, const Environment& environment) {
     // A file is mapped rather than read, so that it is never copied; a pipe is decrypted as it is read.
     std::optional<MappedFile> mapped = environment.trace.enabled() ? std::nullopt : MappedFile::map(fd);
     if (!mapped) {
-        return decryptHeld(command, fd, key, environment);
+        return decryptUnmapped(command, fd, key, environment);
     }
     closeSource(command.input, fd);
-    const Decrypted done = decryptMapped(command, *mapped, key, environment);
-    if (!done && !done.failure().message.empty()) {
-        report(environment, done.failure().message);
-    }
-    return done ? exitSuccess : exitFailure;
+    return reportDecrypted(decryptMapped(command, *mapped, key, environment), environment);
 }
 
 /// Re-encrypts one note in place; false, with the reason reported, when it is left as it was.

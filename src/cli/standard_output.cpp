@@ -15,7 +15,11 @@ namespace cli {
 StandardOutput::StandardOutput(std::FILE* output, std::FILE* errors) : m_output(output), m_errors(errors) {
     const int fd = ::fileno(output);
     struct stat info {};
-    if (fd < 0 || std::fflush(output) != 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fd < 0 || std::fflush(output) != 0 || ::fstat(fd, &info) != 0) {
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        m_stream = true;
         return;
     }
     // Appending writes at the end wherever the offset is; otherwise only an offset at the end means that writing

@@ -18,6 +18,9 @@ public:
     StandardOutput(std::FILE* output, std::FILE* errors);
 
     [[nodiscard]] bool canTakeBack() const noexcept { return m_start.has_value(); }
+    /// Whether it is no regular file but a pipe, socket, terminal or device: a reader may already have taken what
+    /// was written, so an output cut short by a failure is said to be incomplete; nothing in a file is overwritten.
+    [[nodiscard]] bool isStream() const noexcept { return m_stream; }
 
     /// Writes the piece; false, reported, when it cannot be.
     [[nodiscard]] bool write(std::string_view piece);
@@ -32,6 +35,7 @@ private:
     std::FILE* m_output;
     std::FILE* m_errors;
     std::optional<off_t> m_start;
+    bool m_stream = false;
 };
 
 } // namespace cli

@@ -7,6 +7,7 @@
 #include "cipher/encoding/cpu.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/trace.h"
+#include "cipher/stream/piece_source.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,27 @@ inline std::optional<std::string> decodeToText(std::string_view text, Isa isa = 
 inline std::string plainFileText(std::string_view note, std::string_view password) {
     return base64Encode(*aesCbcEncrypt(deriveKey(password), noteIv, asBytes(note)), Isa::scalar);
 }
+
+/// Gives a text in pieces of a fixed size, as a pipe would, or fails once it has given failAt bytes.
+class CutSource final : public PieceSource {
+public:
+    CutSource(std::string_view text, std::size_t pieceSize, std::size_t failAt = std::string_view::npos)
+        : m_text(text), m_pieceSize(pieceSize), m_failAt(failAt) {}
+    std::optional<std::string_view> next() override {
+        if (m_given >= m_failAt) {
+            return std::nullopt;
+        }
+        const std::string_view piece = m_text.substr(m_given, std::min(m_pieceSize, m_failAt - m_given));
+        m_given += piece.size();
+        return piece;
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_pieceSize;
+    std::size_t m_failAt;
+    std::size_t m_given = 0;
+};
 
 /// The vector instruction sets of this processor; their results must equal the scalar code's, the reference.
 inline std::vector<Isa> vectorIsas() {

@@ -14,15 +14,19 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <tuple>
 #include <variant>
 
@@ -204,6 +208,54 @@ protected:
             cli::run(command, {.errors = errors, .preferences = preferences, .log = log, .fileOps = &ops});
         std::fclose(errors);
         return {status, readFile(m_dir / "errors")};
+    }
+
+    /// Runs the tool in the folder with its standard input fed from the file through a pipe (from /dev/null when
+    /// none is named) and its standard output into the named file: the exit status and the peak resident memory
+    /// of the tool alone, in KiB.
+    std::pair<int, long> peakMemory(const Args& arguments, const std::string& fedFrom, const std::string& outputTo) {
+        std::vector<std::string> words{VELLUMPAD_CLI_PATH};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        std::string home = "HOME=" + m_dir.string(), config = "XDG_CONFIG_HOME=" + path("config");
+        char* envp[] = {home.data(), config.data(), nullptr};
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "no pipe";
+            return {-1, 0};
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int input = fedFrom.empty() ? ::open("/dev/null", O_RDONLY) : ends[0];
+            const int output = ::open(path(outputTo).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int errors = ::open("/dev/null", O_WRONLY);
+            if (::chdir(m_dir.c_str()) == 0 && ::dup2(input, 0) == 0 && ::dup2(output, 1) == 1 &&
+                ::dup2(errors, 2) == 2) {
+                ::execve(argv[0], argv.data(), envp);
+            }
+            ::_exit(127);
+        }
+        ::close(ends[0]);
+        // A tool that stops reading early must not end this process with SIGPIPE.
+        const sighandler_t previous = std::signal(SIGPIPE, SIG_IGN);
+        if (!fedFrom.empty()) {
+            std::ifstream fed(path(fedFrom), std::ios::binary);
+            std::vector<char> piece(1 << 20);
+            bool open = true;
+            while (open && fed.read(piece.data(), static_cast<std::streamsize>(piece.size())).gcount() > 0) {
+                open = ::write(ends[1], piece.data(), static_cast<std::size_t>(fed.gcount())) == fed.gcount();
+            }
+        }
+        ::close(ends[1]);
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        std::signal(SIGPIPE, previous);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
     }
 
     /// A refused or failed run leaves no temporary file of an atomic save behind.
@@ -402,6 +454,22 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
         EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + toStdout.err);
         EXPECT_EQ(redirected(arguments + " in >both 2>&1").status, 1);
         EXPECT_EQ(readFile(m_dir / "both"), toStdout.err);
+
+        // From a pipe the note is encrypted or decrypted as it is read, and refused all the same.
+        const std::string cause = message.substr(message.find(':'));
+        EXPECT_EQ(cli(arguments + " -o out", input).status, 1);
+        EXPECT_FALSE(fs::exists(path("out")));
+        const Outcome pipedToStdout = cli(arguments, input);
+        EXPECT_EQ(pipedToStdout.status, 1);
+        EXPECT_EQ(pipedToStdout.out, "");
+        EXPECT_TRUE(pipedToStdout.err.starts_with("vellumpad-cli: standard input" + cause)) << pipedToStdout.err;
+        writeFile(m_dir / "kept", "earlier\n");
+        EXPECT_EQ(shell("sh -c \"" + tool(arguments + " >>kept 2>&1") + "\"", input).status, 1);
+        EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + pipedToStdout.err);
+        // Into a pipe, what was written cannot be taken back: the message says whether any was.
+        const Outcome intoPipe = shell("sh -c \"" + tool(arguments) + " | cat\"", input);
+        EXPECT_EQ(intoPipe.out.empty(), intoPipe.err.ends_with("; nothing written\n")) << intoPipe.err;
+        EXPECT_EQ(intoPipe.out.empty(), !intoPipe.err.ends_with("; the output is incomplete\n")) << intoPipe.err;
     }
     writeFile(m_dir / "kept", "earlier\n");
     writeFile(m_dir / "in", "note");
@@ -461,6 +529,56 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
     EXPECT_EQ(runHere(command, log), std::pair(cli::exitFailure, "vellumpad-cli: $'" + path("a\\nb\\033[2J") +
                                                                      "': cannot be read: no such file\n"));
     expectNoTemporaryFiles();
+}
+
+// Neither a note from a pipe nor a mapped note file is held whole, and a mapped file's memory is given back as it
+// is decrypted: the tool's peak memory grows far less with a large note than the note. Holding one would add all of
+// it, whatever the build's own overhead. The tool starts with as much memory as this process had when it forked, so
+// this process holds nothing large meanwhile.
+TEST_F(CliTest, KeepsItsMemoryFarBelowALargeNoteFromAPipeOrAFile) {
+    constexpr std::size_t large = std::size_t{64} << 20;
+    // Written a line at a time: the tool starts with this process's memory, which would hide the tool's own.
+    for (std::ofstream lines(path("large.txt"), std::ios::binary); fs::file_size(path("large.txt")) < large;) {
+        for (int line = 0; line < 100000; ++line) {
+            lines << "A line of the note, caf\u00e9 \u65e5\u672c.\n";
+        }
+        lines.flush();
+    }
+    writeFile(m_dir / "small.txt", "note");
+    for (const std::string size : {"small", "large"}) {
+        ASSERT_EQ(cli("encrypt --password-file pw -o " + size + ".vpd " + size + ".txt").status, 0);
+    }
+    // The arguments (SIZE stands for small or large), the file fed through a pipe, and where output goes.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o out.vpd", "SIZE.txt", "stdout"},
+        {"encrypt --password-file pw", "SIZE.txt", "/dev/null"},
+        {"decrypt --password-file pw -o out.txt", "SIZE.vpd", "stdout"},
+        {"decrypt --password-file pw", "SIZE.vpd", "stdout"},
+        {"decrypt --password-file pw -o out.txt SIZE.vpd", "", "stdout"},
+        {"decrypt --password-file pw SIZE.vpd", "", "/dev/null"},
+    };
+    const auto sized = [](std::string line, const std::string& size) {
+        for (std::size_t at = line.find("SIZE"); at != std::string::npos; at = line.find("SIZE")) {
+            line.replace(at, 4, size);
+        }
+        return line;
+    };
+    for (const auto& [arguments, fed, output] : cases) {
+        std::array<long, 2> peak{};
+        for (const std::size_t at : {0U, 1U}) {
+            const std::string size = at == 0 ? "small" : "large";
+            Args words;
+            std::istringstream split(sized(arguments, size));
+            for (std::string word; split >> word;) {
+                words.push_back(word);
+            }
+            const auto [status, kib] = peakMemory(words, sized(fed, size), output);
+            EXPECT_EQ(status, 0) << arguments << " " << size;
+            peak[at] = kib;
+        }
+        EXPECT_LT(peak[1] - peak[0], static_cast<long>(large / 1024 / 3))
+            << arguments << ": " << peak[0] << " KiB for a small note, " << peak[1] << " KiB for a large one";
+    }
 }
 
 TEST(QuotedName, QuotesOnlyNamesWithControlCharactersAsLsDoes) {

@@ -1,8 +1,10 @@
 #include "note_file.h"
 
+#include "cipher/crypto/digest.h"
 #include "cipher/encoding/utf8.h"
 #include "cipher/files/file_io.h"
 #include "cipher/stream/note_stream.h"
+#include "cipher/stream/stream_encryptor.h"
 #include "note_cipher.h"
 
 #include <fcntl.h>
@@ -158,6 +160,59 @@ private:
     bool m_failed = false;
 };
 
+// The file text of a note read from a source, encrypted as it is written. What is read back must be the piece just
+// given, byte for byte, and must decrypt to the note: as the note is not held, the bytes decrypted are compared
+// with it by their digests at the end.
+class StreamedFileContent final : public PiecewiseContent {
+public:
+    StreamedFileContent(StreamEncryptor encryptor, NoteDecryptor decryptor, RunningDigest note, RunningDigest readBack,
+                        Log& log)
+        : m_encryptor(std::move(encryptor)), m_decryptor(std::move(decryptor)), m_note(std::move(note)),
+          m_readBack(std::move(readBack)), m_log(log) {}
+
+    Result<std::string_view> nextPiece() override {
+        const std::optional<std::string_view> piece = m_encryptor.next();
+        if (!piece) {
+            m_log.write(someError);
+            const FailureCause cause = m_encryptor.failureCause();
+            return Failure{std::string(cause == FailureCause::other ? unreadNote : notEncrypted), cause};
+        }
+        // The end leaves the last piece to be checked whole.
+        if (piece->empty()) {
+            return *piece;
+        }
+        m_given = *piece;
+        m_matched = 0;
+        if (!m_note.add(m_encryptor.plainPiece())) {
+            return Failure{std::string(notEncrypted), FailureCause::notEncrypted};
+        }
+        return *piece;
+    }
+
+    Result<Done> checkPiece(std::string_view written) override {
+        const auto sink = [this](ByteView plain) { return m_readBack.add(plain); };
+        bool same = false;
+        if (written.empty()) {
+            const std::optional<RunningDigest::Value> note = m_note.finish();
+            same = m_matched == m_given.size() && m_decryptor.finish(sink) && note && note == m_readBack.finish();
+        } else {
+            same = matchesNext(m_given, m_matched, written) && m_decryptor.feed(written, sink);
+        }
+        return same ? Result<Done>(Done{}) : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+    }
+
+private:
+    static constexpr std::string_view unreadNote = "the note could not be read";
+
+    StreamEncryptor m_encryptor;
+    NoteDecryptor m_decryptor;
+    RunningDigest m_note;
+    RunningDigest m_readBack;
+    Log& m_log;
+    std::string_view m_given;
+    std::size_t m_matched = 0;
+};
+
 Failure encryptFailure(const std::filesystem::path& path, FailureCause cause) {
     return fileFailure("save", path, cause, notEncrypted);
 }
@@ -292,6 +347,29 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
             if (!saved && trace.enabled()) {
                 content.finishEncryption();
             }
+        }
+    } catch (const std::bad_alloc&) {
+        saved = fileFailure("save", path, ENOMEM);
+    }
+    log.write(saved ? "Success!" : "Failed!!");
+    return saved;
+}
+
+Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note, std::string_view password,
+                                 ByteView iv, Log& log, FileOps& ops) {
+    Result<Done> saved = Done{};
+    try {
+        std::optional<StreamEncryptor> encryptor = StreamEncryptor::make(note, password, iv);
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+        std::optional<RunningDigest> noteDigest = RunningDigest::make();
+        std::optional<RunningDigest> readBackDigest = RunningDigest::make();
+        if (!encryptor || !decryptor || !noteDigest || !readBackDigest) {
+            log.write(someError);
+            saved = encryptFailure(path, FailureCause::notEncrypted);
+        } else {
+            StreamedFileContent content(std::move(*encryptor), std::move(*decryptor), std::move(*noteDigest),
+                                        std::move(*readBackDigest), log);
+            saved = writeFileAtomically(path, content, ops);
         }
     } catch (const std::bad_alloc&) {
         saved = fileFailure("save", path, ENOMEM);

@@ -4,6 +4,7 @@
 #include "cipher/base/log.h"
 #include "cipher/base/result.h"
 #include "cipher/files/atomic_file.h"
+#include "cipher/stream/piece_source.h"
 #include "trace.h"
 
 #include <filesystem>
@@ -39,5 +40,14 @@ void setNoteReadPieceSize(std::size_t bytes) noexcept;
 [[nodiscard]] Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text,
                                              std::string_view password, ByteView iv, const Trace& trace, Log& log,
                                              FileOps& ops = systemFileOps());
+
+/// saveEncryptedText for a note read from a source a piece at a time (a pipe), never held whole: each piece of file
+/// text is encrypted, written and read back as it comes; the file as read back must be exactly the file text given
+/// and must decrypt to bytes with the digest of the note the source gave. The failure's cause is notText for a note
+/// that is not well-formed UTF-8, and other when the source could not be read (the source says why). Logs as
+/// saveEncryptedText does; traces nothing.
+[[nodiscard]] Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note,
+                                               std::string_view password, ByteView iv, Log& log,
+                                               FileOps& ops = systemFileOps());
 
 } // namespace cipher

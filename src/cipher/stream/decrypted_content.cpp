@@ -12,6 +12,7 @@ namespace {
 // File text decrypted per piece: about 48 KiB of note, which stays in cache until it has been read back.
 constexpr std::size_t fileTextPiece = 64 * 1024;
 constexpr std::string_view notANote = "the file text is not a note under this password";
+constexpr std::string_view unreadable = "the file text could not be read";
 
 } // namespace
 
@@ -21,8 +22,9 @@ std::size_t DecryptedContent::maxPieceBytes() noexcept {
     return Base64Decoder::maxDecodedSize(fileTextPiece + 3) + 16;
 }
 
-DecryptedContent::DecryptedContent(std::string_view fileText, NoteDecryptor decryptor)
-    : m_fileText(fileText), m_decryptor(std::move(decryptor)), m_piece(maxPieceBytes()) {}
+DecryptedContent::DecryptedContent(PieceSource* source, std::string_view fileText, NoteDecryptor decryptor)
+    : m_source(source), m_pending(fileText), m_sourceEnded(source == nullptr), m_decryptor(std::move(decryptor)),
+      m_piece(maxPieceBytes()) {}
 
 std::optional<DecryptedContent> DecryptedContent::make(std::string_view fileText, std::string_view password,
                                                        ByteView iv) {
@@ -30,7 +32,15 @@ std::optional<DecryptedContent> DecryptedContent::make(std::string_view fileText
     if (!decryptor) {
         return std::nullopt;
     }
-    return DecryptedContent(fileText, std::move(*decryptor));
+    return DecryptedContent(nullptr, fileText, std::move(*decryptor));
+}
+
+std::optional<DecryptedContent> DecryptedContent::make(PieceSource& fileText, std::string_view password, ByteView iv) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+    if (!decryptor) {
+        return std::nullopt;
+    }
+    return DecryptedContent(&fileText, {}, std::move(*decryptor));
 }
 
 bool DecryptedContent::take(ByteView plain) {
@@ -52,9 +62,19 @@ Result<std::string_view> DecryptedContent::nextPiece() {
     m_matched = 0;
     const auto sink = [this](ByteView plain) { return take(plain); };
     while (!m_ended && m_used == 0) {
+        if (m_pending.empty() && !m_sourceEnded) {
+            const std::optional<std::string_view> given = m_source->next();
+            if (!given) {
+                return Failure{std::string(unreadable), FailureCause::other};
+            }
+            m_pending = *given;
+            m_sourceEnded = given->empty();
+        }
         bool fine = true;
-        if (m_fed < m_fileText.size()) {
-            const std::string_view piece = m_fileText.substr(m_fed, fileTextPiece);
+        if (!m_pending.empty()) {
+            // However much the source gives at once, a piece of the note stays within maxPieceBytes.
+            const std::string_view piece = m_pending.substr(0, fileTextPiece);
+            m_pending.remove_prefix(piece.size());
             m_fed += piece.size();
             // A file text that is not text is no note, as the editor says, whatever the decoder would skip.
             fine = m_textCheck.feed(asBytes(piece)) && m_decryptor.feed(piece, sink);

@@ -4,6 +4,7 @@
 #include "cipher/encoding/utf8.h"
 #include "cipher/files/atomic_file.h"
 #include "note_stream.h"
+#include "piece_source.h"
 
 #include <cstddef>
 #include <memory>
@@ -22,6 +23,11 @@ public:
     [[nodiscard]] static std::optional<DecryptedContent> make(std::string_view fileText, std::string_view password,
                                                               ByteView iv);
 
+    /// The same for a file text read from a source (a pipe), which must outlive the object. A source that cannot be
+    /// read fails the save with cause other; the source says why.
+    [[nodiscard]] static std::optional<DecryptedContent> make(PieceSource& fileText, std::string_view password,
+                                                              ByteView iv);
+
     /// The most bytes one piece holds.
     static std::size_t maxPieceBytes() noexcept;
 
@@ -34,11 +40,13 @@ public:
     [[nodiscard]] std::size_t fileTextDone() const noexcept { return m_fed; }
 
 private:
-    explicit DecryptedContent(std::string_view fileText, NoteDecryptor decryptor);
+    DecryptedContent(PieceSource* source, std::string_view fileText, NoteDecryptor decryptor);
     bool take(ByteView plain);
     bool checkUtf8(bool atEnd);
 
-    std::string_view m_fileText;
+    PieceSource* m_source;      // null when all of the file text was given at once
+    std::string_view m_pending; // file text not yet decrypted, of what the source last gave
+    bool m_sourceEnded;
     NoteDecryptor m_decryptor;
     Utf8Checker m_textCheck; // the file text's
     Utf8Checker m_noteCheck; // the note's

@@ -1,5 +1,6 @@
 #include "cipher/note/note_file.h"
 #include "cipher/stream/note_stream.h"
+#include "cipher/stream/stream_encryptor.h"
 #include "support/faulty_file_ops.h"
 #include "support/memory_log.h"
 #include "test_support.h"
@@ -158,6 +159,45 @@ TEST(SaveEncryptedText, SavesALargeNoteByteForByteAsEncryptWouldWriteOrNotAtAll)
     EXPECT_TRUE(readFile(dir / "big.vpd") == plainFileText(text, "pw"));
     EXPECT_EQ(dir.names(), Names{"big.vpd"});
     EXPECT_EQ(log.lines, (Names{"Success!", "some error", "Failed!!"}));
+}
+
+// A note from a pipe is saved as it comes, however the pipe cuts it: the file is what encrypt writes for the whole
+// note. A note that is not text, a pipe that fails and a file read back wrongly each leave the earlier file.
+TEST(SaveEncryptedStream, SavesWhatEncryptWritesForAnyCutOfTheNoteOrKeepsTheFile) {
+    const TempDir dir;
+    std::mt19937 random(47);
+    constexpr std::size_t piece = StreamEncryptor::pieceBytes;
+    const std::string notes[] = {"", "n", std::string(piece, 'p'), test::randomUtf8(random, 2 * piece + 7)};
+    for (const std::string& text : notes) {
+        for (const std::size_t cut : {std::size_t{1}, std::size_t{4099}, std::size_t{1} << 20}) {
+            test::CutSource source(text, cut);
+            MemoryLog log;
+            ASSERT_TRUE(saveEncryptedStream(dir / "n.vpd", source, "pw", noteIv, log).ok()) << text.size();
+            EXPECT_TRUE(readFile(dir / "n.vpd") == plainFileText(text, "pw")) << text.size() << " cut " << cut;
+            EXPECT_EQ(log.lines, Names{"Success!"});
+        }
+    }
+    const std::string junk = notes[3] + "\xFF";
+    using enum FailureCause;
+    // The note, where its source fails, the step that fails, and the failure.
+    const std::tuple<std::string_view, std::size_t, Step, std::string, FailureCause> cases[] = {
+        {junk, std::string_view::npos, Step::None, "the note could not be encrypted", notText},
+        {notes[3], piece + 5, Step::None, "the note could not be read", other},
+        {notes[3], std::string_view::npos, Step::Corrupt, std::string(readBackFailure), readBackDiffers},
+    };
+    for (const auto& [text, failAt, step, cause, expectedCause] : cases) {
+        writeFile(dir / "n.vpd", "earlier");
+        test::CutSource source(text, 4099, failAt);
+        FaultyOps ops(step, 0);
+        MemoryLog log;
+        const Result<Done> saved = saveEncryptedStream(dir / "n.vpd", source, "pw", noteIv, log, ops);
+        ASSERT_FALSE(saved.ok()) << cause;
+        EXPECT_EQ(saved.failure().message, saveFailure(dir / "n.vpd", cause));
+        EXPECT_EQ(saved.failure().cause, expectedCause) << cause;
+        EXPECT_EQ(readFile(dir / "n.vpd"), "earlier") << cause;
+        EXPECT_EQ(dir.names(), Names{"n.vpd"}) << cause;
+        EXPECT_EQ(log.lines.back(), "Failed!!") << cause;
+    }
 }
 
 // What opening gave before it was done in one pass: read the file whole, then decrypt it.

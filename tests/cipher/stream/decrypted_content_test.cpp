@@ -45,7 +45,15 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
         EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size();
         EXPECT_TRUE(decryptedInPieces(fileText, "pw") == text) << text.size();
+        // From a pipe, in pieces smaller and larger than the content's own.
+        for (const std::size_t cut : {std::size_t{4099}, std::size_t{1} << 20}) {
+            test::CutSource source(fileText, cut);
+            std::optional<DecryptedContent> piped = DecryptedContent::make(source, "pw", noteIv);
+            ASSERT_TRUE(writeFileAtomically(dir / "piped.txt", *piped).ok()) << text.size();
+            EXPECT_TRUE(readFile(dir / "piped.txt") == text) << text.size() << " cut " << cut;
+        }
     }
+    std::filesystem::remove(dir / "piped.txt");
     const std::string kept = readFile(dir / "note.txt");
     const std::string refusals[] = {
         plainFileText(notes[3], "other"),           // wrong password: the padding is wrong
@@ -62,6 +70,13 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         EXPECT_EQ(saved.failure().cause, FailureCause::wrongPasswordOrDamaged);
         EXPECT_EQ(decryptedInPieces(fileText, "pw"), std::nullopt);
     }
+    // A pipe that fails partway is no refusal of the note: its reader says why.
+    const std::string fileText = plainFileText(notes[3], "pw");
+    test::CutSource failingPipe(fileText, 4099, 70000);
+    std::optional<DecryptedContent> cut = DecryptedContent::make(failingPipe, "pw", noteIv);
+    const Result<Done> unread = writeFileAtomically(dir / "note.txt", *cut);
+    ASSERT_FALSE(unread.ok());
+    EXPECT_EQ(unread.failure().cause, FailureCause::other);
     FaultyOps failing(Step::Rename, EACCES);
     const std::string small = plainFileText("n", "pw");
     std::optional<DecryptedContent> content = DecryptedContent::make(small, "pw", noteIv);
