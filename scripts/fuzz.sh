@@ -85,5 +85,8 @@ done
 if [ ${#failed[@]} -ne 0 ]; then
     die "fuzzing found problems in: ${failed[*]} (inputs and logs in $findingsDir)"
 fi
-[ ${#short[@]} -eq 0 ] || echo "Stopped by the ${seconds} s limit before $runs executions: ${short[*]}."
-echo "Fuzzing found nothing in $runs executions (at most ${seconds} s) per target."
+if [ ${#short[@]} -eq 0 ]; then
+    echo "Fuzzing found nothing in $runs executions per target."
+else
+    echo "Fuzzing found nothing. Stopped by the ${seconds} s limit before $runs executions (counts above): ${short[*]}."
+fi

@@ -21,6 +21,7 @@ namespace {
 constexpr int tabWidthInSpaces = 4;
 constexpr int sidePadding = 8;
 constexpr int marginCount = 5;
+constexpr std::size_t typingRoom = 64 * 1024;
 
 unsigned long eolMode(LineEnding ending) {
     switch (ending) {
@@ -49,6 +50,7 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
     send(SCI_SETSCROLLWIDTH, 1);
     send(SCI_SETSCROLLWIDTHTRACKING, 1);
     send(SCI_SETWRAPMODE, SC_WRAP_WORD);
+    send(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
     // Programmers' commands bound to everyday letters would change a note by surprise: duplicate (Ctrl+D), cut or
     // delete a line (Ctrl+L, Ctrl+Shift+L), copy or transpose lines (Ctrl+Shift+T, Ctrl+T), change case (Ctrl+U,
     // Ctrl+Shift+U).
@@ -92,8 +94,11 @@ void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
     // The old text is the note's plain text: wiped before its memory goes back.
     const QByteArrayView old = bytes();
     cipher::cleanse(const_cast<char*>(old.data()), static_cast<std::size_t>(old.size()));
-    // A note is never styled, so the document keeps no style byte per text byte: half the memory.
-    const long document = send(SCI_CREATEDOCUMENT, capacity, SC_DOCUMENTOPTION_STYLES_NONE);
+    // A note is never styled, so the document keeps no style byte per text byte: half the memory. Scintilla moves
+    // the whole text into a larger buffer when an insertion fills the one it has, for a moment holding it twice; so
+    // the buffer has room beyond the note for what is typed next, as much as Scintilla would add itself.
+    const std::size_t room = capacity == 0 ? 0 : capacity + capacity / 8 + typingRoom;
+    const long document = send(SCI_CREATEDOCUMENT, room, SC_DOCUMENTOPTION_STYLES_NONE);
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
     setUpDocument(ending);
