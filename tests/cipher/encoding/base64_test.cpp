@@ -10,29 +10,15 @@ using test::nameOf;
 using test::randomBytes;
 using test::vectorIsas;
 
-TEST(Base64, MatchesRfc4648VectorsAndDecodesStrictlySkippingOtherCharacters) {
-    // RFC 4648, section 10.
-    const std::pair<std::string, std::string> vectors[] = {{"", ""},
-                                                           {"f", "Zg=="},
-                                                           {"fo", "Zm8="},
-                                                           {"foo", "Zm9v"},
-                                                           {"foob", "Zm9vYg=="},
-                                                           {"fooba", "Zm9vYmE="},
-                                                           {"foobar", "Zm9vYmFy"}};
-    for (const auto& [plain, encoded] : vectors) {
-        EXPECT_EQ(base64Encode(asBytes(plain)), encoded);
-        EXPECT_EQ(decodeToText(encoded), plain) << encoded;
-    }
-    // Decoding skips characters outside the alphabet and is otherwise strict.
-    const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {"Zm9v\r\nYmFy", "foobar"}, {"Zm9v\nYmFy", "foobar"}, {" Z m9 vY mFy\t", "foobar"}, {"Zm9vYg=\r\n=", "foob"},
-        {"*Z\xC3\xA9g==!", "f"},    {"\r\n \t", ""},          {"Z", std::nullopt},          {"Zg", std::nullopt},
-        {"Zg=", std::nullopt},      {"Zm9vY", std::nullopt},  {"Zg==Zg==", std::nullopt},   {"Zg==Z", std::nullopt},
-        {"=Zg=", std::nullopt},     {"Zg===", std::nullopt},  {"====", std::nullopt},       {"A===", std::nullopt},
-        {"Zh==", std::nullopt},     {"Zm9=", std::nullopt}, // non-zero bits under the padding
-    };
-    for (const auto& [text, plain] : cases) {
-        EXPECT_EQ(decodeToText(text), plain) << text;
+// RFC 4648, section 10. Strict decoding, and skipping what is outside the alphabet, are the base64 fuzzer's
+// property against a plain decoder.
+TEST(Base64, MatchesRfc4648Vectors) {
+    // The encodings of the prefixes of "foobar", from the empty one up.
+    const std::string encoded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+    for (std::size_t size = 0; size < std::size(encoded); ++size) {
+        const std::string plain = std::string("foobar").substr(0, size);
+        EXPECT_EQ(base64Encode(asBytes(plain)), encoded[size]);
+        EXPECT_EQ(decodeToText(encoded[size]), plain) << encoded[size];
     }
 }
 
