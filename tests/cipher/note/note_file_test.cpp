@@ -24,6 +24,7 @@ using test::TempDir;
 using test::traced;
 using test::writeFile;
 using Names = std::vector<std::string>;
+using namespace std::string_literals;
 
 constexpr std::string_view note = "A note long enough to need several short writes: caf\xC3\xA9.";
 
@@ -31,41 +32,54 @@ std::string saveFailure(const std::filesystem::path& path, const std::string& ca
     return "Could not save \"" + path.string() + "\": " + cause + ".";
 }
 
-// Through FaultyOps the save succeeds despite short and interrupted writes, and failing at any step keeps the
-// earlier file and leaves nothing else behind; so does a large note, saved a piece at a time, that turns out not to
-// be UTF-8 after pieces were written.
-TEST(SaveEncryptedText, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
+// Whole or from a pipe, through FaultyOps the save succeeds despite short and interrupted writes, and failing at any
+// step keeps the earlier file and leaves nothing else behind; so does a large note that turns out not to be UTF-8
+// after pieces were written, and a pipe that fails partway.
+TEST(SaveEncrypted, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
     const std::string io = "the disk reported an input/output error";
     std::mt19937 random(41);
     const std::string large = test::randomUtf8(random, 2 * NoteEncryptor::pieceBytes + 7);
     const std::string junk = large + "\xFF";
+    constexpr std::size_t whole = std::string_view::npos;
     using enum FailureCause;
-    const std::tuple<std::string_view, Step, int, std::string, FailureCause> cases[] = {
-        {note, Step::None, 0, "", other},
-        {large, Step::None, 0, "", other},
-        {note, Step::Create, EACCES, "permission denied", noPermission},
-        {note, Step::Write, ENOSPC, "the disk is full", noSpace},
-        {note, Step::Fsync, EIO, io, diskError},
-        {note, Step::Close, EIO, io, diskError},
-        {note, Step::Rename, EACCES, "permission denied", noPermission},
-        {note, Step::Sync, EIO, io, diskError},
-        {note, Step::Corrupt, 0, "the saved file could not be read back correctly", readBackDiffers},
-        {junk, Step::None, 0, "the note could not be encrypted", notText},
+    // The note, where its pipe fails, the step that fails, and the failure.
+    const std::tuple<std::string_view, std::size_t, Step, int, std::string, FailureCause> cases[] = {
+        {note, whole, Step::None, 0, "", other},
+        {large, whole, Step::None, 0, "", other},
+        {note, whole, Step::Create, EACCES, "permission denied", noPermission},
+        {note, whole, Step::Write, ENOSPC, "the disk is full", noSpace},
+        {note, whole, Step::Fsync, EIO, io, diskError},
+        {note, whole, Step::Close, EIO, io, diskError},
+        {note, whole, Step::Rename, EACCES, "permission denied", noPermission},
+        {note, whole, Step::Sync, EIO, io, diskError},
+        {note, whole, Step::Corrupt, 0, std::string(readBackFailure), readBackDiffers},
+        {junk, whole, Step::None, 0, "the note could not be encrypted", notText},
+        {large, NoteEncryptor::pieceBytes + 5, Step::None, 0, "the note could not be read", other},
     };
-    for (const auto& [text, step, error, cause, expectedCause] : cases) {
-        const TempDir dir;
-        writeFile(dir / "Diary.vpd", "earlier");
-        MemoryLog log;
-        FaultyOps ops(step, error);
-        const Result<Done> saved = saveEncryptedText(dir / "Diary.vpd", text, "pw", noteIv, Trace(), log, ops);
-        ASSERT_EQ(saved.ok(), cause.empty()) << cause;
-        if (!saved) {
-            EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
-            EXPECT_EQ(saved.failure().cause, expectedCause) << cause;
+    for (const auto& [text, failAt, step, error, cause, expectedCause] : cases) {
+        for (const bool piped : {false, true}) {
+            if (failAt != whole && !piped) {
+                continue;
+            }
+            const TempDir dir;
+            writeFile(dir / "Diary.vpd", "earlier");
+            MemoryLog log;
+            FaultyOps ops(step, error);
+            test::CutSource pipe(text, 4099, failAt);
+            const Result<Done> saved =
+                piped ? saveEncryptedStream(dir / "Diary.vpd", pipe, "pw", noteIv, log, ops)
+                      : saveEncryptedText(dir / "Diary.vpd", text, "pw", noteIv, Trace(), log, ops);
+            const auto where = ::testing::Message() << cause << (piped ? " piped" : "");
+            ASSERT_EQ(saved.ok(), cause.empty()) << where;
+            if (!saved) {
+                EXPECT_EQ(saved.failure().message, saveFailure(dir / "Diary.vpd", cause));
+                EXPECT_EQ(saved.failure().cause, expectedCause) << where;
+            }
+            EXPECT_TRUE(readFile(dir / "Diary.vpd") == (cause.empty() ? plainFileText(text, "pw") : "earlier"))
+                << where;
+            EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << where;
+            EXPECT_EQ(log.lines.back(), cause.empty() ? "Success!" : "Failed!!") << where;
         }
-        EXPECT_TRUE(readFile(dir / "Diary.vpd") == (cause.empty() ? plainFileText(text, "pw") : "earlier")) << cause;
-        EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << cause;
-        EXPECT_EQ(log.lines.back(), cause.empty() ? "Success!" : "Failed!!") << cause;
     }
 }
 
@@ -151,13 +165,12 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
 }
 
 // A note from a pipe is saved as it comes, however the pipe cuts it: the file is what encrypt writes for the whole
-// note. A note that is not text, a pipe that fails and a file read back wrongly each leave the earlier file.
-TEST(SaveEncryptedStream, SavesWhatEncryptWritesForAnyCutOfTheNoteOrKeepsTheFile) {
+// note.
+TEST(SaveEncryptedStream, SavesWhatEncryptWritesForAnyCutOfTheNote) {
     const TempDir dir;
     std::mt19937 random(47);
     constexpr std::size_t piece = StreamEncryptor::pieceBytes;
-    const std::string notes[] = {"", "n", std::string(piece, 'p'), test::randomUtf8(random, 2 * piece + 7)};
-    for (const std::string& text : notes) {
+    for (const std::string& text : {""s, "n"s, std::string(piece, 'p'), test::randomUtf8(random, 2 * piece + 7)}) {
         for (const std::size_t cut : {std::size_t{1}, std::size_t{4099}, std::size_t{1} << 20}) {
             test::CutSource source(text, cut);
             MemoryLog log;
@@ -165,27 +178,6 @@ TEST(SaveEncryptedStream, SavesWhatEncryptWritesForAnyCutOfTheNoteOrKeepsTheFile
             EXPECT_TRUE(readFile(dir / "n.vpd") == plainFileText(text, "pw")) << text.size() << " cut " << cut;
             EXPECT_EQ(log.lines, Names{"Success!"});
         }
-    }
-    const std::string junk = notes[3] + "\xFF";
-    using enum FailureCause;
-    // The note, where its source fails, the step that fails, and the failure.
-    const std::tuple<std::string_view, std::size_t, Step, std::string, FailureCause> cases[] = {
-        {junk, std::string_view::npos, Step::None, "the note could not be encrypted", notText},
-        {notes[3], piece + 5, Step::None, "the note could not be read", other},
-        {notes[3], std::string_view::npos, Step::Corrupt, std::string(readBackFailure), readBackDiffers},
-    };
-    for (const auto& [text, failAt, step, cause, expectedCause] : cases) {
-        writeFile(dir / "n.vpd", "earlier");
-        test::CutSource source(text, 4099, failAt);
-        FaultyOps ops(step, 0);
-        MemoryLog log;
-        const Result<Done> saved = saveEncryptedStream(dir / "n.vpd", source, "pw", noteIv, log, ops);
-        ASSERT_FALSE(saved.ok()) << cause;
-        EXPECT_EQ(saved.failure().message, saveFailure(dir / "n.vpd", cause));
-        EXPECT_EQ(saved.failure().cause, expectedCause) << cause;
-        EXPECT_EQ(readFile(dir / "n.vpd"), "earlier") << cause;
-        EXPECT_EQ(dir.names(), Names{"n.vpd"}) << cause;
-        EXPECT_EQ(log.lines.back(), "Failed!!") << cause;
     }
 }
 
