@@ -22,9 +22,9 @@ TEST(Base64, MatchesRfc4648Vectors) {
     }
 }
 
-// Whole and in pieces of whole lines, every instruction set gives what the scalar code gives, which breaks lines
-// with CR LF after every 64 characters but not at the end.
-TEST(Base64Encode, BreaksLinesAfterEvery64CharactersInEveryInstructionSet) {
+// Whole and in pieces of whole lines, small and around the 48 KiB pieces a note is encoded in, every instruction set
+// gives what the scalar code gives; its 64-character lines are the base64 fuzzer's property.
+TEST(Base64Encode, EveryInstructionSetEncodesAsTheScalarCodeWholeAndInPieces) {
     std::mt19937 random(7);
     std::vector<std::size_t> sizes(301);
     std::iota(sizes.begin(), sizes.end(), 0);
@@ -37,12 +37,6 @@ TEST(Base64Encode, BreaksLinesAfterEvery64CharactersInEveryInstructionSet) {
     for (const std::size_t size : sizes) {
         const Bytes bytes = randomBytes(random, size);
         const std::string text = base64Encode(bytes, Isa::scalar);
-        const std::size_t chars = (size + 2) / 3 * 4;
-        ASSERT_EQ(text.size(), size == 0 ? 0 : chars + 2 * ((chars + 63) / 64 - 1)) << size;
-        for (std::size_t pos = 64; pos < text.size(); pos += 66) {
-            ASSERT_EQ(text.substr(pos, 2), "\r\n") << size;
-        }
-        ASSERT_EQ(text.find('\r') == std::string::npos, size <= 48) << size;
         for (const Isa isa : vectorIsas()) {
             ASSERT_EQ(base64Encode(bytes, isa), text) << nameOf(isa) << " " << size;
         }

@@ -88,6 +88,15 @@ TEST(Trace, WritesEachStepByteExactly) {
     }
 }
 
+TEST(Trace, IsOffUnlessTheEnvironmentSaysExactlyOne) {
+    EXPECT_FALSE(Trace().enabled());
+    for (const char* value : {"", "0", "true", " 1", "1"}) {
+        setenv("VELLUMPAD_TRACE", value, 1);
+        EXPECT_EQ(Trace::fromEnvironment().enabled(), std::string(value) == "1") << value;
+    }
+    unsetenv("VELLUMPAD_TRACE");
+}
+
 // The file text an encryptor gives, pieces joined; no value when it fails.
 std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check,
                                         NoteEncryptor::Encode encode = NoteEncryptor::Encode::withCipher) {
