@@ -66,15 +66,6 @@ inline void writeFile(const std::filesystem::path& path, std::string_view conten
     std::ofstream(path, std::ios::binary) << content;
 }
 
-/// "41ff42" as the bytes it spells, in a string.
-inline std::string fromHex(std::string_view hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
-    }
-    return bytes;
-}
-
 inline std::string toHex(ByteView bytes) {
     std::string hex;
     for (const std::uint8_t byte : bytes) {

@@ -10,35 +10,21 @@ using test::nameOf;
 using test::randomBytes;
 using test::vectorIsas;
 
-TEST(Base64, MatchesRfc4648VectorsAndDecodesStrictlySkippingOtherCharacters) {
-    // RFC 4648, section 10.
-    const std::pair<std::string, std::string> vectors[] = {{"", ""},
-                                                           {"f", "Zg=="},
-                                                           {"fo", "Zm8="},
-                                                           {"foo", "Zm9v"},
-                                                           {"foob", "Zm9vYg=="},
-                                                           {"fooba", "Zm9vYmE="},
-                                                           {"foobar", "Zm9vYmFy"}};
-    for (const auto& [plain, encoded] : vectors) {
-        EXPECT_EQ(base64Encode(asBytes(plain)), encoded);
-        EXPECT_EQ(decodeToText(encoded), plain) << encoded;
-    }
-    // Decoding skips characters outside the alphabet and is otherwise strict.
-    const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {"Zm9v\r\nYmFy", "foobar"}, {"Zm9v\nYmFy", "foobar"}, {" Z m9 vY mFy\t", "foobar"}, {"Zm9vYg=\r\n=", "foob"},
-        {"*Z\xC3\xA9g==!", "f"},    {"\r\n \t", ""},          {"Z", std::nullopt},          {"Zg", std::nullopt},
-        {"Zg=", std::nullopt},      {"Zm9vY", std::nullopt},  {"Zg==Zg==", std::nullopt},   {"Zg==Z", std::nullopt},
-        {"=Zg=", std::nullopt},     {"Zg===", std::nullopt},  {"====", std::nullopt},       {"A===", std::nullopt},
-        {"Zh==", std::nullopt},     {"Zm9=", std::nullopt}, // non-zero bits under the padding
-    };
-    for (const auto& [text, plain] : cases) {
-        EXPECT_EQ(decodeToText(text), plain) << text;
+// RFC 4648, section 10. Strict decoding, and skipping what is outside the alphabet, are the base64 fuzzer's
+// property against a plain decoder.
+TEST(Base64, MatchesRfc4648Vectors) {
+    // The encodings of the prefixes of "foobar", from the empty one up.
+    const std::string encoded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+    for (std::size_t size = 0; size < std::size(encoded); ++size) {
+        const std::string plain = std::string("foobar").substr(0, size);
+        EXPECT_EQ(base64Encode(asBytes(plain)), encoded[size]);
+        EXPECT_EQ(decodeToText(encoded[size]), plain) << encoded[size];
     }
 }
 
-// Whole and in pieces of whole lines, every instruction set gives what the scalar code gives, which breaks lines
-// with CR LF after every 64 characters but not at the end.
-TEST(Base64Encode, BreaksLinesAfterEvery64CharactersInEveryInstructionSet) {
+// Whole and in pieces of whole lines, small and around the 48 KiB pieces a note is encoded in, every instruction set
+// gives what the scalar code gives; its 64-character lines are the base64 fuzzer's property.
+TEST(Base64Encode, EveryInstructionSetEncodesAsTheScalarCodeWholeAndInPieces) {
     std::mt19937 random(7);
     std::vector<std::size_t> sizes(301);
     std::iota(sizes.begin(), sizes.end(), 0);
@@ -51,12 +37,6 @@ TEST(Base64Encode, BreaksLinesAfterEvery64CharactersInEveryInstructionSet) {
     for (const std::size_t size : sizes) {
         const Bytes bytes = randomBytes(random, size);
         const std::string text = base64Encode(bytes, Isa::scalar);
-        const std::size_t chars = (size + 2) / 3 * 4;
-        ASSERT_EQ(text.size(), size == 0 ? 0 : chars + 2 * ((chars + 63) / 64 - 1)) << size;
-        for (std::size_t pos = 64; pos < text.size(); pos += 66) {
-            ASSERT_EQ(text.substr(pos, 2), "\r\n") << size;
-        }
-        ASSERT_EQ(text.find('\r') == std::string::npos, size <= 48) << size;
         for (const Isa isa : vectorIsas()) {
             ASSERT_EQ(base64Encode(bytes, isa), text) << nameOf(isa) << " " << size;
         }

@@ -105,31 +105,6 @@ TEST(PiecesAhead, HandsOverEveryPieceInOrderThenHowItEnded) {
     }
 }
 
-// A reader that stops early, before the first piece, while the maker is ahead or waits for room: the maker stops
-// too, is asked for no piece beyond what the slots hold, and the second thread ends with the hand-off.
-TEST(PiecesAhead, StopsTheMakerWhenTheReaderStopsEarly) {
-    for (const std::uint32_t ahead : {1U, 4U}) {
-        for (const std::size_t taken : {0U, 1U, 5U, 50U}) {
-            Progress progress;
-            {
-                PiecesAhead pieces(std::make_unique<NumberedPieces>(1000, Ending::end, ahead, progress), pieceSize,
-                                   ahead, PiecesAhead::Thread::second, PiecesAhead::Content::secret);
-                for (std::size_t index = 0; index < taken; ++index) {
-                    ASSERT_TRUE(isPiece(pieces.acquire(), index, 1000));
-                    progress.released = index + 1;
-                    pieces.release();
-                }
-                // The last one taken is held while the reader goes.
-                if (taken != 0) {
-                    ASSERT_TRUE(isPiece(pieces.acquire(), taken, 1000));
-                }
-            }
-            EXPECT_LE(progress.made.load(), taken + ahead) << ahead << " " << taken;
-            EXPECT_FALSE(progress.overtook.load());
-        }
-    }
-}
-
 // Confined to one processor (by taskset, or in a container), a large note is worked on the calling thread; a
 // second thread made to run there anyway must still hand over every piece in order, taking turns with the reader.
 TEST(PiecesAhead, OnOneProcessorRunsOnTheCallingThreadOrTakesTurns) {
