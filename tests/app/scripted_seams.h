@@ -9,14 +9,19 @@
 #include "platform/prompts.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"
+#include "window/note_text_view.h"
+#include "window/view_controller.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QList>
 #include <QPair>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -105,3 +110,33 @@ inline QAction* action(app::Editor& editor, const char* name) {
     }
     return found;
 }
+
+// The editor over the seams above, with "pw" stored and a fresh folder for each test, shown as the user sees it.
+class EditorFixture : public QObject {
+protected:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    RefusingPreferences m_preferences;
+    ScriptedPanels m_panels;
+    ScriptedPrompts m_prompts;
+    cipher::MemoryLog m_log;
+    std::unique_ptr<app::Editor> m_editor;
+
+    void startEditor() {
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_panels = {};
+        m_prompts = {};
+        m_log.lines.clear();
+        m_preferences.refuse = false;
+        QVERIFY(m_preferences.values.setString(QString::fromLatin1(platform::passwordKey), QStringLiteral("pw")));
+        m_editor = std::make_unique<app::Editor>(m_preferences, m_panels, m_prompts, m_log);
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+    window::MainWindow& window() { return m_editor->mainWindow(); }
+    window::ViewController& vc() { return window().viewController(); }
+    QString text() { return vc().noteText(); }
+    QString path(const QString& name) { return m_dir->filePath(name); }
+    void type(const QString& typed) { QTest::keyClicks(vc().myTextView, typed); }
+    void trigger(const char* name) { action(*m_editor, name)->trigger(); }
+};
