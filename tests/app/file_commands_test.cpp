@@ -1,9 +1,7 @@
-#include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -265,24 +263,6 @@ private slots:
         QCOMPARE(vc().noteText(), QStringLiteral("kept"));
         QVERIFY(window().isWindowModified());
         QVERIFY2(vc().problem().contains(pipe), qPrintable(vc().problem()));
-    }
-
-    void aPasswordThatCannotBeStoredIsSaidSoAndNotUsed() {
-        m_preferences.refuse = true;
-        trigger("actionPreferences");
-        auto* dialog = window().findChild<preferences::PreferenceViewController*>();
-        QVERIFY(dialog && dialog->isVisible());
-        dialog->tfPassword->setText(QStringLiteral("never stored"));
-        QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
-        // The dialog says why; its own test checks the message.
-        QVERIFY(dialog->isVisible());
-        dialog->reject();
-
-        const QString note = path(QStringLiteral("n.vpd"));
-        type(QStringLiteral("x"));
-        m_panels.saveAnswer = url(note);
-        trigger("actionSaveAs");
-        QCOMPARE(decryptFile(note, QStringLiteral("pw")), QStringLiteral("x"));
     }
 
     void aStoredPasswordThatIsNoTextIsNeitherSavedUnderNorOpenedWith() {

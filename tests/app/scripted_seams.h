@@ -73,16 +73,6 @@ struct ScriptedPrompts final : platform::Prompts {
     QList<QPair<QString, platform::OverwriteReason>> overwriteAsked;
 };
 
-// Preferences that can be made to refuse every write, as a store on a full or read-only disk does.
-struct RefusingPreferences final : platform::Preferences {
-    std::optional<QString> stringForKey(const QString& key) const override { return values.stringForKey(key); }
-    bool setString(const QString& key, const QString& value) override {
-        return !refuse && values.setString(key, value);
-    }
-    platform::MemoryPreferences values;
-    bool refuse = false;
-};
-
 inline QUrl url(const QString& path) {
     return QUrl::fromLocalFile(path);
 }
@@ -115,7 +105,7 @@ inline QAction* action(app::Editor& editor, const char* name) {
 class EditorFixture : public QObject {
 protected:
     std::unique_ptr<QTemporaryDir> m_dir;
-    RefusingPreferences m_preferences;
+    platform::MemoryPreferences m_preferences;
     ScriptedPanels m_panels;
     ScriptedPrompts m_prompts;
     cipher::MemoryLog m_log;
@@ -127,8 +117,7 @@ protected:
         m_panels = {};
         m_prompts = {};
         m_log.lines.clear();
-        m_preferences.refuse = false;
-        QVERIFY(m_preferences.values.setString(QString::fromLatin1(platform::passwordKey), QStringLiteral("pw")));
+        QVERIFY(m_preferences.setString(QString::fromLatin1(platform::passwordKey), QStringLiteral("pw")));
         m_editor = std::make_unique<app::Editor>(m_preferences, m_panels, m_prompts, m_log);
         window().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window()));
