@@ -133,14 +133,12 @@ private slots:
 
     void saveAsksBeforeWritingOverAFileChangedUnderneath_data() {
         QTest::addColumn<QString>("change");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("reason");
-        const int none = -1;
-        const int changed = static_cast<int>(OverwriteReason::ChangedOnDisk);
-        const int readOnly = static_cast<int>(OverwriteReason::ReadOnly);
-        const int overwrite = static_cast<int>(OverwriteChoice::Overwrite);
-        const int saveAs = static_cast<int>(OverwriteChoice::SaveAs);
-        const int cancel = static_cast<int>(OverwriteChoice::Cancel);
+        QTest::addColumn<OverwriteChoice>("answer");
+        QTest::addColumn<std::optional<OverwriteReason>>("reason");
+        const std::optional<OverwriteReason> none, changed = OverwriteReason::ChangedOnDisk,
+                                                   readOnly = OverwriteReason::ReadOnly;
+        const OverwriteChoice overwrite = OverwriteChoice::Overwrite, saveAs = OverwriteChoice::SaveAs,
+                              cancel = OverwriteChoice::Cancel;
         QTest::newRow("another window saved, Cancel") << QStringLiteral("theirs") << cancel << changed;
         QTest::newRow("another window saved, Overwrite") << QStringLiteral("theirs") << overwrite << changed;
         QTest::newRow("rekeyed, Save As") << QStringLiteral("rekeyed") << saveAs << changed;
@@ -152,8 +150,8 @@ private slots:
 
     void saveAsksBeforeWritingOverAFileChangedUnderneath() {
         QFETCH(QString, change);
-        QFETCH(int, answer);
-        QFETCH(int, reason);
+        QFETCH(OverwriteChoice, answer);
+        QFETCH(std::optional<OverwriteReason>, reason);
         const QString note = path(QStringLiteral("n.vpd"));
         const QString elsewhere = path(QStringLiteral("elsewhere.vpd"));
         writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
@@ -174,17 +172,17 @@ private slots:
             QVERIFY(QFile::remove(note));
         }
         const QByteArray before = bytesOf(note);
-        m_prompts.overwriteAnswer = static_cast<OverwriteChoice>(answer);
+        m_prompts.overwriteAnswer = answer;
         m_panels.saveAnswer = url(elsewhere);
         trigger("actionSave");
 
-        QCOMPARE(m_prompts.overwriteAsked.size(), reason < 0 ? 0 : 1);
-        if (reason >= 0) {
+        QCOMPARE(m_prompts.overwriteAsked.size(), reason ? 1 : 0);
+        if (reason) {
             QCOMPARE(m_prompts.overwriteAsked.first().first, note);
-            QCOMPARE(static_cast<int>(m_prompts.overwriteAsked.first().second), reason);
+            QCOMPARE(m_prompts.overwriteAsked.first().second, *reason);
         }
-        const bool written = reason < 0 || answer == static_cast<int>(OverwriteChoice::Overwrite);
-        const bool savedElsewhere = reason >= 0 && answer == static_cast<int>(OverwriteChoice::SaveAs);
+        const bool written = !reason || answer == OverwriteChoice::Overwrite;
+        const bool savedElsewhere = reason && answer == OverwriteChoice::SaveAs;
         if (written) {
             QCOMPARE(decryptFile(note, QStringLiteral("pw")), QStringLiteral("mine more on disk"));
         } else {
@@ -196,10 +194,10 @@ private slots:
         QCOMPARE(window().isWindowModified(), !written && !savedElsewhere);
         if (written || savedElsewhere) {
             // Once written, the file is the window's own again: the next save asks only if it is still read-only.
-            const bool stillReadOnly = written && reason == static_cast<int>(OverwriteReason::ReadOnly);
+            const bool stillReadOnly = written && reason == OverwriteReason::ReadOnly;
             type(QStringLiteral("!"));
             trigger("actionSave");
-            QCOMPARE(m_prompts.overwriteAsked.size(), reason < 0 ? 0 : stillReadOnly ? 2 : 1);
+            QCOMPARE(m_prompts.overwriteAsked.size(), !reason ? 0 : stillReadOnly ? 2 : 1);
             QCOMPARE(decryptFile(vc().filename, QStringLiteral("pw")), QStringLiteral("mine more !on disk"));
         }
     }
