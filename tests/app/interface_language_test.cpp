@@ -1,11 +1,6 @@
-#include "app/editor.h"
 #include "app/interface_language.h"
 #include "scripted_seams.h"
-#include "support/memory_log.h"
-#include "support/memory_preferences.h"
-#include "window/view_controller.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QLibraryInfo>
@@ -20,14 +15,8 @@ private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void windowSpeaksFirstTranslatedLanguage_data() {
-        const QStringList english{QStringLiteral("&File"), QStringLiteral("&New"),        QStringLiteral("&Open..."),
-                                  QStringLiteral("&Save"), QStringLiteral("Save &As..."), QStringLiteral("&Quit")};
-        const QStringList japanese{QStringLiteral("ファイル(&F)"),
-                                   QStringLiteral("新規(&N)"),
-                                   QStringLiteral("開く(&O)…"),
-                                   QStringLiteral("保存(&S)"),
-                                   QStringLiteral("名前を付けて保存(&A)…"),
-                                   QStringLiteral("終了(&Q)")};
+        const QStringList english{QStringLiteral("&File"), QStringLiteral("Save &As...")};
+        const QStringList japanese{QStringLiteral("ファイル(&F)"), QStringLiteral("名前を付けて保存(&A)…")};
         QTest::addColumn<QStringList>("uiLanguages");
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QStringList>("fileMenu");
@@ -56,13 +45,9 @@ private slots:
 
         auto* menu = editor.mainWindow().findChild<QMenu*>(QStringLiteral("menuFile"));
         QVERIFY(menu);
-        QStringList shown{menu->title()};
-        for (const char* name : {"actionNew", "actionOpen", "actionSave", "actionSaveAs", "actionQuit"}) {
-            shown << action(editor, name)->text();
-        }
+        const QStringList shown{menu->title(), action(editor, "actionSaveAs")->text()};
         QCOMPARE(shown, fileMenu);
         // The untitled name is the same in every language.
-        QCOMPARE(editor.mainWindow().viewController().title(), QStringLiteral("名称未設定"));
         QVERIFY(editor.mainWindow().windowTitle().startsWith(QStringLiteral("名称未設定")));
     }
 

@@ -9,14 +9,19 @@
 #include "platform/prompts.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"
+#include "window/note_text_view.h"
+#include "window/view_controller.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QList>
 #include <QPair>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -68,16 +73,6 @@ struct ScriptedPrompts final : platform::Prompts {
     QList<QPair<QString, platform::OverwriteReason>> overwriteAsked;
 };
 
-// Preferences that can be made to refuse every write, as a store on a full or read-only disk does.
-struct RefusingPreferences final : platform::Preferences {
-    std::optional<QString> stringForKey(const QString& key) const override { return values.stringForKey(key); }
-    bool setString(const QString& key, const QString& value) override {
-        return !refuse && values.setString(key, value);
-    }
-    platform::MemoryPreferences values;
-    bool refuse = false;
-};
-
 inline QUrl url(const QString& path) {
     return QUrl::fromLocalFile(path);
 }
@@ -105,3 +100,32 @@ inline QAction* action(app::Editor& editor, const char* name) {
     }
     return found;
 }
+
+// The editor over the seams above, with "pw" stored and a fresh folder for each test, shown as the user sees it.
+class EditorFixture : public QObject {
+protected:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    platform::MemoryPreferences m_preferences;
+    ScriptedPanels m_panels;
+    ScriptedPrompts m_prompts;
+    cipher::MemoryLog m_log;
+    std::unique_ptr<app::Editor> m_editor;
+
+    void startEditor() {
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_panels = {};
+        m_prompts = {};
+        m_log.lines.clear();
+        QVERIFY(m_preferences.setString(QString::fromLatin1(platform::passwordKey), QStringLiteral("pw")));
+        m_editor = std::make_unique<app::Editor>(m_preferences, m_panels, m_prompts, m_log);
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    }
+    window::MainWindow& window() { return m_editor->mainWindow(); }
+    window::ViewController& vc() { return window().viewController(); }
+    QString text() { return vc().noteText(); }
+    QString path(const QString& name) { return m_dir->filePath(name); }
+    void type(const QString& typed) { QTest::keyClicks(vc().myTextView, typed); }
+    void trigger(const char* name) { action(*m_editor, name)->trigger(); }
+};

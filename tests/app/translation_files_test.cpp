@@ -39,17 +39,13 @@ class TranslationFilesTest : public QObject {
         return xml.hasError() ? QList<Message>{} : found;
     }
 
-    static QStringList sorted(QStringList list) {
-        list.sort();
-        return list;
-    }
-
     static QStringList matches(const QString& pattern, const QString& text) {
         QStringList found;
         for (const QRegularExpressionMatch& match : QRegularExpression(pattern).globalMatch(text)) {
             found << match.captured();
         }
-        return sorted(found);
+        found.sort();
+        return found;
     }
 
 private slots:

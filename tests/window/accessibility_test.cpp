@@ -105,37 +105,30 @@ private slots:
         }
     }
 
-    void theKeyboardReachesTheProblemBarsButtons_data() {
-        QTest::addColumn<Qt::Key>("key");
-        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-        QTest::newRow("Ctrl+Tab") << Qt::Key_Tab << Qt::KeyboardModifiers(Qt::ControlModifier);
-        QTest::newRow("Ctrl+Shift+Tab") << Qt::Key_Backtab
-                                        << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier);
-    }
-
     void theKeyboardReachesTheProblemBarsButtons() {
-        QFETCH(Qt::Key, key);
-        QFETCH(Qt::KeyboardModifiers, modifiers);
         // Tab itself belongs to the note, so without another key "Try Another Password…" needs a mouse.
         view().showProblemWithAction(QStringLiteral("Could not open it."), QStringLiteral("Try Another Password…"));
         auto* text = view().myTextView;
         m_window->activateWindow();
-        text->setFocus();
-        QTRY_VERIFY(text->hasFocus());
-        QTest::keyClick(text, key, modifiers);
-        QWidget* focused = QApplication::focusWidget();
-        QVERIFY2(focused && focused->parent() == child<MessageBar>("problemBar"),
-                 qPrintable(focused ? focused->objectName() : QStringLiteral("nothing")));
+        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+            text->setFocus();
+            QTRY_VERIFY(text->hasFocus());
+            const Qt::KeyboardModifiers shift = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+            QTest::keyClick(text, key, Qt::ControlModifier | shift);
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY2(focused && focused->parent() == child<MessageBar>("problemBar"),
+                     qPrintable(focused ? focused->objectName() : QStringLiteral("nothing")));
+        }
         QVERIFY(view().noteText().isEmpty());
     }
 
-    void barsTakeTheirColoursFromThePalette_data() {
+    void theNoteAndTheBarsTakeTheirColoursFromThePalette_data() {
         QTest::addColumn<QPalette>("palette");
         QTest::newRow("light") << QApplication::style()->standardPalette();
         QTest::newRow("dark") << darkPalette();
     }
 
-    void barsTakeTheirColoursFromThePalette() {
+    void theNoteAndTheBarsTakeTheirColoursFromThePalette() {
         QFETCH(QPalette, palette);
         // As a desktop theme arrives: for the whole application, handed on to the widgets from the event loop.
         QApplication::setPalette(palette);
@@ -157,6 +150,13 @@ private slots:
         QVERIFY2(contrast(bar, palette.color(QPalette::WindowText)) >= 4.5, qPrintable(bar.name()));
         QVERIFY2(closeButtonContrast(child<MessageBar>("problemBar"), child<QToolButton>("problemDismiss"), bar) >= 4.5,
                  qPrintable(bar.name()));
+        // The note is drawn in the palette's own colours.
+        const auto bgr = [](const QColor& c) { return long(c.red() | c.green() << 8 | c.blue() << 16); };
+        auto* text = view().myTextView;
+        QCOMPARE(text->SendScintilla(QsciScintillaBase::SCI_STYLEGETBACK, QsciScintillaBase::STYLE_DEFAULT),
+                 bgr(palette.color(QPalette::Base)));
+        QCOMPARE(text->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, QsciScintillaBase::STYLE_DEFAULT),
+                 bgr(palette.color(QPalette::Text)));
         // A search that found nothing tints the field, which keeps its text readable.
         const QColor field = backgroundAt(child<QLineEdit>("findField"), true);
         QVERIFY(field != palette.color(QPalette::Base));
