@@ -13,20 +13,18 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utmp.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <tuple>
 #include <variant>
 
@@ -41,14 +39,11 @@ TEST(ParseArguments, UnderstandsGoodCommandLines) {
     const std::pair<Args, Command> cases[] = {
         {{"decrypt", "-o", "x", "--help"}, {}},
         {{"encrypt", "-", "-o", "-"}, {.kind = CommandKind::encrypt}},
-        {{"encrypt", "-o", "out.vpd", "--password-file", "pw", "in.txt"},
-         {.kind = CommandKind::encrypt, .input = "in.txt", .output = "out.vpd", .passwordFile = "pw"}},
         {{"decrypt", "--output=a b", "--password-file=pw", "--", "-odd.vpd"},
          {.kind = CommandKind::decrypt, .input = "-odd.vpd", .output = "a b", .passwordFile = "pw"}},
         {{"rekey", "--old-password-file", "old", "a.vpd", "--new-password-file=new", "b.vpd"},
          {.kind = CommandKind::rekey, .oldPasswordFile = "old", .newPasswordFile = "new", .files = {"a.vpd", "b.vpd"}}},
         {{"decrypt", "-o", "x", "--version"}, {.kind = CommandKind::version}},
-        {{"encrypt", "-p", "--verbose"}, {.kind = CommandKind::encrypt, .askPassword = true, .verbose = true}},
         {{"rekey", "a.vpd", "--ask-password", "--new-password-file", "new"},
          {.kind = CommandKind::rekey, .newPasswordFile = "new", .files = {"a.vpd"}, .askPassword = true}},
     };
@@ -62,7 +57,6 @@ TEST(ParseArguments, UnderstandsGoodCommandLines) {
 TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
     const std::pair<Args, std::string> cases[] = {
         {{}, "no command given"},
-        {{"open\x1b[2J"}, "unknown command 'open?[2J'"},
         {{"-o", "x", "encrypt"}, "the command (encrypt, decrypt or rekey) comes before option '-o'"},
         {{"decrypt", "--password=hunter2"}, "never taken from the command line"},
         {{"decrypt", "-phunter2"}, "never taken from the command line"},
@@ -70,12 +64,10 @@ TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
         {{"encrypt", "-p", "--password-file", "pw"}, "cannot be used together"},
         {{"rekey", "--old-password-file", "o", "a.vpd"}, "rekey needs --new-password-file FILE or --ask-password"},
         {{"rekey", "-p", "--old-password-file", "o", "--new-password-file", "n", "a.vpd"}, "nothing to ask"},
-        {{"encrypt", "-o"}, "option '-o' needs a file name"},
         {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
         {{"encrypt", "--password-file", "-"}, "for standard input name /dev/stdin"},
         {{"encrypt", "a", "hunter2"}, "encrypt takes one input file at most, not 2"},
         {{"decrypt", "--old-password-file", "x"}, "option '--old-password-file' does not apply to decrypt"},
-        {{"rekey", "-o", "x"}, "option '-o' does not apply to rekey"},
         {{"rekey", "--new-password-file", "n", "a.vpd"}, "rekey needs --old-password-file FILE"},
         {{"rekey", "--old-password-file", "o", "--new-password-file", "n"}, "rekey needs at least one note file"},
         {{"rekey", "--old-password-file", "o", "--new-password-file", "n", "-"}, "cannot read standard input"},
@@ -93,6 +85,8 @@ struct Outcome {
     int status = -1;
     std::string out;
     std::string err;
+    /// The peak resident memory of the largest process the run waited for, in KiB.
+    long peakKiB = 0;
 };
 
 /// What a terminal showed of a run: prompts, output and errors alike.
@@ -121,8 +115,16 @@ protected:
         const std::string dir = "'" + m_dir.string() + "'";
         const std::string line = "cd " + dir + " && cat stdin | HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
                                  "/config VELLUMPAD_TRACE=" + (trace ? "1 " : "0 ") + commandLine + " >stdout 2>stderr";
-        const int status = std::system(line.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(m_dir / "stdout"), readFile(m_dir / "stderr")};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
+            ::_exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(m_dir / "stdout"), readFile(m_dir / "stderr"),
+                usage.ru_maxrss};
     }
     static std::string tool(const std::string& arguments) { return "'" VELLUMPAD_CLI_PATH "' " + arguments; }
     Outcome cli(const std::string& arguments, std::string_view input = {}, bool trace = false) {
@@ -135,24 +137,20 @@ protected:
     /// Runs the tool in a session of its own on a new pseudo-terminal, its controlling terminal and standard
     /// streams, typing each answer and Enter once the terminal shows its prompt.
     TerminalOutcome onTerminal(const std::string& arguments, const Dialogue& dialogue) {
+        const std::string dir = "'" + m_dir.string() + "'";
+        const std::string line = "cd " + dir + " && HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
+                                 "/config VELLUMPAD_TRACE=0 exec " + tool(arguments);
+        // This end of the terminal stays open here too, so that all the run showed can be read once it has ended.
         int master = -1;
         int slave = -1;
         if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
             ADD_FAILURE() << "no pseudo-terminal";
             return {};
         }
-        const std::string dir = "'" + m_dir.string() + "'";
-        const std::string line = "cd " + dir + " && HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
-                                 "/config VELLUMPAD_TRACE=0 exec " + tool(arguments);
-        const char* const argv[] = {"sh", "-c", line.c_str(), nullptr};
         const pid_t child = ::fork();
         if (child == 0) {
-            ::setsid();
-            ::ioctl(slave, TIOCSCTTY, 0);
-            ::dup2(slave, STDIN_FILENO);
-            ::dup2(slave, STDOUT_FILENO);
-            ::dup2(slave, STDERR_FILENO);
-            ::execv("/bin/sh", const_cast<char* const*>(argv));
+            ::login_tty(slave);
+            ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
             ::_exit(127);
         }
         TerminalOutcome outcome;
@@ -210,54 +208,6 @@ protected:
         return {status, readFile(m_dir / "errors")};
     }
 
-    /// Runs the tool in the folder with its standard input fed from the file through a pipe (from /dev/null when
-    /// none is named) and its standard output into the named file: the exit status and the peak resident memory
-    /// of the tool alone, in KiB.
-    std::pair<int, long> peakMemory(const Args& arguments, const std::string& fedFrom, const std::string& outputTo) {
-        std::vector<std::string> words{VELLUMPAD_CLI_PATH};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        std::string home = "HOME=" + m_dir.string(), config = "XDG_CONFIG_HOME=" + path("config");
-        char* envp[] = {home.data(), config.data(), nullptr};
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0) {
-            ADD_FAILURE() << "no pipe";
-            return {-1, 0};
-        }
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int input = fedFrom.empty() ? ::open("/dev/null", O_RDONLY) : ends[0];
-            const int output = ::open(path(outputTo).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int errors = ::open("/dev/null", O_WRONLY);
-            if (::chdir(m_dir.c_str()) == 0 && ::dup2(input, 0) == 0 && ::dup2(output, 1) == 1 &&
-                ::dup2(errors, 2) == 2) {
-                ::execve(argv[0], argv.data(), envp);
-            }
-            ::_exit(127);
-        }
-        ::close(ends[0]);
-        // A tool that stops reading early must not end this process with SIGPIPE.
-        const sighandler_t previous = std::signal(SIGPIPE, SIG_IGN);
-        if (!fedFrom.empty()) {
-            std::ifstream fed(path(fedFrom), std::ios::binary);
-            std::vector<char> piece(1 << 20);
-            bool open = true;
-            while (open && fed.read(piece.data(), static_cast<std::streamsize>(piece.size())).gcount() > 0) {
-                open = ::write(ends[1], piece.data(), static_cast<std::size_t>(fed.gcount())) == fed.gcount();
-            }
-        }
-        ::close(ends[1]);
-        int status = 0;
-        rusage usage{};
-        ::wait4(child, &status, 0, &usage);
-        std::signal(SIGPIPE, previous);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, usage.ru_maxrss};
-    }
-
     /// A refused or failed run leaves no temporary file of an atomic save behind.
     void expectNoTemporaryFiles() const {
         for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
@@ -269,7 +219,7 @@ protected:
     const fs::path m_dir = m_tempDir.path();
 };
 
-TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
+TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFiles) {
     const std::string notes[] = {"", "caf\u00e9 \u65e5\u672c\r\n\n", std::string(3 << 20, 'x') + "\u20ac"};
     for (const std::string& note : notes) {
         fs::remove(path("note.vpd"));
@@ -285,14 +235,6 @@ TEST_F(CliTest, RoundTripsNotesIntoOwnerOnlyFilesAndExplainsItsUsage) {
         ASSERT_EQ(cli("decrypt --password-file pw -o plain.txt note.vpd").status, 0);
         EXPECT_TRUE(readFile(m_dir / "plain.txt") == note) << note.size();
     }
-    const std::string help = cli("--help").out;
-    EXPECT_EQ(help.substr(0, 6), "Usage:");
-    for (const char* option : {"-p, --ask-password", "--verbose", "--version"}) {
-        EXPECT_NE(help.find(option), std::string::npos) << option;
-    }
-    const Outcome unknown = cli("--x");
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err, "vellumpad-cli: unknown option '--x'; see 'vellumpad-cli --help'\n");
 }
 
 TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferences) {
@@ -311,83 +253,44 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     EXPECT_EQ(readFile(m_dir / "plain"), "note");
 
     // A hand-edited password that is no text is refused, never read as empty or with '?' in it.
-    for (const char* line : {"password=pw\\xd800", "password=a, b", "password=@ByteArray(pw)"}) {
-        writeFile(store.toStdString(), std::string("[General]\n") + line + "\n");
-        const Outcome refused = cli("encrypt -o refused.vpd", "note");
-        EXPECT_EQ(refused.status, 1) << line;
-        EXPECT_NE(refused.err.find("the stored password is unusable"), std::string::npos) << refused.err;
-        EXPECT_FALSE(std::filesystem::exists(m_dir / "refused.vpd")) << line;
-    }
+    // (Which stored values are no text is the preferences' own test.)
+    writeFile(store.toStdString(), "[General]\npassword=a, b\n");
+    const Outcome refused = cli("encrypt -o refused.vpd", "note");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("the stored password is unusable"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(m_dir / "refused.vpd"));
 }
 
-TEST_F(CliTest, SucceedsSilentlyUnlessVerboseAndWarnsOfAnEmptyPassword) {
+TEST_F(CliTest, WarnsOfAnEmptyPasswordAndOtherwiseSucceedsSilently) {
     writeFile(m_dir / "empty", "\n");
-    writeFile(m_dir / "note.txt", "note");
-    ASSERT_EQ(cli("encrypt --password-file pw -o n.vpd note.txt").status, 0);
     const std::string warning = "vellumpad-cli: warning: no password is set; anyone with the file can read it\n";
-    // The arguments, and what standard error must hold with and without --verbose.
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"encrypt --password-file pw -o n.vpd note.txt", "", "] Success!\n"},
-        {"decrypt --password-file pw -o n.txt n.vpd", "", ""},
-        {"rekey --old-password-file pw --new-password-file pw n.vpd", "", "] Success!\n"},
-        {"encrypt --password-file empty -o e.vpd note.txt", warning, "] Success!\n"},
-        {"encrypt --password-file empty note.txt", warning, ""},
-        {"rekey --old-password-file empty --new-password-file empty e.vpd", warning, "] Success!\n"},
+    const std::pair<std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o n.vpd", ""},
+        {"decrypt --password-file pw -o n.txt n.vpd", ""},
+        {"encrypt --password-file empty -o e.vpd", warning},
+        {"rekey --old-password-file empty --new-password-file empty e.vpd", warning},
     };
-    for (const auto& [arguments, quiet, verboseEnd] : cases) {
-        const Outcome run = cli(arguments);
+    for (const auto& [arguments, err] : cases) {
+        const Outcome run = cli(arguments, "note");
         EXPECT_EQ(run.status, 0) << arguments;
-        EXPECT_EQ(run.err, quiet) << arguments;
-        const Outcome verbose = cli(arguments + " --verbose");
-        EXPECT_EQ(verbose.status, 0) << arguments;
-        EXPECT_TRUE(verbose.err.starts_with(quiet) && verbose.err.ends_with(verboseEnd)) << verbose.err;
-        EXPECT_EQ(std::ranges::count(verbose.err, '\n'), std::ranges::count(quiet + verboseEnd, '\n')) << verbose.err;
+        EXPECT_EQ(run.err, err) << arguments;
     }
     EXPECT_EQ(cli("decrypt --password-file empty e.vpd").out, "note");
-    EXPECT_EQ(cli("--version").out, "vellumpad-cli " VELLUMPAD_VERSION "\n");
-}
-
-TEST_F(CliTest, ReportsAFailedWriteInOneLineNamingTheFile) {
-    writeFile(m_dir / "note.txt", "note");
-    ASSERT_EQ(cli("encrypt --password-file pw -o n.vpd note.txt").status, 0);
-    const std::pair<std::string, std::string> cases[] = {
-        {"encrypt --password-file pw -o gone/n.vpd note.txt", "gone/n.vpd"},
-        {"decrypt --password-file pw -o gone/n.txt n.vpd", "gone/n.txt"},
-        {"decrypt --password-file pw -o gone/n.txt", "gone/n.txt"},
-    };
-    for (const auto& [arguments, file] : cases) {
-        const Outcome failed = cli(arguments + " --verbose", readFile(m_dir / "n.vpd"));
-        EXPECT_EQ(failed.status, 1);
-        EXPECT_TRUE(failed.err.ends_with("vellumpad-cli: " + file + ": cannot be written: the folder does not exist\n"))
-            << failed.err;
-        EXPECT_EQ(cli(arguments, readFile(m_dir / "n.vpd")).err, failed.err.substr(failed.err.rfind("vellumpad-cli: ")))
-            << arguments;
-    }
+    const Outcome verbose = cli("encrypt --password-file empty --verbose -o v.vpd", "note");
+    EXPECT_TRUE(verbose.err.starts_with(warning) && verbose.err.ends_with("] Success!\n")) << verbose.err;
 }
 
 TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
     writeFile(m_dir / "note.txt", "note");
-    writeFile(m_dir / "typed", "s3cret");
-    const std::string wrong = "n.vpd: wrong password or damaged file";
     // Run in order: each note is left for the next, under the password the last one set.
     const std::tuple<std::string, Dialogue, int, std::string> cases[] = {
         {"encrypt -p -o n.vpd note.txt", {{"Password: ", "s3cret"}, {"Repeat password: ", "s3cret"}}, 0, ""},
-        {"decrypt -p n.vpd", {{"Password: ", "s3cret"}}, 0, "note"},
-        {"encrypt --ask-password -o n.vpd note.txt",
-         {{"Password: ", "s3cret"}, {"Repeat password: ", "s3cre"}},
-         1,
-         "the two passwords typed differ"},
-        {"rekey -p --old-password-file typed n.vpd",
-         {{"New password: ", "n3w"}, {"Repeat new password: ", "n3w"}},
-         0,
-         ""},
-        {"rekey -p --new-password-file typed n.vpd", {{"Old password: ", "s3cret"}}, 1, wrong},
+        {"encrypt -p -o n.vpd note.txt", {{"Password: ", "n3w"}, {"Repeat password: ", "s3cre"}}, 1, "differ"},
         {"rekey -p n.vpd",
-         {{"Old password: ", "n3w"}, {"New password: ", "s3cret"}, {"Repeat new password: ", "s3cret"}},
+         {{"Old password: ", "s3cret"}, {"New password: ", "n3w"}, {"Repeat new password: ", "n3w"}},
          0,
          ""},
-        {"decrypt -p n.vpd", {{"Password: ", "s3cret"}}, 0, "note"},
-        {"encrypt -p note.txt", {{"Password: ", ""}, {"Repeat password: ", ""}}, 0, "warning: no password is set"},
+        {"decrypt -p n.vpd", {{"Password: ", "n3w"}}, 0, "note"},
         {"decrypt -p n.vpd", {{"Password: ", "\x03"}}, 128 + SIGINT, ""},
     };
     for (const auto& [arguments, dialogue, status, shows] : cases) {
@@ -406,70 +309,41 @@ TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
     EXPECT_FALSE(fs::exists(path("d.vpd")));
 }
 
-TEST_F(CliTest, InteroperatesWithOpenssl) {
-    if (shell("command -v openssl").status != 0) {
-        GTEST_SKIP() << "the openssl command is not installed";
-    }
-    // The key is the ASCII text of md5("password"), a well-known digest; the IV is the ASCII digits.
-    const std::string openssl = "openssl enc -aes-256-cbc -a -iv 37343035323139333638313530323733 -K "
-                                "3566346463633362356161373635643631643833323764656238383263663939";
-    writeFile(m_dir / "pw", "password");
-    const std::string note(200, 'n');
-    EXPECT_EQ(shell(openssl + " -d", cli("encrypt --password-file pw", note).out).out, note);
-    EXPECT_EQ(cli("decrypt --password-file pw", shell(openssl, note).out).out, note);
-}
-
 TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
     const std::string valid = cli("encrypt --password-file pw", std::string(100, 'v')).out;
     // Decrypts with valid padding to bytes that are not UTF-8, of which only a part would be a note.
     const std::string notText = cipher::base64Encode(
         *cipher::aesCbcEncrypt(cipher::deriveKey("correct horse"), cipher::noteIv, cipher::asBytes("ok \xff")));
     writeFile(m_dir / "wrong", "wrong");
-    const std::string notUtf8 = "in: not UTF-8 text", refused = "in: wrong password or damaged file";
-    // The arguments, the input and the error it must give.
+    const std::string refused = ": wrong password or damaged file";
+    // The arguments, the input and the reason it must give; that any input is refused cleanly is the cli_run
+    // fuzzer's, these are the ones that take a large note or stream part of one before the fault shows.
     const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"encrypt --password-file pw", "ok \xff\xfe", notUtf8},
-        {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", notUtf8},
+        {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", ": not UTF-8 text"},
         {"decrypt --password-file wrong", valid, refused},
-        {"decrypt --password-file pw", "not*base64=", refused},
         {"decrypt --password-file pw", valid.substr(0, 70), refused},
         {"decrypt --password-file pw", notText, refused},
     };
-    for (const auto& [arguments, input, message] : cases) {
+    for (const auto& [arguments, input, reason] : cases) {
         writeFile(m_dir / "in", input);
-        fs::remove(path("out"));
-        // No output file is made; one that held something keeps it, as the cli_run fuzzer checks for any input.
-        const Outcome toNewFile = cli(arguments + " -o out in");
-        EXPECT_EQ(toNewFile.status, 1);
-        EXPECT_NE(toNewFile.err.find(message), std::string::npos) << toNewFile.err;
-        EXPECT_FALSE(fs::exists(path("out")));
-        const Outcome toStdout = cli(arguments + " in");
-        EXPECT_EQ(toStdout.status, 1);
-        EXPECT_EQ(toStdout.out, "");
-        // Into a pipe nothing is written before all is checked; a file appended to is cut back, also when it
-        // takes the error message too.
-        EXPECT_EQ(shell(tool(arguments + " in") + " | cat").out, "");
-        writeFile(m_dir / "kept", "earlier\n");
-        EXPECT_EQ(redirected(arguments + " in >>kept 2>&1").status, 1);
-        EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + toStdout.err);
-        EXPECT_EQ(redirected(arguments + " in >both 2>&1").status, 1);
-        EXPECT_EQ(readFile(m_dir / "both"), toStdout.err);
-
-        // From a pipe the note is encrypted or decrypted as it is read, and refused all the same.
-        const std::string cause = message.substr(message.find(':'));
-        EXPECT_EQ(cli(arguments + " -o out", input).status, 1);
-        EXPECT_FALSE(fs::exists(path("out")));
-        const Outcome pipedToStdout = cli(arguments, input);
-        EXPECT_EQ(pipedToStdout.status, 1);
-        EXPECT_EQ(pipedToStdout.out, "");
-        EXPECT_TRUE(pipedToStdout.err.starts_with("vellumpad-cli: standard input" + cause)) << pipedToStdout.err;
-        writeFile(m_dir / "kept", "earlier\n");
-        EXPECT_EQ(shell("sh -c \"" + tool(arguments + " >>kept 2>&1") + "\"", input).status, 1);
-        EXPECT_EQ(readFile(m_dir / "kept"), "earlier\n" + pipedToStdout.err);
-        // Into a pipe, what was written cannot be taken back: the message says whether any was.
-        const Outcome intoPipe = shell("sh -c \"" + tool(arguments) + " | cat\"", input);
-        EXPECT_EQ(intoPipe.out.empty(), intoPipe.err.ends_with("; nothing written\n")) << intoPipe.err;
-        EXPECT_EQ(intoPipe.out.empty(), !intoPipe.err.ends_with("; the output is incomplete\n")) << intoPipe.err;
+        for (const std::string from : {"in", "standard input"}) {
+            const std::string line = arguments + (from == "in" ? " in" : " <in");
+            EXPECT_EQ(cli(line + " -o out").status, 1) << line;
+            EXPECT_FALSE(fs::exists(path("out"))) << line;
+            // A file appended to is cut back, also when it takes the error message too.
+            writeFile(m_dir / "kept", "earlier\n");
+            EXPECT_EQ(redirected(line + " >>kept 2>&1").status, 1) << line;
+            const std::string kept = readFile(m_dir / "kept");
+            EXPECT_TRUE(kept.starts_with("earlier\nvellumpad-cli: " + from + reason) &&
+                        kept.ends_with("; nothing written\n") && std::ranges::count(kept, '\n') == 2)
+                << line << ": " << kept;
+            // Into a pipe, what was written cannot be taken back: the message says whether any was. Of a named
+            // file all is checked first.
+            const Outcome intoPipe = shell("sh -c \"" + tool(line) + " | cat\"");
+            EXPECT_EQ(intoPipe.out.empty(), intoPipe.err.ends_with("; nothing written\n")) << intoPipe.err;
+            EXPECT_EQ(intoPipe.out.empty(), !intoPipe.err.ends_with("; the output is incomplete\n")) << intoPipe.err;
+            EXPECT_TRUE(from != "in" || intoPipe.out.empty()) << line;
+        }
     }
     writeFile(m_dir / "kept", "earlier\n");
     writeFile(m_dir / "in", "note");
@@ -498,7 +372,6 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
         {"encrypt --password-file /dev/zero note.vpd", "/dev/zero: larger than 64 KiB"},
         {"decrypt --password-file long-pw note.vpd", "long-pw: larger than 64 KiB"},
         {"encrypt --password-file pw /dev/zero", "/dev/zero: cannot be read: it is neither a regular file nor a pipe"},
-        {"decrypt --password-file pw /dev/zero", "/dev/zero: cannot be read: it is neither a regular file nor a pipe"},
         {"decrypt --password-file pw .", ".: cannot be read: it is a folder"},
         {"encrypt --password-file pw </dev/urandom", "standard input: not UTF-8 text"},
         {"decrypt --password-file pw </dev/zero", "standard input: " + refused},
@@ -511,6 +384,9 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
         {"decrypt --password-file pw -o link note.vpd", sameFile},
         {"decrypt --password-file pw -o note.vpd <note.vpd", "standard input: " + sameFile},
         {"encrypt --password-file pw note.vpd >>note.vpd", sameFile + ", standard output"},
+        {"encrypt --password-file pw -o gone/n.vpd note.vpd",
+         "gone/n.vpd: cannot be written: the folder does not exist"},
+        {"decrypt --password-file pw -o gone/n.txt <note.vpd", "gone/n.txt: cannot be written: the folder does not"},
     };
     for (const auto& [commandLine, message] : cases) {
         const Outcome outcome =
@@ -548,36 +424,29 @@ TEST_F(CliTest, KeepsItsMemoryFarBelowALargeNoteFromAPipeOrAFile) {
     for (const std::string size : {"small", "large"}) {
         ASSERT_EQ(cli("encrypt --password-file pw -o " + size + ".vpd " + size + ".txt").status, 0);
     }
-    // The arguments (SIZE stands for small or large), the file fed through a pipe, and where output goes.
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"encrypt --password-file pw -o out.vpd", "SIZE.txt", "stdout"},
-        {"encrypt --password-file pw", "SIZE.txt", "/dev/null"},
-        {"decrypt --password-file pw -o out.txt", "SIZE.vpd", "stdout"},
-        {"decrypt --password-file pw", "SIZE.vpd", "stdout"},
-        {"decrypt --password-file pw -o out.txt SIZE.vpd", "", "stdout"},
-        {"decrypt --password-file pw SIZE.vpd", "", "/dev/null"},
+    // Fed through a pipe or named, the output into a file or elsewhere; SIZE stands for small or large.
+    const std::string encrypt = tool("encrypt --password-file pw"), decrypt = tool("decrypt --password-file pw");
+    const std::string cases[] = {
+        "cat SIZE.txt | " + encrypt + " -o out.vpd",
+        "cat SIZE.txt | " + encrypt + " >/dev/null",
+        "cat SIZE.vpd | " + decrypt + " -o out.txt",
+        "cat SIZE.vpd | " + decrypt + " >out.txt",
+        decrypt + " -o out.txt SIZE.vpd",
+        decrypt + " SIZE.vpd >/dev/null",
     };
-    const auto sized = [](std::string line, const std::string& size) {
-        for (std::size_t at = line.find("SIZE"); at != std::string::npos; at = line.find("SIZE")) {
-            line.replace(at, 4, size);
-        }
-        return line;
-    };
-    for (const auto& [arguments, fed, output] : cases) {
+    for (const std::string& line : cases) {
         std::array<long, 2> peak{};
         for (const std::size_t at : {0U, 1U}) {
-            const std::string size = at == 0 ? "small" : "large";
-            Args words;
-            std::istringstream split(sized(arguments, size));
-            for (std::string word; split >> word;) {
-                words.push_back(word);
+            std::string sized = line;
+            for (std::size_t found = sized.find("SIZE"); found != std::string::npos; found = sized.find("SIZE")) {
+                sized.replace(found, 4, at == 0 ? "small" : "large");
             }
-            const auto [status, kib] = peakMemory(words, sized(fed, size), output);
-            EXPECT_EQ(status, 0) << arguments << " " << size;
-            peak[at] = kib;
+            const Outcome run = shell("sh -c \"" + sized + " 2>/dev/null\"");
+            EXPECT_EQ(run.status, 0) << sized;
+            peak[at] = run.peakKiB;
         }
         EXPECT_LT(peak[1] - peak[0], static_cast<long>(large / 1024 / 3))
-            << arguments << ": " << peak[0] << " KiB for a small note, " << peak[1] << " KiB for a large one";
+            << line << ": " << peak[0] << " KiB for a small note, " << peak[1] << " KiB for a large one";
     }
 }
 

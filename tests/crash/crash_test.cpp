@@ -1,5 +1,4 @@
 #include "../cipher/test_support.h"
-#include "crash_notes.h"
 
 #include "cipher/base/log.h"
 #include "cipher/files/atomic_file.h"
@@ -10,18 +9,17 @@
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -34,52 +32,33 @@ constexpr int killCount = 40;
 // Stops early on a slow machine rather than run past the test's time-out.
 constexpr auto timeBudget = std::chrono::seconds(45);
 constexpr int minimumKills = 10;
+constexpr const char* password = "crash test";
 
-// The saver in its own process, started and already saving once its "ready" byte has arrived.
-class Saver {
-public:
-    Saver(const fs::path& target, int firstNote) {
-        int ready[2];
-        if (::pipe(ready) != 0 || (m_pid = ::fork()) < 0) {
-            throw std::runtime_error("could not start the saver");
+// One of two large notes that differ in size and content, so that a mix of the two can never pass for either.
+std::string note(int which) {
+    const std::string line = which == 0 ? "the first note, plain ASCII text\n" : "la seconde note, été 名称未設定\n";
+    std::string text;
+    while (text.size() < (which == 0 ? 9'000'000U : 11'000'000U)) {
+        text += line;
+    }
+    return text;
+}
+
+// Saves the notes over the target in a child process, alternately and starting with the given one, until killed.
+pid_t startSaver(const fs::path& target, const std::string (&notes)[2], int first) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        cipher::MemoryLog log;
+        for (int which = first;; which = 1 - which) {
+            const auto saved = cipher::saveEncryptedText(target, notes[which], password, cipher::noteIv, {}, log);
+            if (!saved) {
+                std::fprintf(stderr, "%s\n", saved.failure().message.c_str());
+                ::_exit(1);
+            }
         }
-        if (m_pid == 0) {
-            ::dup2(ready[1], STDOUT_FILENO);
-            ::execl(VELLUMPAD_CRASH_SAVER, VELLUMPAD_CRASH_SAVER, target.c_str(), firstNote == 0 ? "0" : "1", nullptr);
-            ::_exit(127);
-        }
-        ::close(ready[1]);
-        m_ready = ready[0];
     }
-    Saver(const Saver&) = delete;
-    Saver& operator=(const Saver&) = delete;
-    ~Saver() {
-        ::close(m_ready);
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-    [[nodiscard]] bool waitUntilReady() const {
-        pollfd entry{m_ready, POLLIN, 0};
-        char byte = 0;
-        return ::poll(&entry, 1, 20'000) == 1 && ::read(m_ready, &byte, 1) == 1;
-    }
-
-    /// Kills the saver; true when it was still running, so that the kill is what ended it.
-    [[nodiscard]] bool kill() {
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        const pid_t ended = ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        return ended > 0 && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_ready = -1;
-};
+    return pid;
+}
 
 TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) {
     const char* seedText = std::getenv("VELLUMPAD_CRASH_SEED");
@@ -88,17 +67,17 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
     std::cout << "kill-delay seed " << killSeed << " (VELLUMPAD_CRASH_SEED repeats a run)" << std::endl;
 
     cipher::MemoryLog log;
-    const std::string notes[2] = {crash::note(0), crash::note(1)};
+    const std::string notes[2] = {note(0), note(1)};
     // Encryption is deterministic, so a whole note on disk is exactly one of these file texts.
-    const std::string fileTexts[2] = {*cipher::encrypt(notes[0], crash::password, cipher::noteIv, {}, log),
-                                      *cipher::encrypt(notes[1], crash::password, cipher::noteIv, {}, log)};
+    const std::string fileTexts[2] = {*cipher::encrypt(notes[0], password, cipher::noteIv, {}, log),
+                                      *cipher::encrypt(notes[1], password, cipher::noteIv, {}, log)};
     const cipher::test::TempDir folder;
     const fs::path target = folder / "Large note.vpd";
     // The first save completes before any kill, so from here on the target must always exist. The second, warm
     // one is timed, as the saver's are.
-    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], crash::password, cipher::noteIv, {}, log));
+    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], password, cipher::noteIv, {}, log));
     const auto saveStart = Clock::now();
-    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], crash::password, cipher::noteIv, {}, log));
+    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], password, cipher::noteIv, {}, log));
     const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - saveStart);
 
     // Delays up to two and a half saves land before, inside and between the saver's first saves alike.
@@ -112,10 +91,13 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
     for (; kills < killCount && Clock::now() - testStart < timeBudget; ++kills) {
         SCOPED_TRACE("kill " + std::to_string(kills + 1));
         // The saver starts with the note the target does not hold, so that its first save changes the file.
-        Saver saver(target, 1 - current);
-        ASSERT_TRUE(saver.waitUntilReady()) << "the saver did not start";
+        const pid_t saver = startSaver(target, notes, 1 - current);
+        ASSERT_GT(saver, 0) << "the saver did not start";
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
-        ASSERT_TRUE(saver.kill()) << "the saver stopped by itself (its error is above)";
+        ::kill(saver, SIGKILL);
+        int status = 0;
+        ASSERT_TRUE(::waitpid(saver, &status, 0) == saver && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+            << "the saver stopped by itself (its error is above)";
 
         const cipher::Result<std::string> fileText = cipher::readNoteFile(target);
         ASSERT_TRUE(fileText) << fileText.failure().message;
