@@ -260,6 +260,10 @@ MIT ライセンスで公開されています。
         <source>Could not use &quot;%1&quot;: %2</source>
         <translation>「%1」を使えません: %2</translation>
     </message>
+    <message>
+        <source>The note is open, but its password could not be stored. %1 The earlier password stays in use.</source>
+        <translation>メモは開きましたが、パスワードを保存できませんでした。%1 以前のパスワードが引き続き使われます。</translation>
+    </message>
 </context>
 <context>
     <name>preferences::PasswordPlaceChoice</name>
@@ -327,10 +331,6 @@ MIT ライセンスで公開されています。
         <translation>生成(&amp;G)</translation>
     </message>
     <message>
-        <source>Fill both fields with six random words</source>
-        <translation>両方の欄をランダムな 6 つの単語で埋めます</translation>
-    </message>
-    <message>
         <source>Kept in a place this version does not know: type a new one</source>
         <translation>このバージョンが知らない場所に保管されています: 新しいパスワードを入力してください</translation>
     </message>
@@ -345,6 +345,10 @@ MIT ライセンスで公開されています。
     <message>
         <source>The password could not be stored. %1 The earlier password stays in use.</source>
         <translation>パスワードを保存できませんでした。%1 以前のパスワードが引き続き使われます。</translation>
+    </message>
+    <message>
+        <source>Fill both fields with 20 random letters and digits</source>
+        <translation>両方の欄をランダムな英数字 20 文字で埋めます</translation>
     </message>
 </context>
 <context>

@@ -107,8 +107,12 @@ void AppDelegate::tryAnotherPassword() {
         noteOpened(opened->path, opened->password, read);
         if (!opened->stored) {
             // The guard remembers the password that opened the note, so the next save asks before re-keying it.
-            vc->showProblem(tr("The note is open, but its password could not be stored: the preferences file cannot "
-                               "be written. The earlier password stays in use."));
+            vc->showProblem(m_storeProblem.isEmpty()
+                                ? tr("The note is open, but its password could not be stored: the preferences file "
+                                     "cannot be written. The earlier password stays in use.")
+                                : tr("The note is open, but its password could not be stored. %1 The earlier "
+                                     "password stays in use.")
+                                      .arg(m_storeProblem));
         }
     }
 }

@@ -2,14 +2,13 @@
 
 #include <zxcvbn.h>
 
-#include <QFile>
 #include <QRandomGenerator>
-#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace platform {
@@ -37,28 +36,11 @@ std::optional<GuessablePart> partOf(ZxcTypeMatch_t type) {
     }
 }
 
-// Fewer than this many words would make six of them easier to guess than 20 random characters are hard.
-constexpr qsizetype fewestWords = 2048;
-constexpr int passphraseWords = 6;
-constexpr int randomCharacters = 20;
-
-QStringList readWords(const QString& path) {
-    QFile file(path);
-    QStringList words;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return words;
-    }
-    while (!file.atEnd()) {
-        const QString word = QString::fromUtf8(file.readLine()).trimmed();
-        // Plain lower-case words only: no names, possessives or accents, which are hard to type and to remember.
-        const bool plain = std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c >= u'a' && c <= u'z'; });
-        if (plain && word.size() >= 4 && word.size() <= 8) {
-            words.append(word);
-        }
-    }
-    words.removeDuplicates();
-    return words;
-}
+// Letters and digits type alike on every keyboard layout; symbols do not. Look-alikes are left out so that a
+// password written down reads back as it was.
+constexpr std::u16string_view generatedAlphabet = u"abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+constexpr int generatedGroups = 4;
+constexpr int generatedGroupLength = 5;
 
 } // namespace
 
@@ -105,21 +87,18 @@ GuessTime guessTime(double seconds) {
     return {Unit::seconds, static_cast<long long>(seconds)};
 }
 
-QString generatePassword(const QString& wordListPath) {
+QString generatePassword() {
     QRandomGenerator* random = QRandomGenerator::system();
-    const QStringList words = readWords(wordListPath);
-    if (words.size() >= fewestWords) {
-        QStringList chosen;
-        for (int i = 0; i < passphraseWords; ++i) {
-            chosen.append(words.at(static_cast<qsizetype>(random->bounded(static_cast<quint32>(words.size())))));
+    QString password;
+    for (int group = 0; group < generatedGroups; ++group) {
+        if (group > 0) {
+            password.append(QLatin1Char('-'));
         }
-        return chosen.join(QLatin1Char('-'));
+        for (int i = 0; i < generatedGroupLength; ++i) {
+            password.append(QChar(generatedAlphabet[random->bounded(static_cast<quint32>(generatedAlphabet.size()))]));
+        }
     }
-    QString characters;
-    for (int i = 0; i < randomCharacters; ++i) {
-        characters.append(QChar(static_cast<char16_t>(u'!' + random->bounded(u'~' - u'!' + 1))));
-    }
-    return characters;
+    return password;
 }
 
 } // namespace platform

@@ -33,12 +33,8 @@ struct GuessTime {
 };
 [[nodiscard]] GuessTime guessTime(double seconds);
 
-/// Debian's English word list, from which generatePassword takes its words.
-inline constexpr auto systemWordList = "/usr/share/dict/american-english";
-
-/// A random passphrase of six words joined by '-', each of 4 to 8 lower-case letters from the word list; when the
-/// list cannot be read or holds too few such words, 20 random printable ASCII characters instead. Randomness comes
-/// from the operating system.
-[[nodiscard]] QString generatePassword(const QString& wordListPath = QString::fromLatin1(systemWordList));
+/// A random password of 20 letters and digits, without those that look alike (0 O o, 1 I l), in four groups of
+/// five joined by '-': about 117 bits. Randomness comes from the operating system.
+[[nodiscard]] QString generatePassword();
 
 } // namespace platform

@@ -57,7 +57,7 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
 
     m_generate = new QPushButton(tr("&Generate"), this);
     m_generate->setObjectName(QStringLiteral("generatePassword"));
-    m_generate->setToolTip(tr("Fill both fields with six random words"));
+    m_generate->setToolTip(tr("Fill both fields with 20 random letters and digits"));
     connect(m_generate, &QPushButton::clicked, this, &PreferenceViewController::generatePassword);
 
     m_meter = new StrengthMeter(this);

@@ -23,7 +23,7 @@ class StrengthMeter;
 /// the two fields match, and otherwise says so under them; when the store fails, it says so and stays open. Closing it
 /// any other way stores nothing. It also chooses where the password is kept: with the keyring or nowhere, the fields
 /// start empty and the stored password is never shown; left empty, they keep it. A strength meter under the fields
-/// judges what is typed, and Generate fills both with a random passphrase, shown until the dialog closes.
+/// judges what is typed, and Generate fills both with a random password, shown until the dialog closes.
 class PreferenceViewController final : public QDialog {
     Q_OBJECT
 
@@ -47,7 +47,7 @@ public slots:
     /// says under the fields that they differ. When the place chosen is another, the password (typed, or else the one
     /// kept now) moves there. When the store fails, says so and stays open. Does nothing before viewDidLoad.
     void pushSaveButton();
-    /// Fills both fields with a random passphrase and shows it.
+    /// Fills both fields with a random password and shows it.
     void generatePassword();
 
 protected:
