@@ -5,7 +5,6 @@
 
 #include "cipher/encoding/utf8.h"
 
-#include <QByteArray>
 
 #include <fcntl.h>
 #include <unistd.h>
