@@ -7,6 +7,7 @@
 #include <QByteArray>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,21 @@ namespace {
 
 constexpr std::string_view standardInputName = "standard input";
 
+/// Why the stored password cannot be used.
+std::string unusableCause(const platform::Preferences& preferences) {
+    switch (preferences.fault()) {
+    case platform::StoreFault::notAFile:
+        return "the preferences file is not a regular file";
+    case platform::StoreFault::unreadable:
+        return "the preferences file cannot be read";
+    case platform::StoreFault::damaged:
+        return "the preferences file is damaged";
+    case platform::StoreFault::none:
+        break;
+    }
+    return "it is not valid text (was the preferences file edited by hand?)";
+}
+
 /// The password from the file (less one trailing LF or CR LF), or else the one the editor stores.
 cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile, const Environment& environment) {
     if (passwordFile.empty()) {
@@ -24,9 +40,8 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
         if (!stored) {
             // Read as the empty password, or with '?' for what is not text, it would key the note by a password
             // nobody chose.
-            return cipher::Failure{"the stored password is unusable: it is not valid text (was the preferences file "
-                                   "edited by hand, or can it not be read?); set it again in the editor or use "
-                                   "--password-file"};
+            return cipher::Failure{"the stored password is unusable: " + unusableCause(environment.preferences) +
+                                   "; set it again in the editor or use --password-file"};
         }
         return cipher::SecureBytes(stored->begin(), stored->end());
     }
@@ -131,6 +146,19 @@ bool writesOverItsInput(const Command& command, int input, const Environment& en
     const std::string output = intoOutputFile ? quotedName(command.output) : std::string("standard output");
     report(environment,
            displayName(command.input) + ": is the same file as the output, " + output + "; nothing written");
+    return true;
+}
+
+bool refusesReadOnlyOutput(const std::string& path, const Environment& environment) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    // access() lets root write anything; a file whose mode grants nobody writing was made read-only on purpose.
+    if (::access(path.c_str(), W_OK) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) {
+        return false;
+    }
+    report(environment, quotedName(path) + ": cannot be written: the file is read-only");
     return true;
 }
 

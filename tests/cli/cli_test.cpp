@@ -1,6 +1,7 @@
 #include "../cipher/test_support.h"
 #include "cipher/crypto/aes.h"
 #include "cipher/files/file_io.h"
+#include "cipher/files/interrupted_saves.h"
 #include "cipher/note/note_cipher.h"
 #include "cli/arguments.h"
 #include "cli/mapped_file.h"
@@ -321,7 +322,8 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", ": not UTF-8 text"},
         {"decrypt --password-file wrong", valid, refused},
-        {"decrypt --password-file pw", valid.substr(0, 70), refused},
+        // Cut short: no whole number of blocks, which no password opens.
+        {"decrypt --password-file pw", valid.substr(0, 70), ": not a Vellumpad note, or damaged beyond opening"},
         {"decrypt --password-file pw", notText, refused},
     };
     for (const auto& [arguments, input, reason] : cases) {
@@ -366,6 +368,7 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
     ASSERT_TRUE(sparse >= 0 && ::ftruncate(sparse, off_t{64} << 30) == 0);
     ::close(sparse);
     const std::string refused = "wrong password or damaged file; nothing written";
+    const std::string noNote = "not a Vellumpad note, or damaged beyond opening; nothing written";
     const std::string sameFile = "is the same file as the output";
     // The command line (run by sh, in the folder) and what its message must hold.
     const std::pair<std::string, std::string> cases[] = {
@@ -374,11 +377,11 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
         {"encrypt --password-file pw /dev/zero", "/dev/zero: cannot be read: it is neither a regular file nor a pipe"},
         {"decrypt --password-file pw .", ".: cannot be read: it is a folder"},
         {"encrypt --password-file pw </dev/urandom", "standard input: not UTF-8 text"},
-        {"decrypt --password-file pw </dev/zero", "standard input: " + refused},
-        {"decrypt --password-file pw sparse.vpd", "sparse.vpd: " + refused},
+        {"decrypt --password-file pw </dev/zero", "standard input: " + noNote},
+        {"decrypt --password-file pw sparse.vpd", "sparse.vpd: " + noNote},
         {"head -c 300000000 /dev/zero | tr '\\0' A | " + tool("decrypt --password-file pw"), refused},
-        {"decrypt --password-file pw junk.vpd", "junk.vpd: " + refused},
-        {"decrypt --password-file pw <junk.vpd", "standard input: " + refused},
+        {"decrypt --password-file pw junk.vpd", "junk.vpd: " + noNote},
+        {"decrypt --password-file pw <junk.vpd", "standard input: " + noNote},
         {"rekey --old-password-file pw --new-password-file pw fifo", "fifo: cannot be read: it is not a regular file"},
         {"decrypt --password-file pw -o note.vpd note.vpd", "note.vpd: " + sameFile + ", note.vpd; nothing written"},
         {"decrypt --password-file pw -o link note.vpd", sameFile},
@@ -466,10 +469,11 @@ TEST(MappedFile, AFileCutShortWhileMappedEndsTheProgramWithAPlainMessage) {
     const std::string temporary = (dir / ".out.vellumpad-save-Ab12Cd.tmp").string();
     const auto touchAfterTheCut = [&] {
         // The writer's temporary file, as made during a decrypt -o, must go with the program.
-        cli::TemporaryNotingFileOps ops(cipher::systemFileOps());
-        if (ops.createExclusive(temporary, 0600) < 0) {
+        const int created = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (created < 0) {
             return;
         }
+        const cipher::NotedTemporary noted(temporary);
         const int fd = ::open((dir / "note.txt").c_str(), O_RDWR);
         const std::optional<cli::MappedFile> mapped = cli::MappedFile::map(fd);
         // Another program's truncation, as far as the mapping can tell.

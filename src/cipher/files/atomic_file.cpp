@@ -2,6 +2,8 @@
 
 #include "cipher/base/bytes.h"
 #include "file_io.h"
+#include "interrupted_saves.h"
+#include "save_locks.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,7 +25,7 @@ namespace cipher {
 
 namespace {
 
-constexpr std::size_t randomLength = 6;
+constexpr std::size_t randomLength = temporaryRandomLength;
 constexpr std::size_t maxNameLength = 255;
 constexpr int createAttempts = 100;
 // The written file is read back in pieces of this size.
@@ -52,16 +54,15 @@ std::string randomSuffix() {
     return suffix;
 }
 
-std::string temporaryName(const std::string& targetName) {
+// What the names of the target's temporary files start with.
+std::string temporaryStem(const std::string& targetName) {
     // Keeps the temporary name within the file-system limit even for a target whose own name is near it.
     const std::size_t overhead =
         temporaryPrefix.size() + temporaryMarker.size() + randomLength + temporarySuffix.size();
-    std::string name(temporaryPrefix);
-    name += targetName.substr(0, maxNameLength - overhead);
-    name += temporaryMarker;
-    name += randomSuffix();
-    name += temporarySuffix;
-    return name;
+    std::string stem(temporaryPrefix);
+    stem += targetName.substr(0, maxNameLength - overhead);
+    stem += temporaryMarker;
+    return stem;
 }
 
 Failure saveFailure(const std::filesystem::path& path, int error) {
@@ -162,7 +163,7 @@ public:
         m_fd = -1;
         return m_ops.close(fd) == 0;
     }
-    // After a successful rename there is nothing left to remove.
+    // After a successful rename there is nothing left to remove; nor after another save removed the file.
     void renamed() noexcept { m_linked = false; }
 
 private:
@@ -321,7 +322,8 @@ void startWriteback(int fd, std::size_t from, std::size_t size) {
 #endif
 }
 
-Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops) {
+Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops,
+                             const ReplaceCheck& mayReplace) {
     if (!path.has_filename()) {
         return saveFailure(path, EISDIR);
     }
@@ -331,15 +333,28 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     }
     const Target& target = std::get<Target>(inspected);
     const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
-    const std::string targetName = target.path.filename().string();
+    const std::string stem = temporaryStem(target.path.filename().string());
+
+    // Another writer of the same note finishes first, and this one then replaces what that one wrote.
+    FileLock targetLock;
+    if (const int error = FileLock::lockTarget(target.path, targetLock); error != 0) {
+        return saveFailure(path, error);
+    }
+    removeAbandonedTemporaries(folder, stem);
 
     std::optional<TemporaryFile> temporary;
+    FileLock temporaryLock;
     for (int attempt = 0; attempt < createAttempts; ++attempt) {
-        temporary.emplace(ops, (folder / temporaryName(targetName)).string());
+        temporary.emplace(ops, (folder / (stem + randomSuffix() + std::string(temporarySuffix))).string());
         const int fd = ops.createExclusive(temporary->path(), target.mode);
         if (fd >= 0) {
             temporary->opened(fd);
-            break;
+            if (FileLock::lockTemporary(fd, temporary->path(), temporaryLock)) {
+                break;
+            }
+            temporary->renamed();
+            (void)temporary->close();
+            continue;
         }
         if (errno != EEXIST && errno != EINTR) {
             return saveFailure(path, errno);
@@ -348,6 +363,7 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     if (temporary->fd() < 0) {
         return saveFailure(path, EEXIST);
     }
+    NotedTemporary noted(temporary->path());
     // open() applies the umask; the replaced file's bits and owner are kept where possible. Failing here only
     // leaves the file less accessible, never more.
     (void)::fchmod(temporary->fd(), target.mode);
@@ -396,6 +412,12 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     if (ops.syncDirectory(folder.string()) != 0) {
         return saveFailure(path, errno);
     }
+    if (mayReplace) {
+        if (Result<Done> allowed = mayReplace(); !allowed) {
+            return saveFailure(path, allowed.failure());
+        }
+    }
+    noted.forget();
     if (ops.rename(temporary->path(), target.path.string()) != 0) {
         return saveFailure(path, errno);
     }
@@ -470,15 +492,16 @@ Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_
                                  FileOps& ops) {
     try {
         WholeContent whole(content, check);
-        return writeAtomically(path, whole, ops);
+        return writeAtomically(path, whole, ops, {});
     } catch (const std::bad_alloc&) {
         return saveFailure(path, ENOMEM);
     }
 }
 
-Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops) {
+Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops,
+                                 const ReplaceCheck& mayReplace) {
     try {
-        return writeAtomically(path, content, ops);
+        return writeAtomically(path, content, ops, mayReplace);
     } catch (const std::bad_alloc&) {
         return saveFailure(path, ENOMEM);
     }
