@@ -26,6 +26,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fstream>
+#include <iostream>
 #include <tuple>
 #include <variant>
 
@@ -194,6 +195,48 @@ protected:
         return outcome;
     }
 
+    /// Starts the tool in the temporary folder as a child of this process, with nothing on its standard streams and
+    /// every signal handled by default, as from a shell; its process id.
+    pid_t spawn(const Args& arguments) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+                ::signal(signal, SIG_DFL);
+            }
+            const int null = ::open("/dev/null", O_RDWR);
+            for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+                ::dup2(null, stream);
+            }
+            if (::chdir(m_dir.c_str()) != 0) {
+                ::_exit(127);
+            }
+            ::setenv("HOME", m_dir.c_str(), 1);
+            ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
+            std::vector<char*> argv{const_cast<char*>(VELLUMPAD_CLI_PATH)};
+            for (const std::string& argument : arguments) {
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            ::execv(VELLUMPAD_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+        return child;
+    }
+
+    /// The temporary files of saves in the folder.
+    std::vector<std::string> temporaryFiles() const {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
+            if (cipher::isTemporarySaveName(entry.path().filename().string())) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+
     /// Runs the tool in this process with its errors in a file: the exit status and what it reported there.
     std::pair<int, std::string> runHere(const Command& command, cipher::MemoryLog& log,
                                         cipher::FileOps& ops = cipher::systemFileOps()) {
@@ -210,11 +253,7 @@ protected:
     }
 
     /// A refused or failed run leaves no temporary file of an atomic save behind.
-    void expectNoTemporaryFiles() const {
-        for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
-            EXPECT_FALSE(cipher::isTemporarySaveName(entry.path().filename().string())) << entry.path();
-        }
-    }
+    void expectNoTemporaryFiles() const { EXPECT_EQ(temporaryFiles(), std::vector<std::string>{}); }
 
     const cipher::test::TempDir m_tempDir;
     const fs::path m_dir = m_tempDir.path();
@@ -260,6 +299,25 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("the stored password is unusable"), std::string::npos) << refused.err;
     EXPECT_FALSE(fs::exists(m_dir / "refused.vpd"));
+
+    // A file that is no preferences text, or no file at all, holds no password anyone chose: nothing is encrypted
+    // under the empty one, and a pipe there is not waited on. With a password file the preferences are never opened.
+    writeFile(store.toStdString(), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18));
+    const std::pair<std::string, std::string> broken[] = {
+        {"encrypt -o refused.vpd", "the stored password is unusable: the preferences file is damaged"},
+        {"fifo", "the stored password is unusable: the preferences file is not a regular file"},
+    };
+    for (const auto& [arguments, message] : broken) {
+        if (arguments == "fifo") {
+            fs::remove(store.toStdString());
+            ASSERT_EQ(::mkfifo(store.toLocal8Bit().constData(), 0600), 0);
+        }
+        const Outcome outcome = shell("timeout 20 " + tool("encrypt -o refused.vpd"), "note");
+        EXPECT_EQ(outcome.status, 1) << message;
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+        EXPECT_FALSE(fs::exists(m_dir / "refused.vpd"));
+        EXPECT_EQ(shell("timeout 20 " + tool("encrypt --password-file pw -o given.vpd"), "note").status, 0) << message;
+    }
 }
 
 TEST_F(CliTest, WarnsOfAnEmptyPasswordAndOtherwiseSucceedsSilently) {
@@ -277,6 +335,9 @@ TEST_F(CliTest, WarnsOfAnEmptyPasswordAndOtherwiseSucceedsSilently) {
         EXPECT_EQ(run.err, err) << arguments;
     }
     EXPECT_EQ(cli("decrypt --password-file empty e.vpd").out, "note");
+    // Not before a failure that makes it moot.
+    EXPECT_EQ(cli("encrypt --password-file empty -o m.vpd missing.txt").err,
+              "vellumpad-cli: missing.txt: cannot be read: no such file\n");
     const Outcome verbose = cli("encrypt --password-file empty --verbose -o v.vpd", "note");
     EXPECT_TRUE(verbose.err.starts_with(warning) && verbose.err.ends_with("] Success!\n")) << verbose.err;
 }
@@ -303,6 +364,9 @@ TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
         }
         EXPECT_TRUE(run.echoOn) << arguments;
     }
+    // File text shown on a terminal ends its line, so that the prompt does not join it; a file gets it exactly.
+    const TerminalOutcome shown = onTerminal("encrypt --password-file pw note.txt", {});
+    EXPECT_EQ(shown.shown, cli("encrypt --password-file pw note.txt").out + "\r\n");
     // Without a terminal there is no one to ask.
     const Outcome detached = shell("setsid -w " + tool("encrypt -p -o d.vpd note.txt"));
     EXPECT_EQ(detached.status, 2);
@@ -451,6 +515,110 @@ TEST_F(CliTest, KeepsItsMemoryFarBelowALargeNoteFromAPipeOrAFile) {
         EXPECT_LT(peak[1] - peak[0], static_cast<long>(large / 1024 / 3))
             << line << ": " << peak[0] << " KiB for a small note, " << peak[1] << " KiB for a large one";
     }
+}
+
+// Ctrl+C, a closed terminal, a kill or a reader gone away while -o is being written: the temporary file, which holds
+// the note in clear on decrypt, goes with the tool, which ends as the signal would; the target stays as it was.
+TEST_F(CliTest, ASignalWhileWritingLeavesNoTemporaryFileAndTheTargetAsItWas) {
+    writeFile(m_dir / "large.txt", std::string(std::size_t{48} << 20, 'n'));
+    ASSERT_EQ(cli("encrypt --password-file pw -o large.vpd large.txt").status, 0);
+    const std::pair<Args, std::string> runs[] = {
+        {{"decrypt", "--password-file", "pw", "-o", "target", "large.vpd"}, "target"},
+        {{"encrypt", "--password-file", "pw", "-o", "target", "large.txt"}, "target"},
+        {{"rekey", "--old-password-file", "pw", "--new-password-file", "pw", "large.vpd"}, "large.vpd"},
+    };
+    writeFile(m_dir / "target", "earlier");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        for (const auto& [arguments, target] : runs) {
+            const std::string line = arguments.front() + " killed by " + std::to_string(signal);
+            const std::string before = readFile(m_dir / target);
+            const pid_t child = spawn(arguments);
+            int status = 0;
+            bool ended = false;
+            // Sent once the save is writing: its temporary file has grown.
+            const auto writing = [&] {
+                const std::vector<std::string> names = temporaryFiles();
+                std::error_code error;
+                return !names.empty() && fs::file_size(m_dir / names.front(), error) > 0;
+            };
+            for (int wait = 0; wait < 20000 && !writing() && !ended; ++wait) {
+                ended = ::waitpid(child, &status, WNOHANG) == child;
+                ::usleep(500);
+            }
+            ASSERT_FALSE(ended) << line << ": the save ended before it could be interrupted";
+            ::kill(child, signal);
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << line << ": status " << status;
+            EXPECT_TRUE(readFile(m_dir / target) == before) << line;
+            expectNoTemporaryFiles();
+        }
+    }
+}
+
+// A note the user may not write, or made read-only, is not replaced, as openssl enc -out and the editor keep it.
+TEST_F(CliTest, RefusesToReplaceAReadOnlyNote) {
+    ASSERT_EQ(cli("encrypt --password-file pw -o note.vpd", "note").status, 0);
+    writeFile(m_dir / "plain.txt", "plain");
+    const std::string note = readFile(m_dir / "note.vpd");
+    fs::permissions(path("note.vpd"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(path("plain.txt"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::pair<std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o note.vpd plain.txt", "note.vpd"},
+        {"decrypt --password-file pw -o plain.txt note.vpd", "plain.txt"},
+        {"rekey --old-password-file pw --new-password-file pw note.vpd", "note.vpd"},
+    };
+    for (const auto& [arguments, target] : cases) {
+        const std::string before = readFile(m_dir / target);
+        const Outcome refused = cli(arguments);
+        EXPECT_EQ(refused.status, 1) << arguments;
+        EXPECT_EQ(refused.err, "vellumpad-cli: " + target + ": cannot be written: the file is read-only\n")
+            << arguments;
+        EXPECT_EQ(readFile(m_dir / target), before) << arguments;
+    }
+    EXPECT_EQ(readFile(m_dir / "note.vpd"), note);
+    expectNoTemporaryFiles();
+
+    // A folder the user may not write is named, as it is what to look at. Root writes any folder, so the tool runs as
+    // nobody here.
+    if (::geteuid() == 0) {
+        fs::create_directory(path("locked"));
+        fs::permissions(m_dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+        fs::permissions(path("pw"), fs::perms::others_read, fs::perm_options::add);
+        const Outcome locked = shell("setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                     tool("encrypt --password-file pw -o locked/n.vpd plain.txt"));
+        EXPECT_EQ(locked.status, 1);
+        EXPECT_EQ(locked.err, "vellumpad-cli: locked/n.vpd: cannot be written: its folder \"" + path("locked") +
+                                  "\" is not writable\n");
+    }
+}
+
+// rekey racing another writer of the same note: each save holds the note's lock, and rekey replaces the note only if
+// it is still the one it read, so the note encrypt wrote is never lost.
+TEST_F(CliTest, RekeyNeverLosesANoteWrittenMeanwhile) {
+    writeFile(m_dir / "new", "new");
+    writeFile(m_dir / "theirs.txt", std::string(std::size_t{4} << 20, 't'));
+    int rekeyRefused = 0;
+    for (int round = 0; round < 12; ++round) {
+        ASSERT_EQ(cli("encrypt --password-file pw -o note.vpd", std::string(std::size_t{4} << 20, 'o')).status, 0);
+        const Outcome race = shell("sh -c \"" + tool("rekey --old-password-file pw --new-password-file new note.vpd") +
+                                   " 2>rekey.err & " + tool("encrypt --password-file pw -o note.vpd theirs.txt") +
+                                   "; e=\\$?; wait \\$!; echo \\$e \\$?\"");
+        const std::string statuses = race.out;
+        const std::string rekeyErr = readFile(m_dir / "rekey.err");
+        ASSERT_TRUE(statuses.starts_with("0 ")) << statuses << race.err;
+        const std::string underOld = cli("decrypt --password-file pw note.vpd").out;
+        const std::string underNew = cli("decrypt --password-file new note.vpd").out;
+        EXPECT_TRUE(underOld == readFile(m_dir / "theirs.txt") || underNew == readFile(m_dir / "theirs.txt"))
+            << "round " << round << ": the note encrypt wrote is gone; rekey said " << rekeyErr;
+        if (statuses != "0 0\n") {
+            ++rekeyRefused;
+            EXPECT_NE(rekeyErr.find("note.vpd: was changed by another program while it was being re-encrypted"),
+                      std::string::npos)
+                << rekeyErr;
+        }
+        expectNoTemporaryFiles();
+    }
+    std::cout << rekeyRefused << " of 12 rekeys found the note changed and left it" << std::endl;
 }
 
 TEST(QuotedName, QuotesOnlyNamesWithControlCharactersAsLsDoes) {

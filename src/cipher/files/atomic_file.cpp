@@ -65,6 +65,16 @@ std::string temporaryStem(const std::string& targetName) {
     return stem;
 }
 
+// The folder as a user finds it: absolute, without "." or a trailing slash.
+std::filesystem::path shownFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::path shown = std::filesystem::absolute(folder, ec).lexically_normal();
+    if (!shown.has_filename() && shown != shown.root_path()) {
+        shown = shown.parent_path();
+    }
+    return ec ? folder : shown;
+}
+
 Failure saveFailure(const std::filesystem::path& path, int error) {
     return fileFailure("save", path, error);
 }
@@ -355,6 +365,11 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
             temporary->renamed();
             (void)temporary->close();
             continue;
+        }
+        if (errno == EACCES || errno == EPERM) {
+            // The file may well be writable; what refused is its folder, which the user must be told to look at.
+            return fileFailure("save", path, FailureCause::noPermission,
+                               "its folder \"" + shownFolder(folder).string() + "\" is not writable");
         }
         if (errno != EEXIST && errno != EINTR) {
             return saveFailure(path, errno);
