@@ -309,13 +309,19 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
 std::string usageText() {
     std::string options;
     for (const OptionSpec& spec : optionSpecs) {
-        std::string names = spec.shortName != '\0' ? std::string{'-', spec.shortName} + ", " : std::string();
-        names += "--" + std::string(spec.longName);
+        std::string line = "  ";
+        if (spec.shortName != '\0') {
+            line += '-';
+            line += spec.shortName;
+            line += ", ";
+        }
+        line += "--";
+        line += spec.longName;
         if (!spec.valueName.empty()) {
-            names += " " + std::string(spec.valueName);
+            line += ' ';
+            line += spec.valueName;
         }
         std::string_view help = spec.help;
-        std::string line = "  " + names;
         for (bool first = true; !help.empty(); first = false) {
             const std::size_t end = help.find('\n');
             line.resize(first ? std::max<std::size_t>(line.size() + 1, 30) : 30, ' ');

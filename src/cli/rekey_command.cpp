@@ -55,8 +55,8 @@ bool stillAsRead(const std::string& path, const struct stat& read, std::string_v
 }
 
 /// Re-encrypts one note in place; false, with the reason reported, when it is left as it was.
-bool rekeyNote(const std::string& path, std::string_view oldPassword, std::string_view newPassword,
-               const Environment& environment) {
+bool rekeyNote(const std::string& path, std::string_view oldPassword, const cipher::SecureBytes& newPassword,
+               const Environment& environment, bool& warned) {
     if (refusesReadOnlyOutput(path, environment)) {
         return false;
     }
@@ -90,6 +90,11 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
         return false;
     }
     const WipeOnExit wipe{note.value()};
+    // Only once a note is about to be written under it: a run that writes nothing has nothing to warn of.
+    if (!warned) {
+        warnIfEmpty(newPassword, environment);
+        warned = true;
+    }
     // Another writer (encrypt -o, the editor) may have put a new note in place since it was read; the lock the save
     // holds keeps any other from doing so between this check and the rename.
     const auto unchanged = [&]() -> cipher::Result<cipher::Done> {
@@ -99,8 +104,8 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, std::strin
         return cipher::Failure{"it was changed by another program meanwhile", cipher::FailureCause::changedMeanwhile};
     };
     const cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedText(path, note.value(), newPassword, cipher::noteIv, environment.trace, environment.log,
-                                  *environment.fileOps, unchanged);
+        cipher::saveEncryptedText(path, note.value(), cipher::asText(newPassword), cipher::noteIv, environment.trace,
+                                  environment.log, *environment.fileOps, unchanged);
     if (!saved) {
         report(environment, saved.failure().cause == cipher::FailureCause::changedMeanwhile
                                 ? displayName(path) +
@@ -127,8 +132,8 @@ int rekeyNotes(const Command& command, const Environment& environment) {
         report(environment, newPassword.failure().message + "; no note changed");
         return exitFailure;
     }
-    warnIfEmpty(newPassword.value(), environment);
     bool allDone = true;
+    bool warned = false;
     // A note named twice (say by overlapping wildcards) would no longer open under the old password the second
     // time and be reported as damaged.
     std::set<std::filesystem::path> seen;
@@ -139,8 +144,7 @@ int rekeyNotes(const Command& command, const Environment& environment) {
             continue;
         }
         allDone =
-            rekeyNote(path, cipher::asText(oldPassword.value()), cipher::asText(newPassword.value()), environment) &&
-            allDone;
+            rekeyNote(path, cipher::asText(oldPassword.value()), newPassword.value(), environment, warned) && allDone;
     }
     return allDone ? exitSuccess : exitFailure;
 }

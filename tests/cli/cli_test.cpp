@@ -344,6 +344,8 @@ TEST_F(CliTest, WarnsOfAnEmptyPasswordAndOtherwiseSucceedsSilently) {
     // Not before a failure that makes it moot.
     EXPECT_EQ(cli("encrypt --password-file empty -o m.vpd missing.txt").err,
               "vellumpad-cli: missing.txt: cannot be read: no such file\n");
+    EXPECT_EQ(cli("rekey --old-password-file empty --new-password-file empty gone.vpd").err.find("warning"),
+              std::string::npos);
     const Outcome verbose = cli("encrypt --password-file empty --verbose -o v.vpd", "note");
     EXPECT_TRUE(verbose.err.starts_with(warning) && verbose.err.ends_with("] Success!\n")) << verbose.err;
 }

@@ -204,7 +204,7 @@ bool NoteDecryptor::feed(std::string_view piece, const PlainSink& sink) {
             (void)decrypt(*size, sink);
         }
     }
-    return !m_failed;
+    return !m_failed && !m_ended;
 }
 
 bool NoteDecryptor::finish(const PlainSink& sink) {
