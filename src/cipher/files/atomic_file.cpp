@@ -4,6 +4,7 @@
 #include "file_io.h"
 #include "interrupted_saves.h"
 #include "save_locks.h"
+#include "save_target.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,69 +83,6 @@ Failure saveFailure(const std::filesystem::path& path, int error) {
 // A failure of the content (not encrypted, not a note, read back differently) as the save's failure.
 Failure saveFailure(const std::filesystem::path& path, const Failure& content) {
     return fileFailure("save", path, content.cause, content.message);
-}
-
-struct Target {
-    std::filesystem::path path;
-    mode_t mode = 0600;
-    bool exists = false;
-    uid_t owner = 0;
-    gid_t group = 0;
-};
-
-// Where a chain of symbolic links ends, one link at a time: also where the last points at nothing yet, which canonical
-// cannot resolve. No value, with errno set, for a loop or an unreadable link.
-std::optional<std::filesystem::path> endOfLinks(std::filesystem::path path) {
-    constexpr int mostLinks = 40; // as the system allows in one path
-    for (int link = 0; link < mostLinks; ++link) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return path;
-        }
-        std::error_code ec;
-        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
-        if (ec) {
-            errno = ec.value();
-            return std::nullopt;
-        }
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    errno = ELOOP;
-    return std::nullopt;
-}
-
-// Where the bytes go and with which permission bits; a symbolic link is followed so that it stays a link, also one
-// that points at no file yet: the file is made where it points.
-std::variant<Target, int> inspectTarget(const std::filesystem::path& path) {
-    Target target{path};
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        std::error_code ec;
-        if (auto resolved = std::filesystem::canonical(path, ec); !ec) {
-            target.path = std::move(resolved);
-        } else if (std::optional<std::filesystem::path> end = endOfLinks(path)) {
-            target.path = std::move(*end);
-        } else {
-            return errno;
-        }
-    }
-    if (::stat(target.path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            return EISDIR;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            return ENODEV;
-        }
-        target.exists = true;
-        target.mode = info.st_mode & 0777;
-        target.owner = info.st_uid;
-        target.group = info.st_gid;
-        return target;
-    }
-    if (errno != ENOENT) {
-        return errno;
-    }
-    return target;
 }
 
 class TemporaryFile {

@@ -59,19 +59,5 @@ TEST(AtomicFile, RemovesOnlyTheTemporariesThatSavesOfTheSameNoteAbandoned) {
     ::close(held);
 }
 
-// A save that cannot create its temporary file names the folder, which is what the user must look at.
-TEST(AtomicFile, AFolderThatCannotBeWrittenIsNamed) {
-    const TempDir dir;
-    struct Refused final : FileOps {
-        int createExclusive(const std::string&, mode_t) override {
-            errno = EACCES;
-            return -1;
-        }
-    } refused;
-    const Result<Done> saved = writeFileAtomically(dir / "n.vpd", "note", {}, refused);
-    ASSERT_FALSE(saved.ok());
-    EXPECT_EQ(saved.failure().causeWords, "its folder \"" + dir.path().string() + "\" is not writable");
-}
-
 } // namespace
 } // namespace cipher
