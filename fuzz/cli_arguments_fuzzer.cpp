@@ -54,11 +54,14 @@ bool asksFor(const std::vector<std::string>& args, std::string_view option, std:
     return std::find(args.begin(), end, option) != end || std::find(args.begin(), end, shortOption) != end;
 }
 
-// A value the parser kept came from the command line: a whole argument or what follows an "=".
+// A value the parser kept came from the command line: a whole argument, what follows an "=", or what follows a
+// short option's letter in the same argument ("-oFILE").
 bool cameFrom(const std::string& value, const std::vector<std::string>& args) {
     return value.empty() || std::any_of(args.begin(), args.end(), [&](const std::string& arg) {
                const std::size_t equals = arg.find('=');
-               return arg == value ||
+               const bool attached = arg.size() > value.size() + 1 && arg.starts_with('-') && !arg.starts_with("--") &&
+                                     arg.ends_with(value);
+               return arg == value || attached ||
                       (equals != std::string::npos && arg.compare(equals + 1, std::string::npos, value) == 0);
            });
 }

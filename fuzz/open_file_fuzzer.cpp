@@ -4,6 +4,7 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
 #include "cipher/note/trace.h"
+#include "cipher/stream/note_stream.h"
 
 #include "cipher/encoding/base64.h"
 
@@ -123,9 +124,10 @@ void checkOpenedFile(std::string_view text, const Prefix& prefix, std::size_t bl
         const cipher::Result<std::string> read = cipher::readNoteFile(path);
         std::filesystem::remove(path);
         require(!read && !opened);
+        const std::string refused = "Could not open \"" + path.string() + "\". ";
         require(opened.failure().message == read.failure().message ||
-                opened.failure().message == "Could not open \"" + path.string() +
-                                                "\". The note could not be decrypted: wrong password or damaged file.");
+                opened.failure().message == refused + cipher::wrongPasswordOrDamaged().message ||
+                opened.failure().message == refused + cipher::notANote().message);
         return;
     }
     std::filesystem::remove(path);
@@ -134,8 +136,13 @@ void checkOpenedFile(std::string_view text, const Prefix& prefix, std::size_t bl
     if (whole) {
         require(opened.value().size() == prefix.plain.size() + whole.value().size());
         require(opened.value().starts_with(prefix.plain) && opened.value().ends_with(whole.value()));
-    } else {
+    } else if (prefix.fileText.empty()) {
         require(opened.failure().message == "Could not open \"" + path.string() + "\". " + whole.failure().message);
+    } else {
+        // The prefix's blocks make a text of no bytes some bytes, which a password might open.
+        require(opened.failure().message.starts_with("Could not open \"" + path.string() + "\". "));
+        require(whole.failure().cause == cipher::FailureCause::notANote ||
+                opened.failure().cause == whole.failure().cause);
     }
 }
 

@@ -102,6 +102,10 @@ MIT ライセンスで公開されています。
         <source>Could not open &quot;%1&quot;. The note could not be decrypted: wrong password or damaged file.</source>
         <translation>「%1」を開けませんでした。メモを復号できません: パスワードが違うか、ファイルが壊れています。</translation>
     </message>
+    <message>
+        <source>Could not open &quot;%1&quot;: it is not a Vellumpad note, or it is damaged beyond opening.</source>
+        <translation>「%1」を開けませんでした: Vellumpad のメモではないか、開けないほど壊れています。</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

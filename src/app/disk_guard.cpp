@@ -48,13 +48,16 @@ std::optional<platform::OverwriteReason> DiskGuard::riskOfWriting(const QString&
     if (!m_snapshot.exists) {
         return platform::OverwriteReason::ChangedOnDisk;
     }
-    // Each save puts a new file in place, so an unchanged identity means unchanged text; a changed one may still
-    // hold the same text (touched, or saved again unchanged), which the hash tells.
-    if (now.size == m_snapshot.size && now.modifiedNs == m_snapshot.modifiedNs && now.device == m_snapshot.device &&
-        now.inode == m_snapshot.inode) {
-        return std::nullopt;
+    // Another program may rewrite the file in place and set its modification time back, which leaves the identity,
+    // size and modification time alone but not the status-change time, nor the text: the hash, when one was kept,
+    // is the word on the text, whatever the times say (touched, or saved again unchanged, it is the same note).
+    if (!m_snapshot.hash.isEmpty()) {
+        return now.regular && now.size == m_snapshot.size && hashOf(path) == m_snapshot.hash
+                   ? std::nullopt
+                   : std::optional(platform::OverwriteReason::ChangedOnDisk);
     }
-    if (now.regular && now.size == m_snapshot.size && !m_snapshot.hash.isEmpty() && hashOf(path) == m_snapshot.hash) {
+    if (now.size == m_snapshot.size && now.modifiedNs == m_snapshot.modifiedNs &&
+        now.changedNs == m_snapshot.changedNs && now.device == m_snapshot.device && now.inode == m_snapshot.inode) {
         return std::nullopt;
     }
     return platform::OverwriteReason::ChangedOnDisk;
@@ -73,6 +76,7 @@ DiskGuard::Snapshot DiskGuard::statOf(const QString& path) {
     snapshot.writable = ::access(local.constData(), W_OK) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     snapshot.size = static_cast<std::int64_t>(info.st_size);
     snapshot.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    snapshot.changedNs = static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
     snapshot.device = static_cast<std::uint64_t>(info.st_dev);
     snapshot.inode = static_cast<std::uint64_t>(info.st_ino);
     return snapshot;

@@ -33,6 +33,8 @@ private:
         bool writable = false;
         std::int64_t size = 0;
         std::int64_t modifiedNs = 0;
+        /// The status-change time, which no program can set back.
+        std::int64_t changedNs = 0;
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
         /// SHA-256 of the file; empty when there is none, it could not be read, or it is too large to hash quickly.

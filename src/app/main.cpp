@@ -3,6 +3,7 @@
 #include "app/interface_language.h"
 #include "cipher/base/core_dumps.h"
 #include "cipher/base/log.h"
+#include "cipher/files/interrupted_saves.h"
 #include "cipher/note/trace.h"
 #include "platform/file_panels.h"
 #include "platform/preferences.h"
@@ -13,6 +14,7 @@
 #include <QIcon>
 #include <QLocale>
 
+#include <csignal>
 #include <cstdio>
 #include <string_view>
 
@@ -38,6 +40,8 @@ bool asksOnlyForText(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     (void)cipher::disableCoreDumps(); // a core dump would hold the note and the password in plain text
+    // A logout sends these: a save under way leaves no temporary file behind.
+    cipher::removeNotedTemporariesOnSignals({SIGTERM, SIGHUP});
     if (asksOnlyForText(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "minimal");
     }

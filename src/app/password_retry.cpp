@@ -14,6 +14,12 @@ PasswordRetry::PasswordRetry(preferences::PasswordStore& store, platform::Prompt
     : m_store(store), m_prompts(prompts) {}
 
 void PasswordRetry::showFailure(window::ViewController& vc, const QString& path, const cipher::Failure& failure) {
+    if (failure.cause == cipher::FailureCause::notANote) {
+        // No password opens it: offering to try another would only have the user try every one they know.
+        vc.showProblem(
+            tr("Could not open \"%1\": it is not a Vellumpad note, or it is damaged beyond opening.").arg(path));
+        return;
+    }
     if (failure.cause != cipher::FailureCause::wrongPasswordOrDamaged) {
         vc.showProblem(QString::fromStdString(failure.message));
         return;

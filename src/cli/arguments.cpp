@@ -1,36 +1,48 @@
 #include "cli/arguments.h"
 
+#include <getopt.h>
+
+#include <algorithm>
 #include <array>
 #include <string_view>
 
 namespace cli {
 namespace {
 
+/// One option of the commands: how it is spelt, what it sets, and its line in --help. A value option sets a string
+/// field; a flag sets a bool field.
 struct OptionSpec {
-    std::string_view shortName;
+    char shortName; ///< '\0' for none
     std::string_view longName;
-    std::string Command::*field;
-    bool forRekey;
+    std::string_view valueName; ///< empty for a flag
+    std::string Command::*value;
+    bool Command::*flag;
+    enum class For { encryptAndDecrypt, rekey, all } appliesTo;
+    std::string_view help;
 };
 
-constexpr std::array<OptionSpec, 4> optionSpecs{{
-    {"-o", "--output", &Command::output, false},
-    {"", "--password-file", &Command::passwordFile, false},
-    {"", "--old-password-file", &Command::oldPasswordFile, true},
-    {"", "--new-password-file", &Command::newPasswordFile, true},
+using For = OptionSpec::For;
+
+// The one list of options: getopt reads it, --help prints it, and the bash completion reads --help.
+constexpr std::array<OptionSpec, 6> optionSpecs{{
+    {'o', "output", "FILE", &Command::output, nullptr, For::encryptAndDecrypt,
+     "write to FILE instead of standard output"},
+    {'\0', "password-file", "FILE", &Command::passwordFile, nullptr, For::encryptAndDecrypt,
+     "take the password from FILE, less one trailing line\nbreak, instead of the password stored by the editor"},
+    {'p', "ask-password", "", nullptr, &Command::askPassword, For::all,
+     "type the password at the terminal, not shown; a\npassword being set (encrypt, rekey's new one) is\nasked "
+     "twice and must be typed the same both times"},
+    {'\0', "old-password-file", "FILE", &Command::oldPasswordFile, nullptr, For::rekey,
+     "rekey: the password the notes are encrypted under"},
+    {'\0', "new-password-file", "FILE", &Command::newPasswordFile, nullptr, For::rekey,
+     "rekey: the password to encrypt them under"},
+    {'\0', "verbose", "", nullptr, &Command::verbose, For::all, "log each encrypted save on standard error"},
 }};
 
-/// An option that takes no value.
-struct FlagSpec {
-    std::string_view shortName;
-    std::string_view longName;
-    bool Command::*field;
-};
-
-constexpr std::array<FlagSpec, 2> flagSpecs{{
-    {"-p", "--ask-password", &Command::askPassword},
-    {"", "--verbose", &Command::verbose},
-}};
+// getopt_long's value for an option without a short name: past every character.
+constexpr int firstLongOnly = 256;
+// getopt_long's value, in the order of the arguments, for an argument that is no option.
+constexpr int operandValue = 1;
 
 constexpr std::size_t maxQuotedLength = 60;
 
@@ -48,10 +60,10 @@ std::string quoted(std::string_view text) {
     return result + "'";
 }
 
-template <class Spec, std::size_t count>
-const Spec* findIn(const std::array<Spec, count>& specs, std::string_view name) {
-    for (const Spec& spec : specs) {
-        if (name == spec.shortName || name == spec.longName) {
+const OptionSpec* findSpelt(std::string_view name) {
+    for (const OptionSpec& spec : optionSpecs) {
+        if ((name.size() == 2 && name[0] == '-' && name[1] == spec.shortName && spec.shortName != '\0') ||
+            (name.starts_with("--") && name.substr(2) == spec.longName)) {
             return &spec;
         }
     }
@@ -74,8 +86,8 @@ std::string_view commandName(CommandKind kind) {
 }
 
 UsageError unknownOption(std::string_view argument) {
-    // Short options take no attached value, so only the first letter can be an option name; the rest might be a
-    // password typed straight after "-p".
+    // Only the first letter of a short option can be its name; the rest might be a password typed straight after
+    // "-p".
     const bool attached = argument.size() > 2 && argument[1] != '-';
     if (attached) {
         argument = argument.substr(0, 2);
@@ -84,7 +96,7 @@ UsageError unknownOption(std::string_view argument) {
         return {"the password is never taken from the command line, where others could see it: use --password-file "
                 "FILE or --ask-password"};
     }
-    if (findIn(optionSpecs, argument) != nullptr || findIn(flagSpecs, argument) != nullptr) {
+    if (findSpelt(argument) != nullptr) {
         return {"the command (encrypt, decrypt or rekey) comes before option " + quoted(argument)};
     }
     return {"unknown option " + quoted(argument)};
@@ -110,6 +122,130 @@ UsageError checkRekey(const Command& command, const std::vector<std::string>& op
     }
     return {};
 }
+
+/// The options and operands after the command word, read by getopt_long: options may come among the operands, and
+/// a short option's value may be attached ("-oFILE"). What getopt_long cannot do is checked around it: a long
+/// option must be spelt out in full (an abbreviation such as "--password" must not be taken for
+/// "--password-file"), and the message for each mistake is the tool's own.
+class OptionReader {
+public:
+    OptionReader(const std::vector<std::string>& args, CommandKind kind) : m_kind(kind) {
+        for (const std::string& arg : args) {
+            m_storage.push_back(arg);
+        }
+        for (std::string& arg : m_storage) {
+            m_argv.push_back(arg.data());
+        }
+        m_argv.push_back(nullptr);
+        std::string shortOptions = "-:"; // operands in order, a missing value told apart
+        for (const OptionSpec& spec : optionSpecs) {
+            const int value =
+                spec.shortName != '\0' ? spec.shortName : firstLongOnly + static_cast<int>(&spec - optionSpecs.data());
+            m_longOptions.push_back(
+                {spec.longName.data(), spec.valueName.empty() ? no_argument : required_argument, nullptr, value});
+            if (spec.shortName != '\0') {
+                shortOptions += spec.shortName;
+                shortOptions += spec.valueName.empty() ? "" : ":";
+            }
+        }
+        m_longOptions.push_back({nullptr, 0, nullptr, 0});
+        m_shortOptions = std::move(shortOptions);
+    }
+
+    /// Fills the command and the operands; the error, if the options are not understood.
+    UsageError read(Command& command, std::vector<std::string>& operands) {
+        // getopt_long keeps its place in globals: 0 starts it afresh, and it must print nothing.
+        optind = 0;
+        opterr = 0;
+        const int argc = static_cast<int>(m_argv.size()) - 1;
+        std::array<bool, optionSpecs.size()> seen{};
+        for (;;) {
+            const int before = optind == 0 ? 1 : optind;
+            int index = -1;
+            const int got = ::getopt_long(argc, m_argv.data(), m_shortOptions.c_str(), m_longOptions.data(), &index);
+            if (got == -1) {
+                break;
+            }
+            if (got == operandValue) {
+                operands.emplace_back(optarg);
+                continue;
+            }
+            const std::string_view element = before < argc ? m_argv[static_cast<std::size_t>(before)] : "";
+            if (got == '?' || got == ':') {
+                return refused(element, got == ':');
+            }
+            const OptionSpec* spec = got < firstLongOnly ? findSpelt(std::string{'-', static_cast<char>(got)})
+                                                         : &optionSpecs[static_cast<std::size_t>(got - firstLongOnly)];
+            // A long option given only in part ("--pass") is not guessed at.
+            const std::string_view spelt = index >= 0 ? element.substr(0, element.find('=')) : element.substr(0, 2);
+            if (index >= 0 && spelt.substr(2) != spec->longName) {
+                return unknownOption(spelt);
+            }
+            if (spec->flag != nullptr) {
+                // "-pSECRET": what follows -p in the same argument may be a password typed by mistake.
+                if (optind == before && spelt == "-p") {
+                    return unknownOption(element);
+                }
+                command.*(spec->flag) = true;
+                continue;
+            }
+            if (UsageError error = take(command, *spec, spelt, seen); !error.message.empty()) {
+                return error;
+            }
+        }
+        for (int rest = optind; rest < argc; ++rest) {
+            operands.emplace_back(m_argv[static_cast<std::size_t>(rest)]);
+        }
+        return {};
+    }
+
+private:
+    UsageError refused(std::string_view element, bool missingValue) const {
+        const bool isLong = element.starts_with("--");
+        const std::string_view name =
+            isLong ? element.substr(0, element.find('=')) : element.substr(0, element.size() > 1 ? 2 : 1);
+        const std::string letter =
+            optopt > 0 && optopt < firstLongOnly ? std::string{'-', static_cast<char>(optopt)} : std::string(name);
+        const std::string_view shown = isLong ? name : std::string_view(letter);
+        const OptionSpec* spec = findSpelt(shown);
+        if (missingValue && spec != nullptr) {
+            return {"option " + quoted(shown) + " needs a file name"};
+        }
+        if (spec != nullptr && spec->flag != nullptr && isLong && element.find('=') != std::string_view::npos) {
+            return {"option " + quoted(name) + " takes no value"};
+        }
+        return unknownOption(isLong ? name : element);
+    }
+
+    UsageError take(Command& command, const OptionSpec& spec, std::string_view spelt,
+                    std::array<bool, optionSpecs.size()>& seen) const {
+        const std::string shownName = quoted(spelt);
+        if ((spec.appliesTo == For::rekey) != (m_kind == CommandKind::rekey)) {
+            return {"option " + shownName + " does not apply to " + std::string(commandName(m_kind))};
+        }
+        const std::string_view value = optarg != nullptr ? optarg : "";
+        if (value.empty()) {
+            return {"option " + shownName + " needs a file name"};
+        }
+        const auto index = static_cast<std::size_t>(&spec - optionSpecs.data());
+        if (seen[index]) {
+            return {"option " + shownName + " is given twice"};
+        }
+        seen[index] = true;
+        if (spec.value != &Command::output && value == "-") {
+            return {"option " + shownName + " needs a file; for standard input name /dev/stdin"};
+        }
+        // "-o -" names standard output, which an empty output already means.
+        command.*(spec.value) = value == "-" ? std::string() : std::string(value);
+        return {};
+    }
+
+    CommandKind m_kind;
+    std::vector<std::string> m_storage;
+    std::vector<char*> m_argv{const_cast<char*>("vellumpad-cli")};
+    std::vector<option> m_longOptions;
+    std::string m_shortOptions;
+};
 
 } // namespace
 
@@ -144,60 +280,13 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
     } else {
         return UsageError{"unknown command " + quoted(name)};
     }
-    const bool isRekey = command.kind == CommandKind::rekey;
 
     std::vector<std::string> operands;
-    std::array<bool, optionSpecs.size()> seen{};
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
-            operands.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        const std::size_t equals = arg.starts_with("--") ? arg.find('=') : std::string_view::npos;
-        const std::string_view optionName = arg.substr(0, equals);
-        if (const FlagSpec* flag = findIn(flagSpecs, optionName)) {
-            if (equals != std::string_view::npos) {
-                return UsageError{"option " + quoted(optionName) + " takes no value"};
-            }
-            command.*(flag->field) = true;
-            continue;
-        }
-        const OptionSpec* spec = findIn(optionSpecs, optionName);
-        if (spec == nullptr) {
-            return unknownOption(optionName);
-        }
-        const std::string shownName = quoted(optionName);
-        if (spec->forRekey != isRekey) {
-            return UsageError{"option " + shownName + " does not apply to " + std::string(commandName(command.kind))};
-        }
-        std::string_view value;
-        if (equals != std::string_view::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        }
-        if (value.empty()) {
-            return UsageError{"option " + shownName + " needs a file name"};
-        }
-        const auto index = static_cast<std::size_t>(spec - optionSpecs.data());
-        if (seen[index]) {
-            return UsageError{"option " + shownName + " is given twice"};
-        }
-        seen[index] = true;
-        if (spec->field != &Command::output && value == "-") {
-            return UsageError{"option " + shownName + " needs a file; for standard input name /dev/stdin"};
-        }
-        // "-o -" names standard output, which an empty output already means.
-        command.*(spec->field) = value == "-" ? std::string() : std::string(value);
+    OptionReader reader(std::vector<std::string>(args.begin() + 1, args.end()), command.kind);
+    if (UsageError error = reader.read(command, operands); !error.message.empty()) {
+        return error;
     }
-
-    if (isRekey) {
+    if (command.kind == CommandKind::rekey) {
         if (UsageError error = checkRekey(command, operands); !error.message.empty()) {
             return error;
         }
@@ -218,6 +307,30 @@ ParseResult parseArguments(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
+    std::string options;
+    for (const OptionSpec& spec : optionSpecs) {
+        std::string line = "  ";
+        if (spec.shortName != '\0') {
+            line += '-';
+            line += spec.shortName;
+            line += ", ";
+        }
+        line += "--";
+        line += spec.longName;
+        if (!spec.valueName.empty()) {
+            line += ' ';
+            line += spec.valueName;
+        }
+        std::string_view help = spec.help;
+        for (bool first = true; !help.empty(); first = false) {
+            const std::size_t end = help.find('\n');
+            line.resize(first ? std::max<std::size_t>(line.size() + 1, 30) : 30, ' ');
+            line += help.substr(0, end);
+            options += line + "\n";
+            line.clear();
+            help = end == std::string_view::npos ? std::string_view() : help.substr(end + 1);
+        }
+    }
     return R"(Usage:
   vellumpad-cli encrypt [-o OUT.vpd] [--password-file FILE | -p] [--verbose] [IN]
   vellumpad-cli decrypt [-o OUT] [--password-file FILE | -p] [IN.vpd]
@@ -237,16 +350,8 @@ IN defaults to standard input ("-" too), OUT to standard output. OUT is replaced
 atomically, and a new OUT is readable by its owner only.
 
 Options:
-  -o, --output FILE           write to FILE instead of standard output
-  --password-file FILE        take the password from FILE, less one trailing line
-                              break, instead of the password stored by the editor
-  -p, --ask-password          type the password at the terminal, not shown; a
-                              password being set (encrypt, rekey's new one) is
-                              asked twice and must be typed the same both times
-  --old-password-file FILE    rekey: the password the notes are encrypted under
-  --new-password-file FILE    rekey: the password to encrypt them under
-  --verbose                   log each encrypted save on standard error
-  -h, --help                  show this text
+)" + options +
+           R"(  -h, --help                  show this text
   --version                   show the version
 
 The password is never taken from the command line, where others could see it.

@@ -5,8 +5,8 @@
 
 #include "cipher/encoding/utf8.h"
 
-
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -127,6 +127,19 @@ bool writesOverItsInput(const Command& command, int input, const Environment& en
     const std::string output = intoOutputFile ? quotedName(command.output) : std::string("standard output");
     report(environment,
            displayName(command.input) + ": is the same file as the output, " + output + "; nothing written");
+    return true;
+}
+
+bool refusesReadOnlyOutput(const std::string& path, const Environment& environment) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    // access() lets root write anything; a file whose mode grants nobody writing was made read-only on purpose.
+    if (::access(path.c_str(), W_OK) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) {
+        return false;
+    }
+    report(environment, quotedName(path) + ": cannot be written: the file is read-only");
     return true;
 }
 

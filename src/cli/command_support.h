@@ -52,6 +52,11 @@ int openSource(const std::string& path, const Environment& environment);
 /// file. Reported; nothing may be read or written then, as writing would destroy what is being read.
 bool writesOverItsInput(const Command& command, int input, const Environment& environment);
 
+/// Whether the named output is an existing file that is read-only: its mode grants nobody writing, or this user may
+/// not write it. Reported; such a file is never replaced, as openssl enc -out and the editor, which asks first, keep
+/// it too.
+bool refusesReadOnlyOutput(const std::string& path, const Environment& environment);
+
 /// Wipes a decrypted note once it is no longer needed.
 struct WipeOnExit {
     std::string& text;

@@ -25,10 +25,12 @@ namespace {
 // A pipe is read and decrypted in pieces of this size.
 constexpr std::size_t pipePiece = std::size_t{1} << 20;
 
-/// The line for a note that does not decrypt whole and clean.
-cipher::Failure refusedNote(const std::string& path) {
-    return cipher::Failure{displayName(path) + ": " + std::string(cipher::wrongPasswordOrDamagedWords) +
-                           "; nothing written"};
+/// The line for a note that does not decrypt whole and clean: a wrong password, or a file no password can open.
+cipher::Failure refusedNote(const std::string& path,
+                            cipher::FailureCause cause = cipher::FailureCause::wrongPasswordOrDamaged) {
+    const std::string_view words =
+        cause == cipher::FailureCause::notANote ? cipher::notANoteWords : cipher::wrongPasswordOrDamagedWords;
+    return cipher::Failure{displayName(path) + ": " + std::string(words) + "; nothing written"};
 }
 
 /// Writes the text to the file atomically, or to the environment's output when the name is empty.
@@ -78,17 +80,17 @@ cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::
         return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(error)};
     }
     if (!isText) {
-        return refusedNote(path);
+        return refusedNote(path, cipher::FailureCause::notANote);
     }
     if (!opener) {
         trace.label("some error");
         return refusedNote(path);
     }
-    cipher::Result<std::string> note = accepted ? opener->finish() : cipher::wrongPasswordOrDamaged();
+    cipher::Result<std::string> note = accepted ? opener->finish() : cipher::Result<std::string>(opener->refusal());
     if (trace.enabled()) {
         cipher::traceNote(trace, stages, note);
     }
-    return note ? std::move(note) : cipher::Result<std::string>(refusedNote(path));
+    return note ? std::move(note) : cipher::Result<std::string>(refusedNote(path, note.failure().cause));
 }
 
 /// The next decrypted piece of a mapped file text, giving back the memory of the file text read so far.
@@ -120,13 +122,13 @@ Decrypted finished(StandardOutput& output) {
 
 /// Decrypts into the output file, which is replaced only when all of it decrypts.
 Decrypted decryptIntoFile(const Command& command, cipher::PiecewiseContent& content, const Environment& environment) {
-    TemporaryNotingFileOps ops(*environment.fileOps);
-    const Decrypted saved = cipher::writeFileAtomically(command.output, content, ops);
+    const Decrypted saved = cipher::writeFileAtomically(command.output, content, *environment.fileOps);
     if (saved) {
         return saved;
     }
-    return saved.failure().cause == cipher::FailureCause::wrongPasswordOrDamaged
-               ? refusedNote(command.input)
+    const cipher::FailureCause cause = saved.failure().cause;
+    return cause == cipher::FailureCause::wrongPasswordOrDamaged || cause == cipher::FailureCause::notANote
+               ? refusedNote(command.input, cause)
                : cipher::Failure{writeFailure(command.output, saved.failure())};
 }
 
@@ -140,30 +142,34 @@ Decrypted decryptTakingBack(const Command& command, cipher::PiecewiseContent& co
         }
         if (!piece || !output.write(piece.value())) {
             output.takeBack();
-            return piece ? cipher::Failure{} : refusedNote(command.input);
+            return piece ? cipher::Failure{} : refusedNote(command.input, piece.failure().cause);
         }
     }
 }
 
-/// Whether all of the mapped file text decrypts to a note, holding no more than a piece of it.
-bool decryptsWhole(MappedFile& mapped, std::string_view password) {
+/// Whether all of the mapped file text decrypts to a note, holding no more than a piece of it: done, or the line
+/// to report.
+cipher::Result<cipher::Done> decryptsWhole(const Command& command, MappedFile& mapped, std::string_view password) {
     std::optional<cipher::DecryptedContent> content =
         cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
     while (content) {
         const cipher::Result<std::string_view> piece = nextGivingBack(*content, mapped);
-        if (!piece || piece.value().empty()) {
-            return piece.ok();
+        if (!piece) {
+            return refusedNote(command.input, piece.failure().cause);
+        }
+        if (piece.value().empty()) {
+            return cipher::Done{};
         }
     }
-    return false;
+    return refusedNote(command.input);
 }
 
 /// Writes the note onto an output where nothing may appear unless all of it decrypts: it is decrypted twice, first
 /// to check, then to write. Decryption is quick beside the writing; a second thread to overlap the two did not pay.
 Decrypted decryptCheckingFirst(const Command& command, MappedFile& mapped, std::string_view password,
                                StandardOutput& output) {
-    if (!decryptsWhole(mapped, password)) {
-        return refusedNote(command.input);
+    if (cipher::Result<cipher::Done> whole = decryptsWhole(command, mapped, password); !whole) {
+        return whole;
     }
     mapped.readAgain();
     std::optional<cipher::DecryptedContent> again =
@@ -251,17 +257,21 @@ int decryptUnmapped(const Command& command, int fd, std::string_view password, c
 } // namespace
 
 int decryptNote(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> password =
-        obtainPassword(command.passwordFile, environment, "Password: ");
-    if (!password) {
-        report(environment, password.failure().message);
+    if (refusesReadOnlyOutput(command.output, environment)) {
         return exitFailure;
     }
-    const std::string_view key = cipher::asText(password.value());
     const int fd = openSource(command.input, environment);
     if (fd < 0) {
         return exitFailure;
     }
+    const cipher::Result<cipher::SecureBytes> password =
+        obtainPassword(command.passwordFile, environment, "Password: ");
+    if (!password) {
+        report(environment, password.failure().message);
+        closeSource(command.input, fd);
+        return exitFailure;
+    }
+    const std::string_view key = cipher::asText(password.value());
     if (writesOverItsInput(command, fd, environment)) {
         closeSource(command.input, fd);
         return exitFailure;

@@ -10,6 +10,8 @@
 #include "cipher/stream/note_stream.h"
 #include "cipher/stream/stream_encryptor.h"
 
+#include <unistd.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,9 +46,8 @@ bool readNote(const Command& command, int fd, const Environment& environment, No
 /// is not UTF-8, so a large note is read only once.
 int encryptIntoFile(const Command& command, std::string_view text, std::string_view key,
                     const Environment& environment) {
-    TemporaryNotingFileOps ops(*environment.fileOps);
-    const cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedText(command.output, text, key, cipher::noteIv, environment.trace, environment.log, ops);
+    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+        command.output, text, key, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
     if (saved) {
         return exitSuccess;
     }
@@ -54,6 +55,12 @@ int encryptIntoFile(const Command& command, std::string_view text, std::string_v
                             ? notTextLine(displayName(command.input))
                             : writeFailure(command.output, saved.failure()));
     return exitFailure;
+}
+
+/// Ends the file text with a line break on a terminal, where the shell's prompt would otherwise join its last line;
+/// a file or a pipe gets the file text exactly.
+bool endLine(StandardOutput& output, const Environment& environment) {
+    return ::isatty(::fileno(environment.output)) == 0 || output.write("\n");
 }
 
 /// Says why the encryptor gave no more file text: the note is not text, the input could not be read (readError,
@@ -85,7 +92,9 @@ int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, Not
             return exitFailure;
         }
         if (piece->empty()) {
-            return (held.empty() || output.write(held)) && output.finish() ? exitSuccess : exitFailure;
+            return (held.empty() || output.write(held)) && endLine(output, environment) && output.finish()
+                       ? exitSuccess
+                       : exitFailure;
         }
         if (traced) {
             held.append(*piece);
@@ -168,7 +177,7 @@ int encryptStreamedToOutput(const Command& command, int fd, std::string_view key
             return exitFailure;
         }
         if (piece->empty()) {
-            return output.finish() ? exitSuccess : exitFailure;
+            return endLine(output, environment) && output.finish() ? exitSuccess : exitFailure;
         }
         if (!output.write(*piece)) {
             output.takeBack();
@@ -207,17 +216,22 @@ int encryptFrom(const Command& command, int fd, std::string_view key, const Envi
 } // namespace
 
 int encryptNote(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> password =
-        obtainPassword(command.passwordFile, environment, "Password: ", "Repeat password: ");
-    if (!password) {
-        report(environment, password.failure().message);
+    // What would make the run fail anyway comes first: the empty password is not worth a warning then.
+    if (refusesReadOnlyOutput(command.output, environment)) {
         return exitFailure;
     }
-    warnIfEmpty(password.value(), environment);
     const int fd = openSource(command.input, environment);
     if (fd < 0) {
         return exitFailure;
     }
+    const cipher::Result<cipher::SecureBytes> password =
+        obtainPassword(command.passwordFile, environment, "Password: ", "Repeat password: ");
+    if (!password) {
+        report(environment, password.failure().message);
+        closeSource(command.input, fd);
+        return exitFailure;
+    }
+    warnIfEmpty(password.value(), environment);
     const int status = encryptFrom(command, fd, cipher::asText(password.value()), environment);
     closeSource(command.input, fd);
     return status;

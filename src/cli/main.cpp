@@ -4,6 +4,7 @@
 
 #include "cipher/base/core_dumps.h"
 #include "cipher/base/log.h"
+#include "cipher/files/interrupted_saves.h"
 #include "cipher/note/trace.h"
 #include "platform/keyring_password_keeper.h"
 #include "platform/password_keeper.h"
@@ -13,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -33,6 +35,9 @@ struct SilentLog final : cipher::Log {
 int main(int argc, char** argv) {
     // A core dump would hold the note and the password in plain text.
     (void)cipher::disableCoreDumps();
+    // Ctrl+C, a closed terminal, a kill or a reader gone away: no temporary file is left, with the note in clear in
+    // it on decrypt.
+    cipher::removeNotedTemporariesOnSignals({SIGINT, SIGTERM, SIGHUP, SIGPIPE});
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         const cli::ParseResult parsed = cli::parseArguments(args);

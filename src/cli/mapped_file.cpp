@@ -2,15 +2,15 @@
 
 #include "cli/run.h"
 
+#include "cipher/files/interrupted_saves.h"
+
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <climits>
 #include <cstdint>
-#include <cstring>
 
 namespace cli {
 
@@ -26,23 +26,12 @@ constexpr std::size_t mapInStep = mapAhead / 4;
 std::atomic<std::uintptr_t> mappedStart{0};
 std::atomic<std::size_t> mappedSize{0};
 
-// The temporary file to remove should the mapped input be cut short: its path is written here before the file is
-// created, and only then marked as noted, so that the handler never reads a path half written.
-char notedTemporary[PATH_MAX];
-std::atomic<bool> temporaryNoted{false};
-
-void forgetTemporary() noexcept {
-    temporaryNoted.store(false);
-}
-
 extern "C" void onBusError(int signal, siginfo_t* info, void*) {
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
     const std::uintptr_t start = mappedStart.load();
     if (address >= start && address - start < mappedSize.load()) {
         // Only async-signal-safe calls here.
-        if (temporaryNoted.load()) {
-            (void)::unlink(notedTemporary);
-        }
+        cipher::removeNotedTemporaries();
         const ssize_t written = ::write(STDERR_FILENO, inputCutShortMessage.data(), inputCutShortMessage.size());
         (void)written;
         ::_exit(exitFailure);
@@ -121,51 +110,6 @@ MappedFile::~MappedFile() {
     mappedSize.store(0);
     mappedStart.store(0);
     ::munmap(const_cast<char*>(m_data), m_size);
-}
-
-TemporaryNotingFileOps::~TemporaryNotingFileOps() {
-    forgetTemporary();
-}
-
-int TemporaryNotingFileOps::createExclusive(const std::string& path, mode_t mode) {
-    forgetTemporary();
-    const bool fits = path.size() < sizeof notedTemporary;
-    if (fits) {
-        std::memcpy(notedTemporary, path.c_str(), path.size() + 1);
-        temporaryNoted.store(true);
-    }
-    const int fd = m_next.createExclusive(path, mode);
-    if (fd < 0) {
-        forgetTemporary();
-    }
-    return fd;
-}
-
-ssize_t TemporaryNotingFileOps::write(int fd, const void* data, std::size_t size) {
-    return m_next.write(fd, data, size);
-}
-
-int TemporaryNotingFileOps::fsync(int fd) {
-    return m_next.fsync(fd);
-}
-
-int TemporaryNotingFileOps::close(int fd) {
-    return m_next.close(fd);
-}
-
-int TemporaryNotingFileOps::rename(const std::string& from, const std::string& to) {
-    // The input has been read whole by now; after the rename the name is the note's own.
-    forgetTemporary();
-    return m_next.rename(from, to);
-}
-
-int TemporaryNotingFileOps::unlink(const std::string& path) {
-    forgetTemporary();
-    return m_next.unlink(path);
-}
-
-int TemporaryNotingFileOps::syncDirectory(const std::string& path) {
-    return m_next.syncDirectory(path);
 }
 
 } // namespace cli

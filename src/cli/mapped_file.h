@@ -1,7 +1,5 @@
 #pragma once
 
-#include "cipher/files/atomic_file.h"
-
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -12,7 +10,8 @@ namespace cli {
 
 /// A regular file's bytes mapped into memory read-only, so that a large note is neither copied nor wiped
 /// afterwards. Should another process cut the file short while it is mapped, touching the lost part would raise
-/// SIGBUS; while the mapping lives, that ends the program with a plain message and exit status 1 instead.
+/// SIGBUS; while the mapping lives, that ends the program with a plain message and exit status 1 instead, removing
+/// the temporary file of a save under way, so that no part of a note (plain text, on decrypt) is left behind.
 /// One mapping at a time.
 class MappedFile {
 public:
@@ -46,29 +45,6 @@ private:
     std::size_t m_givenBack = 0; // bytes from the start whose memory was given back
     std::size_t m_mappedIn = 0;  // bytes from the start mapped in ahead
     struct sigaction m_previous;
-};
-
-/// The atomic writer's file system calls, passed on to others, noting the temporary file the writer creates while
-/// it exists: should a mapped input be cut short meanwhile, the SIGBUS handler removes it, so that no part of a
-/// note (plain text, on decrypt) is left behind. One writer at a time.
-class TemporaryNotingFileOps final : public cipher::FileOps {
-public:
-    explicit TemporaryNotingFileOps(cipher::FileOps& next) noexcept : m_next(next) {}
-    TemporaryNotingFileOps(const TemporaryNotingFileOps&) = delete;
-    TemporaryNotingFileOps& operator=(const TemporaryNotingFileOps&) = delete;
-    /// Forgets any temporary file still noted.
-    ~TemporaryNotingFileOps() override;
-
-    int createExclusive(const std::string& path, mode_t mode) override;
-    ssize_t write(int fd, const void* data, std::size_t size) override;
-    int fsync(int fd) override;
-    int close(int fd) override;
-    int rename(const std::string& from, const std::string& to) override;
-    int unlink(const std::string& path) override;
-    int syncDirectory(const std::string& path) override;
-
-private:
-    cipher::FileOps& m_next;
 };
 
 /// The line written to standard error when the mapped input is cut short.

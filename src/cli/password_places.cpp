@@ -54,6 +54,21 @@ std::string keyringCause(const platform::KeeperFailure& failure) {
     return "the desktop keyring failed" + detail;
 }
 
+// Why the stored password in the preferences file cannot be used.
+std::string unusableCause(const platform::Preferences& preferences) {
+    switch (preferences.fault()) {
+    case platform::StoreFault::notAFile:
+        return "the preferences file is not a regular file";
+    case platform::StoreFault::unreadable:
+        return "the preferences file cannot be read";
+    case platform::StoreFault::damaged:
+        return "the preferences file is damaged";
+    case platform::StoreFault::none:
+        break;
+    }
+    return "it is not valid text (was the preferences file edited by hand?)";
+}
+
 } // namespace
 
 cipher::Result<cipher::SecureBytes> editorPassword(const Environment& environment) {
@@ -83,9 +98,8 @@ cipher::Result<cipher::SecureBytes> editorPassword(const Environment& environmen
     if (!stored) {
         // Read as the empty password, or with '?' for what is not text, it would key the note by a password
         // nobody chose.
-        return cipher::Failure{"the stored password is unusable: it is not valid text (was the preferences file "
-                               "edited by hand, or can it not be read?); set it again in the editor or use "
-                               "--password-file"};
+        return cipher::Failure{"the stored password is unusable: " + unusableCause(environment.preferences) +
+                               "; set it again in the editor or use --password-file"};
     }
     return cipher::SecureBytes(stored->begin(), stored->end());
 }

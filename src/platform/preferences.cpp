@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QStringDecoder>
 #include <QVariant>
 
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <utility>
 
 namespace platform {
@@ -41,19 +44,66 @@ void restrictAccess(const QString& filePath) {
     }
 }
 
+// No preferences file comes near this; a larger one is no preferences text.
+constexpr qint64 largestStore = 1 << 20;
+
+/// What the file at path is, looked at without waiting on a pipe or device put in its place.
+StoreFault inspectStore(const QString& filePath) {
+    const int fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? StoreFault::none : StoreFault::unreadable;
+    }
+    QFile file;
+    struct stat info {};
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return StoreFault::unreadable;
+    }
+    if (::fstat(fd, &info) != 0) {
+        return StoreFault::unreadable;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return StoreFault::notAFile;
+    }
+    const QByteArray content = file.read(largestStore + 1);
+    if (file.error() != QFileDevice::NoError) {
+        return StoreFault::unreadable;
+    }
+    // Qt writes the file in ASCII, escaping the rest; Qt reads anything, as UTF-8 with replacement characters, and
+    // would find no password in random bytes, or a password nobody chose.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(utf8(content));
+    if (content.size() > largestStore || content.contains('\0') || utf8.hasError()) {
+        return StoreFault::damaged;
+    }
+    return StoreFault::none;
+}
+
 } // namespace
 
 SettingsPreferences::SettingsPreferences(QString filePath) : m_filePath(std::move(filePath)) {}
 
 QString SettingsPreferences::defaultFilePath() {
-    // On Linux the native format is this same INI text, kept in "Vellumpad.conf"; IniFormat's user path would
-    // end in ".ini" instead.
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vellumpad"),
-                     QStringLiteral("Vellumpad"))
-        .fileName();
+    // Where QSettings keeps the native (on Linux, this same INI) store of organisation and application "Vellumpad",
+    // found as QSettings finds it; a QSettings made to ask would read the file, and wait for ever on a pipe there.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Vellumpad/Vellumpad.conf");
+}
+
+StoreFault SettingsPreferences::fault() const {
+    if (const StoreFault fault = inspectStore(m_filePath); fault != StoreFault::none) {
+        return fault;
+    }
+    // An AccessError here may be Qt's own failure to write an earlier value, which it retries on every read; whether
+    // the file can be read was answered above.
+    return QSettings(m_filePath, QSettings::IniFormat).status() == QSettings::FormatError ? StoreFault::damaged
+                                                                                          : StoreFault::none;
 }
 
 std::optional<QString> SettingsPreferences::stringForKey(const QString& key) const {
+    if (fault() != StoreFault::none) {
+        return std::nullopt;
+    }
     const QSettings settings(m_filePath, QSettings::IniFormat);
     const QVariant value = settings.value(key);
     // A hand-edited entry can read back as a list or another type; that is no string, as for a missing key.
@@ -77,12 +127,19 @@ std::optional<QByteArray> storedPasswordUtf8(const Preferences& preferences) {
 }
 
 bool SettingsPreferences::holdsKey(const QString& key) const {
+    if (fault() != StoreFault::none) {
+        return true;
+    }
     const QSettings settings(m_filePath, QSettings::IniFormat);
     // A file that cannot be read may hold the key all the same; a missing file reads without error.
     return settings.contains(key) || settings.status() != QSettings::NoError;
 }
 
 bool SettingsPreferences::setString(const QString& key, const QString& value) {
+    // Qt would read a pipe there first, and wait for ever.
+    if (inspectStore(m_filePath) == StoreFault::notAFile) {
+        return false;
+    }
     // The save replaces the file with a new one that copies the old file's mode, or takes the umask's when there
     // was none; tightening both first leaves no moment in which the password is readable by others.
     restrictAccess(m_filePath);
@@ -109,6 +166,9 @@ bool SettingsPreferences::setString(const QString& key, const QString& value) {
 }
 
 bool SettingsPreferences::remove(const QString& key) {
+    if (inspectStore(m_filePath) == StoreFault::notAFile) {
+        return false;
+    }
     restrictAccess(m_filePath);
     const UmaskGuard ownerOnly(077);
     QSettings settings(m_filePath, QSettings::IniFormat);

@@ -10,6 +10,14 @@ namespace platform {
 /// The key under which the note password is stored.
 inline constexpr auto passwordKey = "password";
 
+/// Why a preferences store cannot be trusted to say what it holds.
+enum class StoreFault {
+    none,       ///< readable, or missing: a missing file holds nothing
+    notAFile,   ///< a pipe, device or folder where the file should be; never opened, so nothing waits on it
+    unreadable, ///< the file cannot be read
+    damaged,    ///< the file is no preferences text (random bytes, say), so what a key holds cannot be known
+};
+
 /// The per-user preferences store: strings by key, kept across runs.
 class Preferences {
 public:
@@ -24,6 +32,8 @@ public:
     [[nodiscard]] virtual bool setString(const QString& key, const QString& value) = 0;
     /// Removes the key and its value. False when the store could not be written; the value then stays.
     [[nodiscard]] virtual bool remove(const QString& key) = 0;
+    /// Why the store as a whole cannot be read, if it cannot: no key then holds a string, and every key may hold one.
+    [[nodiscard]] virtual StoreFault fault() const { return StoreFault::none; }
 };
 
 /// Preferences in an INI file through QSettings. The file may hold the password in plain text, so it is kept
@@ -32,13 +42,17 @@ class SettingsPreferences final : public Preferences {
 public:
     /// The store at filePath.
     explicit SettingsPreferences(QString filePath);
-    /// The user's store: organisation and application "Vellumpad" in the user's configuration folder.
+    /// The user's store: organisation and application "Vellumpad" in the user's configuration folder
+    /// ($XDG_CONFIG_HOME, else ~/.config). Opens nothing.
     [[nodiscard]] static QString defaultFilePath();
 
     [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
     [[nodiscard]] bool holdsKey(const QString& key) const override;
+    /// Refuses to write in place of anything but a regular file.
     [[nodiscard]] bool setString(const QString& key, const QString& value) override;
     [[nodiscard]] bool remove(const QString& key) override;
+    /// Checked on each read without waiting: the file is opened non-blocking and looked at before Qt reads it.
+    [[nodiscard]] StoreFault fault() const override;
 
     [[nodiscard]] const QString& filePath() const noexcept { return m_filePath; }
 

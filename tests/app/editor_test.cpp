@@ -123,6 +123,8 @@ private slots:
         QTest::newRow("wrong password") << QStringLiteral("other.vpd")
                                         << QStringLiteral("wrong password or damaged file");
         QTest::newRow("missing") << QStringLiteral("gone.vpd") << QStringLiteral("no such file");
+        // No password opens it, so none is offered.
+        QTest::newRow("plain text") << QStringLiteral("diary.txt") << QStringLiteral("not a Vellumpad note");
         QTest::newRow("undecodable URL") << QStringLiteral("%FF.vpd") << QStringLiteral("not a valid file path");
     }
 
@@ -137,6 +139,10 @@ private slots:
         const QString chosen = path(fileName);
         if (fileName == QStringLiteral("other.vpd")) {
             writeNote(chosen, QStringLiteral("someone else's"), QStringLiteral("not pw"));
+        } else if (fileName == QStringLiteral("diary.txt")) {
+            QFile diary(chosen);
+            QVERIFY(diary.open(QIODevice::WriteOnly));
+            diary.write("Dear diary, today nothing happened at all.\n");
         }
         m_panels.openAnswer =
             fileName.startsWith(QLatin1Char('%')) ? QUrl(QStringLiteral("file://") + chosen) : url(chosen);

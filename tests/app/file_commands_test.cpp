@@ -1,15 +1,19 @@
 #include "scripted_seams.h"
 
+#include "cipher/files/interrupted_saves.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 using platform::OverwriteChoice;
@@ -145,6 +149,7 @@ private slots:
         QTest::newRow("read-only, Cancel") << QStringLiteral("read-only") << cancel << readOnly;
         QTest::newRow("read-only, Overwrite") << QStringLiteral("read-only") << overwrite << readOnly;
         QTest::newRow("rewritten with the same text") << QStringLiteral("same text") << cancel << none;
+        QTest::newRow("rewritten in place, its time set back") << QStringLiteral("in place") << cancel << changed;
         QTest::newRow("removed") << QStringLiteral("removed") << cancel << none;
     }
 
@@ -166,6 +171,18 @@ private slots:
             writeNote(note, QStringLiteral("mine on disk"), QStringLiteral("new pw"));
         } else if (change == QLatin1String("same text")) {
             writeNote(note, QStringLiteral("mine on disk"), QStringLiteral("pw"));
+        } else if (change == QLatin1String("in place")) {
+            // Same file, same size, and the modification time put back, as a careless program might.
+            cipher::MemoryLog log;
+            const std::string other = *cipher::encrypt("mine on dusk", "pw", cipher::noteIv, {}, log);
+            struct stat before {};
+            QVERIFY(::stat(QFile::encodeName(note).constData(), &before) == 0);
+            const int fd = ::open(QFile::encodeName(note).constData(), O_WRONLY);
+            QVERIFY(fd >= 0 && static_cast<off_t>(other.size()) == before.st_size);
+            QCOMPARE(::write(fd, other.data(), other.size()), static_cast<ssize_t>(other.size()));
+            ::close(fd);
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(note).constData(), times, 0) == 0);
         } else if (change == QLatin1String("read-only")) {
             QVERIFY(QFile::setPermissions(note, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         } else if (change == QLatin1String("removed")) {
@@ -330,7 +347,110 @@ private slots:
         QVERIFY(m_preferences.stringForKey(platform::passwordKey) == QStringLiteral("pw"));
         QVERIFY(m_preferences.remove(QString::fromLatin1(platform::passwordPlaceKey)));
     }
+
+    // A preferences file that is no preferences text, or a pipe in its place, holds no password anyone chose: the
+    // window still opens, and nothing is opened or saved under the empty password.
+    void aStoreThatCannotBeReadMakesTheStoredPasswordUnusable_data() {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("random bytes") << false;
+        QTest::newRow("a pipe") << true;
+    }
+
+    void aStoreThatCannotBeReadMakesTheStoredPasswordUnusable() {
+        QFETCH(bool, pipe);
+        const QString store = path(QStringLiteral("config/Vellumpad.conf"));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("config"))));
+        if (pipe) {
+            QVERIFY(::mkfifo(QFile::encodeName(store).constData(), 0600) == 0);
+        } else {
+            QFile damaged(store);
+            QVERIFY(damaged.open(QIODevice::WriteOnly));
+            damaged.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18));
+        }
+        platform::SettingsPreferences preferences(store);
+        app::Editor editor(preferences, m_panels, m_prompts, m_log);
+        const QString note = path(QStringLiteral("open.vpd"));
+        writeNote(note, QStringLiteral("no password"), QString());
+        QVERIFY(!editor.delegate().openNote(note));
+        window::ViewController& view = editor.mainWindow().viewController();
+        QVERIFY2(view.problem().contains(QStringLiteral("stored password is unusable")), qPrintable(view.problem()));
+        QTest::keyClicks(view.myTextView, QStringLiteral("typed"));
+        m_panels.saveAnswer = url(path(QStringLiteral("saved.vpd")));
+        action(editor, "actionSaveAs")->trigger();
+        QVERIFY2(view.problem().contains(QStringLiteral("stored password is unusable")), qPrintable(view.problem()));
+        QVERIFY(!QFile::exists(path(QStringLiteral("saved.vpd"))));
+    }
+
+    // A logout sends TERM and HUP: a save under way then leaves no temporary file, and the note is whole.
+    void anEndingSignalDuringASaveLeavesNoTemporaryFile() {
+        for (const int signal : {SIGTERM, SIGHUP}) {
+            const QByteArray folder = QFile::encodeName(path(QStringLiteral("killed")));
+            QVERIFY(QDir().mkpath(QString::fromLocal8Bit(folder)));
+            const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::setenv("VELLUMPAD_SAVE_UNTIL_KILLED", folder.constData(), 1);
+                ::execl(program.constData(), program.constData(), nullptr);
+                ::_exit(127);
+            }
+            const QDir dir(QString::fromLocal8Bit(folder));
+            // Once the note is there, while it is being saved over.
+            const auto writing = [&] {
+                if (!dir.exists(QStringLiteral("n.vpd"))) {
+                    return false;
+                }
+                for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
+                    if (cipher::isTemporarySaveName(entry.fileName().toStdString()) && entry.size() > 0) {
+                        return true;
+                    }
+                }
+                return false;
+            };
+            int status = 0;
+            bool ended = false;
+            for (int wait = 0; wait < 120000 && !writing() && !ended; ++wait) {
+                ended = ::waitpid(child, &status, WNOHANG) == child;
+                ::usleep(500);
+            }
+            QVERIFY2(!ended, "the editor ended before a save could be interrupted");
+            ::kill(child, signal);
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == signal, qPrintable(QString::number(status)));
+            QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("n.vpd")});
+            QVERIFY(decryptFile(dir.filePath(QStringLiteral("n.vpd")), QStringLiteral("pw")).startsWith(u'n'));
+            QVERIFY(QDir(QString::fromLocal8Bit(folder)).removeRecursively());
+        }
+    }
 };
 
-QTEST_MAIN(FileCommandsTest)
+namespace {
+
+// The child of anEndingSignalDuringASaveLeavesNoTemporaryFile: the editor, set up as the program sets itself up,
+// saving a large note into the folder over and over until a signal ends it.
+int saveUntilKilled(const QString& folder) {
+    cipher::removeNotedTemporariesOnSignals({SIGTERM, SIGHUP});
+    platform::MemoryPreferences preferences;
+    (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QStringLiteral("pw"));
+    ScriptedPanels panels;
+    ScriptedPrompts prompts;
+    cipher::MemoryLog log;
+    app::Editor editor(preferences, panels, prompts, log);
+    editor.mainWindow().viewController().setNoteText(QString(12 << 20, u'n'));
+    panels.saveAnswer = QUrl::fromLocalFile(folder + QStringLiteral("/n.vpd"));
+    action(editor, "actionSaveAs")->trigger();
+    for (;;) {
+        action(editor, "actionSave")->trigger();
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (const QString folder = qEnvironmentVariable("VELLUMPAD_SAVE_UNTIL_KILLED"); !folder.isEmpty()) {
+        return saveUntilKilled(folder);
+    }
+    FileCommandsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "file_commands_test.moc"

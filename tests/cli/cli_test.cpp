@@ -1,6 +1,7 @@
 #include "../cipher/test_support.h"
 #include "cipher/crypto/aes.h"
 #include "cipher/files/file_io.h"
+#include "cipher/files/interrupted_saves.h"
 #include "cipher/note/note_cipher.h"
 #include "cli/arguments.h"
 #include "cli/mapped_file.h"
@@ -25,6 +26,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fstream>
+#include <iostream>
 #include <tuple>
 #include <variant>
 
@@ -44,6 +46,8 @@ TEST(ParseArguments, UnderstandsGoodCommandLines) {
         {{"rekey", "--old-password-file", "old", "a.vpd", "--new-password-file=new", "b.vpd"},
          {.kind = CommandKind::rekey, .oldPasswordFile = "old", .newPasswordFile = "new", .files = {"a.vpd", "b.vpd"}}},
         {{"decrypt", "-o", "x", "--version"}, {.kind = CommandKind::version}},
+        {{"encrypt", "-oout.vpd", "in.txt", "-p"},
+         {.kind = CommandKind::encrypt, .input = "in.txt", .output = "out.vpd", .askPassword = true}},
         {{"rekey", "a.vpd", "--ask-password", "--new-password-file", "new"},
          {.kind = CommandKind::rekey, .newPasswordFile = "new", .files = {"a.vpd"}, .askPassword = true}},
     };
@@ -60,6 +64,10 @@ TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
         {{"-o", "x", "encrypt"}, "the command (encrypt, decrypt or rekey) comes before option '-o'"},
         {{"decrypt", "--password=hunter2"}, "never taken from the command line"},
         {{"decrypt", "-phunter2"}, "never taken from the command line"},
+        {{"decrypt", "--password", "hunter2"}, "never taken from the command line"},
+        {{"encrypt", "--out=x"}, "unknown option '--out'"},
+        {{"encrypt", "-o"}, "option '-o' needs a file name"},
+        {{"encrypt", "--verbose=hunter2"}, "option '--verbose' takes no value"},
         {{"decrypt", "--ask-password=hunter2"}, "option '--ask-password' takes no value"},
         {{"encrypt", "-p", "--password-file", "pw"}, "cannot be used together"},
         {{"rekey", "--old-password-file", "o", "a.vpd"}, "rekey needs --new-password-file FILE or --ask-password"},
@@ -193,6 +201,48 @@ protected:
         return outcome;
     }
 
+    /// Starts the tool in the temporary folder as a child of this process, with nothing on its standard streams and
+    /// every signal handled by default, as from a shell; its process id.
+    pid_t spawn(const Args& arguments) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+                ::signal(signal, SIG_DFL);
+            }
+            const int null = ::open("/dev/null", O_RDWR);
+            for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+                ::dup2(null, stream);
+            }
+            if (::chdir(m_dir.c_str()) != 0) {
+                ::_exit(127);
+            }
+            ::setenv("HOME", m_dir.c_str(), 1);
+            ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
+            std::vector<char*> argv{const_cast<char*>(VELLUMPAD_CLI_PATH)};
+            for (const std::string& argument : arguments) {
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            ::execv(VELLUMPAD_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+        return child;
+    }
+
+    /// The temporary files of saves in the folder.
+    std::vector<std::string> temporaryFiles() const {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
+            if (cipher::isTemporarySaveName(entry.path().filename().string())) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+
     /// Runs the tool in this process with its errors in a file: the exit status and what it reported there.
     std::pair<int, std::string> runHere(const Command& command, cipher::MemoryLog& log,
                                         cipher::FileOps& ops = cipher::systemFileOps()) {
@@ -209,11 +259,7 @@ protected:
     }
 
     /// A refused or failed run leaves no temporary file of an atomic save behind.
-    void expectNoTemporaryFiles() const {
-        for (const fs::directory_entry& entry : fs::directory_iterator(m_dir)) {
-            EXPECT_FALSE(cipher::isTemporarySaveName(entry.path().filename().string())) << entry.path();
-        }
-    }
+    void expectNoTemporaryFiles() const { EXPECT_EQ(temporaryFiles(), std::vector<std::string>{}); }
 
     const cipher::test::TempDir m_tempDir;
     const fs::path m_dir = m_tempDir.path();
@@ -259,6 +305,25 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("the stored password is unusable"), std::string::npos) << refused.err;
     EXPECT_FALSE(fs::exists(m_dir / "refused.vpd"));
+
+    // A file that is no preferences text, or no file at all, holds no password anyone chose: nothing is encrypted
+    // under the empty one, and a pipe there is not waited on. With a password file the preferences are never opened.
+    writeFile(store.toStdString(), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18));
+    const std::pair<std::string, std::string> broken[] = {
+        {"encrypt -o refused.vpd", "the stored password is unusable: the preferences file is damaged"},
+        {"fifo", "the stored password is unusable: the preferences file is not a regular file"},
+    };
+    for (const auto& [arguments, message] : broken) {
+        if (arguments == "fifo") {
+            fs::remove(store.toStdString());
+            ASSERT_EQ(::mkfifo(store.toLocal8Bit().constData(), 0600), 0);
+        }
+        const Outcome outcome = shell("timeout 20 " + tool("encrypt -o refused.vpd"), "note");
+        EXPECT_EQ(outcome.status, 1) << message;
+        EXPECT_NE(outcome.err.find(message), std::string::npos) << outcome.err;
+        EXPECT_FALSE(fs::exists(m_dir / "refused.vpd"));
+        EXPECT_EQ(shell("timeout 20 " + tool("encrypt --password-file pw -o given.vpd"), "note").status, 0) << message;
+    }
 }
 
 TEST_F(CliTest, WarnsOfAnEmptyPasswordAndOtherwiseSucceedsSilently) {
@@ -276,6 +341,11 @@ TEST_F(CliTest, WarnsOfAnEmptyPasswordAndOtherwiseSucceedsSilently) {
         EXPECT_EQ(run.err, err) << arguments;
     }
     EXPECT_EQ(cli("decrypt --password-file empty e.vpd").out, "note");
+    // Not before a failure that makes it moot.
+    EXPECT_EQ(cli("encrypt --password-file empty -o m.vpd missing.txt").err,
+              "vellumpad-cli: missing.txt: cannot be read: no such file\n");
+    EXPECT_EQ(cli("rekey --old-password-file empty --new-password-file empty gone.vpd").err.find("warning"),
+              std::string::npos);
     const Outcome verbose = cli("encrypt --password-file empty --verbose -o v.vpd", "note");
     EXPECT_TRUE(verbose.err.starts_with(warning) && verbose.err.ends_with("] Success!\n")) << verbose.err;
 }
@@ -306,6 +376,9 @@ TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
         }
         EXPECT_TRUE(run.echoOn) << arguments;
     }
+    // File text shown on a terminal ends its line, so that the prompt does not join it; a file gets it exactly.
+    const TerminalOutcome shown = onTerminal("encrypt --password-file pw note.txt", {});
+    EXPECT_EQ(shown.shown, cli("encrypt --password-file pw note.txt").out + "\r\n");
     // Without a terminal there is no one to ask.
     const Outcome detached = shell("setsid -w " + tool("encrypt -p -o d.vpd note.txt"));
     EXPECT_EQ(detached.status, 2);
@@ -325,7 +398,8 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", ": not UTF-8 text"},
         {"decrypt --password-file wrong", valid, refused},
-        {"decrypt --password-file pw", valid.substr(0, 70), refused},
+        // Cut short: no whole number of blocks, which no password opens.
+        {"decrypt --password-file pw", valid.substr(0, 70), ": not a Vellumpad note, or damaged beyond opening"},
         {"decrypt --password-file pw", notText, refused},
     };
     for (const auto& [arguments, input, reason] : cases) {
@@ -370,6 +444,7 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
     ASSERT_TRUE(sparse >= 0 && ::ftruncate(sparse, off_t{64} << 30) == 0);
     ::close(sparse);
     const std::string refused = "wrong password or damaged file; nothing written";
+    const std::string noNote = "not a Vellumpad note, or damaged beyond opening; nothing written";
     const std::string sameFile = "is the same file as the output";
     // The command line (run by sh, in the folder) and what its message must hold.
     const std::pair<std::string, std::string> cases[] = {
@@ -378,11 +453,11 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
         {"encrypt --password-file pw /dev/zero", "/dev/zero: cannot be read: it is neither a regular file nor a pipe"},
         {"decrypt --password-file pw .", ".: cannot be read: it is a folder"},
         {"encrypt --password-file pw </dev/urandom", "standard input: not UTF-8 text"},
-        {"decrypt --password-file pw </dev/zero", "standard input: " + refused},
-        {"decrypt --password-file pw sparse.vpd", "sparse.vpd: " + refused},
+        {"decrypt --password-file pw </dev/zero", "standard input: " + noNote},
+        {"decrypt --password-file pw sparse.vpd", "sparse.vpd: " + noNote},
         {"head -c 300000000 /dev/zero | tr '\\0' A | " + tool("decrypt --password-file pw"), refused},
-        {"decrypt --password-file pw junk.vpd", "junk.vpd: " + refused},
-        {"decrypt --password-file pw <junk.vpd", "standard input: " + refused},
+        {"decrypt --password-file pw junk.vpd", "junk.vpd: " + noNote},
+        {"decrypt --password-file pw <junk.vpd", "standard input: " + noNote},
         {"rekey --old-password-file pw --new-password-file pw fifo", "fifo: cannot be read: it is not a regular file"},
         {"decrypt --password-file pw -o note.vpd note.vpd", "note.vpd: " + sameFile + ", note.vpd; nothing written"},
         {"decrypt --password-file pw -o link note.vpd", sameFile},
@@ -454,6 +529,110 @@ TEST_F(CliTest, KeepsItsMemoryFarBelowALargeNoteFromAPipeOrAFile) {
     }
 }
 
+// Ctrl+C, a closed terminal, a kill or a reader gone away while -o is being written: the temporary file, which holds
+// the note in clear on decrypt, goes with the tool, which ends as the signal would; the target stays as it was.
+TEST_F(CliTest, ASignalWhileWritingLeavesNoTemporaryFileAndTheTargetAsItWas) {
+    writeFile(m_dir / "large.txt", std::string(std::size_t{48} << 20, 'n'));
+    ASSERT_EQ(cli("encrypt --password-file pw -o large.vpd large.txt").status, 0);
+    const std::pair<Args, std::string> runs[] = {
+        {{"decrypt", "--password-file", "pw", "-o", "target", "large.vpd"}, "target"},
+        {{"encrypt", "--password-file", "pw", "-o", "target", "large.txt"}, "target"},
+        {{"rekey", "--old-password-file", "pw", "--new-password-file", "pw", "large.vpd"}, "large.vpd"},
+    };
+    writeFile(m_dir / "target", "earlier");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        for (const auto& [arguments, target] : runs) {
+            const std::string line = arguments.front() + " killed by " + std::to_string(signal);
+            const std::string before = readFile(m_dir / target);
+            const pid_t child = spawn(arguments);
+            int status = 0;
+            bool ended = false;
+            // Sent once the save is writing: its temporary file has grown.
+            const auto writing = [&] {
+                const std::vector<std::string> names = temporaryFiles();
+                std::error_code error;
+                return !names.empty() && fs::file_size(m_dir / names.front(), error) > 0;
+            };
+            for (int wait = 0; wait < 20000 && !writing() && !ended; ++wait) {
+                ended = ::waitpid(child, &status, WNOHANG) == child;
+                ::usleep(500);
+            }
+            ASSERT_FALSE(ended) << line << ": the save ended before it could be interrupted";
+            ::kill(child, signal);
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << line << ": status " << status;
+            EXPECT_TRUE(readFile(m_dir / target) == before) << line;
+            expectNoTemporaryFiles();
+        }
+    }
+}
+
+// A note the user may not write, or made read-only, is not replaced, as openssl enc -out and the editor keep it.
+TEST_F(CliTest, RefusesToReplaceAReadOnlyNote) {
+    ASSERT_EQ(cli("encrypt --password-file pw -o note.vpd", "note").status, 0);
+    writeFile(m_dir / "plain.txt", "plain");
+    const std::string note = readFile(m_dir / "note.vpd");
+    fs::permissions(path("note.vpd"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(path("plain.txt"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::pair<std::string, std::string> cases[] = {
+        {"encrypt --password-file pw -o note.vpd plain.txt", "note.vpd"},
+        {"decrypt --password-file pw -o plain.txt note.vpd", "plain.txt"},
+        {"rekey --old-password-file pw --new-password-file pw note.vpd", "note.vpd"},
+    };
+    for (const auto& [arguments, target] : cases) {
+        const std::string before = readFile(m_dir / target);
+        const Outcome refused = cli(arguments);
+        EXPECT_EQ(refused.status, 1) << arguments;
+        EXPECT_EQ(refused.err, "vellumpad-cli: " + target + ": cannot be written: the file is read-only\n")
+            << arguments;
+        EXPECT_EQ(readFile(m_dir / target), before) << arguments;
+    }
+    EXPECT_EQ(readFile(m_dir / "note.vpd"), note);
+    expectNoTemporaryFiles();
+
+    // A folder the user may not write is named, as it is what to look at. Root writes any folder, so the tool runs as
+    // nobody here.
+    if (::geteuid() == 0) {
+        fs::create_directory(path("locked"));
+        fs::permissions(m_dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+        fs::permissions(path("pw"), fs::perms::others_read, fs::perm_options::add);
+        const Outcome locked = shell("setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                     tool("encrypt --password-file pw -o locked/n.vpd plain.txt"));
+        EXPECT_EQ(locked.status, 1);
+        EXPECT_EQ(locked.err, "vellumpad-cli: locked/n.vpd: cannot be written: its folder \"" + path("locked") +
+                                  "\" is not writable\n");
+    }
+}
+
+// rekey racing another writer of the same note: each save holds the note's lock, and rekey replaces the note only if
+// it is still the one it read, so the note encrypt wrote is never lost.
+TEST_F(CliTest, RekeyNeverLosesANoteWrittenMeanwhile) {
+    writeFile(m_dir / "new", "new");
+    writeFile(m_dir / "theirs.txt", std::string(std::size_t{4} << 20, 't'));
+    int rekeyRefused = 0;
+    for (int round = 0; round < 12; ++round) {
+        ASSERT_EQ(cli("encrypt --password-file pw -o note.vpd", std::string(std::size_t{4} << 20, 'o')).status, 0);
+        const Outcome race = shell("sh -c \"" + tool("rekey --old-password-file pw --new-password-file new note.vpd") +
+                                   " 2>rekey.err & " + tool("encrypt --password-file pw -o note.vpd theirs.txt") +
+                                   "; e=\\$?; wait \\$!; echo \\$e \\$?\"");
+        const std::string statuses = race.out;
+        const std::string rekeyErr = readFile(m_dir / "rekey.err");
+        ASSERT_TRUE(statuses.starts_with("0 ")) << statuses << race.err;
+        const std::string underOld = cli("decrypt --password-file pw note.vpd").out;
+        const std::string underNew = cli("decrypt --password-file new note.vpd").out;
+        EXPECT_TRUE(underOld == readFile(m_dir / "theirs.txt") || underNew == readFile(m_dir / "theirs.txt"))
+            << "round " << round << ": the note encrypt wrote is gone; rekey said " << rekeyErr;
+        if (statuses != "0 0\n") {
+            ++rekeyRefused;
+            EXPECT_NE(rekeyErr.find("note.vpd: was changed by another program while it was being re-encrypted"),
+                      std::string::npos)
+                << rekeyErr;
+        }
+        expectNoTemporaryFiles();
+    }
+    std::cout << rekeyRefused << " of 12 rekeys found the note changed and left it" << std::endl;
+}
+
 TEST(QuotedName, QuotesOnlyNamesWithControlCharactersAsLsDoes) {
     const std::pair<std::string, std::string> cases[] = {
         {"plain note.vpd", "plain note.vpd"},       {"caf\u00e9 it's", "caf\u00e9 it's"}, {"a\nb", "$'a\\nb'"},
@@ -470,10 +649,11 @@ TEST(MappedFile, AFileCutShortWhileMappedEndsTheProgramWithAPlainMessage) {
     const std::string temporary = (dir / ".out.vellumpad-save-Ab12Cd.tmp").string();
     const auto touchAfterTheCut = [&] {
         // The writer's temporary file, as made during a decrypt -o, must go with the program.
-        cli::TemporaryNotingFileOps ops(cipher::systemFileOps());
-        if (ops.createExclusive(temporary, 0600) < 0) {
+        const int created = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (created < 0) {
             return;
         }
+        const cipher::NotedTemporary noted(temporary);
         const int fd = ::open((dir / "note.txt").c_str(), O_RDWR);
         const std::optional<cli::MappedFile> mapped = cli::MappedFile::map(fd);
         // Another program's truncation, as far as the mapping can tell.

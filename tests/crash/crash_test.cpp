@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -86,6 +88,7 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
     int current = 0;
     int keptEarlier = 0;
     int killsLeavingTemporaries = 0;
+    std::set<std::string> leftBefore{target.filename().string()};
     int kills = 0;
     const auto testStart = Clock::now();
     for (; kills < killCount && Clock::now() - testStart < timeBudget; ++kills) {
@@ -106,16 +109,20 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
         keptEarlier += which == current ? 1 : 0;
         current = which;
 
-        bool leftover = false;
-        for (const std::string& name : folder.names()) {
+        // Left in place: the next save of the note removes them.
+        const std::vector<std::string> names = folder.names();
+        for (const std::string& name : names) {
             if (folder / name != target) {
                 EXPECT_TRUE(cipher::isTemporarySaveName(name)) << "unexpected file " << name;
-                leftover = true;
-                fs::remove(folder / name);
             }
         }
-        killsLeavingTemporaries += leftover ? 1 : 0;
+        killsLeavingTemporaries +=
+            std::ranges::any_of(names, [&](const std::string& name) { return !leftBefore.contains(name); }) ? 1 : 0;
+        leftBefore = {names.begin(), names.end()};
     }
+    // However many kills left a temporary file, the next whole save leaves none.
+    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], password, cipher::noteIv, {}, log));
+    EXPECT_EQ(folder.names(), std::vector<std::string>{target.filename().string()});
 
     std::cout << kills << " kills (one save took " << saveTime.count() / 1000
               << " ms): the target held the earlier note " << keptEarlier << " times, the new one "

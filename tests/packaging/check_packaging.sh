@@ -62,6 +62,9 @@ InstalledFileSetIsExactlyTheFreedesktopLayout)
     for program in "${programs[@]}"; do
         expected+=("$prefix/share/man/man1/$program.1.gz")
     done
+    if builds vellumpad-cli; then
+        expected+=("$prefix/share/bash-completion/completions/vellumpad-cli")
+    fi
     if builds vellumpad; then
         expected+=("$prefix/share/applications/vellumpad.desktop"
             "$prefix/share/icons/hicolor/scalable/apps/vellumpad.svg"
@@ -219,6 +222,36 @@ ManualPagesListEveryHelpOption)
         else
             skipped+=" man"
         fi
+    done
+    finish
+    ;;
+
+BashCompletionOffersEveryHelpOption)
+    if ! builds vellumpad-cli; then
+        echo "SKIPPED: the build has no vellumpad-cli, so no completion is installed"
+        exit 77
+    fi
+    completion=$root/share/bash-completion/completions/vellumpad-cli
+    [ -f "$completion" ] || { fail "no bash completion at $completion"; finish; }
+    # What bash offers after the command and a dash, as a user pressing Tab twice would see it.
+    offered() {
+        PATH=$root/bin:$PATH bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1));
+            _vellumpad_cli; printf "%s\n" "${COMPREPLY[@]}"' completion "$completion" vellumpad-cli "$@"
+    }
+    options=$(LANGUAGE=en LC_ALL=C.UTF-8 "$root/bin/vellumpad-cli" --help |
+        sed -n '/^Options:/,/^$/p' | grep -oE '^  (-[[:alnum:]], )?--[[:alnum:]-]+' | grep -oE -- '--?[[:alnum:]-]+')
+    [ -n "$options" ] || fail "vellumpad-cli --help lists no option"
+    offered rekey - >"$scratch/rekey"
+    offered encrypt - >"$scratch/encrypt"
+    for option in $options; do
+        grep -qxF -- "$option" "$scratch/rekey" || fail "completion does not offer $option, which --help lists"
+    done
+    for option in --old-password-file --new-password-file; do
+        ! grep -qxF -- "$option" "$scratch/encrypt" || fail "completion offers rekey's $option to encrypt"
+    done
+    offered '' >"$scratch/commands"
+    for command in encrypt decrypt rekey; do
+        grep -qxF "$command" "$scratch/commands" || fail "completion does not offer the command $command"
     done
     finish
     ;;

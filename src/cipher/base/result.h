@@ -18,10 +18,12 @@ enum class FailureCause {
     notEnoughMemory,        ///< memory ran out
     diskError,              ///< the disk reported an input/output error
     wrongPasswordOrDamaged, ///< the file text does not decrypt to a whole note under the password
+    notANote,               ///< no password can open the file text: it is no note file, or damaged beyond opening
     notText,                ///< a note or file text that is not well-formed UTF-8
     notEncrypted,           ///< the cipher failed
     readBackDiffers,        ///< a written file read back differently
     notFlushed,             ///< the file was replaced, but the folder could not be flushed
+    changedMeanwhile,       ///< another program changed or replaced the file while it was being rewritten
 };
 
 /// Why an operation failed, in plain words fit for a user (never a password or note text), and its cause.

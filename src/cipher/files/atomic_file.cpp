@@ -2,6 +2,9 @@
 
 #include "cipher/base/bytes.h"
 #include "file_io.h"
+#include "interrupted_saves.h"
+#include "save_locks.h"
+#include "save_target.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,7 +26,7 @@ namespace cipher {
 
 namespace {
 
-constexpr std::size_t randomLength = 6;
+constexpr std::size_t randomLength = temporaryRandomLength;
 constexpr std::size_t maxNameLength = 255;
 constexpr int createAttempts = 100;
 // The written file is read back in pieces of this size.
@@ -52,16 +55,25 @@ std::string randomSuffix() {
     return suffix;
 }
 
-std::string temporaryName(const std::string& targetName) {
+// What the names of the target's temporary files start with.
+std::string temporaryStem(const std::string& targetName) {
     // Keeps the temporary name within the file-system limit even for a target whose own name is near it.
     const std::size_t overhead =
         temporaryPrefix.size() + temporaryMarker.size() + randomLength + temporarySuffix.size();
-    std::string name(temporaryPrefix);
-    name += targetName.substr(0, maxNameLength - overhead);
-    name += temporaryMarker;
-    name += randomSuffix();
-    name += temporarySuffix;
-    return name;
+    std::string stem(temporaryPrefix);
+    stem += targetName.substr(0, maxNameLength - overhead);
+    stem += temporaryMarker;
+    return stem;
+}
+
+// The folder as a user finds it: absolute, without "." or a trailing slash.
+std::filesystem::path shownFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::path shown = std::filesystem::absolute(folder, ec).lexically_normal();
+    if (!shown.has_filename() && shown != shown.root_path()) {
+        shown = shown.parent_path();
+    }
+    return ec ? folder : shown;
 }
 
 Failure saveFailure(const std::filesystem::path& path, int error) {
@@ -71,69 +83,6 @@ Failure saveFailure(const std::filesystem::path& path, int error) {
 // A failure of the content (not encrypted, not a note, read back differently) as the save's failure.
 Failure saveFailure(const std::filesystem::path& path, const Failure& content) {
     return fileFailure("save", path, content.cause, content.message);
-}
-
-struct Target {
-    std::filesystem::path path;
-    mode_t mode = 0600;
-    bool exists = false;
-    uid_t owner = 0;
-    gid_t group = 0;
-};
-
-// Where a chain of symbolic links ends, one link at a time: also where the last points at nothing yet, which canonical
-// cannot resolve. No value, with errno set, for a loop or an unreadable link.
-std::optional<std::filesystem::path> endOfLinks(std::filesystem::path path) {
-    constexpr int mostLinks = 40; // as the system allows in one path
-    for (int link = 0; link < mostLinks; ++link) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return path;
-        }
-        std::error_code ec;
-        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
-        if (ec) {
-            errno = ec.value();
-            return std::nullopt;
-        }
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    errno = ELOOP;
-    return std::nullopt;
-}
-
-// Where the bytes go and with which permission bits; a symbolic link is followed so that it stays a link, also one
-// that points at no file yet: the file is made where it points.
-std::variant<Target, int> inspectTarget(const std::filesystem::path& path) {
-    Target target{path};
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        std::error_code ec;
-        if (auto resolved = std::filesystem::canonical(path, ec); !ec) {
-            target.path = std::move(resolved);
-        } else if (std::optional<std::filesystem::path> end = endOfLinks(path)) {
-            target.path = std::move(*end);
-        } else {
-            return errno;
-        }
-    }
-    if (::stat(target.path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            return EISDIR;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            return ENODEV;
-        }
-        target.exists = true;
-        target.mode = info.st_mode & 0777;
-        target.owner = info.st_uid;
-        target.group = info.st_gid;
-        return target;
-    }
-    if (errno != ENOENT) {
-        return errno;
-    }
-    return target;
 }
 
 class TemporaryFile {
@@ -162,7 +111,7 @@ public:
         m_fd = -1;
         return m_ops.close(fd) == 0;
     }
-    // After a successful rename there is nothing left to remove.
+    // After a successful rename there is nothing left to remove; nor after another save removed the file.
     void renamed() noexcept { m_linked = false; }
 
 private:
@@ -321,7 +270,8 @@ void startWriteback(int fd, std::size_t from, std::size_t size) {
 #endif
 }
 
-Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops) {
+Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops,
+                             const ReplaceCheck& mayReplace) {
     if (!path.has_filename()) {
         return saveFailure(path, EISDIR);
     }
@@ -331,15 +281,33 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     }
     const Target& target = std::get<Target>(inspected);
     const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
-    const std::string targetName = target.path.filename().string();
+    const std::string stem = temporaryStem(target.path.filename().string());
+
+    // Another writer of the same note finishes first, and this one then replaces what that one wrote.
+    FileLock targetLock;
+    if (const int error = FileLock::lockTarget(target.path, targetLock); error != 0) {
+        return saveFailure(path, error);
+    }
+    removeAbandonedTemporaries(folder, stem);
 
     std::optional<TemporaryFile> temporary;
+    FileLock temporaryLock;
     for (int attempt = 0; attempt < createAttempts; ++attempt) {
-        temporary.emplace(ops, (folder / temporaryName(targetName)).string());
+        temporary.emplace(ops, (folder / (stem + randomSuffix() + std::string(temporarySuffix))).string());
         const int fd = ops.createExclusive(temporary->path(), target.mode);
         if (fd >= 0) {
             temporary->opened(fd);
-            break;
+            if (FileLock::lockTemporary(fd, temporary->path(), temporaryLock)) {
+                break;
+            }
+            temporary->renamed();
+            (void)temporary->close();
+            continue;
+        }
+        if (errno == EACCES || errno == EPERM) {
+            // The file may well be writable; what refused is its folder, which the user must be told to look at.
+            return fileFailure("save", path, FailureCause::noPermission,
+                               "its folder \"" + shownFolder(folder).string() + "\" is not writable");
         }
         if (errno != EEXIST && errno != EINTR) {
             return saveFailure(path, errno);
@@ -348,6 +316,7 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     if (temporary->fd() < 0) {
         return saveFailure(path, EEXIST);
     }
+    NotedTemporary noted(temporary->path());
     // open() applies the umask; the replaced file's bits and owner are kept where possible. Failing here only
     // leaves the file less accessible, never more.
     (void)::fchmod(temporary->fd(), target.mode);
@@ -396,6 +365,12 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     if (ops.syncDirectory(folder.string()) != 0) {
         return saveFailure(path, errno);
     }
+    if (mayReplace) {
+        if (Result<Done> allowed = mayReplace(); !allowed) {
+            return saveFailure(path, allowed.failure());
+        }
+    }
+    noted.forget();
     if (ops.rename(temporary->path(), target.path.string()) != 0) {
         return saveFailure(path, errno);
     }
@@ -470,15 +445,16 @@ Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_
                                  FileOps& ops) {
     try {
         WholeContent whole(content, check);
-        return writeAtomically(path, whole, ops);
+        return writeAtomically(path, whole, ops, {});
     } catch (const std::bad_alloc&) {
         return saveFailure(path, ENOMEM);
     }
 }
 
-Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops) {
+Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops,
+                                 const ReplaceCheck& mayReplace) {
     try {
-        return writeAtomically(path, content, ops);
+        return writeAtomically(path, content, ops, mayReplace);
     } catch (const std::bad_alloc&) {
         return saveFailure(path, ENOMEM);
     }

@@ -36,6 +36,8 @@ FileOps& systemFileOps();
 inline constexpr std::string_view temporaryPrefix = ".";
 inline constexpr std::string_view temporaryMarker = ".vellumpad-save-";
 inline constexpr std::string_view temporarySuffix = ".tmp";
+/// The length of the random part between the marker and the suffix.
+inline constexpr std::size_t temporaryRandomLength = 6;
 
 /// Whether a file name is that of a temporary file left by an interrupted save.
 [[nodiscard]] bool isTemporarySaveName(std::string_view fileName) noexcept;
@@ -60,17 +62,26 @@ public:
     [[nodiscard]] virtual Result<Done> checkPiece(std::string_view written) = 0;
 };
 
+/// Says, just before the writer puts its file in place of the target, whether it still may; a failure leaves the
+/// target as it is and is the save's failure (its message is the cause only). It runs while the writer holds the
+/// target's lock, so no other writer of Vellumpad can replace the target meanwhile.
+using ReplaceCheck = std::function<Result<Done>()>;
+
 /// Writes the content to path atomically: a new temporary file in the same folder (mode 0600, or the mode of the
 /// file it replaces), written in full, flushed to disk, read back and checked when a check is given, renamed over
 /// path, the folder synced. On any failure path keeps its earlier content, no temporary file is left, and the
 /// failure says in plain words which file and why (for example "the folder does not exist"). The one exception is
 /// a folder that cannot be synced after the rename: the file is then replaced, and the failure says so.
+/// For the whole save the writer holds an exclusive advisory lock (flock) on the file it replaces, waiting while
+/// another writer holds it, and one on its temporary file; before it creates that it removes the temporary files that
+/// earlier saves of the same target abandoned. While it writes, its temporary file is noted for removal should a
+/// signal end the program (removeNotedTemporariesOnSignals).
 [[nodiscard]] Result<Done> writeFileAtomically(const std::filesystem::path& path, std::string_view content,
                                                const ContentCheck& check = {}, FileOps& ops = systemFileOps());
 
 /// Like the above for content made a piece at a time: each piece is written as it comes, read back from the file
 /// at once and handed to the content to check; nothing else holds the content whole.
 [[nodiscard]] Result<Done> writeFileAtomically(const std::filesystem::path& path, PiecewiseContent& content,
-                                               FileOps& ops = systemFileOps());
+                                               FileOps& ops = systemFileOps(), const ReplaceCheck& mayReplace = {});
 
 } // namespace cipher

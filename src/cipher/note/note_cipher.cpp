@@ -93,7 +93,7 @@ Result<std::string> decryptWhole(std::string_view fileText, std::string_view pas
                                  const Trace& trace) {
     // A file text that is not text is no note, whatever the decoder would skip: every reader refuses it alike.
     if (!isWellFormedUtf8(fileText)) {
-        return wrongPasswordOrDamaged();
+        return notANote();
     }
     try {
         TracedStages stages(trace);

@@ -291,9 +291,18 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
             }
             accepted = opener->feed(piece);
         }
-        // The trace tells of a file that is text all through, so the rest of a refused one is checked too.
-        const bool readToEnd = accepted || trace.enabled();
-        while (!accepted && trace.enabled() && reader.textSoFar() && !reader.next().empty()) {
+        // The trace tells of a file that is text all through, so the rest of a refused one is checked too; and a
+        // file refused as under a wrong password is decoded on to its end (no longer decrypted), to tell whether any
+        // password could open it.
+        const bool readToEnd = accepted || trace.enabled() || (opener && !opener->refusedForGood());
+        while (!accepted && readToEnd && reader.textSoFar()) {
+            const std::string_view piece = reader.next();
+            if (piece.empty()) {
+                break;
+            }
+            if (opener && !trace.enabled()) {
+                (void)opener->feed(piece);
+            }
         }
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
@@ -305,7 +314,9 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
         if (!opener) {
             trace.label(someError);
         }
-        Result<std::string> note = accepted ? opener->finish() : wrongPasswordOrDamaged();
+        Result<std::string> note = !opener                 ? wrongPasswordOrDamaged()
+                                   : accepted || readToEnd ? opener->finish()
+                                                           : opener->refusal();
         if (opener && trace.enabled()) {
             traceNote(trace, stages, note);
         }
@@ -328,7 +339,8 @@ std::string readTextFile(const std::filesystem::path& path) {
 }
 
 Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text, std::string_view password,
-                               ByteView iv, const Trace& trace, Log& log, FileOps& ops) {
+                               ByteView iv, const Trace& trace, Log& log, FileOps& ops,
+                               const ReplaceCheck& mayReplace) {
     Result<Done> saved = Done{};
     try {
         TracedStages stages(trace);
@@ -343,7 +355,7 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
             saved = encryptFailure(path, FailureCause::notEncrypted);
         } else {
             NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
-            saved = writeFileAtomically(path, content, ops);
+            saved = writeFileAtomically(path, content, ops, mayReplace);
             if (!saved && trace.enabled()) {
                 content.finishEncryption();
             }

@@ -36,10 +36,11 @@ void setNoteReadPieceSize(std::size_t bytes) noexcept;
 /// Encrypts the note text under the password and writes the file text to path atomically, having read the
 /// temporary file back and checked that it decrypts to exactly the text. Logs "Success!" or "Failed!!".
 /// On failure the file at path keeps its earlier content and the failure names the path and the cause. Traces
-/// what encrypt traces, the whole encryption also when the write fails before it is done.
+/// what encrypt traces, the whole encryption also when the write fails before it is done. mayReplace, if given, is
+/// asked just before the file is replaced (writeFileAtomically).
 [[nodiscard]] Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text,
                                              std::string_view password, ByteView iv, const Trace& trace, Log& log,
-                                             FileOps& ops = systemFileOps());
+                                             FileOps& ops = systemFileOps(), const ReplaceCheck& mayReplace = {});
 
 /// saveEncryptedText for a note read from a source a piece at a time (a pipe), never held whole: each piece of file
 /// text is encrypted, written and read back as it comes; the file as read back must be exactly the file text given

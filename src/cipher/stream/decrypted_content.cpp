@@ -1,6 +1,7 @@
 #include "decrypted_content.h"
 
 #include "cipher/encoding/utf8.h"
+#include "note_stream.h"
 
 #include <cstring>
 #include <utility>
@@ -11,7 +12,7 @@ namespace {
 
 // File text decrypted per piece: about 48 KiB of note, which stays in cache until it has been read back.
 constexpr std::size_t fileTextPiece = 64 * 1024;
-constexpr std::string_view notANote = "the file text is not a note under this password";
+constexpr std::string_view notUnderThisPassword = "the file text is not a note under this password";
 constexpr std::string_view unreadable = "the file text could not be read";
 
 } // namespace
@@ -70,6 +71,7 @@ Result<std::string_view> DecryptedContent::nextPiece() {
             m_pending = *given;
             m_sourceEnded = given->empty();
         }
+        bool isText = true;
         bool fine = true;
         if (!m_pending.empty()) {
             // However much the source gives at once, a piece of the note stays within maxPieceBytes.
@@ -77,16 +79,41 @@ Result<std::string_view> DecryptedContent::nextPiece() {
             m_pending.remove_prefix(piece.size());
             m_fed += piece.size();
             // A file text that is not text is no note, as the editor says, whatever the decoder would skip.
-            fine = m_textCheck.feed(asBytes(piece)) && m_decryptor.feed(piece, sink);
+            isText = m_textCheck.feed(asBytes(piece));
+            fine = isText && m_decryptor.feed(piece, sink);
         } else {
-            fine = m_textCheck.finish() && m_decryptor.finish(sink);
+            isText = m_textCheck.finish();
+            fine = isText && m_decryptor.finish(sink);
             m_ended = true;
         }
         if (!fine || !checkUtf8(m_ended)) {
-            return Failure{std::string(notANote), FailureCause::wrongPasswordOrDamaged};
+            return refusal(isText);
         }
     }
     return std::string_view(reinterpret_cast<const char*>(m_piece.data()), m_used);
+}
+
+Failure DecryptedContent::refusal(bool isText) {
+    const auto ignore = [](ByteView) { return false; };
+    // A file text held whole is decoded on to its end, no longer decrypted, to tell whether any password could open
+    // it; a stream is not read on for that, as it may never end.
+    while (isText && m_source == nullptr && !m_ended && !m_decryptor.cannotBeANote()) {
+        if (m_pending.empty()) {
+            isText = m_textCheck.finish();
+            (void)m_decryptor.finish(ignore);
+            m_ended = true;
+            break;
+        }
+        const std::string_view piece = m_pending.substr(0, fileTextPiece);
+        m_pending.remove_prefix(piece.size());
+        m_fed += piece.size();
+        isText = m_textCheck.feed(asBytes(piece));
+        (void)m_decryptor.feed(piece, ignore);
+    }
+    if (!isText || m_decryptor.cannotBeANote()) {
+        return Failure{std::string(notANoteWords), FailureCause::notANote};
+    }
+    return Failure{std::string(notUnderThisPassword), FailureCause::wrongPasswordOrDamaged};
 }
 
 Result<Done> DecryptedContent::checkPiece(std::string_view written) {

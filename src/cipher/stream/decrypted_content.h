@@ -43,6 +43,8 @@ private:
     DecryptedContent(PieceSource* source, std::string_view fileText, NoteDecryptor decryptor);
     bool take(ByteView plain);
     bool checkUtf8(bool atEnd);
+    /// Why the file text is refused: notANote when no password can open it (told for a file text held whole).
+    Failure refusal(bool isText);
 
     PieceSource* m_source;      // null when all of the file text was given at once
     std::string_view m_pending; // file text not yet decrypted, of what the source last gave

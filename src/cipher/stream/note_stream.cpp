@@ -14,6 +14,10 @@ Failure wrongPasswordOrDamaged() {
                    FailureCause::wrongPasswordOrDamaged};
 }
 
+Failure notANote() {
+    return Failure{"The file is " + std::string(notANoteWords) + ".", FailureCause::notANote};
+}
+
 namespace {
 
 constexpr std::size_t blockSize = 16;
@@ -183,32 +187,48 @@ bool NoteDecryptor::decrypt(std::size_t cipherSize, const PlainSink& sink) {
 }
 
 bool NoteDecryptor::feed(std::string_view piece, const PlainSink& sink) {
-    for (std::size_t pos = 0; pos < piece.size() && !m_failed; pos += decodePieceChars) {
+    for (std::size_t pos = 0; pos < piece.size() && !m_notANote && !m_ended; pos += decodePieceChars) {
         const std::optional<std::size_t> size =
             m_decoder.feed(piece.substr(pos, decodePieceChars), m_cipherBytes.get());
         if (const std::size_t next = pos + decodePieceChars; next < piece.size()) {
             prefetch(piece.data() + next, std::min(decodePieceChars, piece.size() - next));
         }
         if (!size) {
-            return failed(StageObserver::Stage::base64);
+            m_notANote = true;
+            return m_failed ? false : failed(StageObserver::Stage::base64);
         }
-        (void)decrypt(*size, sink);
+        if (m_failed) {
+            // Refused already: only the length of the ciphertext is still of interest.
+            m_cipherTotal += *size;
+        } else {
+            (void)decrypt(*size, sink);
+        }
     }
-    return !m_failed;
+    return !m_failed && !m_ended;
 }
 
 bool NoteDecryptor::finish(const PlainSink& sink) {
-    if (m_failed) {
+    if (m_notANote || m_ended) {
         return false;
     }
+    m_ended = true;
     const std::optional<std::size_t> size = m_decoder.finish(m_cipherBytes.get());
     if (!size) {
-        return failed(StageObserver::Stage::base64);
+        m_notANote = true;
+        return m_failed ? false : failed(StageObserver::Stage::base64);
     }
-    if (!decrypt(*size, sink)) {
+    if (m_failed) {
+        m_cipherTotal += *size;
+        m_notANote = m_cipherTotal == 0 || m_cipherTotal % blockSize != 0;
         return false;
     }
-    const std::optional<std::size_t> last = m_cipherTotal == 0 ? std::nullopt : m_cipher.finish(m_plain.data());
+    const bool decrypted = decrypt(*size, sink);
+    // No password turns these into a note; CBC's blocks are whole.
+    m_notANote = m_cipherTotal == 0 || m_cipherTotal % blockSize != 0;
+    if (!decrypted) {
+        return false;
+    }
+    const std::optional<std::size_t> last = m_notANote ? std::nullopt : m_cipher.finish(m_plain.data());
     if (!last) {
         return failed(StageObserver::Stage::cipher);
     }
@@ -217,7 +237,7 @@ bool NoteDecryptor::finish(const PlainSink& sink) {
     }
     const bool taken = sink(ByteView(m_plain.data(), *last));
     cleanse(m_plain.data(), *last);
-    m_failed = true; // the text has ended
+    m_failed = !taken;
     return taken;
 }
 
@@ -279,9 +299,13 @@ bool NoteOpener::end() {
 Result<std::string> NoteOpener::finish() {
     if (!end() || m_wellFormed != m_note.size()) {
         wipe();
-        return wrongPasswordOrDamaged();
+        return refusal();
     }
     return std::move(m_note);
+}
+
+Failure NoteOpener::refusal() const {
+    return m_decryptor.cannotBeANote() ? notANote() : wrongPasswordOrDamaged();
 }
 
 std::optional<std::string> NoteOpener::finishPrefix() {

@@ -21,6 +21,13 @@ inline constexpr std::string_view wrongPasswordOrDamagedWords = "wrong password 
 /// The failure of a file text that does not decrypt to a whole note.
 [[nodiscard]] Failure wrongPasswordOrDamaged();
 
+/// Why no password can open a file text, in the words every reader uses.
+inline constexpr std::string_view notANoteWords = "not a Vellumpad note, or damaged beyond opening";
+
+/// The failure of a file text that no password can open: it is not text, its Base64 is refused, or it decodes to no
+/// bytes or to a length that is no whole number of AES blocks.
+[[nodiscard]] Failure notANote();
+
 /// Sees the bytes of each stage as the streamed encryption or decryption makes them, for a trace. The bytes are
 /// valid only during the call.
 class StageObserver {
@@ -107,12 +114,17 @@ public:
                                                            StageObserver* observer = nullptr);
 
     /// Decodes and decrypts the next piece of file text; false when the Base64 is rejected, the cipher fails or
-    /// the sink stops (then and afterwards). The bytes handed to the sink are wiped after it returns.
+    /// the sink stops (then and afterwards). The bytes handed to the sink are wiped after it returns. Once the
+    /// cipher failed or the sink stopped, what is fed is only decoded, to learn whether it can be a note at all.
     [[nodiscard]] bool feed(std::string_view piece, const PlainSink& sink);
 
     /// Ends the file text and hands on the last plain bytes, padding removed; false when the Base64 is incomplete,
     /// there was no ciphertext, or the padding is not valid (mostly a wrong password).
     [[nodiscard]] bool finish(const PlainSink& sink);
+
+    /// Whether what was fed shows that no password can open it: the Base64 was rejected, or (known once finished)
+    /// it decoded to no bytes or to a length that is no whole number of AES blocks.
+    [[nodiscard]] bool cannotBeANote() const noexcept { return m_notANote; }
 
 private:
     NoteDecryptor(CbcStream cipher, StageObserver* observer);
@@ -122,6 +134,8 @@ private:
     CbcStream m_cipher;
     Base64Decoder m_decoder;
     bool m_failed = false;
+    bool m_ended = false;
+    bool m_notANote = false;
     std::size_t m_cipherTotal = 0;
     std::unique_ptr<std::uint8_t[]> m_cipherBytes;
     SecureBytes m_plain;
@@ -147,8 +161,14 @@ public:
     [[nodiscard]] bool feed(std::string_view piece);
 
     /// Ends the file text: the note, or why not (decryptWhole's failure for a note that does not decrypt whole
-    /// to well-formed UTF-8).
+    /// to well-formed UTF-8, or notANote's when no password can open it).
     [[nodiscard]] Result<std::string> finish();
+
+    /// Why the file text was refused: notANote's failure once the file text shows that no password can open it,
+    /// else wrongPasswordOrDamaged's. Feeding the rest after a refusal, then finish, tells more.
+    [[nodiscard]] Failure refusal() const;
+    /// Whether the file text has already shown that no password can open it.
+    [[nodiscard]] bool refusedForGood() const noexcept { return m_decryptor.cannotBeANote(); }
 
     /// Ends the file text like finish, but keeps the well-formed UTF-8 prefix of a note that is not (decrypt, with
     /// Keep::wellFormedPrefix); no value when the Base64 is rejected or the cipher fails.

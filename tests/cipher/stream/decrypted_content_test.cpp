@@ -49,10 +49,12 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         {plainFileText(notes[3], "other"), whole, wrongPasswordOrDamaged},           // the padding is wrong
         {plainFileText(notes[3] + "\xE2\x82", "pw"), whole, wrongPasswordOrDamaged}, // ends inside a character
         {plainFileText(notes[2] + "\xFF", "pw"), whole, wrongPasswordOrDamaged},     // not UTF-8
+        // No password opens these: a character lost leaves no whole number of blocks; a file text that is no text.
         {plainFileText(notes[3], "pw").substr(0, 4000) + "!" + plainFileText(notes[3], "pw").substr(4001), whole,
-         wrongPasswordOrDamaged},
-        {plainFileText(notes[2], "pw") + "\r\n\xFF", whole, wrongPasswordOrDamaged},     // then a text that is not text
-        {plainFileText(notes[2], "pw") + "\r\n\xE2\x82", whole, wrongPasswordOrDamaged}, // the same, cut short
+         notANote},
+        {plainFileText(notes[2], "pw") + "\r\n\xFF", whole, notANote},
+        {plainFileText(notes[2], "pw") + "\r\n\xE2\x82", whole, notANote},
+        {"Dear diary, today nothing happened.\n", whole, notANote},
         {plainFileText(notes[3], "pw"), 70000, other}, // a pipe that fails is no refusal: its reader says why
     };
     for (const auto& [fileText, failAt, cause] : refusals) {
