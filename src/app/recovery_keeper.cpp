@@ -1,0 +1,237 @@
+#include "app/recovery_keeper.h"
+
+#include "window/application_delegate.h"
+#include "window/note_text_view.h"
+#include "window/view_controller.h"
+
+#include <QDateTime>
+#include <QTimer>
+
+#include <utility>
+
+namespace app {
+
+namespace {
+
+constexpr auto defaultPause = std::chrono::seconds(3);
+constexpr auto defaultLongest = std::chrono::seconds(30);
+
+std::filesystem::path filePath(const QString& path) {
+    return std::filesystem::path(path.toStdString());
+}
+
+} // namespace
+
+RecoveryKeeper::RecoveryKeeper(window::ViewController& vc, QString folder, QObject* parent)
+    : QObject(parent), m_vc(vc), m_folder(std::move(folder)) {
+    m_pause = new QTimer(this);
+    m_pause->setSingleShot(true);
+    m_longest = new QTimer(this);
+    m_longest->setSingleShot(true);
+    setDelays(defaultPause, defaultLongest);
+    connect(m_pause, &QTimer::timeout, this, &RecoveryKeeper::startCopy);
+    connect(m_longest, &QTimer::timeout, this, &RecoveryKeeper::startCopy);
+    connect(vc.myTextView, &window::NoteTextView::textChanged, this, &RecoveryKeeper::noteChanged);
+    connect(&vc, &window::ViewController::modificationChanged, this, &RecoveryKeeper::modificationChanged);
+}
+
+RecoveryKeeper::~RecoveryKeeper() {
+    removeCopy();
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    if (m_lock && m_slot) {
+        m_lock->removeSlot(*m_slot);
+    }
+}
+
+void RecoveryKeeper::setEnabled(bool enabled) {
+    m_enabled = enabled;
+    if (!enabled) {
+        removeCopy();
+    } else if (m_vc.isModified()) {
+        noteChanged();
+    }
+}
+
+void RecoveryKeeper::setDelays(std::chrono::milliseconds pause, std::chrono::milliseconds longest) {
+    m_pause->setInterval(pause);
+    m_longest->setInterval(longest);
+}
+
+QString RecoveryKeeper::slotId() const {
+    return m_slot ? QString::fromStdString(m_slot->id) : QString();
+}
+
+void RecoveryKeeper::finishPendingCopy() {
+    // Waiting for the copy being written may start the one a change made meanwhile is waiting for.
+    reap();
+    if ((m_pause->isActive() || m_changed) && mayCopy()) {
+        startCopy();
+    }
+    reap();
+}
+
+void RecoveryKeeper::suspend() {
+    ++m_suspended;
+    if (m_pause->isActive()) {
+        m_changed = true;
+    }
+    m_pause->stop();
+    m_longest->stop();
+}
+
+void RecoveryKeeper::resume() {
+    if (m_suspended > 0 && --m_suspended == 0 && m_changed) {
+        noteChanged();
+    }
+}
+
+void RecoveryKeeper::adopt(const cipher::RecoverySlot& slot, cipher::RecoveryLock lock) {
+    removeCopy();
+    if (m_worker.joinable()) {
+        m_worker.join();
+        m_written.reset();
+    }
+    if (m_lock && m_slot) {
+        m_lock->removeSlot(*m_slot);
+    }
+    m_slot = slot;
+    m_lock = std::move(lock);
+    m_aboutWritten = true;
+    m_cancel.reset();
+}
+
+bool RecoveryKeeper::mayCopy() const {
+    return m_enabled && m_suspended == 0 && m_vc.isModified();
+}
+
+void RecoveryKeeper::noteChanged() {
+    if (!mayCopy()) {
+        m_changed = m_changed || (m_suspended > 0 && m_vc.isModified());
+        return;
+    }
+    m_changed = true;
+    m_pause->start();
+    if (!m_longest->isActive()) {
+        m_longest->start();
+    }
+}
+
+void RecoveryKeeper::modificationChanged(bool modified) {
+    if (modified) {
+        noteChanged();
+    } else {
+        removeCopy();
+    }
+}
+
+QString RecoveryKeeper::savePassword() const {
+    return m_vc.appDelegate != nullptr ? m_vc.appDelegate->getPassword() : QString();
+}
+
+bool RecoveryKeeper::ownSlot() {
+    if (m_slot) {
+        return true;
+    }
+    const cipher::Result<cipher::Done> made = cipher::makePrivateFolder(filePath(m_folder));
+    if (!made) {
+        m_vc.showNotice(
+            tr("Unsaved changes cannot be kept for recovery: %1").arg(QString::fromStdString(made.failure().message)));
+        return false;
+    }
+    const cipher::RecoverySlot slot = cipher::recoverySlot(filePath(m_folder), cipher::newRecoverySlotId());
+    std::optional<cipher::RecoveryLock> lock = cipher::RecoveryLock::claim(slot);
+    if (!lock) {
+        m_vc.showNotice(
+            tr("Unsaved changes cannot be kept for recovery: the folder \"%1\" cannot be written.").arg(m_folder));
+        return false;
+    }
+    m_slot = slot;
+    m_lock = std::move(lock);
+    m_aboutWritten = false;
+    return true;
+}
+
+void RecoveryKeeper::startCopy() {
+    m_pause->stop();
+    m_longest->stop();
+    if (!mayCopy()) {
+        return;
+    }
+    if (m_worker.joinable()) {
+        // One copy at a time; the change is copied once this one is done.
+        m_changed = true;
+        return;
+    }
+    const QString password = savePassword();
+    // A password with no UTF-8 form is one Save refuses too; it must never become the key of anything.
+    if (!QStringView(password).isValidUtf16() || !ownSlot()) {
+        return;
+    }
+    m_changed = false;
+    m_cancel = std::make_shared<CopyCancel>();
+    m_job = std::make_unique<CopyJob>();
+    m_job->slot = *m_slot;
+    // The snapshot is the only work done on this thread: one copy of the text, which the worker wipes.
+    m_job->note = m_vc.noteUtf8();
+    m_job->about = aboutText({m_vc.filename, QDateTime::currentDateTimeUtc()});
+    m_job->password = password.toStdString();
+    m_job->aboutFirst = !m_aboutWritten;
+    m_job->cancel = m_cancel;
+    m_aboutWritten = true;
+    m_written.reset();
+    const quint64 number = ++m_copyNumber;
+    m_worker = std::thread([this, job = m_job.get(), number] {
+        m_written = writeCopy(*job);
+        QMetaObject::invokeMethod(
+            this,
+            [this, number] {
+                if (number == m_copyNumber) {
+                    reap();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void RecoveryKeeper::reap() {
+    if (!m_worker.joinable()) {
+        return;
+    }
+    m_worker.join();
+    const bool cancelled = m_job->cancel->cancelled();
+    m_job.reset();
+    if (m_written && !cancelled) {
+        if (m_written->ok()) {
+            emit copyWritten();
+        } else {
+            m_vc.showNotice(tr("Unsaved changes could not be copied for recovery: %1")
+                                .arg(QString::fromStdString(m_written->failure().message)));
+        }
+    }
+    m_written.reset();
+    if (m_changed && mayCopy() && !m_pause->isActive()) {
+        startCopy();
+    }
+}
+
+void RecoveryKeeper::removeCopy() {
+    m_pause->stop();
+    m_longest->stop();
+    m_changed = false;
+    if (!m_slot) {
+        return;
+    }
+    const cipher::RecoverySlot slot = *m_slot;
+    const auto remove = [&slot] { (void)cipher::removeRecoveryFiles(slot); };
+    if (m_cancel) {
+        m_cancel->cancelAnd(remove);
+        m_cancel.reset();
+    } else {
+        remove();
+    }
+    m_aboutWritten = false;
+}
+
+} // namespace app
