@@ -201,10 +201,11 @@ void RecoveryKeeper::reap() {
     }
     m_worker.join();
     const bool cancelled = m_job->cancel->cancelled();
+    const qsizetype noteBytes = m_job->note.size();
     m_job.reset();
     if (m_written && !cancelled) {
         if (m_written->ok()) {
-            emit copyWritten();
+            emit copyWritten(noteBytes);
         } else {
             m_vc.showNotice(tr("Unsaved changes could not be copied for recovery: %1")
                                 .arg(QString::fromStdString(m_written->failure().message)));

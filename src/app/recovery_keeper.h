@@ -56,8 +56,8 @@ public:
     void adopt(const cipher::RecoverySlot& slot, cipher::RecoveryLock lock);
 
 signals:
-    /// A copy is whole on disk.
-    void copyWritten();
+    /// A copy of a note of noteBytes bytes of UTF-8 is whole on disk.
+    void copyWritten(qsizetype noteBytes);
 
 private:
     void noteChanged();
