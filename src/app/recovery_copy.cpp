@@ -9,6 +9,7 @@
 #include <QDir>
 
 #include <cerrno>
+#include <cstring>
 
 namespace app {
 
@@ -70,9 +71,14 @@ std::optional<RecoveryAbout> parseAbout(std::string_view text) {
     return RecoveryAbout{QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())), time};
 }
 
+void prepareRoom(CopyJob& job, std::size_t bytes) {
+    job.note.resize(bytes);
+    std::memset(job.note.data(), 0, job.note.size());
+}
+
 cipher::Result<cipher::Done> writeCopy(CopyJob& job) {
     CancellableOps ops(*job.cancel);
-    const std::string_view note(job.note.constData(), static_cast<std::size_t>(job.note.size()));
+    const std::string_view note = cipher::asText(cipher::ByteView(job.note).first(job.noteBytes));
     cipher::Result<cipher::Done> written = cipher::Done{};
     if (job.aboutFirst) {
         written = writeNoteFile(job.slot.about, job.about, job.password, ops);
@@ -83,7 +89,8 @@ cipher::Result<cipher::Done> writeCopy(CopyJob& job) {
     if (written && !job.aboutFirst) {
         written = writeNoteFile(job.slot.about, job.about, job.password, ops);
     }
-    cipher::cleanse(job.note.data(), static_cast<std::size_t>(job.note.size()));
+    // Wiped and freed here rather than on the window's thread, for which wiping a large note is a pause.
+    cipher::SecureBytes().swap(job.note);
     cipher::cleanse(job.password.data(), job.password.size());
     cipher::cleanse(job.about.data(), job.about.size());
     return written;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "cipher/base/bytes.h"
 #include "cipher/base/result.h"
 #include "cipher/files/recovery_slot.h"
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -62,7 +62,10 @@ private:
 /// One copy to write: a snapshot of the note, what it is about, and the password Save would use.
 struct CopyJob {
     cipher::RecoverySlot slot;
-    QByteArray note;
+    /// Room for the note, made ready on the worker so that the snapshot only copies bytes; the note is its first
+    /// noteBytes bytes.
+    cipher::SecureBytes note;
+    std::size_t noteBytes = 0;
     std::string about;
     std::string password;
     /// Whether the about file is written before the copy: for a slot with no about yet, so that a copy is never
@@ -70,6 +73,10 @@ struct CopyJob {
     bool aboutFirst = false;
     std::shared_ptr<CopyCancel> cancel;
 };
+
+/// Makes room for a note of up to bytes in the job, every page of it touched, so that the snapshot taken into it on
+/// the window's thread costs only the copying. Runs on any thread.
+void prepareRoom(CopyJob& job, std::size_t bytes);
 
 /// Encrypts the note and its about as note files under the password and writes them atomically into the slot, then
 /// wipes the note and the password. Runs on any thread. Fails with the first failure; a cancelled copy fails too.

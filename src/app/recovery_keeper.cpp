@@ -1,5 +1,6 @@
 #include "app/recovery_keeper.h"
 
+#include "cipher/base/bytes.h"
 #include "window/application_delegate.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
@@ -7,6 +8,10 @@
 #include <QDateTime>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <utility>
 
 namespace app {
@@ -15,6 +20,7 @@ namespace {
 
 constexpr auto defaultPause = std::chrono::seconds(3);
 constexpr auto defaultLongest = std::chrono::seconds(30);
+constexpr int workerNiceness = 10;
 
 std::filesystem::path filePath(const QString& path) {
     return std::filesystem::path(path.toStdString());
@@ -64,12 +70,17 @@ QString RecoveryKeeper::slotId() const {
 }
 
 void RecoveryKeeper::finishPendingCopy() {
-    // Waiting for the copy being written may start the one a change made meanwhile is waiting for.
-    reap();
+    // Waiting for the copy being written may start the one a change made meanwhile is waiting for; that is waited
+    // for too.
+    while (m_worker.joinable()) {
+        workerDone();
+    }
     if ((m_pause->isActive() || m_changed) && mayCopy()) {
         startCopy();
     }
-    reap();
+    while (m_worker.joinable()) {
+        workerDone();
+    }
 }
 
 void RecoveryKeeper::suspend() {
@@ -91,6 +102,7 @@ void RecoveryKeeper::adopt(const cipher::RecoverySlot& slot, cipher::RecoveryLoc
     removeCopy();
     if (m_worker.joinable()) {
         m_worker.join();
+        m_job.reset();
         m_written.reset();
     }
     if (m_lock && m_slot) {
@@ -164,44 +176,100 @@ void RecoveryKeeper::startCopy() {
         m_changed = true;
         return;
     }
-    const QString password = savePassword();
     // A password with no UTF-8 form is one Save refuses too; it must never become the key of anything.
-    if (!QStringView(password).isValidUtf16() || !ownSlot()) {
+    if (!QStringView(savePassword()).isValidUtf16() || !ownSlot()) {
         return;
     }
     m_changed = false;
     m_cancel = std::make_shared<CopyCancel>();
     m_job = std::make_unique<CopyJob>();
     m_job->slot = *m_slot;
-    // The snapshot is the only work done on this thread: one copy of the text, which the worker wipes.
-    m_job->note = m_vc.noteUtf8();
+    m_job->cancel = m_cancel;
+    prepareRoom();
+}
+
+void RecoveryKeeper::prepareRoom() {
+    const auto length = static_cast<std::size_t>(m_vc.isLoading() ? m_vc.noteUtf8().size() : m_vc.myTextView->length());
+    // Room to grow by, so that typing while the room is made does not send the copy back for more.
+    const std::size_t room = length + length / 16 + (std::size_t{64} << 10);
+    m_step = Step::preparing;
+    runOnWorker([job = m_job.get(), room] { app::prepareRoom(*job, room); });
+}
+
+void RecoveryKeeper::takeSnapshot() {
+    if (m_job->cancel->cancelled() || !mayCopy()) {
+        // Held back (suspended) rather than removed, the change is still to be copied.
+        m_changed = m_changed || (!m_job->cancel->cancelled() && m_vc.isModified());
+        m_job.reset();
+        return;
+    }
+    const QString password = savePassword();
+    if (!QStringView(password).isValidUtf16()) {
+        m_job.reset();
+        return;
+    }
+    // The snapshot is the only work done on this thread: the note's bytes copied into room made ready for them.
+    if (m_vc.isLoading()) {
+        // A note still going into the view, restored and changed at once: rare, and copied the simple way.
+        QByteArray note = m_vc.noteUtf8();
+        const auto bytes = static_cast<std::size_t>(note.size());
+        if (bytes > m_job->note.size()) {
+            m_job->note.resize(bytes);
+        }
+        std::memcpy(m_job->note.data(), note.constData(), bytes);
+        cipher::cleanse(note.data(), bytes);
+        m_job->noteBytes = bytes;
+    } else {
+        const auto bytes = static_cast<std::size_t>(m_vc.myTextView->length());
+        if (bytes > m_job->note.size()) {
+            prepareRoom();
+            return;
+        }
+        m_vc.myTextView->copyBytes(reinterpret_cast<char*>(m_job->note.data()));
+        m_job->noteBytes = bytes;
+    }
     m_job->about = aboutText({m_vc.filename, QDateTime::currentDateTimeUtc()});
     m_job->password = password.toStdString();
     m_job->aboutFirst = !m_aboutWritten;
-    m_job->cancel = m_cancel;
     m_aboutWritten = true;
+    m_step = Step::writing;
+    runOnWorker([this, job = m_job.get()] { m_written = writeCopy(*job); });
+}
+
+void RecoveryKeeper::runOnWorker(std::function<void()> work) {
     m_written.reset();
     const quint64 number = ++m_copyNumber;
-    m_worker = std::thread([this, job = m_job.get(), number] {
-        m_written = writeCopy(*job);
+    m_worker = std::thread([this, work = std::move(work), number] {
+        // Below the window in priority, as are the threads it starts, so that typing never waits for a copy.
+        (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), workerNiceness);
+        work();
         QMetaObject::invokeMethod(
             this,
             [this, number] {
+                // A worker already waited for has been dealt with; this note is late.
                 if (number == m_copyNumber) {
-                    reap();
+                    workerDone();
                 }
             },
             Qt::QueuedConnection);
     });
 }
 
-void RecoveryKeeper::reap() {
+void RecoveryKeeper::workerDone() {
     if (!m_worker.joinable()) {
         return;
     }
     m_worker.join();
+    if (m_step == Step::preparing) {
+        takeSnapshot();
+    } else {
+        copyDone();
+    }
+}
+
+void RecoveryKeeper::copyDone() {
     const bool cancelled = m_job->cancel->cancelled();
-    const qsizetype noteBytes = m_job->note.size();
+    const auto noteBytes = static_cast<qsizetype>(m_job->noteBytes);
     m_job.reset();
     if (m_written && !cancelled) {
         if (m_written->ok()) {

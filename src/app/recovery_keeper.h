@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -63,7 +64,15 @@ private:
     void noteChanged();
     void modificationChanged(bool modified);
     void startCopy();
-    void reap();
+    /// Has the worker make room for the snapshot: the note's length and some to grow by.
+    void prepareRoom();
+    /// Takes the snapshot into the room made for it and has the worker write the copy.
+    void takeSnapshot();
+    /// Called on this thread once the worker is done: goes on to the next step of the copy.
+    void workerDone();
+    /// Done with a written copy: reports it, and copies a change made meanwhile.
+    void copyDone();
+    void runOnWorker(std::function<void()> work);
     void removeCopy();
     [[nodiscard]] bool ownSlot();
     [[nodiscard]] bool mayCopy() const;
@@ -82,6 +91,8 @@ private:
     std::optional<cipher::RecoveryLock> m_lock;
     bool m_aboutWritten = false;
     std::shared_ptr<CopyCancel> m_cancel;
+    enum class Step { preparing, writing };
+    Step m_step = Step::preparing;
     std::thread m_worker;
     // Numbers the copies, so that the note a finished copy posts is not taken for a later one's.
     quint64 m_copyNumber = 0;
