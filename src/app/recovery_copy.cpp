@@ -6,6 +6,8 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
 
+#include "window/application_delegate.h"
+
 #include <QDir>
 
 #include <cerrno>
@@ -51,6 +53,10 @@ QString recoveryFolder() {
         state = QDir::homePath() + QStringLiteral("/.local/state");
     }
     return state + QStringLiteral("/vellumpad/recovery");
+}
+
+QString recoveryPassword(const window::ApplicationDelegate& store) {
+    return store.getPassword();
 }
 
 std::string aboutText(const RecoveryAbout& about) {

@@ -13,6 +13,10 @@
 #include <string>
 #include <string_view>
 
+namespace window {
+class ApplicationDelegate;
+}
+
 namespace app {
 
 /// The preference that says whether unsaved changes are copied for recovery: "false" turns copies off; anything
@@ -22,6 +26,9 @@ inline constexpr auto keepRecoveryCopiesKey = "keepRecoveryCopies";
 /// The folder of the recovery copies: $XDG_STATE_HOME/vellumpad/recovery, or ~/.local/state/vellumpad/recovery when
 /// XDG_STATE_HOME is unset or not an absolute path.
 [[nodiscard]] QString recoveryFolder();
+
+/// The password copies are written and read under: the one Save uses, from the application's password store.
+[[nodiscard]] QString recoveryPassword(const window::ApplicationDelegate& store);
 
 /// What a recovery copy is a copy of: the note's file ("" for a note that never had one) and when it was made.
 struct RecoveryAbout {

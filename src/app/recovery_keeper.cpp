@@ -75,7 +75,9 @@ void RecoveryKeeper::finishPendingCopy() {
     while (m_worker.joinable()) {
         workerDone();
     }
-    if ((m_pause->isActive() || m_changed) && mayCopy()) {
+    // The view tells of a change only once it has shown it, so a keystroke just made may not have been told yet:
+    // the copy is made afresh whenever there are unsaved changes.
+    if (mayCopy()) {
         startCopy();
     }
     while (m_worker.joinable()) {
@@ -115,7 +117,7 @@ void RecoveryKeeper::adopt(const cipher::RecoverySlot& slot, cipher::RecoveryLoc
 }
 
 bool RecoveryKeeper::mayCopy() const {
-    return m_enabled && m_suspended == 0 && m_vc.isModified();
+    return m_enabled && m_suspended == 0 && m_vc.appDelegate != nullptr && m_vc.isModified();
 }
 
 void RecoveryKeeper::noteChanged() {
@@ -139,7 +141,7 @@ void RecoveryKeeper::modificationChanged(bool modified) {
 }
 
 QString RecoveryKeeper::savePassword() const {
-    return m_vc.appDelegate != nullptr ? m_vc.appDelegate->getPassword() : QString();
+    return m_vc.appDelegate != nullptr ? recoveryPassword(*m_vc.appDelegate) : QString();
 }
 
 bool RecoveryKeeper::ownSlot() {

@@ -41,7 +41,8 @@ public:
     /// How long typing must pause before a copy, and the longest a change waits while typing goes on.
     void setDelays(std::chrono::milliseconds pause, std::chrono::milliseconds longest);
 
-    /// Makes now the copy that a change is waiting for, and waits until it, or the copy being written, is on disk.
+    /// Makes a copy of the note as it is now, when it has unsaved changes and copies are on and not held back, and
+    /// waits until it and any copy being written are on disk.
     void finishPendingCopy();
     /// Stops making copies until resume; a copy being written finishes. Calls nest.
     void suspend();
@@ -76,7 +77,7 @@ private:
     void removeCopy();
     [[nodiscard]] bool ownSlot();
     [[nodiscard]] bool mayCopy() const;
-    /// The password Save would use, in the one place copies take it from.
+    /// The password Save would use.
     [[nodiscard]] QString savePassword() const;
 
     window::ViewController& m_vc;

@@ -28,7 +28,7 @@ std::vector<RecoveryOffer::Left> RecoveryOffer::leftCopies() {
     const std::filesystem::path folder(m_keeper.folder().toStdString());
     const std::string own = m_keeper.slotId().toStdString();
     const std::string shown = m_shown ? m_shown->slot.id : std::string();
-    const QString password = m_delegate.getPassword();
+    const QString password = recoveryPassword(m_delegate);
     std::vector<Left> left;
     for (const std::string& id : cipher::recoverySlotIds(folder)) {
         if (id == own || id == shown) {
@@ -38,6 +38,12 @@ std::vector<RecoveryOffer::Left> RecoveryOffer::leftCopies() {
         // A slot whose lock another window holds is that window's live copy.
         std::optional<cipher::RecoveryLock> lock = cipher::RecoveryLock::claim(slot);
         if (!lock) {
+            continue;
+        }
+        std::error_code error;
+        if (!std::filesystem::exists(slot.copy, error) && !error) {
+            // What a window left before its first copy, or after its last was removed, holds no text.
+            lock->removeSlot(slot);
             continue;
         }
         Left copy{std::move(slot), std::move(*lock), std::nullopt, false, {}};

@@ -117,6 +117,25 @@ private slots:
         }
     }
 
+    void nothingIsCopiedWhileSuspended() {
+        app::RecoveryKeeper& keeper = m_editor->recoveryKeeper();
+        keeper.setDelays(std::chrono::hours(1), std::chrono::hours(1));
+        const auto copied = [&] {
+            const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
+            return decryptFile(QString::fromStdString(slot.copy), QStringLiteral("pw"));
+        };
+        type(QStringLiteral("one "));
+        keeper.finishPendingCopy();
+        QCOMPARE(copied(), QStringLiteral("one "));
+        keeper.suspend();
+        type(QStringLiteral("two "));
+        keeper.finishPendingCopy();
+        QCOMPARE(copied(), QStringLiteral("one "));
+        keeper.resume();
+        keeper.finishPendingCopy();
+        QCOMPARE(copied(), QStringLiteral("one two "));
+    }
+
     void changesLeftBehindAreOffered_data() {
         QTest::addColumn<QString>("copy");
         QTest::addColumn<QString>("when");

@@ -69,14 +69,15 @@ std::vector<std::string> recoverySlotIds(const fs::path& folder) {
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (name.ends_with(copySuffix)) {
-            const std::string_view id = std::string_view(name).substr(0, name.size() - copySuffix.size());
-            if (isSlotId(id)) {
+        for (const std::string_view suffix : {copySuffix, aboutSuffix, lockSuffix}) {
+            const std::string_view id = std::string_view(name).substr(0, name.size() - suffix.size());
+            if (name.ends_with(suffix) && isSlotId(id)) {
                 ids.emplace_back(id);
             }
         }
     }
     std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     return ids;
 }
 

@@ -25,7 +25,7 @@ struct RecoverySlot {
 /// A fresh slot id: 16 random lowercase hexadecimal digits.
 [[nodiscard]] std::string newRecoverySlotId();
 
-/// The ids of the slots in folder that hold a copy, sorted; none when the folder cannot be read.
+/// The ids of the slots in folder that have any of their files, sorted; none when the folder cannot be read.
 [[nodiscard]] std::vector<std::string> recoverySlotIds(const std::filesystem::path& folder);
 
 /// Makes folder and its missing parents, and makes folder and the one above it readable by their owner only (0700),
