@@ -19,11 +19,6 @@ namespace {
 
 constexpr auto marker = "MARKER-7f3a";
 
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 // Through the real window, with the recovery folder in a temporary state folder of each test's own.

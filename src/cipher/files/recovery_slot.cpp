@@ -10,11 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <random>
 #include <system_error>
 #include <utility>
-
-#include <openssl/rand.h>
 
 namespace cipher {
 
@@ -49,12 +46,7 @@ RecoverySlot recoverySlot(const fs::path& folder, std::string_view id) {
 
 std::string newRecoverySlotId() {
     unsigned char raw[idBytes];
-    if (RAND_bytes(raw, static_cast<int>(idBytes)) != 1) {
-        std::random_device device;
-        for (auto& byte : raw) {
-            byte = static_cast<unsigned char>(device());
-        }
-    }
+    fillRandom(raw, idBytes);
     static constexpr std::string_view digits = "0123456789abcdef";
     std::string id;
     for (const unsigned char byte : raw) {
