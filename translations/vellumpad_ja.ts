@@ -306,6 +306,10 @@ MIT ライセンスで公開されています。
         <source>That password does not open the unsaved changes either.</source>
         <translation>そのパスワードでも未保存の変更を開けません。</translation>
     </message>
+    <message>
+        <source>Unsaved changes from an earlier session can be recovered with their password.</source>
+        <translation>前回のセッションの未保存の変更は、そのパスワードで復元できます。</translation>
+    </message>
 </context>
 <context>
     <name>preferences::PasswordPlaceChoice</name>

@@ -23,7 +23,7 @@ window::RecoveryBar& recoveryBarOf(window::ViewController& vc) {
 Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels, platform::Prompts& prompts,
                cipher::Log& log, cipher::Trace trace)
     : m_delegate(preferences, panels, prompts), m_window(m_delegate, log, trace), m_preferences(preferences),
-      m_recoveryKeeper(m_window.viewController(), recoveryFolder()),
+      m_recoveryKeeper(m_window.viewController(), m_delegate, recoveryFolder()),
       m_recoveryOffer(m_delegate, m_recoveryKeeper, prompts, recoveryBarOf(m_window.viewController())) {
     QObject::connect(&m_window, &window::MainWindow::newRequested, &m_delegate, &AppDelegate::clickNewMenu);
     QObject::connect(&m_window, &window::MainWindow::openRequested, &m_delegate, &AppDelegate::clickOpenMenu);

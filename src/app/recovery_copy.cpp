@@ -6,7 +6,7 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
 
-#include "window/application_delegate.h"
+#include "app/app_delegate.h"
 
 #include <QDir>
 
@@ -55,8 +55,12 @@ QString recoveryFolder() {
     return state + QStringLiteral("/vellumpad/recovery");
 }
 
-QString recoveryPassword(const window::ApplicationDelegate& store) {
-    return store.getPassword();
+std::optional<QString> recoveryPassword(AppDelegate& delegate) {
+    PasswordPlaces& places = delegate.passwordPlaces();
+    if (places.place() == platform::PasswordPlace::nowhere && !places.asked().holdsOne()) {
+        return std::nullopt;
+    }
+    return delegate.getPassword();
 }
 
 std::string aboutText(const RecoveryAbout& about) {

@@ -13,11 +13,9 @@
 #include <string>
 #include <string_view>
 
-namespace window {
-class ApplicationDelegate;
-}
-
 namespace app {
+
+class AppDelegate;
 
 /// The preference that says whether unsaved changes are copied for recovery: "false" turns copies off; anything
 /// else, or none, keeps them.
@@ -27,8 +25,9 @@ inline constexpr auto keepRecoveryCopiesKey = "keepRecoveryCopies";
 /// XDG_STATE_HOME is unset or not an absolute path.
 [[nodiscard]] QString recoveryFolder();
 
-/// The password copies are written and read under: the one Save uses, from the application's password store.
-[[nodiscard]] QString recoveryPassword(const window::ApplicationDelegate& store);
+/// The password copies are written and read under: the one Save uses, from where the application keeps it, but only
+/// when it can be had without asking the user, who is typing; no value when it would have to be asked for.
+[[nodiscard]] std::optional<QString> recoveryPassword(AppDelegate& delegate);
 
 /// What a recovery copy is a copy of: the note's file ("" for a note that never had one) and when it was made.
 struct RecoveryAbout {

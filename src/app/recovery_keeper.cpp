@@ -1,7 +1,7 @@
 #include "app/recovery_keeper.h"
 
+#include "app/app_delegate.h"
 #include "cipher/base/bytes.h"
-#include "window/application_delegate.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 
@@ -28,8 +28,8 @@ std::filesystem::path filePath(const QString& path) {
 
 } // namespace
 
-RecoveryKeeper::RecoveryKeeper(window::ViewController& vc, QString folder, QObject* parent)
-    : QObject(parent), m_vc(vc), m_folder(std::move(folder)) {
+RecoveryKeeper::RecoveryKeeper(window::ViewController& vc, AppDelegate& delegate, QString folder, QObject* parent)
+    : QObject(parent), m_vc(vc), m_delegate(delegate), m_folder(std::move(folder)) {
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
     m_longest = new QTimer(this);
@@ -117,7 +117,7 @@ void RecoveryKeeper::adopt(const cipher::RecoverySlot& slot, cipher::RecoveryLoc
 }
 
 bool RecoveryKeeper::mayCopy() const {
-    return m_enabled && m_suspended == 0 && m_vc.appDelegate != nullptr && m_vc.isModified();
+    return m_enabled && m_suspended == 0 && m_vc.isModified();
 }
 
 void RecoveryKeeper::noteChanged() {
@@ -140,8 +140,8 @@ void RecoveryKeeper::modificationChanged(bool modified) {
     }
 }
 
-QString RecoveryKeeper::savePassword() const {
-    return m_vc.appDelegate != nullptr ? recoveryPassword(*m_vc.appDelegate) : QString();
+std::optional<QString> RecoveryKeeper::savePassword() const {
+    return recoveryPassword(m_delegate);
 }
 
 bool RecoveryKeeper::ownSlot() {
@@ -178,8 +178,11 @@ void RecoveryKeeper::startCopy() {
         m_changed = true;
         return;
     }
-    // A password with no UTF-8 form is one Save refuses too; it must never become the key of anything.
-    if (!QStringView(savePassword()).isValidUtf16() || !ownSlot()) {
+    // A password with no UTF-8 form is one Save refuses too; it must never become the key of anything. One to be
+    // asked for waits until Open or Save has asked; the change is copied at the next one after that.
+    const std::optional<QString> password = savePassword();
+    if (!password || !QStringView(*password).isValidUtf16() || !ownSlot()) {
+        m_changed = true;
         return;
     }
     m_changed = false;
@@ -205,8 +208,9 @@ void RecoveryKeeper::takeSnapshot() {
         m_job.reset();
         return;
     }
-    const QString password = savePassword();
-    if (!QStringView(password).isValidUtf16()) {
+    const std::optional<QString> password = savePassword();
+    if (!password || !QStringView(*password).isValidUtf16()) {
+        m_changed = true;
         m_job.reset();
         return;
     }
@@ -231,7 +235,7 @@ void RecoveryKeeper::takeSnapshot() {
         m_job->noteBytes = bytes;
     }
     m_job->about = aboutText({m_vc.filename, QDateTime::currentDateTimeUtc()});
-    m_job->password = password.toStdString();
+    m_job->password = password->toStdString();
     m_job->aboutFirst = !m_aboutWritten;
     m_aboutWritten = true;
     m_step = Step::writing;

@@ -21,6 +21,8 @@ class ViewController;
 
 namespace app {
 
+class AppDelegate;
+
 /// Keeps an encrypted copy of a window's unsaved changes in the recovery folder: a few seconds after typing pauses,
 /// and at least every half minute while it goes on. The copy is the note file Save would write, under the password
 /// Save would use, made on another thread from a snapshot of the text; it is removed as soon as the note has no
@@ -30,8 +32,9 @@ class RecoveryKeeper final : public QObject {
     Q_OBJECT
 
 public:
-    /// Watches vc's note; copies go into folder, created 0700 at the first copy. vc must outlive the keeper.
-    RecoveryKeeper(window::ViewController& vc, QString folder, QObject* parent = nullptr);
+    /// Watches vc's note; copies go into folder, created 0700 at the first copy, under the password delegate keeps.
+    /// vc and delegate must outlive the keeper.
+    RecoveryKeeper(window::ViewController& vc, AppDelegate& delegate, QString folder, QObject* parent = nullptr);
     /// Waits for a copy being written, then removes this window's copy and its slot.
     ~RecoveryKeeper() override;
 
@@ -77,10 +80,11 @@ private:
     void removeCopy();
     [[nodiscard]] bool ownSlot();
     [[nodiscard]] bool mayCopy() const;
-    /// The password Save would use.
-    [[nodiscard]] QString savePassword() const;
+    /// The password Save would use, unless it would have to be asked for.
+    [[nodiscard]] std::optional<QString> savePassword() const;
 
     window::ViewController& m_vc;
+    AppDelegate& m_delegate;
     QString m_folder;
     QTimer* m_pause = nullptr;
     QTimer* m_longest = nullptr;

@@ -28,7 +28,7 @@ std::vector<RecoveryOffer::Left> RecoveryOffer::leftCopies() {
     const std::filesystem::path folder(m_keeper.folder().toStdString());
     const std::string own = m_keeper.slotId().toStdString();
     const std::string shown = m_shown ? m_shown->slot.id : std::string();
-    const QString password = recoveryPassword(m_delegate);
+    const std::optional<QString> password = recoveryPassword(m_delegate);
     std::vector<Left> left;
     for (const std::string& id : cipher::recoverySlotIds(folder)) {
         if (id == own || id == shown) {
@@ -46,19 +46,20 @@ std::vector<RecoveryOffer::Left> RecoveryOffer::leftCopies() {
             lock->removeSlot(slot);
             continue;
         }
-        Left copy{std::move(slot), std::move(*lock), std::nullopt, false, {}};
+        Left copy{std::move(slot), std::move(*lock), std::nullopt, false, false, {}};
         (void)readAbout(copy, password);
         left.push_back(std::move(copy));
     }
     return left;
 }
 
-bool RecoveryOffer::readAbout(Left& left, const QString& password) {
-    if (!QStringView(password).isValidUtf16()) {
+bool RecoveryOffer::readAbout(Left& left, const std::optional<QString>& password) {
+    if (!password || !QStringView(*password).isValidUtf16()) {
         return false;
     }
+    left.tried = true;
     cipher::Result<std::string> text =
-        cipher::openNoteFile(left.slot.about, password.toStdString(), cipher::noteIv, cipher::Trace{});
+        cipher::openNoteFile(left.slot.about, password->toStdString(), cipher::noteIv, cipher::Trace{});
     if (!text) {
         // The same words stand for a wrong password and a damaged file; anything else (no about file, no text) is
         // damage another password cannot mend.
@@ -67,7 +68,7 @@ bool RecoveryOffer::readAbout(Left& left, const QString& password) {
     }
     left.about = parseAbout(text.value());
     left.damaged = !left.about;
-    left.password = password;
+    left.password = *password;
     return left.about.has_value();
 }
 
@@ -111,9 +112,12 @@ void RecoveryOffer::show(Left left) {
                            "kept in \"%1\".")
                             .arg(QString::fromStdString(shown.slot.copy.string())),
                         window::RecoveryBar::Offer::discardOnly);
-    } else {
+    } else if (shown.tried) {
         m_bar.showOffer(tr("Unsaved changes from an earlier session can be recovered, but they do not open under "
                            "the current password."),
+                        window::RecoveryBar::Offer::anotherPassword);
+    } else {
+        m_bar.showOffer(tr("Unsaved changes from an earlier session can be recovered with their password."),
                         window::RecoveryBar::Offer::anotherPassword);
     }
 }

@@ -48,12 +48,14 @@ private:
         std::optional<RecoveryAbout> about;
         // Whether the copy's about file could not be read or is no about: the copy is damaged.
         bool damaged = false;
+        // Whether it was tried under a password: none is held yet when the password is asked for once a run.
+        bool tried = false;
         QString password;
     };
 
     [[nodiscard]] std::vector<Left> leftCopies();
-    /// Reads the about of the copy under password: false when it does not open under it.
-    bool readAbout(Left& left, const QString& password);
+    /// Reads the about of the copy under password: false when it does not open under it, or there is none.
+    bool readAbout(Left& left, const std::optional<QString>& password);
     void show(Left left);
     void restore();
     void discard();

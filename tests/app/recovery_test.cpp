@@ -131,6 +131,23 @@ private slots:
         QCOMPARE(copied(), QStringLiteral("one two "));
     }
 
+    void aPasswordAskedForOnceARunIsNeverAskedForByACopy() {
+        m_editor.reset();
+        const QString placeKey = QString::fromLatin1(platform::passwordPlaceKey);
+        QVERIFY(m_preferences.setString(placeKey, QStringLiteral("nowhere")));
+        startEditor();
+        app::RecoveryKeeper& keeper = m_editor->recoveryKeeper();
+        type(QStringLiteral("typed"));
+        keeper.finishPendingCopy();
+        QCOMPARE(copies(), QStringList());
+        // Once Open or Save has asked for it, the copy is made under it.
+        QVERIFY(!m_editor->delegate().passwordPlaces().asked().write(QStringLiteral("run")));
+        keeper.finishPendingCopy();
+        const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
+        QCOMPARE(decryptFile(QString::fromStdString(slot.copy), QStringLiteral("run")), QStringLiteral("typed"));
+        QVERIFY(m_preferences.setString(placeKey, QStringLiteral("preferences")));
+    }
+
     void changesLeftBehindAreOffered_data() {
         QTest::addColumn<QString>("copy");
         QTest::addColumn<QString>("when");
