@@ -114,6 +114,10 @@ void RecoveryKeeper::adopt(const cipher::RecoverySlot& slot, cipher::RecoveryLoc
     m_lock = std::move(lock);
     m_aboutWritten = true;
     m_cancel.reset();
+    // Copied again soon under the password Save uses now, which may not be the one the copy opened under.
+    if (m_vc.isModified()) {
+        noteChanged();
+    }
 }
 
 bool RecoveryKeeper::mayCopy() const {

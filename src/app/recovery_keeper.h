@@ -56,8 +56,8 @@ public:
     [[nodiscard]] const QString& folder() const noexcept { return m_folder; }
     /// The id of this window's slot, "" before its first copy or adoption.
     [[nodiscard]] QString slotId() const;
-    /// Makes a restored copy's slot this window's own: its copy stands until the next one replaces it. This window's
-    /// earlier slot is removed.
+    /// Makes a restored copy's slot this window's own: its copy stands until the next one, made soon, replaces it.
+    /// This window's earlier slot is removed.
     void adopt(const cipher::RecoverySlot& slot, cipher::RecoveryLock lock);
 
 signals:
