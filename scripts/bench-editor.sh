@@ -28,7 +28,8 @@ bench="$ROOT/build-edperf/bench/vellumpad_editor_bench"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The editor must never see the user's own preferences or trace settings.
-export HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/runtime"
+export HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/runtime" \
+    XDG_STATE_HOME="$scratch/state"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 unset VELLUMPAD_TRACE
 

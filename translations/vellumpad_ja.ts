@@ -268,6 +268,52 @@ MIT ライセンスで公開されています。
         <source>The note is open, but its password could not be stored. %1 The earlier password stays in use.</source>
         <translation>メモは開きましたが、パスワードを保存できませんでした。%1 以前のパスワードが引き続き使われます。</translation>
     </message>
+    <message>
+        <source>The unsaved changes could not be recovered: %1 The copy is kept.</source>
+        <translation>未保存の変更を復元できませんでした: %1 コピーは残してあります。</translation>
+    </message>
+</context>
+<context>
+    <name>app::RecoveryKeeper</name>
+    <message>
+        <source>Unsaved changes cannot be kept for recovery: %1</source>
+        <translation>未保存の変更を復元用に保管できません: %1</translation>
+    </message>
+    <message>
+        <source>Unsaved changes cannot be kept for recovery: the folder &quot;%1&quot; cannot be written.</source>
+        <translation>未保存の変更を復元用に保管できません: フォルダ「%1」に書き込めません。</translation>
+    </message>
+    <message>
+        <source>Unsaved changes could not be copied for recovery: %1</source>
+        <translation>未保存の変更を復元用にコピーできませんでした: %1</translation>
+    </message>
+</context>
+<context>
+    <name>app::RecoveryOffer</name>
+    <message>
+        <source>Unsaved changes to %1 from %2 can be recovered.</source>
+        <translation>%2 時点の %1 への未保存の変更を復元できます。</translation>
+    </message>
+    <message>
+        <source>Unsaved changes kept from an earlier session cannot be read: the copy is damaged. It is kept in &quot;%1&quot;.</source>
+        <translation>前回のセッションから保管されている未保存の変更を読み込めません: コピーが壊れています。「%1」に残してあります。</translation>
+    </message>
+    <message>
+        <source>Unsaved changes from an earlier session can be recovered, but they do not open under the current password.</source>
+        <translation>前回のセッションの未保存の変更を復元できますが、現在のパスワードでは開けません。</translation>
+    </message>
+    <message>
+        <source>unsaved changes</source>
+        <translation>未保存の変更</translation>
+    </message>
+    <message>
+        <source>That password does not open the unsaved changes either.</source>
+        <translation>そのパスワードでも未保存の変更を開けません。</translation>
+    </message>
+    <message>
+        <source>Unsaved changes from an earlier session can be recovered with their password.</source>
+        <translation>前回のセッションの未保存の変更は、そのパスワードで復元できます。</translation>
+    </message>
 </context>
 <context>
     <name>preferences::PasswordPlaceChoice</name>
@@ -353,6 +399,17 @@ MIT ライセンスで公開されています。
     <message>
         <source>Fill both fields with 20 random letters and digits</source>
         <translation>両方の欄をランダムな英数字 20 文字で埋めます</translation>
+    </message>
+</context>
+<context>
+    <name>preferences::RecoveryCopiesOption</name>
+    <message>
+        <source>&amp;Keep encrypted copies of unsaved changes</source>
+        <translation>未保存の変更を暗号化して保管する(&amp;K)</translation>
+    </message>
+    <message>
+        <source>Unsaved changes are copied, encrypted, a few seconds after typing pauses, so that they can be recovered after a crash. The copy is removed once the note is saved or its changes discarded.</source>
+        <translation>入力が止まってから数秒後に未保存の変更を暗号化してコピーし、クラッシュの後でも復元できるようにします。メモを保存するか変更を破棄すると、コピーは削除されます。</translation>
     </message>
 </context>
 <context>
@@ -610,6 +667,25 @@ MIT ライセンスで公開されています。
     <message>
         <source>Note text</source>
         <translation>メモの本文</translation>
+    </message>
+</context>
+<context>
+    <name>window::RecoveryBar</name>
+    <message>
+        <source>Unsaved changes from an earlier session</source>
+        <translation>前回のセッションの未保存の変更</translation>
+    </message>
+    <message>
+        <source>&amp;Restore</source>
+        <translation>復元(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Try Another Password…</source>
+        <translation>別のパスワードを試す…</translation>
+    </message>
+    <message>
+        <source>&amp;Discard</source>
+        <translation>破棄(&amp;D)</translation>
     </message>
 </context>
 <context>

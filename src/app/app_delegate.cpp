@@ -124,6 +124,33 @@ void AppDelegate::noteOpened(const QString& path, const QString& password, const
     vc->clearProblem();
     vc->showNotice(tr("Opened %1").arg(path));
     m_passwordGuard.noteKeyed(password);
+    emit noteOpenedFrom(path);
+}
+
+bool AppDelegate::restoreRecoveredChanges(const QString& copyPath, const QString& notePath, const QString& password) {
+    if (vc == nullptr) {
+        return false;
+    }
+    const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(copyPath, password);
+    if (!loaded) {
+        vc->showProblem(tr("The unsaved changes could not be recovered: %1 The copy is kept.")
+                            .arg(QString::fromStdString(loaded.failure().message)));
+        return false;
+    }
+    vc->filename = notePath;
+    m_disk.forget();
+    if (!notePath.isEmpty()) {
+        // The file as it is now: the recovered text is unsaved changes over it, not over what it held before.
+        m_disk.remember(notePath);
+    }
+    vc->setTitle(notePath.isEmpty() ? window::untitledTitle.toString() : notePath);
+    vc->clearProblem();
+    vc->setModified(true);
+    m_passwordGuard.forget();
+    if (!notePath.isEmpty()) {
+        m_passwordGuard.noteKeyed(password);
+    }
+    return true;
 }
 
 void AppDelegate::clickSaveMenu() {

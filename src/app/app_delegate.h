@@ -85,6 +85,14 @@ public slots:
     /// Try Another Password: after settling unsaved changes, asks for the password of the note that last failed to
     /// open as if under a wrong password; one that opens it becomes the stored password and the note opens.
     void tryAnotherPassword();
+    /// Restore: with unsaved changes settled by the caller, puts the note of the recovery copy at copyPath, opened
+    /// under password, into the view as unsaved changes over the note at notePath ("" for a note that never had a
+    /// file), whose file is left alone. When the copy does not open, says why in the window and returns false.
+    bool restoreRecoveredChanges(const QString& copyPath, const QString& notePath, const QString& password);
+
+signals:
+    /// A note was opened from the file at path.
+    void noteOpenedFrom(const QString& path);
 
 private:
     [[nodiscard]] bool save();

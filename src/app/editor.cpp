@@ -3,13 +3,28 @@
 #include "app/about_box.h"
 #include "platform/run_password_prompt.h"
 #include "preferences/preference_view_controller.h"
+#include "preferences/recovery_copies_option.h"
+#include "window/recovery_bar.h"
 #include "window/view_controller.h"
 
 namespace app {
 
+namespace {
+
+// The recovery bar, put above the note view that owns it.
+window::RecoveryBar& recoveryBarOf(window::ViewController& vc) {
+    auto* bar = new window::RecoveryBar;
+    vc.addBarAboveNote(bar);
+    return *bar;
+}
+
+} // namespace
+
 Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels, platform::Prompts& prompts,
                cipher::Log& log, cipher::Trace trace)
-    : m_delegate(preferences, panels, prompts), m_window(m_delegate, log, trace) {
+    : m_delegate(preferences, panels, prompts), m_window(m_delegate, log, trace), m_preferences(preferences),
+      m_recoveryKeeper(m_window.viewController(), m_delegate, recoveryFolder()),
+      m_recoveryOffer(m_delegate, m_recoveryKeeper, prompts, recoveryBarOf(m_window.viewController())) {
     QObject::connect(&m_window, &window::MainWindow::newRequested, &m_delegate, &AppDelegate::clickNewMenu);
     QObject::connect(&m_window, &window::MainWindow::openRequested, &m_delegate, &AppDelegate::clickOpenMenu);
     QObject::connect(&m_window, &window::MainWindow::saveRequested, &m_delegate, &AppDelegate::clickSaveMenu);
@@ -28,6 +43,14 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
         // A setting that cannot be kept costs only the same toggle next time.
         (void)preferences.setString(wrapKey, wrap ? QStringLiteral("true") : QStringLiteral("false"));
     });
+
+    m_recoveryKeeper.setEnabled(preferences.stringForKey(QString::fromLatin1(keepRecoveryCopiesKey)) !=
+                                QStringLiteral("false"));
+    QObject::connect(&m_delegate, &AppDelegate::noteOpenedFrom, &m_recoveryOffer, &RecoveryOffer::offerFor);
+}
+
+void Editor::offerRecovery() {
+    m_recoveryOffer.offer(m_window.viewController().filename);
 }
 
 void Editor::showPreferences() {
@@ -43,6 +66,13 @@ void Editor::showPreferences() {
     auto* dialog = new preferences::PreferenceViewController(&m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->viewDidLoad(m_delegate);
+    auto* keepCopies = new preferences::RecoveryCopiesOption(*dialog, m_recoveryKeeper.isEnabled());
+    QObject::connect(keepCopies, &preferences::RecoveryCopiesOption::chosen, &m_recoveryKeeper, [this](bool keep) {
+        // Not remembered, the choice still holds for this run.
+        (void)m_preferences.setString(QString::fromLatin1(keepRecoveryCopiesKey),
+                                      keep ? QStringLiteral("true") : QStringLiteral("false"));
+        m_recoveryKeeper.setEnabled(keep);
+    });
     dialog->open();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/app_delegate.h"
+#include "app/recovery_keeper.h"
+#include "app/recovery_offer.h"
 #include "cipher/base/log.h"
 #include "cipher/note/trace.h"
 #include "window/main_window.h"
@@ -26,10 +28,19 @@ public:
     /// Opens the password preferences as a window-modal dialog without blocking; it deletes itself when closed.
     void showPreferences();
 
+    /// The keeper of the window's recovery copy (to finish or hold back copies, as locking the window does).
+    [[nodiscard]] RecoveryKeeper& recoveryKeeper() { return m_recoveryKeeper; }
+    /// Offers unsaved changes left by a window that is gone, those of the open note first; for the start.
+    void offerRecovery();
+
 private:
     // The delegate is declared first so that it outlives the window whose view links to it.
     AppDelegate m_delegate;
     window::MainWindow m_window;
+    platform::Preferences& m_preferences;
+    // After the window: the keeper waits for its copy and removes it before the note view goes.
+    RecoveryKeeper m_recoveryKeeper;
+    RecoveryOffer m_recoveryOffer;
 };
 
 } // namespace app

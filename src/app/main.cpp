@@ -75,6 +75,7 @@ int main(int argc, char* argv[]) {
     if (!request.file.isEmpty()) {
         (void)editor.delegate().openNote(request.file);
     }
+    editor.offerRecovery();
     const int status = QApplication::exec();
     editor.delegate().applicationWillTerminate();
     return status;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace window {
 
@@ -129,6 +130,18 @@ QByteArrayView NoteTextView::bytes(qsizetype from, qsizetype to) const {
     const auto* text = static_cast<const char*>(reinterpret_cast<void*>(
         send(SCI_GETRANGEPOINTER, static_cast<unsigned long>(from), static_cast<long>(to - from))));
     return {text, to - from};
+}
+
+void NoteTextView::copyBytes(char* into) const {
+    // Asking for the whole text at once would first close the gap, moving up to all of it.
+    const qsizetype total = length();
+    const qsizetype gap = std::clamp(static_cast<qsizetype>(send(SCI_GETGAPPOSITION)), qsizetype{0}, total);
+    for (const QByteArrayView part : {bytes(0, gap), bytes(gap, total)}) {
+        if (!part.isEmpty()) {
+            std::memcpy(into, part.data(), static_cast<std::size_t>(part.size()));
+            into += part.size();
+        }
+    }
 }
 
 qsizetype NoteTextView::length() const {

@@ -34,6 +34,9 @@ public:
     [[nodiscard]] QByteArrayView bytes() const;
     /// The bytes in [from, to); valid until the text next changes. Cheaper than bytes() for a small part.
     [[nodiscard]] QByteArrayView bytes(qsizetype from, qsizetype to) const;
+    /// Copies the whole text to into, which has room for length() bytes, without moving the document's gap, so that
+    /// the copy costs no more than the bytes it copies.
+    void copyBytes(char* into) const;
     /// The number of bytes in the text.
     [[nodiscard]] qsizetype length() const;
     /// How a line break the user types is written.

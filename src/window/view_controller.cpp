@@ -217,6 +217,10 @@ void ViewController::showNotice(const QString& message) {
     emit noticeShown(message);
 }
 
+void ViewController::addBarAboveNote(QWidget* bar) {
+    static_cast<QVBoxLayout*>(layout())->insertWidget(0, bar);
+}
+
 std::optional<QByteArray> ViewController::password() const {
     if (appDelegate == nullptr) {
         return std::nullopt;

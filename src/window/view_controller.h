@@ -91,6 +91,8 @@ public:
     [[nodiscard]] QString problem() const;
     /// Announces a short notice for the status bar.
     void showNotice(const QString& message);
+    /// Puts a bar of the application's above the note and the other bars; the controller owns it from then on.
+    void addBarAboveNote(QWidget* bar);
 
     /// Base64 decoding that skips non-alphabet characters; no value when the Base64 is rejected.
     [[nodiscard]] std::optional<cipher::Bytes> base64ToByteArray(const QString& text) const;

@@ -20,15 +20,6 @@ using platform::OverwriteChoice;
 using platform::OverwriteReason;
 using platform::UnsavedChangesChoice;
 
-namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
-
 class FileCommandsTest : public EditorFixture {
     Q_OBJECT
 

@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QList>
 #include <QPair>
 #include <QStringList>
@@ -91,6 +92,11 @@ inline QString decryptFile(const QString& path, const QString& password) {
     cipher::Result<std::string> text =
         cipher::decryptWhole(fileText ? fileText.value() : "", password.toStdString(), cipher::noteIv, {});
     return text ? QString::fromStdString(text.value()) : QStringLiteral("<undecryptable>");
+}
+
+inline QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 inline QAction* action(app::Editor& editor, const char* name) {

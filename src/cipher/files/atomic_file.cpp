@@ -16,11 +16,8 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <random>
 #include <system_error>
 #include <variant>
-
-#include <openssl/rand.h>
 
 namespace cipher {
 
@@ -42,12 +39,7 @@ bool isRandomChar(char c) noexcept {
 
 std::string randomSuffix() {
     unsigned char raw[randomLength];
-    if (RAND_bytes(raw, static_cast<int>(randomLength)) != 1) {
-        std::random_device device;
-        for (auto& byte : raw) {
-            byte = static_cast<unsigned char>(device());
-        }
-    }
+    fillRandom(raw, randomLength);
     std::string suffix(randomLength, '\0');
     for (std::size_t i = 0; i < randomLength; ++i) {
         suffix[i] = randomAlphabet[raw[i] % randomAlphabet.size()];

@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 #include <system_error>
+
+#include <openssl/rand.h>
 
 namespace cipher {
 
@@ -55,6 +58,15 @@ ssize_t readRetrying(int fd, void* into, std::size_t size) noexcept {
         const ssize_t got = ::read(fd, into, size);
         if (got >= 0 || errno != EINTR) {
             return got;
+        }
+    }
+}
+
+void fillRandom(unsigned char* bytes, std::size_t size) noexcept {
+    if (RAND_bytes(bytes, static_cast<int>(size)) != 1) {
+        std::random_device device;
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<unsigned char>(device());
         }
     }
 }

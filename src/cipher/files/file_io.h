@@ -28,6 +28,10 @@ struct FileContent {
 /// read(), retried while it is interrupted by a signal: the bytes read, 0 at the end, or -1 with errno set.
 [[nodiscard]] ssize_t readRetrying(int fd, void* into, std::size_t size) noexcept;
 
+/// Fills the bytes with random ones from OpenSSL, or from std::random_device should OpenSSL fail: for names of
+/// files, which must not clash, not for keys.
+void fillRandom(unsigned char* bytes, std::size_t size) noexcept;
+
 /// The cause of a file error in plain lowercase words, for example "permission denied" or "the disk is full".
 [[nodiscard]] std::string describeFileError(int error);
 

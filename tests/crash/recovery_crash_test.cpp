@@ -1,0 +1,213 @@
+// The editor is killed while the user types and while it writes a recovery copy: what is left must be one whole copy,
+// encrypted, of a text the user had typed, no older than the last copy the editor finished; Restore must give it back
+// byte for byte; and no plaintext may ever reach the recovery folder.
+#include "../app/scripted_seams.h"
+#include "../cipher/test_support.h"
+
+#include "app/recovery_copy.h"
+#include "app/recovery_keeper.h"
+#include "cipher/files/recovery_slot.h"
+#include "window/recovery_bar.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTimer>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int killCount = 12;
+// Stops early on a slow machine rather than run past the test's time-out.
+constexpr auto timeBudget = std::chrono::seconds(45);
+constexpr const char* marker = "MARKER-5e1d";
+constexpr const char* password = "crash test";
+
+// The note the editor opens with, large enough that a copy takes a while to write.
+std::string baseNote() {
+    std::string text;
+    for (int line = 0; text.size() < 6'000'000U; ++line) {
+        text += std::string("base line ") + marker + ' ' + std::to_string(line) + '\n';
+    }
+    return text;
+}
+
+// What is typed, piece after piece, at the end of the note.
+std::string typedPiece(int i) {
+    return std::string("typed ") + marker + ' ' + std::to_string(i) + '\n';
+}
+
+// The editor in the child: types at the end of the note without end, and writes "W BYTES" to out for every copy
+// finished. Never returns.
+[[noreturn]] void runEditor(int out) {
+    int argc = 1;
+    char name[] = "vellumpad";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    platform::MemoryPreferences preferences;
+    (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromLatin1(password));
+    ScriptedPanels panels;
+    ScriptedPrompts prompts;
+    cipher::MemoryLog log;
+    app::Editor editor(preferences, panels, prompts, log);
+    // Wrapping a long note's lines again after every keystroke would slow the typing, not the copies.
+    editor.mainWindow().setWordWrap(false);
+    editor.mainWindow().show();
+    window::ViewController& vc = editor.mainWindow().viewController();
+    const std::string base = baseNote();
+    vc.setNoteText(QString::fromStdString(base));
+    while (vc.isLoading() || vc.myTextView->length() < static_cast<qsizetype>(base.size())) {
+        QCoreApplication::processEvents();
+    }
+    vc.myTextView->SendScintilla(QsciScintillaBase::SCI_DOCUMENTEND);
+    app::RecoveryKeeper& keeper = editor.recoveryKeeper();
+    keeper.setDelays(std::chrono::milliseconds(20), std::chrono::milliseconds(60));
+    QObject::connect(&keeper, &app::RecoveryKeeper::copyWritten, [out](qsizetype bytes) {
+        const std::string line = "W " + std::to_string(bytes) + '\n';
+        (void)!::write(out, line.data(), line.size());
+    });
+    int next = 0;
+    QTimer typing;
+    QObject::connect(&typing, &QTimer::timeout, [&] {
+        const std::string piece = typedPiece(next++);
+        QTest::keyClicks(vc.myTextView, QString::fromStdString(piece.substr(0, piece.size() - 1)));
+        QTest::keyClick(vc.myTextView, Qt::Key_Return);
+    });
+    typing.start(5);
+    QApplication::exec();
+    ::_exit(2);
+}
+
+// The bytes of the largest copy the child reported as finished, reading until it ends or until one is reported.
+long long readReports(int in, bool untilFirst, std::string& pending) {
+    long long last = -1;
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        pollfd ready{in, POLLIN, 0};
+        const int timeout = untilFirst ? 100 : 0;
+        if (::poll(&ready, 1, timeout) > 0) {
+            char buffer[4096];
+            const ssize_t got = ::read(in, buffer, sizeof buffer);
+            if (got <= 0) {
+                break;
+            }
+            pending.append(buffer, static_cast<std::size_t>(got));
+        } else if (!untilFirst || Clock::now() > deadline) {
+            break;
+        }
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            last = std::max(last, std::stoll(pending.substr(2, end - 2)));
+        }
+        if (untilFirst && last >= 0) {
+            break;
+        }
+    }
+    return last;
+}
+
+std::string fileText(const fs::path& path) {
+    return cipher::test::readFile(path);
+}
+
+TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
+    const cipher::test::TempDir state;
+    ASSERT_EQ(::setenv("XDG_STATE_HOME", state.path().c_str(), 1), 0);
+    const fs::path folder = state / "vellumpad/recovery";
+    const std::string base = baseNote();
+    std::string typed = base;
+    for (int i = 0; typed.size() < base.size() + 4'000'000U; ++i) {
+        typed += typedPiece(i);
+    }
+
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> delayMs(0, 400);
+    int kills = 0;
+    int killsDuringWrites = 0;
+    std::string copied;
+    const auto start = Clock::now();
+    for (; kills < killCount && Clock::now() - start < timeBudget; ++kills) {
+        SCOPED_TRACE("kill " + std::to_string(kills + 1));
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe(pipeEnds), 0);
+        const pid_t editor = ::fork();
+        if (editor == 0) {
+            ::close(pipeEnds[0]);
+            runEditor(pipeEnds[1]);
+        }
+        ::close(pipeEnds[1]);
+        std::string pending;
+        long long finished = readReports(pipeEnds[0], true, pending);
+        ASSERT_GE(finished, 0) << "the editor made no copy";
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+        ::kill(editor, SIGKILL);
+        int status = 0;
+        ASSERT_TRUE(::waitpid(editor, &status, 0) == editor && WIFSIGNALED(status)) << "the editor stopped by itself";
+        finished = std::max(finished, readReports(pipeEnds[0], false, pending));
+        ::close(pipeEnds[0]);
+
+        bool leftover = false;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string content = fileText(entry.path());
+            EXPECT_EQ(content.find(marker), std::string::npos) << entry.path() << " holds the note in plain text";
+            leftover = leftover || entry.path().filename().string().starts_with('.');
+        }
+        killsDuringWrites += leftover ? 1 : 0;
+        const std::vector<std::string> ids = cipher::recoverySlotIds(folder);
+        ASSERT_EQ(ids.size(), 1U);
+        const cipher::RecoverySlot slot = cipher::recoverySlot(folder, ids.front());
+        const cipher::Result<std::string> copy = cipher::openNoteFile(slot.copy, password, cipher::noteIv, {});
+        ASSERT_TRUE(copy) << copy.failure().message;
+        ASSERT_GE(static_cast<long long>(copy.value().size()), finished) << "the copy is older than the last finished";
+        ASSERT_LE(copy.value().size(), typed.size());
+        ASSERT_TRUE(copy.value() == typed.substr(0, copy.value().size())) << "the copy is not a text that was typed";
+        copied = copy.value();
+    }
+    std::cout << kills << " kills, " << killsDuringWrites << " during a copy" << std::endl;
+    EXPECT_GE(kills, 4);
+    EXPECT_GT(killsDuringWrites, 0) << "no kill met a copy being written";
+
+    // Started again, the editor offers the last copy, and Restore gives it back byte for byte.
+    int argc = 1;
+    char name[] = "vellumpad";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    platform::MemoryPreferences preferences;
+    ASSERT_TRUE(preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromLatin1(password)));
+    ScriptedPanels panels;
+    ScriptedPrompts prompts;
+    cipher::MemoryLog log;
+    {
+        app::Editor editor(preferences, panels, prompts, log);
+        editor.offerRecovery();
+        window::ViewController& vc = editor.mainWindow().viewController();
+        vc.findChild<QPushButton*>(QStringLiteral("recoveryRestore"))->click();
+        while (vc.isLoading()) {
+            QCoreApplication::processEvents();
+        }
+        const QByteArray restored = vc.noteUtf8();
+        EXPECT_TRUE(restored == QByteArray::fromStdString(copied)) << "Restore did not give the copy back";
+        EXPECT_TRUE(vc.isModified());
+    }
+    // Closed normally, the window leaves no copy behind.
+    EXPECT_TRUE(cipher::recoverySlotIds(folder).empty());
+}
+
+} // namespace
