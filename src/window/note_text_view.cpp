@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPalette>
 #include <QWheelEvent>
 
@@ -22,6 +23,8 @@ constexpr int tabWidthInSpaces = 4;
 constexpr int sidePadding = 8;
 constexpr int marginCount = 5;
 constexpr std::size_t typingRoom = 64 * 1024;
+// The mark password managers put on what they copy; clipboard managers honouring it keep no history of it.
+constexpr auto secretHint = "x-kde-passwordManagerHint";
 
 unsigned long eolMode(LineEnding ending) {
     switch (ending) {
@@ -76,6 +79,8 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
             emit caretMoved();
         }
     });
+    // Selecting text puts it into the X11 selection, which clipboard managers can also keep.
+    connect(QApplication::clipboard(), &QClipboard::selectionChanged, this, &NoteTextView::markSelectionSecret);
 }
 
 NoteTextView::~NoteTextView() {
@@ -203,6 +208,55 @@ void NoteTextView::setZoom(int points) {
     constexpr int largestZoom = 20;
     const int smallestZoom = static_cast<int>(std::ceil(smallestPoints - m_points));
     send(SCI_SETZOOM, static_cast<unsigned long>(std::clamp(points, std::min(smallestZoom, 0), largestZoom)));
+}
+
+qsizetype NoteTextView::firstVisibleLine() const {
+    return static_cast<qsizetype>(send(SCI_GETFIRSTVISIBLELINE));
+}
+
+void NoteTextView::setFirstVisibleLine(qsizetype line) {
+    send(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(line));
+}
+
+int NoteTextView::horizontalOffset() const {
+    return static_cast<int>(send(SCI_GETXOFFSET));
+}
+
+void NoteTextView::setHorizontalOffset(int pixels) {
+    send(SCI_SETXOFFSET, static_cast<unsigned long>(pixels));
+}
+
+QMimeData* NoteTextView::toMimeData(const QByteArray& text, bool rectangular) const {
+    QMimeData* copied = QsciScintillaBase::toMimeData(text, rectangular);
+    copied->setData(QString::fromLatin1(secretHint), QByteArrayLiteral("secret"));
+    m_copies.removeAll(nullptr);
+    m_copies.append(copied);
+    return copied;
+}
+
+void NoteTextView::markSelectionSecret() {
+    QClipboard* clipboard = QApplication::clipboard();
+    const QMimeData* selection = clipboard->mimeData(QClipboard::Selection);
+    if (!clipboard->ownsSelection() || selection == nullptr || selection->hasFormat(QString::fromLatin1(secretHint)) ||
+        !hasFocus()) {
+        return;
+    }
+    clipboard->setMimeData(toMimeData(selection->text().toUtf8(), false), QClipboard::Selection);
+}
+
+void NoteTextView::takeBackCopies() {
+    QClipboard* clipboard = QApplication::clipboard();
+    for (const QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) {
+        const QMimeData* held = clipboard->mimeData(mode);
+        if (held != nullptr && m_copies.contains(held)) {
+            clipboard->clear(mode);
+        }
+    }
+    m_copies.removeAll(nullptr);
+}
+
+qsizetype NoteTextView::anchor() const {
+    return static_cast<qsizetype>(send(SCI_GETANCHOR));
 }
 
 qsizetype NoteTextView::caret() const {

@@ -7,6 +7,8 @@
 #include <QAccessible>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
+#include <QPointer>
 
 #include <cstddef>
 #include <optional>
@@ -61,6 +63,20 @@ public:
     /// Zooms to points, kept between a font of 4 points and 20 points above the unzoomed size.
     void setZoom(int points);
 
+    /// The first line shown at the top of the view, counting wrapped lines as shown.
+    [[nodiscard]] qsizetype firstVisibleLine() const;
+    /// Scrolls so that line is the first shown.
+    void setFirstVisibleLine(qsizetype line);
+    /// How far the view is scrolled to the right, in pixels.
+    [[nodiscard]] int horizontalOffset() const;
+    void setHorizontalOffset(int pixels);
+
+    /// Takes back from the clipboard (and the X11 selection) what was copied or cut from this view, when it still
+    /// holds that; what another program put there since is left alone.
+    void takeBackCopies();
+
+    /// The selection's anchor, the end that stays put while the caret moves.
+    [[nodiscard]] qsizetype anchor() const;
     /// The caret's byte offset.
     [[nodiscard]] qsizetype caret() const;
     /// The selection as (start, end) byte offsets; start == end when nothing is selected.
@@ -97,6 +113,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    /// Copied or dragged text, marked as a secret for clipboard managers (which then keep no history of it).
+    QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
 
 private:
     void accessibilityActiveChanged(bool active) override;
@@ -107,6 +125,10 @@ private:
                                                                             qsizetype to) const;
     void applyLook();
 
+    void markSelectionSecret();
+
+    // What this view put on the clipboard; Qt owns it and drops it when another program takes the clipboard.
+    mutable QList<QPointer<QMimeData>> m_copies;
     double m_points = 10;
     int m_wheelZoomRest = 0;
 };

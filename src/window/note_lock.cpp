@@ -1,0 +1,175 @@
+#include "window/note_lock.h"
+
+#include "cipher/base/bytes.h"
+#include "window/find_bar.h"
+#include "window/lock_panel.h"
+#include "window/note_text_view.h"
+#include "window/view_controller.h"
+
+#include <QAction>
+#include <QMainWindow>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+namespace window {
+
+namespace {
+
+constexpr int freeTries = 5;
+constexpr std::chrono::seconds longestWait{30};
+
+// What the note or its file could be reached or changed by while locked. Undo, Paste and the rest act on the empty
+// view and are let be.
+constexpr const char* lockedActions[] = {"actionNew",  "actionOpen",        "actionSave",         "actionSaveAs",
+                                         "actionLock", "actionPreferences", "actionFind",         "actionFindNext",
+                                         "actionCopy", "actionCut",         "actionFindPrevious", "actionSelectAll"};
+
+} // namespace
+
+std::chrono::seconds unlockWait(int wrongTries) {
+    if (wrongTries < freeTries) {
+        return std::chrono::seconds{0};
+    }
+    const int doublings = std::min(wrongTries - freeTries, 5);
+    return std::min(longestWait, std::chrono::seconds{1 << doublings});
+}
+
+NoteLock::NoteLock(QMainWindow& window, ViewController& vc, FindBar& findBar, QWidget* panelParent)
+    : QObject(&window), m_window(window), m_vc(vc), m_findBar(findBar) {
+    m_panel = new LockPanel(panelParent);
+    m_waitOver.setSingleShot(true);
+    // A coarse timer may end a little early, and a try made then would still be refused.
+    m_waitOver.setTimerType(Qt::PreciseTimer);
+    connect(&m_waitOver, &QTimer::timeout, m_panel, [this] {
+        if (!m_nextTry.hasExpired()) {
+            m_waitOver.start(std::chrono::ceil<std::chrono::milliseconds>(m_nextTry.remainingTimeAsDuration()));
+            return;
+        }
+        m_panel->allowTries(true);
+    });
+    connect(m_panel, &LockPanel::unlockRequested, this, &NoteLock::unlockFromPanel);
+}
+
+NoteLock::~NoteLock() = default;
+
+bool NoteLock::lock(const cipher::PasswordFingerprint& password) {
+    if (isLocked() || !password.holdsOne()) {
+        return false;
+    }
+    emit aboutToLock();
+    m_vc.finishLoading();
+    NoteTextView& text = *m_vc.myTextView;
+    const QByteArrayView note = text.bytes();
+    m_sealed = cipher::SealedBytes::seal(
+        {reinterpret_cast<const std::uint8_t*>(note.data()), static_cast<std::size_t>(note.size())});
+    if (!m_sealed) {
+        return false;
+    }
+    m_password = password;
+    m_place = {text.anchor(),   text.caret(), text.firstVisibleLine(), text.horizontalOffset(),
+               text.wordWrap(), text.zoom(),  m_vc.isModified()};
+    text.takeBackCopies();
+    // A new, empty document: the old one's bytes are wiped and its undo history goes with it. The note stays
+    // "changed" so that closing still asks about it.
+    m_vc.setNoteText(QString());
+    m_vc.setModified(m_place.modified);
+    text.setReadOnly(true);
+    m_findBar.forget();
+    disableActions();
+    m_vc.hide();
+    m_window.setWindowTitle(tr("Locked[*] — Vellumpad"));
+    m_panel->reset();
+    m_panel->show();
+    m_panel->setFocus();
+    emit locked();
+    return true;
+}
+
+NoteLock::Unlock NoteLock::unlock(const QString& password) {
+    if (!isLocked()) {
+        return Unlock::NotLocked;
+    }
+    if (!m_nextTry.hasExpired()) {
+        return Unlock::TooSoon;
+    }
+    QByteArray utf8 = password.toUtf8();
+    const bool matches = m_password->matches(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    cipher::cleanse(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    std::optional<cipher::SecureBytes> note = matches ? m_sealed->open() : std::nullopt;
+    if (!note) {
+        ++m_wrongTries;
+        const std::chrono::seconds wait = unlockWait(m_wrongTries);
+        m_nextTry.setRemainingTime(wait);
+        if (wait.count() > 0) {
+            m_panel->allowTries(false);
+            m_waitOver.start(wait);
+        }
+        return Unlock::WrongPassword;
+    }
+    m_wrongTries = 0;
+    m_nextTry = QDeadlineTimer();
+    m_waitOver.stop();
+    // The loader takes this copy and wipes it once it is in the view; the opened bytes are wiped as they go.
+    m_vc.setNoteUtf8(std::string(cipher::asText(*note)));
+    m_vc.finishLoading();
+    m_sealed.reset();
+    m_password.reset();
+    restore(m_place);
+    emit unlocked();
+    return Unlock::Unlocked;
+}
+
+void NoteLock::unlockFromPanel(const QString& password) {
+    switch (unlock(password)) {
+    case Unlock::Unlocked:
+    case Unlock::NotLocked:
+        return;
+    case Unlock::WrongPassword:
+    case Unlock::TooSoon:
+        break;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::seconds>(m_nextTry.remainingTimeAsDuration());
+    m_panel->showRefusal(wait.count() > 0 ? tr("Wrong password. Wait %n second(s) before trying again.", nullptr,
+                                               static_cast<int>(wait.count()))
+                                          : tr("Wrong password."));
+}
+
+void NoteLock::restore(const Place& place) {
+    NoteTextView& text = *m_vc.myTextView;
+    text.setReadOnly(false);
+    m_vc.setModified(place.modified);
+    text.setWordWrap(place.wordWrap);
+    text.setZoom(place.zoom);
+    text.select(place.anchor, place.caret);
+    text.setFirstVisibleLine(place.firstLine);
+    text.setHorizontalOffset(place.horizontalOffset);
+    m_panel->hide();
+    m_panel->reset();
+    m_vc.show();
+    restoreActions();
+    m_vc.setTitle(m_vc.title());
+    m_vc.setFocus();
+}
+
+void NoteLock::disableActions() {
+    m_actions.clear();
+    for (const char* name : lockedActions) {
+        if (auto* action = m_window.findChild<QAction*>(QString::fromLatin1(name))) {
+            m_actions.append({action, action->isEnabled()});
+            action->setEnabled(false);
+        }
+    }
+}
+
+void NoteLock::restoreActions() {
+    for (const auto& [action, enabled] : m_actions) {
+        if (action) {
+            action->setEnabled(enabled);
+        }
+    }
+    m_actions.clear();
+}
+
+} // namespace window
