@@ -32,7 +32,9 @@ QString AppDelegate::getPassword() const {
 }
 
 bool AppDelegate::setPasswordWithPass(const QString& password) {
-    return m_preferences.setString(passwordKey(), password);
+    const bool stored = m_preferences.setString(passwordKey(), password);
+    emit passwordStateChanged();
+    return stored;
 }
 
 bool AppDelegate::resolveUnsavedChanges() {
@@ -41,7 +43,7 @@ bool AppDelegate::resolveUnsavedChanges() {
     }
     switch (m_prompts.askToSaveChanges(vc->window(), vc->title())) {
     case platform::UnsavedChangesChoice::Save:
-        return save();
+        return (!m_saveCheck || m_saveCheck()) && save();
     case platform::UnsavedChangesChoice::Discard:
         return true;
     case platform::UnsavedChangesChoice::Cancel:
@@ -61,6 +63,7 @@ void AppDelegate::clickNewMenu() {
     vc->setTitle(window::untitledTitle.toString());
     vc->clearProblem();
     m_passwordGuard.forget();
+    emit passwordStateChanged();
 }
 
 void AppDelegate::clickOpenMenu() {
@@ -121,6 +124,7 @@ void AppDelegate::noteOpened(const QString& path, const QString& password, const
     vc->clearProblem();
     vc->showNotice(tr("Opened %1").arg(path));
     m_passwordGuard.noteKeyed(password);
+    emit passwordStateChanged();
 }
 
 void AppDelegate::clickSaveMenu() {
@@ -194,6 +198,9 @@ std::optional<bool> AppDelegate::unlessWritingOver(const DiskGuard& guard, const
 }
 
 bool AppDelegate::writeNote(const QString& path) {
+    if (m_saveCheck && !m_saveCheck()) {
+        return false;
+    }
     const cipher::Result<cipher::Done> saved = vc->saveEncryptedText(path);
     if (!saved) {
         vc->showProblem(unusablePassword(path).value_or(QString::fromStdString(saved.failure().message)) +
@@ -207,6 +214,7 @@ bool AppDelegate::writeNote(const QString& path) {
     vc->clearProblem();
     vc->showNotice(tr("Saved %1").arg(path));
     m_passwordGuard.noteSaved(*vc);
+    emit passwordStateChanged();
     return true;
 }
 

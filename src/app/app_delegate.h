@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QUrl;
@@ -50,6 +51,15 @@ public:
     /// failed and why, and false is returned.
     bool openNote(const QString& path);
 
+    /// What recognises the password of the note in the window: the one it was opened or last saved with; no value
+    /// for a note that has none yet.
+    [[nodiscard]] std::optional<cipher::PasswordFingerprint> notePassword() const {
+        return m_passwordGuard.notePassword();
+    }
+    /// Asked before the note is written, and before Save is chosen to settle unsaved changes; returning false stops
+    /// the save (a locked note whose password was not given).
+    void setSaveCheck(std::function<bool()> check) { m_saveCheck = std::move(check); }
+
     /// Settles unsaved changes before they would be lost: asks Save, Discard or Cancel. True when there were none,
     /// they were saved, or the user discarded them; false when the user cancelled or the save failed.
     [[nodiscard]] bool resolveUnsavedChanges();
@@ -70,6 +80,10 @@ public slots:
     /// Try Another Password: after settling unsaved changes, asks for the password of the note that last failed to
     /// open as if under a wrong password; one that opens it becomes the stored password and the note opens.
     void tryAnotherPassword();
+
+signals:
+    /// The stored password, or the one the note is known to be under, may have changed.
+    void passwordStateChanged();
 
 private:
     [[nodiscard]] bool save();
@@ -95,6 +109,7 @@ private:
     PasswordRetry m_passwordRetry{*this, m_prompts};
     // The note's file as it was last read or written.
     DiskGuard m_disk;
+    std::function<bool()> m_saveCheck;
 };
 
 } // namespace app

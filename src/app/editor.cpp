@@ -8,7 +8,8 @@ namespace app {
 
 Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels, platform::Prompts& prompts,
                cipher::Log& log, cipher::Trace trace)
-    : m_delegate(preferences, panels, prompts), m_window(m_delegate, log, trace) {
+    : m_delegate(preferences, panels, prompts), m_window(m_delegate, log, trace),
+      m_locking(m_delegate, m_window, preferences, prompts) {
     QObject::connect(&m_window, &window::MainWindow::newRequested, &m_delegate, &AppDelegate::clickNewMenu);
     QObject::connect(&m_window, &window::MainWindow::openRequested, &m_delegate, &AppDelegate::clickOpenMenu);
     QObject::connect(&m_window, &window::MainWindow::saveRequested, &m_delegate, &AppDelegate::clickSaveMenu);
@@ -41,6 +42,7 @@ void Editor::showPreferences() {
     auto* dialog = new preferences::PreferenceViewController(&m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->viewDidLoad(m_delegate);
+    dialog->addSection(new preferences::LockPreferencesGroup(m_locking, dialog));
     dialog->open();
 }
 

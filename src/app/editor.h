@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_delegate.h"
+#include "app/note_locking.h"
 #include "cipher/base/log.h"
 #include "cipher/note/trace.h"
 #include "window/main_window.h"
@@ -22,6 +23,8 @@ public:
     [[nodiscard]] AppDelegate& delegate() { return m_delegate; }
     /// The note window.
     [[nodiscard]] window::MainWindow& mainWindow() { return m_window; }
+    /// When and how the window locks.
+    [[nodiscard]] NoteLocking& locking() { return m_locking; }
 
     /// Opens the password preferences as a window-modal dialog without blocking; it deletes itself when closed.
     void showPreferences();
@@ -30,6 +33,7 @@ private:
     // The delegate is declared first so that it outlives the window whose view links to it.
     AppDelegate m_delegate;
     window::MainWindow m_window;
+    NoteLocking m_locking;
 };
 
 } // namespace app

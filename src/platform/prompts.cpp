@@ -57,6 +57,22 @@ std::optional<QString> MessageBoxPrompts::askForPassword(QWidget* parent, const 
     return dialog.textValue();
 }
 
+std::optional<QString> MessageBoxPrompts::askToUnlock(QWidget* parent, const QString& refusal) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(QObject::tr("Unlock to Save"));
+    QString label = QObject::tr("The note is locked. Enter its password to unlock and save it:");
+    if (!refusal.isEmpty()) {
+        label = refusal + QStringLiteral("\n\n") + label;
+    }
+    dialog.setLabelText(label);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText(QObject::tr("Unlock"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.textValue();
+}
+
 OverwriteChoice MessageBoxPrompts::askToOverwrite(QWidget* parent, const QString& path, OverwriteReason reason) {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::Warning);

@@ -102,6 +102,11 @@ void PreferenceViewController::viewDidLoad(PasswordStore& applicationDelegate) {
     tfRepeat->setText(password);
 }
 
+void PreferenceViewController::addSection(QWidget* section) {
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    column->insertWidget(column->count() - 1, section);
+}
+
 void PreferenceViewController::showEvent(QShowEvent* event) {
     // Someone may be looking over the user's shoulder the next time it opens; the password is shown only on request.
     // A spontaneous show is the window coming back from being minimised, not opening.
