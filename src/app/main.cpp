@@ -38,6 +38,7 @@ bool asksOnlyForText(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     (void)cipher::disableCoreDumps(); // a core dump would hold the note and the password in plain text
+    (void)cipher::wipeFreedMemory();  // nor should the memory Qt and Scintilla free
     if (asksOnlyForText(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "minimal");
     }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace window {
 
@@ -37,7 +38,7 @@ std::chrono::seconds unlockWait(int wrongTries) {
 }
 
 NoteLock::NoteLock(QMainWindow& window, ViewController& vc, FindBar& findBar, QWidget* panelParent)
-    : QObject(&window), m_window(window), m_vc(vc), m_findBar(findBar) {
+    : QObject(&window), m_window(window), m_vc(vc), m_findBar(findBar), m_view(vc.myTextView) {
     m_panel = new LockPanel(panelParent);
     m_waitOver.setSingleShot(true);
     // A coarse timer may end a little early, and a try made then would still be refused.
@@ -52,7 +53,12 @@ NoteLock::NoteLock(QMainWindow& window, ViewController& vc, FindBar& findBar, QW
     connect(m_panel, &LockPanel::unlockRequested, this, &NoteLock::unlockFromPanel);
 }
 
-NoteLock::~NoteLock() = default;
+NoteLock::~NoteLock() {
+    // The view may have gone first, with the window; then the document set aside goes with the process.
+    if (m_document != 0 && m_view) {
+        m_view->bringBack(std::exchange(m_document, 0));
+    }
+}
 
 bool NoteLock::lock(const cipher::PasswordFingerprint& password) {
     if (isLocked() || !password.holdsOne()) {
@@ -61,9 +67,7 @@ bool NoteLock::lock(const cipher::PasswordFingerprint& password) {
     emit aboutToLock();
     m_vc.finishLoading();
     NoteTextView& text = *m_vc.myTextView;
-    const QByteArrayView note = text.bytes();
-    m_sealed = cipher::SealedBytes::seal(
-        {reinterpret_cast<const std::uint8_t*>(note.data()), static_cast<std::size_t>(note.size())});
+    m_sealed = cipher::SealedBytes::seal(text.bytesInPlace());
     if (!m_sealed) {
         return false;
     }
@@ -71,8 +75,8 @@ bool NoteLock::lock(const cipher::PasswordFingerprint& password) {
     m_place = {text.anchor(),   text.caret(), text.firstVisibleLine(), text.horizontalOffset(),
                text.wordWrap(), text.zoom(),  m_vc.isModified()};
     text.takeBackCopies();
-    // A new, empty document: the old one's bytes are wiped and its undo history goes with it. The note stays
-    // "changed" so that closing still asks about it.
+    m_document = text.setAside();
+    // The note stays "changed" so that closing still asks about it.
     m_vc.setNoteText(QString());
     m_vc.setModified(m_place.modified);
     text.setReadOnly(true);
@@ -97,8 +101,7 @@ NoteLock::Unlock NoteLock::unlock(const QString& password) {
     QByteArray utf8 = password.toUtf8();
     const bool matches = m_password->matches(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     cipher::cleanse(utf8.data(), static_cast<std::size_t>(utf8.size()));
-    std::optional<cipher::SecureBytes> note = matches ? m_sealed->open() : std::nullopt;
-    if (!note) {
+    if (!matches) {
         ++m_wrongTries;
         const std::chrono::seconds wait = unlockWait(m_wrongTries);
         m_nextTry.setRemainingTime(wait);
@@ -111,9 +114,10 @@ NoteLock::Unlock NoteLock::unlock(const QString& password) {
     m_wrongTries = 0;
     m_nextTry = QDeadlineTimer();
     m_waitOver.stop();
-    // The loader takes this copy and wipes it once it is in the view; the opened bytes are wiped as they go.
-    m_vc.setNoteUtf8(std::string(cipher::asText(*note)));
-    m_vc.finishLoading();
+    NoteTextView& text = *m_vc.myTextView;
+    text.bringBack(std::exchange(m_document, 0));
+    // Only a fault of memory could make this fail; the note would then be lost whatever was done.
+    (void)m_sealed->open(text.bytesInPlace());
     m_sealed.reset();
     m_password.reset();
     restore(m_place);

@@ -21,15 +21,17 @@ namespace window {
 
 class FindBar;
 class LockPanel;
+class NoteTextView;
 class ViewController;
 
 /// How long the next try to unlock must wait after wrongTries wrong passwords in a row: nothing for the first five,
 /// then 1 s, 2 s, 4 s … up to 30 s. Never a lock-out.
 [[nodiscard]] std::chrono::seconds unlockWait(int wrongTries);
 
-/// The window's lock. Locking hides the note, the find bar and the file's name behind a LockPanel and holds the
-/// note only sealed in memory (SealedBytes) with where the user was in it; unlocking with the note's password puts
-/// it all back, byte for byte, without its undo history. Nothing is written anywhere.
+/// The window's lock. Locking hides the note, the find bar and the file's name behind a LockPanel; the note's
+/// document is set aside with its text sealed where it lies (SealedBytes), and its undo history dropped. Unlocking
+/// with the note's password opens it in place and puts it back where the user was, byte for byte. Nothing is written
+/// anywhere.
 class NoteLock final : public QObject {
     Q_OBJECT
 
@@ -80,8 +82,11 @@ private:
     QMainWindow& m_window;
     ViewController& m_vc;
     FindBar& m_findBar;
+    QPointer<NoteTextView> m_view;
     LockPanel* m_panel = nullptr;
     std::optional<cipher::SealedBytes> m_sealed;
+    // The note's document while set aside, sealed.
+    long m_document = 0;
     std::optional<cipher::PasswordFingerprint> m_password;
     Place m_place;
     QList<QPair<QPointer<QAction>, bool>> m_actions;

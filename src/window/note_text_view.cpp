@@ -106,7 +106,51 @@ void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
     const long document = send(SCI_CREATEDOCUMENT, room, SC_DOCUMENTOPTION_STYLES_NONE);
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
+    forgetLayout();
     setUpDocument(ending);
+}
+
+void NoteTextView::forgetLayout() {
+    // Scintilla keeps the lines it laid out and the runs of text it measured, the note's words among them, until
+    // others push them out; turning the caches off and on again frees them now.
+    const long measured = send(SCI_GETPOSITIONCACHE);
+    send(SCI_SETPOSITIONCACHE, 0);
+    send(SCI_SETPOSITIONCACHE, static_cast<unsigned long>(measured));
+    const long laidOut = send(SCI_GETLAYOUTCACHE);
+    send(SCI_SETLAYOUTCACHE, SC_CACHE_NONE);
+    send(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(laidOut));
+}
+
+std::span<std::uint8_t> NoteTextView::bytesInPlace() {
+    // The document's own buffer, made whole by SCI_GETCHARACTERPOINTER: the same length stays valid to write.
+    const QByteArrayView text = bytes();
+    return {reinterpret_cast<std::uint8_t*>(const_cast<char*>(text.data())), static_cast<std::size_t>(text.size())};
+}
+
+long NoteTextView::setAside() {
+    setUndoCollection(false);
+    // The buffer keeps a gap, which can hold stale copies of text that was moved to close it, such as the note
+    // before it was changed in place. Writing the first byte over itself moves the gap to the start: the text as it
+    // is now is moved over the buffer's end, and the gap holds only copies of it.
+    if (length() > 0 && !isReadOnly()) {
+        const char first = bytes(0, 1).front();
+        send(SCI_SETTARGETRANGE, 0, 1);
+        SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(1), &first);
+    }
+    const long document = send(SCI_GETDOCPOINTER);
+    send(SCI_ADDREFDOCUMENT, 0, document);
+    const long empty = send(SCI_CREATEDOCUMENT, 0, SC_DOCUMENTOPTION_STYLES_NONE);
+    send(SCI_SETDOCPOINTER, 0, empty);
+    send(SCI_RELEASEDOCUMENT, 0, empty);
+    forgetLayout();
+    setUpDocument(LineEnding::Lf);
+    return document;
+}
+
+void NoteTextView::bringBack(long document) {
+    send(SCI_SETDOCPOINTER, 0, document);
+    send(SCI_RELEASEDOCUMENT, 0, document);
+    setUndoCollection(true);
 }
 
 void NoteTextView::setUpDocument(LineEnding ending) {

@@ -11,7 +11,9 @@
 #include <QPointer>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace window {
@@ -36,6 +38,13 @@ public:
     [[nodiscard]] QByteArrayView bytes() const;
     /// The bytes in [from, to); valid until the text next changes. Cheaper than bytes() for a small part.
     [[nodiscard]] QByteArrayView bytes(qsizetype from, qsizetype to) const;
+    /// The whole text, to be changed in place without changing its length; valid until the text next changes.
+    [[nodiscard]] std::span<std::uint8_t> bytesInPlace();
+    /// Puts the document aside as it is (text, line endings, save point), without its undo history, and shows a new
+    /// empty one in its place. The handle must be given back to bringBack.
+    [[nodiscard]] long setAside();
+    /// Shows the document set aside again, in place of the current one, at its start; Undo starts afresh.
+    void bringBack(long document);
     /// The number of bytes in the text.
     [[nodiscard]] qsizetype length() const;
     /// How a line break the user types is written.
@@ -120,6 +129,7 @@ private:
     void accessibilityActiveChanged(bool active) override;
     long send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void setUpDocument(LineEnding ending);
+    void forgetLayout();
     [[nodiscard]] qsizetype characterStart(qsizetype position) const;
     [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findFolded(const QString& needle, qsizetype from,
                                                                             qsizetype to) const;

@@ -134,6 +134,20 @@ private slots:
         }
     }
 
+    void aNoteStillLoadingIsLockedWhole() {
+        QByteArray note;
+        while (note.size() < 20 * 1024 * 1024) {
+            note += "a line of words, \xC3\xBC and \xE2\x80\xA8\r\n";
+        }
+        view().setNoteUtf8(note.toStdString());
+        QVERIFY(view().isLoading());
+        QVERIFY(lock().lock(fingerprintOf("pw")));
+        QCOMPARE(lock().unlock(QStringLiteral("pw")), window::NoteLock::Unlock::Unlocked);
+        QVERIFY(!view().isLoading());
+        QVERIFY(view().noteUtf8() == note);
+        QVERIFY(!view().isModified());
+    }
+
     void wrongPasswordsAreRefusedAndFromTheFifthOnEachTryWaitsLonger() {
         const struct {
             int wrongTries;

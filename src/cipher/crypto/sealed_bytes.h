@@ -6,21 +6,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace cipher {
 
-/// Bytes held only encrypted in memory: AES-256-GCM under a random key made for them and kept in this object alone
-/// (in memory kept out of swap where the system allows). Nothing is ever written anywhere else.
+/// Seals bytes where they lie: AES-256-GCM in place, under a random key made for them and kept in this object alone
+/// (in memory kept out of swap where the system allows). The bytes themselves stay with their owner, encrypted, the
+/// same length; nothing is copied or written anywhere else.
 class SealedBytes {
 public:
-    /// Encrypts plain under a fresh random key; no value when the system gives no random bytes or the library fails.
-    /// The caller still owns plain and wipes it.
-    [[nodiscard]] static std::optional<SealedBytes> seal(ByteView plain);
+    /// Encrypts bytes in place under a fresh random key; no value, with bytes unchanged, when the system gives no
+    /// random bytes or the library fails.
+    [[nodiscard]] static std::optional<SealedBytes> seal(std::span<std::uint8_t> bytes);
 
-    /// The plain bytes again; no value when the sealed bytes were altered or the library fails.
-    [[nodiscard]] std::optional<SecureBytes> open() const;
-    /// The number of plain bytes held.
-    [[nodiscard]] std::size_t size() const noexcept { return m_sealed.size(); }
+    /// Decrypts bytes, the ones sealed, in place. False when they are not those bytes (another length, or altered)
+    /// or the library fails; what they then hold is of no use.
+    [[nodiscard]] bool open(std::span<std::uint8_t> bytes) const;
+    /// The number of bytes sealed.
+    [[nodiscard]] std::size_t size() const noexcept { return m_size; }
 
 private:
     SealedBytes() = default;
@@ -28,7 +31,7 @@ private:
     SecureBytes m_key;
     std::array<std::uint8_t, 12> m_nonce{};
     std::array<std::uint8_t, 16> m_tag{};
-    SecureBytes m_sealed;
+    std::size_t m_size = 0;
 };
 
 } // namespace cipher
