@@ -457,15 +457,13 @@ MIT ライセンスで公開されています。
         <source>Locked[*] — Vellumpad</source>
         <translation>ロック中[*] — Vellumpad</translation>
     </message>
-    <message numerus="yes">
-        <source>Wrong password. Wait %n second(s) before trying again.</source>
-        <translation>
-            <numerusform>パスワードが違います。%n 秒待ってからもう一度試してください。</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Wrong password.</source>
         <translation>パスワードが違います。</translation>
+    </message>
+    <message>
+        <source>Wrong password. Wait %1 s before trying again.</source>
+        <translation>パスワードが違います。%1 秒待ってからもう一度試してください。</translation>
     </message>
 </context>
 <context>

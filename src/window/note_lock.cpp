@@ -135,9 +135,10 @@ void NoteLock::unlockFromPanel(const QString& password) {
         break;
     }
     const auto wait = std::chrono::ceil<std::chrono::seconds>(m_nextTry.remainingTimeAsDuration());
-    m_panel->showRefusal(wait.count() > 0 ? tr("Wrong password. Wait %n second(s) before trying again.", nullptr,
-                                               static_cast<int>(wait.count()))
-                                          : tr("Wrong password."));
+    // Seconds as a unit rather than a counted noun: the same text serves every number in every language.
+    m_panel->showRefusal(wait.count() > 0
+                             ? tr("Wrong password. Wait %1 s before trying again.").arg(static_cast<int>(wait.count()))
+                             : tr("Wrong password."));
 }
 
 void NoteLock::restore(const Place& place) {
