@@ -22,7 +22,9 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake make g++ pkg-config libssl-dev openssl qt6-base-dev libgl-dev libqscintilla2-qt6-dev
-    qt6-tools-dev qt6-l10n-tools)
+    qt6-tools-dev qt6-l10n-tools qtkeychain-qt6-dev libzxcvbn-dev)
+# What the programs load at run time: libsecret, through which QtKeychain reaches the desktop keyring.
+RUNTIME_PACKAGES=(libsecret-1-0)
 # What scripts/package.sh needs to build the Debian package and check it.
 PACKAGE_PACKAGES=(dpkg-dev lintian appstream man-db)
 

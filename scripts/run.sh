@@ -4,7 +4,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 
-ensure_packages "${BUILD_PACKAGES[@]}" qt6-wayland qt6-translations-l10n xvfb xauth
+ensure_packages "${BUILD_PACKAGES[@]}" "${RUNTIME_PACKAGES[@]}" qt6-wayland qt6-translations-l10n xvfb xauth
 mkdir -p "$ROOT/build"
 configure_and_build "$ROOT/build" -DBUILD_TESTING=OFF
 

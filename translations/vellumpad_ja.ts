@@ -4,26 +4,34 @@
 <context>
     <name>AboutBox</name>
     <message>
+        <source>About Vellumpad</source>
+        <translation>Vellumpad について</translation>
+    </message>
+    <message>
         <source>Vellumpad %1
 An editor for one plain-text note at a time whose files on disk are always encrypted.
 Released under the MIT licence.
 
 File format: a .vpd file is the Base64 text, in lines of 64 characters, of the note&apos;s UTF-8 encrypted with AES-256 in CBC mode with PKCS#7 padding. The key is the lowercase hexadecimal MD5 of the password, without salt, and the initialisation vector is fixed, so equal notes give equal files and a password can be guessed quickly offline: choose a long password.
 
-The password is kept in plain text, readable by you only, in:
-%2</source>
+Where the password is kept (Edit → Preferences):
+• In the preferences file (the default), in plain text readable by you only:
+%2
+It protects against other users of this computer, not against anyone who reads your files, a backup or a stolen disk.
+• In the desktop keyring (GNOME Keyring, KWallet), encrypted under your login password: it protects against someone who reads your files or steals the disk, not against programs running as you while the keyring is unlocked.
+• Nowhere: asked for at the first Open or Save of each run and held in memory only. Nothing is left on the disk, but programs running as you could still read it from memory.</source>
         <translation>Vellumpad %1
-一度に 1 つのプレーンテキストのメモを編集するエディターです。ディスク上のファイルは常に暗号化されています。
+ディスク上のファイルが常に暗号化される、プレーンテキストのメモを 1 つずつ編集するエディタです。
 MIT ライセンスで公開されています。
 
-ファイル形式: .vpd ファイルは、メモの UTF-8 テキストを AES-256 (CBC モード、PKCS#7 パディング) で暗号化し、Base64 にして 64 文字ごとに改行したテキストです。鍵はパスワードの MD5 を小文字の 16 進数で表したもので、ソルトはなく、初期化ベクトルは固定です。そのため同じメモからは同じファイルができ、パスワードはオフラインですばやく推測されるおそれがあります。長いパスワードを使ってください。
+ファイル形式: .vpd ファイルは、メモの UTF-8 を AES-256 (CBC モード、PKCS#7 パディング) で暗号化したものを、64 文字ごとに改行した Base64 テキストです。鍵はパスワードの MD5 (ソルトなし) の小文字 16 進表記で、初期化ベクトルは固定です。そのため同じメモからは同じファイルができ、パスワードはオフラインで素早く推測され得ます。長いパスワードを選んでください。
 
-パスワードは、あなただけが読める平文で次の場所に保存されています:
-%2</translation>
-    </message>
-    <message>
-        <source>About Vellumpad</source>
-        <translation>Vellumpad について</translation>
+パスワードの保管場所 (「編集」→「設定」):
+• 設定ファイル (既定): あなただけが読めるプレーンテキストで、次の場所に保管します:
+%2
+このコンピュータの他のユーザーからは守られますが、あなたのファイルやバックアップを読む人、盗まれたディスクからは守られません。
+• デスクトップのキーリング (GNOME キーリング、KWallet): ログインパスワードで暗号化されます。あなたのファイルを読む人やディスクの盗難からは守られますが、キーリングのロック解除中にあなたの権限で動くプログラムからは守られません。
+• どこにも保管しない: 起動ごとに最初に開くか保存するときに尋ね、メモリ上にだけ保持します。ディスクには何も残りませんが、あなたの権限で動くプログラムはメモリから読み取れます。</translation>
     </message>
 </context>
 <context>
@@ -31,6 +39,53 @@ MIT ライセンスで公開されています。
     <message>
         <source>This note was saved without a password: anyone with the file can read it. Set one in Edit → Preferences (Ctrl+,).</source>
         <translation>このメモはパスワードなしで保存されました。ファイルを手にした人は誰でも読めます。「編集」→「設定」(Ctrl+,) でパスワードを設定してください。</translation>
+    </message>
+</context>
+<context>
+    <name>PasswordPlaces</name>
+    <message>
+        <source>The password was not moved, as it could not be read where it is kept now. %1</source>
+        <translation>今の保管場所からパスワードを読み取れなかったため、移動していません。%1</translation>
+    </message>
+    <message>
+        <source>Nothing was changed. %1</source>
+        <translation>何も変更していません。%1</translation>
+    </message>
+    <message>
+        <source>The password is now kept in the new place, but it could not be removed from the old one. %1</source>
+        <translation>パスワードは新しい場所に保管されましたが、以前の場所から削除できませんでした。%1</translation>
+    </message>
+    <message>
+        <source>The stored password is unusable, as it is not valid text (was the preferences file edited by hand?). Set the password again in Preferences.</source>
+        <translation>保存されているパスワードが有効なテキストではないため使用できません (設定ファイルを手で編集しましたか？)。「設定」でパスワードを設定し直してください。</translation>
+    </message>
+    <message>
+        <source>The preferences file cannot be written.</source>
+        <translation>設定ファイルに書き込めません。</translation>
+    </message>
+    <message>
+        <source>No desktop keyring answers: is GNOME Keyring or KWallet running?%1</source>
+        <translation>デスクトップのキーリングが応答しません: GNOME キーリングか KWallet は動いていますか？%1</translation>
+    </message>
+    <message>
+        <source>The desktop keyring refused access: it may be locked, its unlock cancelled.%1</source>
+        <translation>デスクトップのキーリングがアクセスを拒否しました: ロックされたままで、ロック解除が取り消されたのかもしれません。%1</translation>
+    </message>
+    <message>
+        <source>The desktop keyring failed.%1</source>
+        <translation>デスクトップのキーリングでエラーが起きました。%1</translation>
+    </message>
+    <message>
+        <source>The desktop keyring holds no Vellumpad password: it may be locked, its unlock cancelled, or the password was removed. Unlock it, or set the password again in Preferences.</source>
+        <translation>デスクトップのキーリングに Vellumpad のパスワードがありません: ロックされたままでロック解除が取り消されたか、パスワードが削除されたのかもしれません。ロックを解除するか、「設定」でパスワードを設定し直してください。</translation>
+    </message>
+    <message>
+        <source>No password was given.</source>
+        <translation>パスワードが入力されませんでした。</translation>
+    </message>
+    <message>
+        <source>The desktop keyring did not keep the password: reading it back gave something else.</source>
+        <translation>デスクトップのキーリングはパスワードを保持しませんでした: 読み戻すと別の値でした。</translation>
     </message>
 </context>
 <context>
@@ -166,6 +221,26 @@ MIT ライセンスで公開されています。
         <source>Unlock</source>
         <translation>ロック解除</translation>
     </message>
+    <message>
+        <source>Password</source>
+        <translation>パスワード</translation>
+    </message>
+    <message>
+        <source>The password is kept nowhere: it is asked for once a run and held in memory only.</source>
+        <translation>パスワードはどこにも保管されません: 起動ごとに一度尋ね、メモリ上にだけ保持します。</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>パスワード:</translation>
+    </message>
+    <message>
+        <source>Repeat the password:</source>
+        <translation>もう一度パスワードを入力してください:</translation>
+    </message>
+    <message>
+        <source>The two passwords differ. Type the same password twice.</source>
+        <translation>2 つのパスワードが一致しません。同じパスワードを 2 回入力してください。</translation>
+    </message>
 </context>
 <context>
     <name>app::AppDelegate</name>
@@ -192,6 +267,45 @@ MIT ライセンスで公開されています。
     <message>
         <source>Could not use &quot;%1&quot;: the stored password is unusable, as it is not valid text (was the preferences file edited by hand?). Set the password again in Preferences.</source>
         <translation>「%1」を使えません: 保存されているパスワードが有効なテキストではないため使用できません (設定ファイルを手で編集しましたか？)。「設定」でパスワードを設定し直してください。</translation>
+    </message>
+    <message>
+        <source>Could not use &quot;%1&quot;: %2</source>
+        <translation>「%1」を使えません: %2</translation>
+    </message>
+    <message>
+        <source>The note is open, but its password could not be stored. %1 The earlier password stays in use.</source>
+        <translation>メモは開きましたが、パスワードを保存できませんでした。%1 以前のパスワードが引き続き使われます。</translation>
+    </message>
+</context>
+<context>
+    <name>preferences::PasswordPlaceChoice</name>
+    <message>
+        <source>Where the password is kept</source>
+        <translation>パスワードの保管場所</translation>
+    </message>
+    <message>
+        <source>In the pre&amp;ferences file</source>
+        <translation>設定ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Plain text, readable by you only: anyone who reads your files or steals the disk can read it.</source>
+        <translation>あなただけが読めるプレーンテキストです。あなたのファイルを読む人やディスクを盗んだ人は読めます。</translation>
+    </message>
+    <message>
+        <source>In the desktop &amp;keyring</source>
+        <translation>デスクトップのキーリング(&amp;K)</translation>
+    </message>
+    <message>
+        <source>Encrypted under your login password: safe from someone who reads your files or steals the disk, not from programs running as you.</source>
+        <translation>ログインパスワードで暗号化されます。あなたのファイルを読む人やディスクの盗難からは守られますが、あなたの権限で動くプログラムからは守られません。</translation>
+    </message>
+    <message>
+        <source>&amp;Nowhere: ask when needed</source>
+        <translation>どこにも保管しない: 必要なときに尋ねる(&amp;N)</translation>
+    </message>
+    <message>
+        <source>Asked for at the first Open or Save of each run and held in memory only.</source>
+        <translation>起動ごとに最初に開くか保存するときに尋ね、メモリ上にだけ保持します。</translation>
     </message>
 </context>
 <context>
@@ -265,6 +379,119 @@ MIT ライセンスで公開されています。
     <message>
         <source>The password could not be stored: the preferences file cannot be written. The earlier password stays in use.</source>
         <translation>パスワードを保存できませんでした: 設定ファイルに書き込めません。以前のパスワードが引き続き使われます。</translation>
+    </message>
+    <message>
+        <source>&amp;Generate</source>
+        <translation>生成(&amp;G)</translation>
+    </message>
+    <message>
+        <source>Kept in a place this version does not know: type a new one</source>
+        <translation>このバージョンが知らない場所に保管されています: 新しいパスワードを入力してください</translation>
+    </message>
+    <message>
+        <source>Kept in the desktop keyring: leave empty to keep it</source>
+        <translation>デスクトップのキーリングに保管中: 空のままなら変更しません</translation>
+    </message>
+    <message>
+        <source>Kept nowhere: leave empty to keep the one you have</source>
+        <translation>どこにも保管していません: 空のままなら今のパスワードを使い続けます</translation>
+    </message>
+    <message>
+        <source>The password could not be stored. %1 The earlier password stays in use.</source>
+        <translation>パスワードを保存できませんでした。%1 以前のパスワードが引き続き使われます。</translation>
+    </message>
+    <message>
+        <source>Fill both fields with 20 random letters and digits</source>
+        <translation>両方の欄をランダムな英数字 20 文字で埋めます</translation>
+    </message>
+</context>
+<context>
+    <name>preferences::StrengthMeter</name>
+    <message>
+        <source>Words and names from dictionaries are guessed first.</source>
+        <translation>辞書にある単語や名前は真っ先に推測されます。</translation>
+    </message>
+    <message>
+        <source>Swapping letters for look-alikes (@ for a, 0 for o) fools nobody.</source>
+        <translation>文字を似た記号に置き換えても (a を @、o を 0 など) 見破られます。</translation>
+    </message>
+    <message>
+        <source>Repeats such as &quot;aaa&quot; or &quot;abcabc&quot; add little.</source>
+        <translation>「aaa」や「abcabc」のような繰り返しはほとんど強さを増しません。</translation>
+    </message>
+    <message>
+        <source>Sequences such as &quot;abc&quot; or &quot;6543&quot; are easy to guess.</source>
+        <translation>「abc」や「6543」のような連続は推測されやすいです。</translation>
+    </message>
+    <message>
+        <source>Rows and patterns of keys, such as &quot;qwerty&quot;, are easy to guess.</source>
+        <translation>「qwerty」のようなキーの並びやパターンは推測されやすいです。</translation>
+    </message>
+    <message>
+        <source>Dates and years are easy to guess.</source>
+        <translation>日付や年は推測されやすいです。</translation>
+    </message>
+    <message>
+        <source>It is too short.</source>
+        <translation>短すぎます。</translation>
+    </message>
+    <message>
+        <source>Password strength</source>
+        <translation>パスワードの強さ</translation>
+    </message>
+    <message>
+        <source>The estimate assumes someone with a copy of a note who tries 10¹⁰ passwords a second on one graphics card: each try costs one MD5 and one AES block, as the file format adds no salt and no stretching.</source>
+        <translation>この見積もりは、メモのコピーを持つ人が 1 枚のグラフィックカードで毎秒 10¹⁰ 個のパスワードを試すと仮定しています: ファイル形式にソルトもストレッチングもないため、1 回の試行は MD5 1 回と AES 1 ブロック分で済みます。</translation>
+    </message>
+    <message>
+        <source>less than a second</source>
+        <translation>1 秒未満</translation>
+    </message>
+    <message numerus="yes">
+        <source>about %n second(s)</source>
+        <translation>
+            <numerusform>約 %n 秒</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>about %n minute(s)</source>
+        <translation>
+            <numerusform>約 %n 分</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>about %n hour(s)</source>
+        <translation>
+            <numerusform>約 %n 時間</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>about %n day(s)</source>
+        <translation>
+            <numerusform>約 %n 日</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>about %n year(s)</source>
+        <translation>
+            <numerusform>約 %n 年</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>centuries</source>
+        <translation>何世紀も</translation>
+    </message>
+    <message>
+        <source>Time to guess it offline: %1.</source>
+        <translation>オフラインで推測されるまでの時間: %1。</translation>
+    </message>
+    <message>
+        <source>Add another word or two: a few uncommon words are easier to remember and harder to guess than symbols.</source>
+        <translation>単語をあと 1 つか 2 つ加えてください: あまり使われない単語をいくつか並べる方が、記号より覚えやすく推測されにくくなります。</translation>
+    </message>
+    <message>
+        <source>Weak: this password could be guessed in less than a century. It will be used all the same.</source>
+        <translation>弱いパスワード: 100 年もかからずに推測され得ます。それでもこのパスワードは使われます。</translation>
     </message>
 </context>
 <context>

@@ -19,7 +19,15 @@ public:
                   "encrypted with AES-256 in CBC mode with PKCS#7 padding. The key is the lowercase hexadecimal MD5 "
                   "of the password, without salt, and the initialisation vector is fixed, so equal notes give equal "
                   "files and a password can be guessed quickly offline: choose a long password.\n\n"
-                  "The password is kept in plain text, readable by you only, in:\n%2")
+                  "Where the password is kept (Edit → Preferences):\n"
+                  "• In the preferences file (the default), in plain text readable by you only:\n%2\n"
+                  "It protects against other users of this computer, not against anyone who reads your files, a "
+                  "backup or a stolen disk.\n"
+                  "• In the desktop keyring (GNOME Keyring, KWallet), encrypted under your login password: it "
+                  "protects against someone who reads your files or steals the disk, not against programs running "
+                  "as you while the keyring is unlocked.\n"
+                  "• Nowhere: asked for at the first Open or Save of each run and held in memory only. Nothing is "
+                  "left on the disk, but programs running as you could still read it from memory.")
             .arg(QStringLiteral(VELLUMPAD_VERSION), passwordLocation);
     }
 };

@@ -8,33 +8,31 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 
 namespace app {
-
-namespace {
-
-QString passwordKey() {
-    return QString::fromLatin1(platform::passwordKey);
-}
-
-} // namespace
 
 AppDelegate::AppDelegate(platform::Preferences& preferences, platform::FilePanels& panels, platform::Prompts& prompts)
     : m_preferences(preferences), m_panels(panels), m_prompts(prompts) {}
 
 QString AppDelegate::getPassword() const {
-    if (std::optional<QString> stored = m_preferences.stringForKey(passwordKey())) {
-        return *stored;
+    platform::PasswordRead read = m_passwords.read();
+    if (auto* password = std::get_if<QString>(&read)) {
+        return std::move(*password);
     }
-    // A hand-edited value that is no text ("a, b" reads as a list) is not the empty password: saving under that
-    // would protect nothing. It reads as a text with no UTF-8 form, which Open and Save refuse as unusable.
-    return m_preferences.holdsKey(passwordKey()) ? QString(QChar(0xD800)) : QString();
+    // Not the empty password: saving under that would protect nothing. A text with no UTF-8 form is refused by Open
+    // and Save, which then say why from the failure kept.
+    return QString(QChar(0xD800));
 }
 
 bool AppDelegate::setPasswordWithPass(const QString& password) {
-    const bool stored = m_preferences.setString(passwordKey(), password);
+    const std::optional<platform::KeeperFailure> failure = m_passwords.write(password);
+    m_storeProblem = failure && failure->fault != platform::KeeperFault::notWritable
+                         ? PasswordPlaces::describe(*failure)
+                         : QString();
     emit passwordStateChanged();
-    return stored;
+    return !failure;
 }
 
 bool AppDelegate::resolveUnsavedChanges() {
@@ -111,8 +109,12 @@ void AppDelegate::tryAnotherPassword() {
         noteOpened(opened->path, opened->password, read);
         if (!opened->stored) {
             // The guard remembers the password that opened the note, so the next save asks before re-keying it.
-            vc->showProblem(tr("The note is open, but its password could not be stored: the preferences file cannot "
-                               "be written. The earlier password stays in use."));
+            vc->showProblem(m_storeProblem.isEmpty()
+                                ? tr("The note is open, but its password could not be stored: the preferences file "
+                                     "cannot be written. The earlier password stays in use.")
+                                : tr("The note is open, but its password could not be stored. %1 The earlier "
+                                     "password stays in use.")
+                                      .arg(m_storeProblem));
         }
     }
 }
@@ -244,13 +246,17 @@ QString AppDelegate::startDirectory() const {
 }
 
 std::optional<QString> AppDelegate::unusablePassword(const QString& path) const {
-    // toUtf8 would have made such a password "?"; the cipher refuses it, and the user must learn why.
-    if (QStringView(getPassword()).isValidUtf16()) {
+    // Asking again would put the same question to a user who has just declined it, or wait on the keyring again.
+    const std::optional<platform::KeeperFailure>& failure = m_passwords.lastFailure();
+    if (!failure) {
         return std::nullopt;
     }
-    return tr("Could not use \"%1\": the stored password is unusable, as it is not valid text (was the preferences "
-              "file edited by hand?). Set the password again in Preferences.")
-        .arg(path);
+    if (failure->fault == platform::KeeperFault::unusable) {
+        return tr("Could not use \"%1\": the stored password is unusable, as it is not valid text (was the preferences "
+                  "file edited by hand?). Set the password again in Preferences.")
+            .arg(path);
+    }
+    return tr("Could not use \"%1\": %2").arg(path, PasswordPlaces::describe(*failure));
 }
 
 } // namespace app

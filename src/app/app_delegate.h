@@ -2,9 +2,11 @@
 
 #include "app/disk_guard.h"
 #include "app/note_password_guard.h"
+#include "app/password_places.h"
 #include "app/password_retry.h"
 #include "cipher/base/result.h"
 #include "platform/file_panels.h"
+#include "platform/keyring_password_keeper.h"
 #include "platform/preferences.h"
 #include "platform/prompts.h"
 #include "preferences/password_store.h"
@@ -36,13 +38,28 @@ public:
 
     /// Does nothing: no note is opened at start.
     void applicationDidFinishLaunching() {}
-    /// Wipes the fingerprint of the note's password; unsaved changes are settled when the window closes.
-    void applicationWillTerminate() { m_passwordGuard.forget(); }
+    /// Wipes the fingerprint of the note's password and a password held for this run only; unsaved changes are
+    /// settled when the window closes.
+    void applicationWillTerminate() {
+        m_passwordGuard.forget();
+        m_passwords.asked().forget();
+    }
 
-    /// The preference "password", or "" when none is stored; a stored value that is no text reads as unusable text.
+    /// The password from where it is kept (the preference "password" unless the preferences say otherwise), or ""
+    /// when none is stored; one that cannot be had (no usable text, no keyring, none given) reads as unusable text.
     [[nodiscard]] QString getPassword() const override;
-    /// Stores the text exactly under "password"; leaves pass alone. False when the preferences could not store it.
+    /// Stores the text exactly where the password is kept; leaves pass alone. False when it could not be stored.
     [[nodiscard]] bool setPasswordWithPass(const QString& password) override;
+    [[nodiscard]] std::optional<platform::PasswordPlace> passwordPlace() const override { return m_passwords.place(); }
+    [[nodiscard]] QString storeProblem() const override { return m_storeProblem; }
+    [[nodiscard]] std::optional<QString> keepPasswordIn(platform::PasswordPlace place,
+                                                        const std::optional<QString>& password) override {
+        std::optional<QString> problem = m_passwords.moveTo(place, password);
+        emit passwordStateChanged();
+        return problem;
+    }
+    /// Where the password is kept; its "nowhere" keeper is the one to forget on Lock.
+    [[nodiscard]] PasswordPlaces& passwordPlaces() noexcept { return m_passwords; }
     /// Links the note view controller.
     void setVc(window::ViewController* viewController) override { vc = viewController; }
 
@@ -105,6 +122,10 @@ private:
     platform::Preferences& m_preferences;
     platform::FilePanels& m_panels;
     platform::Prompts& m_prompts;
+    platform::KeyringPasswordKeeper m_keyring;
+    // Reading may ask for the password or wait for the keyring, which getPassword's callers need not know.
+    mutable PasswordPlaces m_passwords{m_preferences, m_keyring};
+    QString m_storeProblem;
     NotePasswordGuard m_passwordGuard{*this, m_prompts};
     PasswordRetry m_passwordRetry{*this, m_prompts};
     // The note's file as it was last read or written.

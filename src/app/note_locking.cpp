@@ -2,6 +2,7 @@
 
 #include "app/app_delegate.h"
 #include "app/note_password_guard.h"
+#include "app/password_places.h"
 #include "cipher/base/bytes.h"
 #include "preferences/preference_view_controller.h"
 #include "window/main_window.h"
@@ -45,7 +46,11 @@ NoteLocking::NoteLocking(AppDelegate& delegate, window::MainWindow& window, plat
     connect(&m_window, &window::MainWindow::lockRequested, this, &NoteLocking::lockNow);
     connect(&m_delegate, &AppDelegate::passwordStateChanged, this, &NoteLocking::showProtection);
     window::NoteLock& lock = m_window.noteLock();
-    connect(&lock, &window::NoteLock::locked, this, &NoteLocking::showProtection);
+    connect(&lock, &window::NoteLock::locked, this, [this] {
+        // A password asked for this run is asked again after a lock: the lock's fingerprint unlocks, not it.
+        m_delegate.passwordPlaces().asked().forget();
+        showProtection();
+    });
     connect(&lock, &window::NoteLock::unlocked, this, &NoteLocking::showProtection);
     m_delegate.setSaveCheck([this] { return unlockToSave(); });
     apply(lockSettings());
@@ -78,13 +83,15 @@ void NoteLocking::apply(const preferences::LockSettings& settings) {
 }
 
 std::optional<cipher::PasswordFingerprint> NoteLocking::unlockingPassword() const {
-    // The password the note was opened or last saved with; a note that never had a file has the stored one.
+    // The password the note was opened or last saved with; a note that never had a file has the stored one, read
+    // only now, as reading may ask for it or wait for the keyring.
     std::optional<cipher::PasswordFingerprint> password = m_delegate.notePassword();
     if (!password) {
         password = cipher::PasswordFingerprint::make();
-        QByteArray stored = m_delegate.getPassword().toUtf8();
+        const QString text = m_delegate.getPassword();
+        QByteArray stored = text.toUtf8();
         const bool known =
-            password && QStringView(m_delegate.getPassword()).isValidUtf16() &&
+            password && QStringView(text).isValidUtf16() &&
             password->remember(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
         cipher::cleanse(stored.data(), static_cast<std::size_t>(stored.size()));
         if (!known) {
@@ -98,11 +105,29 @@ std::optional<cipher::PasswordFingerprint> NoteLocking::unlockingPassword() cons
     return password;
 }
 
+bool NoteLocking::passwordSet() const {
+    // Without reading the keyring or asking: a password kept elsewhere than the preferences file was set on purpose.
+    if (m_delegate.passwordPlace() != platform::PasswordPlace::preferencesFile) {
+        return true;
+    }
+    return !m_preferences.stringForKey(QString::fromLatin1(platform::passwordKey)).value_or(QString()).isEmpty();
+}
+
 bool NoteLocking::canLock() const {
-    return unlockingPassword().has_value();
+    if (const std::optional<cipher::PasswordFingerprint> password = m_delegate.notePassword()) {
+        return !password->matches("");
+    }
+    // A password asked for is known only once given; the keyring's is read when the window locks.
+    if (m_delegate.passwordPlace() == platform::PasswordPlace::nowhere) {
+        return m_delegate.passwordPlaces().asked().holdsOne();
+    }
+    return passwordSet();
 }
 
 bool NoteLocking::lockNow() {
+    if (!canLock()) {
+        return false;
+    }
     const std::optional<cipher::PasswordFingerprint> password = unlockingPassword();
     return password && m_window.noteLock().lock(*password);
 }
@@ -127,10 +152,10 @@ void NoteLocking::lockByItself() {
 
 void NoteLocking::showProtection() {
     const bool locked = m_window.noteLock().isLocked();
-    const bool passwordSet = !m_delegate.getPassword().isEmpty();
-    m_sign->setEncrypted(passwordSet);
+    const bool set = passwordSet();
+    m_sign->setEncrypted(set);
     window::ViewController& vc = m_window.viewController();
-    if (passwordSet && vc.problem() == emptyPasswordWarning()) {
+    if (set && vc.problem() == emptyPasswordWarning()) {
         vc.clearProblem();
     }
     auto* lock = m_window.findChild<QAction*>(QStringLiteral("actionLock"));

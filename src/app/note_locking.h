@@ -43,7 +43,8 @@ public:
     /// Locks the window now when the note has a password to unlock it with; false otherwise or when already
     /// locked.
     bool lockNow();
-    /// Whether the note has a password that can unlock it (not the empty one).
+    /// Whether the note has a password that can unlock it (not the empty one), as far as can be told without reading
+    /// the keyring or asking for it.
     [[nodiscard]] bool canLock() const;
     /// What tells of time without use; its interval follows the settings.
     [[nodiscard]] IdleWatcher& idleWatcher() { return m_idle; }
@@ -52,6 +53,8 @@ public:
 
 private:
     [[nodiscard]] std::optional<cipher::PasswordFingerprint> unlockingPassword() const;
+    /// Whether a password is set, decided without reading the keyring or asking for one.
+    [[nodiscard]] bool passwordSet() const;
     void apply(const preferences::LockSettings& settings);
     void lockByItself();
     void showProtection();

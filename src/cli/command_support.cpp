@@ -1,10 +1,10 @@
 #include "cli/command_support.h"
 
+#include "cli/password_places.h"
 #include "cli/quoted_name.h"
 
 #include "cipher/encoding/utf8.h"
 
-#include <QByteArray>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,15 +20,7 @@ constexpr std::string_view standardInputName = "standard input";
 /// The password from the file (less one trailing LF or CR LF), or else the one the editor stores.
 cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile, const Environment& environment) {
     if (passwordFile.empty()) {
-        const std::optional<QByteArray> stored = platform::storedPasswordUtf8(environment.preferences);
-        if (!stored) {
-            // Read as the empty password, or with '?' for what is not text, it would key the note by a password
-            // nobody chose.
-            return cipher::Failure{"the stored password is unusable: it is not valid text (was the preferences file "
-                                   "edited by hand, or can it not be read?); set it again in the editor or use "
-                                   "--password-file"};
-        }
-        return cipher::SecureBytes(stored->begin(), stored->end());
+        return editorPassword(environment);
     }
     ReadEnd end;
     cipher::Result<cipher::SecureBytes> content = readSource(
@@ -106,7 +98,11 @@ std::string writeFailure(const std::string& path, const cipher::Failure& failure
 cipher::Result<cipher::SecureBytes> obtainPassword(const std::string& passwordFile, const Environment& environment,
                                                    std::string_view prompt, std::string_view repeatPrompt) {
     if (passwordFile.empty() && environment.terminal != nullptr) {
-        return environment.terminal->ask(prompt, repeatPrompt);
+        cipher::Result<cipher::SecureBytes> typed = environment.terminal->ask(prompt, repeatPrompt);
+        if (typed && !repeatPrompt.empty()) {
+            warnIfWeak(typed.value(), environment);
+        }
+        return typed;
     }
     return loadPassword(passwordFile, environment);
 }

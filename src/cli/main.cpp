@@ -1,10 +1,15 @@
 #include "cli/arguments.h"
+#include "cli/password_places.h"
 #include "cli/run.h"
 
 #include "cipher/base/core_dumps.h"
 #include "cipher/base/log.h"
 #include "cipher/note/trace.h"
+#include "platform/keyring_password_keeper.h"
+#include "platform/password_keeper.h"
 #include "platform/preferences.h"
+
+#include <QCoreApplication>
 
 #include <unistd.h>
 
@@ -37,6 +42,18 @@ int main(int argc, char** argv) {
         // The editor's own store, read only: QSettings needs no application object for an explicit file.
         const platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
         const cli::Command& command = std::get<cli::Command>(parsed);
+        const std::optional<platform::PasswordPlace> place = platform::recordedPasswordPlace(preferences);
+        if (place == platform::PasswordPlace::nowhere && cli::takesEditorPassword(command)) {
+            return cli::reportUsageError({"the editor keeps its password nowhere (it asks for it each run): use -p or "
+                                          "--password-file"},
+                                         stderr);
+        }
+        // The keyring answers through the event loop, which needs an application object; nothing else here does.
+        std::optional<QCoreApplication> application;
+        platform::KeyringPasswordKeeper keyring;
+        if (place == platform::PasswordPlace::keyring && cli::takesEditorPassword(command)) {
+            application.emplace(argc, argv);
+        }
         std::optional<cli::TerminalPassword> terminal =
             command.askPassword ? cli::TerminalPassword::open() : std::nullopt;
         if (command.askPassword && !terminal) {
@@ -50,7 +67,8 @@ int main(int argc, char** argv) {
                                   .preferences = preferences,
                                   .log = command.verbose ? static_cast<cipher::Log&>(verboseLog) : silentLog,
                                   .trace = cipher::Trace::fromEnvironment(),
-                                  .terminal = terminal ? &*terminal : nullptr});
+                                  .terminal = terminal ? &*terminal : nullptr,
+                                  .keyring = application ? &keyring : nullptr});
     } catch (const std::bad_alloc&) {
         std::fputs("vellumpad-cli: not enough memory for this note; nothing written\n", stderr);
         return cli::exitFailure;

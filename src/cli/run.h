@@ -6,6 +6,7 @@
 #include "cipher/base/log.h"
 #include "cipher/files/atomic_file.h"
 #include "cipher/note/trace.h"
+#include "platform/password_keeper.h"
 #include "platform/preferences.h"
 
 #include <cstdio>
@@ -36,6 +37,8 @@ struct Environment {
     cipher::FileOps* fileOps = &cipher::systemFileOps();
     /// Where a password that no file gives is typed, with --ask-password; else null.
     TerminalPassword* terminal = nullptr;
+    /// The desktop keyring, read when the editor keeps its password there; null when there is none to reach.
+    platform::PasswordKeeper* keyring = nullptr;
 };
 
 /// Carries out the command and returns the process exit status (exitSuccess or exitFailure).

@@ -108,6 +108,23 @@ bool SettingsPreferences::setString(const QString& key, const QString& value) {
     return stored;
 }
 
+bool SettingsPreferences::remove(const QString& key) {
+    restrictAccess(m_filePath);
+    const UmaskGuard ownerOnly(077);
+    QSettings settings(m_filePath, QSettings::IniFormat);
+    const QVariant earlier = settings.value(key);
+    settings.remove(key);
+    settings.sync();
+    if (settings.status() == QSettings::NoError) {
+        return true;
+    }
+    // As in setString: the cache must not pretend the value is gone while the file still holds it.
+    if (earlier.isValid()) {
+        settings.setValue(key, earlier);
+    }
+    return false;
+}
+
 QString filePanelHistoryPath() {
     // Where QFileDialog's own QSettings keeps its history.
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("QtProject")).fileName();

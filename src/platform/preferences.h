@@ -22,6 +22,8 @@ public:
     /// Stores the string unchanged (the empty string included), replacing any earlier value. False when it could not
     /// be stored; the earlier value then stays.
     [[nodiscard]] virtual bool setString(const QString& key, const QString& value) = 0;
+    /// Removes the key and its value. False when the store could not be written; the value then stays.
+    [[nodiscard]] virtual bool remove(const QString& key) = 0;
 };
 
 /// Preferences in an INI file through QSettings. The file may hold the password in plain text, so it is kept
@@ -36,6 +38,7 @@ public:
     [[nodiscard]] std::optional<QString> stringForKey(const QString& key) const override;
     [[nodiscard]] bool holdsKey(const QString& key) const override;
     [[nodiscard]] bool setString(const QString& key, const QString& value) override;
+    [[nodiscard]] bool remove(const QString& key) override;
 
     [[nodiscard]] const QString& filePath() const noexcept { return m_filePath; }
 

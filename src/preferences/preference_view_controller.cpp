@@ -1,11 +1,16 @@
 #include "preferences/preference_view_controller.h"
 
+#include "platform/password_strength.h"
+#include "preferences/password_place_choice.h"
 #include "preferences/password_store.h"
+#include "preferences/strength_meter.h"
+#include "preferences/warning_colour.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,19 +18,6 @@
 #include <QVBoxLayout>
 
 namespace preferences {
-
-namespace {
-
-// The palette has no colour for a warning. The text colour drawn halfway to red keeps most of its contrast in light
-// and dark themes alike, where a fixed red is all but invisible on a dark background.
-QColor warningColour(const QPalette& palette) {
-    const QColor text = palette.color(QPalette::WindowText);
-    const QColor red(218, 68, 83);
-    const auto half = [](int from, int to) { return (from + to + 1) / 2; };
-    return QColor(half(text.red(), red.red()), half(text.green(), red.green()), half(text.blue(), red.blue()));
-}
-
-} // namespace
 
 PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("preferenceViewController"));
@@ -63,6 +55,15 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
         tfRepeat->setEchoMode(mode);
     });
 
+    m_generate = new QPushButton(tr("&Generate"), this);
+    m_generate->setObjectName(QStringLiteral("generatePassword"));
+    m_generate->setToolTip(tr("Fill both fields with 20 random letters and digits"));
+    connect(m_generate, &QPushButton::clicked, this, &PreferenceViewController::generatePassword);
+
+    m_meter = new StrengthMeter(this);
+    connect(tfPassword, &QLineEdit::textChanged, m_meter, &StrengthMeter::estimate);
+    m_place = new PasswordPlaceChoice(this);
+
     auto* hint = new QLabel(tr("Used to encrypt and decrypt notes from the next Open or Save on. "
                                "Notes already saved keep the password they were saved with."),
                             this);
@@ -84,8 +85,14 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
     form->addRow(tr("&Password:"), tfPassword.data());
     form->addRow(tr("&Repeat:"), tfRepeat);
     form->addRow(QString(), m_mismatch);
-    form->addRow(QString(), m_showPassword);
+    auto* showAndGenerate = new QHBoxLayout;
+    showAndGenerate->addWidget(m_showPassword);
+    showAndGenerate->addStretch();
+    showAndGenerate->addWidget(m_generate);
+    form->addRow(QString(), showAndGenerate);
+    form->addRow(QString(), m_meter);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_place);
     layout->addLayout(form);
     layout->addWidget(hint);
     layout->addWidget(m_storeProblem);
@@ -95,6 +102,22 @@ PreferenceViewController::PreferenceViewController(QWidget* parent) : QDialog(pa
 
 void PreferenceViewController::viewDidLoad(PasswordStore& applicationDelegate) {
     appDelegate = &applicationDelegate;
+    m_loadedPlace = appDelegate->passwordPlace();
+    m_place->choose(m_loadedPlace);
+    if (m_loadedPlace != platform::PasswordPlace::preferencesFile) {
+        // Two keystrokes (Show password) must not show a person at the screen what the keyring or memory holds.
+        const QString where = !m_loadedPlace ? tr("Kept in a place this version does not know: type a new one")
+                              : m_loadedPlace == platform::PasswordPlace::keyring
+                                  ? tr("Kept in the desktop keyring: leave empty to keep it")
+                                  : tr("Kept nowhere: leave empty to keep the one you have");
+        for (QLineEdit* field : {tfPassword.data(), tfRepeat}) {
+            if (field != nullptr) {
+                field->clear();
+                field->setPlaceholderText(where);
+            }
+        }
+        return;
+    }
     const QString password = appDelegate->getPassword();
     if (tfPassword) {
         tfPassword->setText(password);
@@ -105,6 +128,16 @@ void PreferenceViewController::viewDidLoad(PasswordStore& applicationDelegate) {
 void PreferenceViewController::addSection(QWidget* section) {
     auto* column = static_cast<QVBoxLayout*>(layout());
     column->insertWidget(column->count() - 1, section);
+}
+
+void PreferenceViewController::generatePassword() {
+    const QString generated = platform::generatePassword();
+    if (tfPassword) {
+        tfPassword->setText(generated);
+    }
+    tfRepeat->setText(generated);
+    // Shown, so that it can be written down before it is needed; until the dialog is opened again.
+    m_showPassword->setChecked(true);
 }
 
 void PreferenceViewController::showEvent(QShowEvent* event) {
@@ -143,10 +176,30 @@ void PreferenceViewController::pushSaveButton() {
         m_mismatch->show();
         return;
     }
-    if (!appDelegate->setPasswordWithPass(tfPassword->text())) {
+    const QString typed = tfPassword->text();
+    // Outside the preferences file the fields start empty, and empty they keep the password as it is.
+    const bool typedOne = m_loadedPlace == platform::PasswordPlace::preferencesFile || !typed.isEmpty();
+    const platform::PasswordPlace chosen = m_place->chosen();
+    if (chosen != m_loadedPlace) {
+        if (const std::optional<QString> problem =
+                appDelegate->keepPasswordIn(chosen, typedOne ? std::optional(typed) : std::nullopt)) {
+            m_storeProblem->setText(problem->isEmpty() ? tr("The password could not be stored: the preferences file "
+                                                            "cannot be written. The earlier password stays in use.")
+                                                       : *problem);
+            m_storeProblem->show();
+            return;
+        }
+        accept();
+        return;
+    }
+    if (typedOne && !appDelegate->setPasswordWithPass(typed)) {
         // Closing would let the user believe the next save uses this password, and it would not.
-        m_storeProblem->setText(tr("The password could not be stored: the preferences file cannot be written. "
-                                   "The earlier password stays in use."));
+        const QString problem = appDelegate->storeProblem();
+        m_storeProblem->setText(problem.isEmpty() ? tr("The password could not be stored: the preferences file cannot "
+                                                       "be written. The earlier password stays in use.")
+                                                  : tr("The password could not be stored. %1 The earlier password "
+                                                       "stays in use.")
+                                                        .arg(problem));
         m_storeProblem->show();
         return;
     }

@@ -293,6 +293,43 @@ private slots:
         QCOMPARE(view.noteText(), QStringLiteral("secret"));
         QVERIFY2(view.problem().contains(QStringLiteral("stored password is unusable")), qPrintable(view.problem()));
     }
+
+    void aPasswordKeptNowhereIsAskedForOnceARunAndForgottenOnLock() {
+        QVERIFY(platform::recordPasswordPlace(m_preferences, platform::PasswordPlace::nowhere));
+        QList<std::optional<QString>> answers{std::nullopt, QStringLiteral("run pw"), QStringLiteral("run pw")};
+        int asked = 0;
+        m_editor->delegate().passwordPlaces().asked().setAsk([&]() -> std::optional<QString> {
+            ++asked;
+            return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+        });
+        const QString note = path(QStringLiteral("n.vpd"));
+        type(QStringLiteral("secret"));
+        // Declined: nothing written, under the file's password or any other.
+        m_panels.saveAnswer = url(note);
+        trigger("actionSaveAs");
+        QVERIFY(!QFile::exists(note));
+        QVERIFY2(vc().problem().contains(QStringLiteral("No password was given")), qPrintable(vc().problem()));
+        QVERIFY(window().isWindowModified());
+
+        m_panels.saveAnswer = url(note);
+        trigger("actionSaveAs");
+        QCOMPARE(decryptFile(note, QStringLiteral("run pw")), QStringLiteral("secret"));
+        const QString other = path(QStringLiteral("other.vpd"));
+        writeNote(other, QStringLiteral("other"), QStringLiteral("run pw"));
+        m_panels.openAnswer = url(other);
+        trigger("actionOpen");
+        QCOMPARE(text(), QStringLiteral("other"));
+        QCOMPARE(asked, 2);
+
+        // Lock wipes it: the next save asks again.
+        m_editor->delegate().passwordPlaces().asked().forget();
+        type(QStringLiteral("more "));
+        trigger("actionSave");
+        QCOMPARE(asked, 3);
+        QCOMPARE(decryptFile(other, QStringLiteral("run pw")), QStringLiteral("more other"));
+        QVERIFY(m_preferences.stringForKey(platform::passwordKey) == QStringLiteral("pw"));
+        QVERIFY(m_preferences.remove(QString::fromLatin1(platform::passwordPlaceKey)));
+    }
 };
 
 QTEST_MAIN(FileCommandsTest)

@@ -33,7 +33,8 @@ class TranslationFilesTest : public QObject {
                 found.last().source = xml.readElementText();
             } else if (xml.name() == QLatin1String("translation") && !found.isEmpty()) {
                 found.last().type = xml.attributes().value(QLatin1String("type")).toString();
-                found.last().translation = xml.readElementText();
+                // A text with a count ("%n hours") holds one numerusform per plural form of the language.
+                found.last().translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             }
         }
         return xml.hasError() ? QList<Message>{} : found;

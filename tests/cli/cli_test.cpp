@@ -284,7 +284,11 @@ TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
     writeFile(m_dir / "note.txt", "note");
     // Run in order: each note is left for the next, under the password the last one set.
     const std::tuple<std::string, Dialogue, int, std::string> cases[] = {
-        {"encrypt -p -o n.vpd note.txt", {{"Password: ", "s3cret"}, {"Repeat password: ", "s3cret"}}, 0, ""},
+        // A password being set that would fall to offline guessing within a century is warned about, and used.
+        {"encrypt -p -o n.vpd note.txt",
+         {{"Password: ", "s3cret"}, {"Repeat password: ", "s3cret"}},
+         0,
+         "warning: this password is weak"},
         {"encrypt -p -o n.vpd note.txt", {{"Password: ", "n3w"}, {"Repeat password: ", "s3cre"}}, 1, "differ"},
         {"rekey -p n.vpd",
          {{"Old password: ", "s3cret"}, {"New password: ", "n3w"}, {"Repeat new password: ", "n3w"}},

@@ -28,9 +28,21 @@ struct RecordingStore final : preferences::PasswordStore {
         stored.append(newPassword);
         return true;
     }
+    std::optional<platform::PasswordPlace> passwordPlace() const override { return place; }
+    std::optional<QString> keepPasswordIn(platform::PasswordPlace to, const std::optional<QString>& moved) override {
+        moves.append({to, moved});
+        if (moveProblem.isEmpty()) {
+            place = to;
+            return std::nullopt;
+        }
+        return moveProblem;
+    }
     QString password = QStringLiteral(" pässwort 秘密 ");
     QStringList stored;
     bool refuse = false;
+    platform::PasswordPlace place = platform::PasswordPlace::preferencesFile;
+    QList<QPair<platform::PasswordPlace, std::optional<QString>>> moves;
+    QString moveProblem;
 };
 
 // Opens the dialog and checks that both fields show the stored password, hidden.
@@ -180,7 +192,85 @@ private slots:
             QVERIFY2(std::any_of(name.begin(), name.end(), [](QChar c) { return c.isLetter(); }),
                      qPrintable(widget->objectName() + QStringLiteral(" is named \"") + name + u'"'));
         }
-        QCOMPARE(controls, 5);
+        QCOMPARE(controls, 9);
+    }
+
+    void aPasswordKeptElsewhereIsNeverShownAndEmptyFieldsKeepIt_data() {
+        QTest::addColumn<platform::PasswordPlace>("place");
+        QTest::newRow("keyring") << platform::PasswordPlace::keyring;
+        QTest::newRow("nowhere") << platform::PasswordPlace::nowhere;
+    }
+    void aPasswordKeptElsewhereIsNeverShownAndEmptyFieldsKeepIt() {
+        QFETCH(platform::PasswordPlace, place);
+        RecordingStore store;
+        store.place = place;
+        PreferenceViewController dialog;
+        dialog.viewDidLoad(store);
+        dialog.open();
+        auto* show = dialog.findChild<QCheckBox*>(QStringLiteral("showPassword"));
+        show->setChecked(true);
+        for (QLineEdit* field : {dialog.tfPassword.data(), dialog.tfRepeat}) {
+            QVERIFY(field->text().isEmpty());
+            QVERIFY(!field->placeholderText().isEmpty());
+        }
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(store.stored.isEmpty());
+        QVERIFY(store.moves.isEmpty());
+
+        dialog.viewDidLoad(store);
+        dialog.open();
+        dialog.tfPassword->setText(QStringLiteral("replaced"));
+        dialog.tfRepeat->setText(QStringLiteral("replaced"));
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QCOMPARE(store.stored, QStringList{QStringLiteral("replaced")});
+    }
+
+    void choosingAnotherPlaceMovesThePasswordOrSaysWhyNot() {
+        RecordingStore store;
+        PreferenceViewController dialog;
+        openDialog(dialog, store);
+        dialog.findChild<QAbstractButton*>(QStringLiteral("placeKeyring"))->click();
+        store.moveProblem = QStringLiteral("No desktop keyring answers.");
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("storeProblem"))->text(), store.moveProblem);
+
+        // The fields hold the password kept in the file, and it is what moves.
+        store.moveProblem.clear();
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(store.moves.last().first, platform::PasswordPlace::keyring);
+        QCOMPARE(store.moves.last().second, std::optional(store.password));
+
+        // From the keyring, fields left empty move the password kept there, whatever it is.
+        dialog.viewDidLoad(store);
+        dialog.open();
+        dialog.findChild<QAbstractButton*>(QStringLiteral("placeNowhere"))->click();
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QCOMPARE(store.moves.last().first, platform::PasswordPlace::nowhere);
+        QCOMPARE(store.moves.last().second, std::nullopt);
+        QVERIFY(store.stored.isEmpty());
+    }
+
+    void theMeterWarnsOfAWeakPasswordAndGenerateGivesAStrongOne() {
+        RecordingStore store;
+        PreferenceViewController dialog;
+        openDialog(dialog, store);
+        auto* warning = dialog.findChild<QLabel*>(QStringLiteral("strengthWarning"));
+        auto* bar = dialog.findChild<QWidget*>(QStringLiteral("strengthBar"));
+        QVERIFY(!QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name).isEmpty());
+        dialog.tfPassword->setText(QStringLiteral("password1"));
+        QVERIFY(warning->isVisible());
+        QVERIFY2(dialog.findChild<QLabel*>(QStringLiteral("strengthTime"))->text().contains(QStringLiteral("second")),
+                 qPrintable(dialog.findChild<QLabel*>(QStringLiteral("strengthTime"))->text()));
+
+        dialog.findChild<QPushButton*>(QStringLiteral("generatePassword"))->click();
+        QVERIFY(!warning->isVisible());
+        QCOMPARE(dialog.tfRepeat->text(), dialog.tfPassword->text());
+        QCOMPARE(dialog.tfPassword->echoMode(), QLineEdit::Normal);
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+        QCOMPARE(store.stored, QStringList{dialog.tfPassword->text()});
     }
 };
 

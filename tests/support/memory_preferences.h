@@ -23,6 +23,10 @@ public:
         m_values.insert(key, value);
         return true;
     }
+    [[nodiscard]] bool remove(const QString& key) override {
+        m_values.remove(key);
+        return true;
+    }
 
 private:
     QHash<QString, QString> m_values;

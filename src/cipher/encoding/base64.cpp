@@ -106,91 +106,100 @@ std::size_t skippedAtEnd(const unsigned char* text, std::size_t size) noexcept {
 
 } // namespace
 
-std::optional<std::size_t> Base64Decoder::feed(std::string_view piece, std::uint8_t* out) noexcept {
-    if (m_failed) {
-        return std::nullopt;
+namespace {
+
+// Decodes whole groups of four alphabet characters from in + i on, up to the first group that holds anything else.
+void decodeGroupsScalar(const unsigned char* in, std::size_t size, std::size_t& i, std::uint8_t*& o) noexcept {
+    for (; i + 4 <= size; i += 4) {
+        const std::uint8_t a = decodeTable[in[i]];
+        const std::uint8_t b = decodeTable[in[i + 1]];
+        const std::uint8_t c = decodeTable[in[i + 2]];
+        const std::uint8_t d = decodeTable[in[i + 3]];
+        if ((a | b | c | d) >= 64) {
+            return;
+        }
+        const std::uint32_t v = std::uint32_t{a} << 18 | std::uint32_t{b} << 12 | std::uint32_t{c} << 6 | d;
+        o[0] = static_cast<std::uint8_t>(v >> 16);
+        o[1] = static_cast<std::uint8_t>(v >> 8);
+        o[2] = static_cast<std::uint8_t>(v);
+        o += 3;
     }
+}
+
+} // namespace
+
+std::optional<std::size_t> Base64Decoder::feed(std::string_view piece, std::uint8_t* out) noexcept {
     const auto* in = reinterpret_cast<const unsigned char*>(piece.data());
     const std::size_t size = piece.size();
     std::uint8_t* o = out;
     std::size_t i = 0;
-    while (i < size) {
+    while (!m_failed && i < size) {
         if (m_filled == 0 && m_pads == 0) {
-            const std::size_t groupsFrom = i;
-            const std::uint8_t* const groupsOut = o;
-#ifdef VELLUMPAD_X86
-            if (m_isa != Isa::scalar) {
-                const x86::DecodedRun run = m_isa == Isa::avx2 ? x86::base64DecodeRunAvx2(in + i, size - i, o)
-                                                               : x86::base64DecodeRunSsse3(in + i, size - i, o);
-                i += run.read;
-                o += run.written;
-            }
-#endif
-            // Whole groups of four alphabet characters, the common case the vector code left.
-            for (; i + 4 <= size; i += 4) {
-                const std::uint8_t a = decodeTable[in[i]];
-                const std::uint8_t b = decodeTable[in[i + 1]];
-                const std::uint8_t c = decodeTable[in[i + 2]];
-                const std::uint8_t d = decodeTable[in[i + 3]];
-                if ((a | b | c | d) >= 64) {
-                    break;
-                }
-                const std::uint32_t v = std::uint32_t{a} << 18 | std::uint32_t{b} << 12 | std::uint32_t{c} << 6 | d;
-                o[0] = static_cast<std::uint8_t>(v >> 16);
-                o[1] = static_cast<std::uint8_t>(v >> 8);
-                o[2] = static_cast<std::uint8_t>(v);
-                o += 3;
-            }
-            // The fast paths also step over single line breaks between groups (a few characters at most), which
-            // continue the run before the first group and start the one after the last.
-            if (o == groupsOut) {
-                m_skipped += i - groupsFrom;
-            } else {
-                m_skipped += skippedAtStart(in + groupsFrom, i - groupsFrom);
-                if (m_skipped <= maxSkippedRun) {
-                    m_skipped = skippedAtEnd(in + groupsFrom, i - groupsFrom);
-                }
-            }
-            if (m_skipped > maxSkippedRun) {
-                m_failed = true;
-                return std::nullopt;
-            }
-            if (i == size) {
+            decodeWholeGroups(in, size, i, o);
+            if (m_failed || i == size) {
                 break;
             }
         }
-        const std::uint8_t v = decodeTable[in[i++]];
-        if (v == skipValue) {
-            if (++m_skipped > maxSkippedRun) {
-                m_failed = true;
-                return std::nullopt;
-            }
-            continue;
-        }
-        m_skipped = 0;
-        if (v == padValue) {
-            // A pad may only stand in the third or fourth place of the final group.
-            if (m_filled < 2 || m_filled + ++m_pads > 4) {
-                m_failed = true;
-                return std::nullopt;
-            }
-            continue;
-        }
-        if (m_pads != 0) {
-            m_failed = true;
-            return std::nullopt;
-        }
-        m_group = m_group << 6 | v;
-        if (++m_filled == 4) {
-            o[0] = static_cast<std::uint8_t>(m_group >> 16);
-            o[1] = static_cast<std::uint8_t>(m_group >> 8);
-            o[2] = static_cast<std::uint8_t>(m_group);
-            o += 3;
-            m_group = 0;
-            m_filled = 0;
-        }
+        decodeCharacter(in[i++], o);
+    }
+    if (m_failed) {
+        return std::nullopt;
     }
     return static_cast<std::size_t>(o - out);
+}
+
+void Base64Decoder::decodeWholeGroups(const unsigned char* in, std::size_t size, std::size_t& i,
+                                      std::uint8_t*& o) noexcept {
+    const std::size_t groupsFrom = i;
+    const std::uint8_t* const groupsOut = o;
+#ifdef VELLUMPAD_X86
+    if (m_isa != Isa::scalar) {
+        const x86::DecodedRun run = m_isa == Isa::avx2 ? x86::base64DecodeRunAvx2(in + i, size - i, o)
+                                                       : x86::base64DecodeRunSsse3(in + i, size - i, o);
+        i += run.read;
+        o += run.written;
+    }
+#endif
+    // The common case the vector code left.
+    decodeGroupsScalar(in, size, i, o);
+    // The fast paths also step over single line breaks between groups (a few characters at most), which continue
+    // the run before the first group and start the one after the last.
+    if (o == groupsOut) {
+        m_skipped += i - groupsFrom;
+    } else {
+        m_skipped += skippedAtStart(in + groupsFrom, i - groupsFrom);
+        if (m_skipped <= maxSkippedRun) {
+            m_skipped = skippedAtEnd(in + groupsFrom, i - groupsFrom);
+        }
+    }
+    m_failed = m_skipped > maxSkippedRun;
+}
+
+void Base64Decoder::decodeCharacter(unsigned char character, std::uint8_t*& o) noexcept {
+    const std::uint8_t v = decodeTable[character];
+    if (v == skipValue) {
+        m_failed = ++m_skipped > maxSkippedRun;
+        return;
+    }
+    m_skipped = 0;
+    if (v == padValue) {
+        // A pad may only stand in the third or fourth place of the final group.
+        m_failed = m_filled < 2 || m_filled + ++m_pads > 4;
+        return;
+    }
+    if (m_pads != 0) {
+        m_failed = true;
+        return;
+    }
+    m_group = m_group << 6 | v;
+    if (++m_filled == 4) {
+        o[0] = static_cast<std::uint8_t>(m_group >> 16);
+        o[1] = static_cast<std::uint8_t>(m_group >> 8);
+        o[2] = static_cast<std::uint8_t>(m_group);
+        o += 3;
+        m_group = 0;
+        m_filled = 0;
+    }
 }
 
 std::optional<std::size_t> Base64Decoder::finish(std::uint8_t* out) noexcept {

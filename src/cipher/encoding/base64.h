@@ -57,6 +57,11 @@ public:
     [[nodiscard]] std::optional<std::size_t> finish(std::uint8_t* out) noexcept;
 
 private:
+    // The fast paths, from the start of a group: whole groups up to the first character outside the alphabet.
+    void decodeWholeGroups(const unsigned char* in, std::size_t size, std::size_t& i, std::uint8_t*& o) noexcept;
+    // One character, whatever it is; sets m_failed when the text can no longer be Base64.
+    void decodeCharacter(unsigned char character, std::uint8_t*& o) noexcept;
+
     Isa m_isa;
     bool m_failed = false;
     std::uint32_t m_group = 0;

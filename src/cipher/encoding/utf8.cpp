@@ -59,49 +59,72 @@ std::size_t scalarRestart(const std::uint8_t* data, std::size_t checked) noexcep
 
 } // namespace
 
+namespace {
+
+// How far the vector code finds the bytes well-formed, from where the scalar code must go on.
+std::size_t vectorCheckedPrefix(const std::uint8_t* data, std::size_t size, Isa isa) noexcept {
+#ifdef VELLUMPAD_X86
+    // The vector code finds whether a block holds an error, not where; the scalar code finds the place.
+    if (isa == Isa::avx2) {
+        return scalarRestart(data, x86::utf8CheckedLengthAvx2(data, size));
+    }
+    if (isa == Isa::ssse3) {
+        return scalarRestart(data, x86::utf8CheckedLengthSsse3(data, size));
+    }
+#else
+    (void)data;
+    (void)size;
+    (void)isa;
+#endif
+    return 0;
+}
+
+// Notes are mostly ASCII: skips eight such bytes at a time.
+std::size_t pastAsciiWords(const std::uint8_t* data, std::size_t pos, std::size_t size) noexcept {
+    while (pos + 8 <= size) {
+        std::uint64_t word;
+        std::memcpy(&word, data + pos, sizeof word);
+        if ((word & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+        pos += 8;
+    }
+    return pos;
+}
+
+// The length of the well-formed sequence at pos, or 0 when none starts there.
+std::size_t sequenceLength(const std::uint8_t* data, std::size_t pos, std::size_t size) noexcept {
+    const Lead lead = leadTable[data[pos]];
+    if (lead.length == 0 || lead.length > size - pos) {
+        return 0;
+    }
+    if (lead.length == 1) {
+        return 1;
+    }
+    const std::uint8_t second = data[pos + 1];
+    if (second < lead.secondLow || second > lead.secondHigh) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < lead.length; ++i) {
+        if (!isContinuation(data[pos + i])) {
+            return 0;
+        }
+    }
+    return lead.length;
+}
+
+} // namespace
+
 std::size_t wellFormedUtf8PrefixLength(ByteView bytes, Isa isa) noexcept {
     const std::uint8_t* data = bytes.data();
     const std::size_t size = bytes.size();
-    std::size_t pos = 0;
-#ifdef VELLUMPAD_X86
-    // The vector code finds whether a block holds an error, not where; the scalar code below finds the place.
-    if (isa == Isa::avx2) {
-        pos = scalarRestart(data, x86::utf8CheckedLengthAvx2(data, size));
-    } else if (isa == Isa::ssse3) {
-        pos = scalarRestart(data, x86::utf8CheckedLengthSsse3(data, size));
-    }
-#else
-    (void)isa;
-#endif
+    std::size_t pos = pastAsciiWords(data, vectorCheckedPrefix(data, size, isa), size);
     while (pos < size) {
-        // Notes are mostly ASCII: skip eight such bytes at a time.
-        while (pos + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, data + pos, sizeof word);
-            if ((word & 0x8080808080808080ULL) != 0) {
-                break;
-            }
-            pos += 8;
-        }
-        if (pos >= size) {
-            break;
-        }
-        const Lead lead = leadTable[data[pos]];
-        if (lead.length == 0 || lead.length > size - pos) {
+        const std::size_t length = sequenceLength(data, pos, size);
+        if (length == 0) {
             return pos;
         }
-        if (lead.length > 1) {
-            const std::uint8_t second = data[pos + 1];
-            if (second < lead.secondLow || second > lead.secondHigh) {
-                return pos;
-            }
-            for (std::size_t i = 2; i < lead.length; ++i) {
-                if (!isContinuation(data[pos + i])) {
-                    return pos;
-                }
-            }
-        }
-        pos += lead.length;
+        pos = pastAsciiWords(data, pos + length, size);
     }
     return size;
 }
