@@ -1,4 +1,5 @@
 #include "app/note_password_guard.h"
+#include "app/password_places.h"
 #include "preferences/lock_preferences.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
@@ -79,6 +80,14 @@ private slots:
         QCOMPARE(lock().unlock(QStringLiteral("pw")), window::NoteLock::Unlock::WrongPassword);
         QCOMPARE(lock().unlock(QStringLiteral("later")), window::NoteLock::Unlock::Unlocked);
         QCOMPARE(text(), QStringLiteral("fresh"));
+
+        // A password asked for this run is forgotten on Lock; the note still unlocks with it.
+        app::AppDelegate& delegate = m_editor->delegate();
+        QCOMPARE(delegate.keepPasswordIn(platform::PasswordPlace::nowhere, QStringLiteral("asked")), std::nullopt);
+        QVERIFY(locking().lockNow());
+        QVERIFY(!delegate.passwordPlaces().asked().holdsOne());
+        QCOMPARE(lock().unlock(QStringLiteral("asked")), window::NoteLock::Unlock::Unlocked);
+        QCOMPARE(delegate.keepPasswordIn(platform::PasswordPlace::preferencesFile, QStringLiteral("pw")), std::nullopt);
     }
 
     void quitWhileLockedAsksAndSavesOnlyOnceUnlocked_data() {
