@@ -9,7 +9,7 @@ source "$ROOT/scripts/common.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev \
     clang libclang-rt-14-dev desktop-file-utils shared-mime-info libxml2-utils "${PACKAGE_PACKAGES[@]}" \
-    qt6-translations-l10n "${RUNTIME_PACKAGES[@]}" gnome-keyring dbus dbus-bin
+    qt6-translations-l10n "${RUNTIME_PACKAGES[@]}" gnome-keyring dbus dbus-bin dbus-daemon libglib2.0-bin
 
 # Tests must never see the user's own preferences, notes or display.
 export QT_QPA_PLATFORM=offscreen

@@ -233,6 +233,18 @@ MIT ライセンスで公開されています。
         <source>The two passwords differ. Type the same password twice.</source>
         <translation>2 つのパスワードが一致しません。同じパスワードを 2 回入力してください。</translation>
     </message>
+    <message>
+        <source>Unlock to Save</source>
+        <translation>ロックを解除して保存</translation>
+    </message>
+    <message>
+        <source>The note is locked. Enter its password to unlock and save it:</source>
+        <translation>メモはロックされています。ロックを解除して保存するには、パスワードを入力してください:</translation>
+    </message>
+    <message>
+        <source>Unlock</source>
+        <translation>ロック解除</translation>
+    </message>
 </context>
 <context>
     <name>app::AppDelegate</name>
@@ -271,6 +283,25 @@ MIT ライセンスで公開されています。
     <message>
         <source>The unsaved changes could not be recovered: %1 The copy is kept.</source>
         <translation>未保存の変更を復元できませんでした: %1 コピーは残してあります。</translation>
+    </message>
+</context>
+<context>
+    <name>app::NoteLocking</name>
+    <message>
+        <source>Hide the note until its password is given</source>
+        <translation>パスワードが入力されるまでメモを隠します</translation>
+    </message>
+    <message>
+        <source>Set a password first (Edit → Preferences): a note without one cannot be locked.</source>
+        <translation>先にパスワードを設定してください (「編集」→「設定」)。パスワードのないメモはロックできません。</translation>
+    </message>
+    <message>
+        <source>Wrong password.</source>
+        <translation>パスワードが違います。</translation>
+    </message>
+    <message>
+        <source>Wrong password again. Wait a few seconds before trying again.</source>
+        <translation>パスワードがまた違います。数秒待ってからもう一度試してください。</translation>
     </message>
 </context>
 <context>
@@ -313,6 +344,29 @@ MIT ライセンスで公開されています。
     <message>
         <source>Unsaved changes from an earlier session can be recovered with their password.</source>
         <translation>前回のセッションの未保存の変更は、そのパスワードで復元できます。</translation>
+    </message>
+</context>
+<context>
+    <name>preferences::LockPreferencesGroup</name>
+    <message>
+        <source>Lock</source>
+        <translation>ロック</translation>
+    </message>
+    <message>
+        <source>Lock after %1 minutes without use</source>
+        <translation>操作しない時間が %1 分を超えたらロックする</translation>
+    </message>
+    <message>
+        <source>Minutes without use before the note locks</source>
+        <translation>メモがロックされるまでの無操作時間 (分)</translation>
+    </message>
+    <message>
+        <source>Lock when the &amp;screen locks</source>
+        <translation>画面がロックされたらロックする(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Unlocking will need the note&apos;s password. If you do not remember it, changes not yet saved are lost.</source>
+        <translation>ロックの解除にはメモのパスワードが必要です。覚えていないと、保存していない変更は失われます。</translation>
     </message>
 </context>
 <context>
@@ -560,6 +614,25 @@ MIT ライセンスで公開されています。
     </message>
 </context>
 <context>
+    <name>window::LockPanel</name>
+    <message>
+        <source>Locked. Enter the password to unlock.</source>
+        <translation>ロックされています。ロックを解除するにはパスワードを入力してください。</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>パスワード</translation>
+    </message>
+    <message>
+        <source>&amp;Unlock</source>
+        <translation>ロック解除(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Unlock message</source>
+        <translation>ロック解除のメッセージ</translation>
+    </message>
+</context>
+<context>
     <name>window::MainWindow</name>
     <message>
         <source>&amp;File</source>
@@ -661,12 +734,58 @@ MIT ライセンスで公開されています。
         <source>%1[*] — Vellumpad</source>
         <translation>%1[*] — Vellumpad</translation>
     </message>
+    <message>
+        <source>&amp;Lock</source>
+        <translation>ロック(&amp;L)</translation>
+    </message>
+</context>
+<context>
+    <name>window::NoteLock</name>
+    <message>
+        <source>Locked[*] — Vellumpad</source>
+        <translation>ロック中[*] — Vellumpad</translation>
+    </message>
+    <message>
+        <source>Wrong password.</source>
+        <translation>パスワードが違います。</translation>
+    </message>
+    <message>
+        <source>Wrong password. Wait %1 s before trying again.</source>
+        <translation>パスワードが違います。%1 秒待ってからもう一度試してください。</translation>
+    </message>
 </context>
 <context>
     <name>window::NoteTextView</name>
     <message>
         <source>Note text</source>
         <translation>メモの本文</translation>
+    </message>
+</context>
+<context>
+    <name>window::ProtectionSign</name>
+    <message>
+        <source>Encrypted</source>
+        <translation>暗号化</translation>
+    </message>
+    <message>
+        <source>No password: anyone with the file can read it</source>
+        <translation>パスワードなし: ファイルを手にした人は誰でも読めます</translation>
+    </message>
+    <message>
+        <source>Closed lock</source>
+        <translation>閉じた錠</translation>
+    </message>
+    <message>
+        <source>Open lock</source>
+        <translation>開いた錠</translation>
+    </message>
+    <message>
+        <source>The note&apos;s file is encrypted with the password set in Preferences.</source>
+        <translation>メモのファイルは「設定」のパスワードで暗号化されます。</translation>
+    </message>
+    <message>
+        <source>Set a password in Edit → Preferences (Ctrl+,) to encrypt the note.</source>
+        <translation>メモを暗号化するには「編集」→「設定」(Ctrl+,) でパスワードを設定してください。</translation>
     </message>
 </context>
 <context>

@@ -31,6 +31,7 @@ bool AppDelegate::setPasswordWithPass(const QString& password) {
     m_storeProblem = failure && failure->fault != platform::KeeperFault::notWritable
                          ? PasswordPlaces::describe(*failure)
                          : QString();
+    emit passwordStateChanged();
     return !failure;
 }
 
@@ -40,7 +41,7 @@ bool AppDelegate::resolveUnsavedChanges() {
     }
     switch (m_prompts.askToSaveChanges(vc->window(), vc->title())) {
     case platform::UnsavedChangesChoice::Save:
-        return save();
+        return (!m_saveCheck || m_saveCheck()) && save();
     case platform::UnsavedChangesChoice::Discard:
         return true;
     case platform::UnsavedChangesChoice::Cancel:
@@ -60,6 +61,7 @@ void AppDelegate::clickNewMenu() {
     vc->setTitle(window::untitledTitle.toString());
     vc->clearProblem();
     m_passwordGuard.forget();
+    emit passwordStateChanged();
 }
 
 void AppDelegate::clickOpenMenu() {
@@ -124,6 +126,7 @@ void AppDelegate::noteOpened(const QString& path, const QString& password, const
     vc->clearProblem();
     vc->showNotice(tr("Opened %1").arg(path));
     m_passwordGuard.noteKeyed(password);
+    emit passwordStateChanged();
     emit noteOpenedFrom(path);
 }
 
@@ -150,6 +153,7 @@ bool AppDelegate::restoreRecoveredChanges(const QString& copyPath, const QString
     if (!notePath.isEmpty()) {
         m_passwordGuard.noteKeyed(password);
     }
+    emit passwordStateChanged();
     return true;
 }
 
@@ -224,6 +228,9 @@ std::optional<bool> AppDelegate::unlessWritingOver(const DiskGuard& guard, const
 }
 
 bool AppDelegate::writeNote(const QString& path) {
+    if (m_saveCheck && !m_saveCheck()) {
+        return false;
+    }
     const cipher::Result<cipher::Done> saved = vc->saveEncryptedText(path);
     if (!saved) {
         vc->showProblem(unusablePassword(path).value_or(QString::fromStdString(saved.failure().message)) +
@@ -237,6 +244,7 @@ bool AppDelegate::writeNote(const QString& path) {
     vc->clearProblem();
     vc->showNotice(tr("Saved %1").arg(path));
     m_passwordGuard.noteSaved(*vc);
+    emit passwordStateChanged();
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QUrl;
@@ -53,7 +54,9 @@ public:
     [[nodiscard]] QString storeProblem() const override { return m_storeProblem; }
     [[nodiscard]] std::optional<QString> keepPasswordIn(platform::PasswordPlace place,
                                                         const std::optional<QString>& password) override {
-        return m_passwords.moveTo(place, password);
+        std::optional<QString> problem = m_passwords.moveTo(place, password);
+        emit passwordStateChanged();
+        return problem;
     }
     /// Where the password is kept; its "nowhere" keeper is the one to forget on Lock.
     [[nodiscard]] PasswordPlaces& passwordPlaces() noexcept { return m_passwords; }
@@ -64,6 +67,15 @@ public:
     /// note replaces the text, filename and title, and is remembered as read; otherwise the window says which file
     /// failed and why, and false is returned.
     bool openNote(const QString& path);
+
+    /// What recognises the password of the note in the window: the one it was opened or last saved with; no value
+    /// for a note that has none yet.
+    [[nodiscard]] std::optional<cipher::PasswordFingerprint> notePassword() const {
+        return m_passwordGuard.notePassword();
+    }
+    /// Asked before the note is written, and before Save is chosen to settle unsaved changes; returning false stops
+    /// the save (a locked note whose password was not given).
+    void setSaveCheck(std::function<bool()> check) { m_saveCheck = std::move(check); }
 
     /// Settles unsaved changes before they would be lost: asks Save, Discard or Cancel. True when there were none,
     /// they were saved, or the user discarded them; false when the user cancelled or the save failed.
@@ -94,6 +106,10 @@ signals:
     /// A note was opened from the file at path.
     void noteOpenedFrom(const QString& path);
 
+signals:
+    /// The stored password, or the one the note is known to be under, may have changed.
+    void passwordStateChanged();
+
 private:
     [[nodiscard]] bool save();
     [[nodiscard]] bool writeNote(const QString& path);
@@ -122,6 +138,7 @@ private:
     PasswordRetry m_passwordRetry{*this, m_prompts};
     // The note's file as it was last read or written.
     DiskGuard m_disk;
+    std::function<bool()> m_saveCheck;
 };
 
 } // namespace app

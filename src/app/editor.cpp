@@ -4,6 +4,7 @@
 #include "platform/run_password_prompt.h"
 #include "preferences/preference_view_controller.h"
 #include "preferences/recovery_copies_option.h"
+#include "window/note_lock.h"
 #include "window/recovery_bar.h"
 #include "window/view_controller.h"
 
@@ -24,7 +25,8 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
                cipher::Log& log, cipher::Trace trace)
     : m_delegate(preferences, panels, prompts), m_window(m_delegate, log, trace), m_preferences(preferences),
       m_recoveryKeeper(m_window.viewController(), m_delegate, recoveryFolder()),
-      m_recoveryOffer(m_delegate, m_recoveryKeeper, prompts, recoveryBarOf(m_window.viewController())) {
+      m_recoveryOffer(m_delegate, m_recoveryKeeper, prompts, recoveryBarOf(m_window.viewController())),
+      m_locking(m_delegate, m_window, preferences, prompts) {
     QObject::connect(&m_window, &window::MainWindow::newRequested, &m_delegate, &AppDelegate::clickNewMenu);
     QObject::connect(&m_window, &window::MainWindow::openRequested, &m_delegate, &AppDelegate::clickOpenMenu);
     QObject::connect(&m_window, &window::MainWindow::saveRequested, &m_delegate, &AppDelegate::clickSaveMenu);
@@ -47,6 +49,12 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     m_recoveryKeeper.setEnabled(preferences.stringForKey(QString::fromLatin1(keepRecoveryCopiesKey)) !=
                                 QStringLiteral("false"));
     QObject::connect(&m_delegate, &AppDelegate::noteOpenedFrom, &m_recoveryOffer, &RecoveryOffer::offerFor);
+    // Locking first finishes a pending copy while the note is still in the view; nothing changes while locked, so no
+    // copy is made until it is unlocked.
+    const window::NoteLock& lock = m_window.noteLock();
+    QObject::connect(&lock, &window::NoteLock::aboutToLock, &m_recoveryKeeper, &RecoveryKeeper::finishPendingCopy);
+    QObject::connect(&lock, &window::NoteLock::locked, &m_recoveryKeeper, &RecoveryKeeper::suspend);
+    QObject::connect(&lock, &window::NoteLock::unlocked, &m_recoveryKeeper, &RecoveryKeeper::resume);
 }
 
 void Editor::offerRecovery() {
@@ -73,6 +81,7 @@ void Editor::showPreferences() {
                                       keep ? QStringLiteral("true") : QStringLiteral("false"));
         m_recoveryKeeper.setEnabled(keep);
     });
+    dialog->addSection(new preferences::LockPreferencesGroup(m_locking, dialog));
     dialog->open();
 }
 

@@ -3,6 +3,7 @@
 #include "app/app_delegate.h"
 #include "app/recovery_keeper.h"
 #include "app/recovery_offer.h"
+#include "app/note_locking.h"
 #include "cipher/base/log.h"
 #include "cipher/note/trace.h"
 #include "window/main_window.h"
@@ -24,6 +25,8 @@ public:
     [[nodiscard]] AppDelegate& delegate() { return m_delegate; }
     /// The note window.
     [[nodiscard]] window::MainWindow& mainWindow() { return m_window; }
+    /// When and how the window locks.
+    [[nodiscard]] NoteLocking& locking() { return m_locking; }
 
     /// Opens the password preferences as a window-modal dialog without blocking; it deletes itself when closed.
     void showPreferences();
@@ -41,6 +44,7 @@ private:
     // After the window: the keeper waits for its copy and removes it before the note view goes.
     RecoveryKeeper m_recoveryKeeper;
     RecoveryOffer m_recoveryOffer;
+    NoteLocking m_locking;
 };
 
 } // namespace app

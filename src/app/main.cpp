@@ -42,6 +42,7 @@ int main(int argc, char* argv[]) {
     (void)cipher::disableCoreDumps(); // a core dump would hold the note and the password in plain text
     // A logout sends these: a save under way leaves no temporary file behind.
     cipher::removeNotedTemporariesOnSignals({SIGTERM, SIGHUP});
+    (void)cipher::wipeFreedMemory();  // nor should the memory Qt and Scintilla free
     if (asksOnlyForText(argc, argv)) {
         qputenv("QT_QPA_PLATFORM", "minimal");
     }

@@ -43,6 +43,13 @@ void NotePasswordGuard::forget() noexcept {
     }
 }
 
+std::optional<cipher::PasswordFingerprint> NotePasswordGuard::notePassword() const {
+    if (m_fingerprint && m_fingerprint->holdsOne()) {
+        return m_fingerprint;
+    }
+    return std::nullopt;
+}
+
 bool NotePasswordGuard::confirmSave(QWidget* parent) {
     if (!m_fingerprint || !m_fingerprint->holdsOne() ||
         withUtf8(m_store.getPassword(), [this](std::string_view utf8) { return m_fingerprint->matches(utf8); })) {

@@ -31,6 +31,8 @@ public:
     void noteKeyed(const QString& password);
     /// Wipes what is remembered, so that the next save asks nothing (New, quit).
     void forget() noexcept;
+    /// A copy of what recognises the note's password, or no value when none is remembered.
+    [[nodiscard]] std::optional<cipher::PasswordFingerprint> notePassword() const;
     /// Whether the note may be written under the stored password: true when none is remembered or it is the stored
     /// one, or when the user chooses "Save With New Password" in a box over parent.
     [[nodiscard]] bool confirmSave(QWidget* parent);

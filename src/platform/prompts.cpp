@@ -8,6 +8,27 @@
 
 namespace platform {
 
+namespace {
+
+// A masked field in a box, saying refusal first when it is not empty; no value when cancelled.
+std::optional<QString> askForMaskedText(QWidget* parent, const QString& title, QString label, const QString& refusal,
+                                        const QString& okText) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    if (!refusal.isEmpty()) {
+        label = refusal + QStringLiteral("\n\n") + label;
+    }
+    dialog.setLabelText(label);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText(okText);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.textValue();
+}
+
+} // namespace
+
 UnsavedChangesChoice MessageBoxPrompts::askToSaveChanges(QWidget* parent, const QString& noteTitle) {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::Warning);
@@ -42,19 +63,15 @@ bool MessageBoxPrompts::askToSaveUnderNewPassword(QWidget* parent) {
 }
 
 std::optional<QString> MessageBoxPrompts::askForPassword(QWidget* parent, const QString& path, const QString& refusal) {
-    QInputDialog dialog(parent);
-    dialog.setWindowTitle(QObject::tr("Try Another Password"));
-    QString label = QObject::tr("Password for “%1”:").arg(QFileInfo(path).fileName());
-    if (!refusal.isEmpty()) {
-        label = refusal + QStringLiteral("\n\n") + label;
-    }
-    dialog.setLabelText(label);
-    dialog.setTextEchoMode(QLineEdit::Password);
-    dialog.setOkButtonText(QObject::tr("Open"));
-    if (dialog.exec() != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    return dialog.textValue();
+    return askForMaskedText(parent, QObject::tr("Try Another Password"),
+                            QObject::tr("Password for “%1”:").arg(QFileInfo(path).fileName()), refusal,
+                            QObject::tr("Open"));
+}
+
+std::optional<QString> MessageBoxPrompts::askToUnlock(QWidget* parent, const QString& refusal) {
+    return askForMaskedText(parent, QObject::tr("Unlock to Save"),
+                            QObject::tr("The note is locked. Enter its password to unlock and save it:"), refusal,
+                            QObject::tr("Unlock"));
 }
 
 OverwriteChoice MessageBoxPrompts::askToOverwrite(QWidget* parent, const QString& path, OverwriteReason reason) {

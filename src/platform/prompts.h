@@ -31,6 +31,12 @@ public:
     /// empty (why the last password given was refused); no value when the user cancels.
     [[nodiscard]] virtual std::optional<QString> askForPassword(QWidget* parent, const QString& path,
                                                                 const QString& refusal) = 0;
+    /// Asks for the password of the locked note, to unlock it before it is saved, saying refusal first when it is
+    /// not empty; no value when the user cancels. Names no file. Unless a platform words it itself, asked as
+    /// askForPassword is.
+    [[nodiscard]] virtual std::optional<QString> askToUnlock(QWidget* parent, const QString& refusal) {
+        return askForPassword(parent, QString(), refusal);
+    }
     /// Asks whether to write over the file at path all the same, to save elsewhere, or to stop; closing the box
     /// without choosing counts as Cancel.
     [[nodiscard]] virtual OverwriteChoice askToOverwrite(QWidget* parent, const QString& path,
@@ -44,6 +50,7 @@ public:
     [[nodiscard]] bool askToSaveUnderNewPassword(QWidget* parent) override;
     [[nodiscard]] std::optional<QString> askForPassword(QWidget* parent, const QString& path,
                                                         const QString& refusal) override;
+    [[nodiscard]] std::optional<QString> askToUnlock(QWidget* parent, const QString& refusal) override;
     [[nodiscard]] OverwriteChoice askToOverwrite(QWidget* parent, const QString& path, OverwriteReason reason) override;
 };
 

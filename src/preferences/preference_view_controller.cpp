@@ -125,6 +125,11 @@ void PreferenceViewController::viewDidLoad(PasswordStore& applicationDelegate) {
     tfRepeat->setText(password);
 }
 
+void PreferenceViewController::addSection(QWidget* section) {
+    auto* column = static_cast<QVBoxLayout*>(layout());
+    column->insertWidget(column->count() - 1, section);
+}
+
 void PreferenceViewController::generatePassword() {
     const QString generated = platform::generatePassword();
     if (tfPassword) {

@@ -41,6 +41,8 @@ public:
     /// Links the store, chooses the place it keeps the password in and, when that is the preferences file, fills both
     /// fields with its password.
     void viewDidLoad(PasswordStore& applicationDelegate);
+    /// Puts a group of further preferences below the password's, above the buttons; the dialog takes it.
+    void addSection(QWidget* section);
 
 public slots:
     /// Stores the password field's text unaltered and closes the dialog when it matches the repeat field; otherwise

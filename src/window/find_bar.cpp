@@ -91,6 +91,13 @@ void FindBar::dismiss() {
     m_textView->setFocus(Qt::OtherFocusReason);
 }
 
+void FindBar::forget() {
+    // setText, unlike clear, also drops the field's undo history.
+    m_field->setText(QString());
+    showStatus(QString(), false);
+    hide();
+}
+
 bool FindBar::findNext() {
     return find(Direction::Forward, m_textView->selection().second);
 }

@@ -24,6 +24,8 @@ public:
     void open();
     /// Hides the bar and gives the focus back to the text.
     void dismiss();
+    /// Empties the field, its undo history and the status, and hides the bar: nothing of the note stays in it.
+    void forget();
     /// Selects the next match after the cursor, from the top again past the end; false when nothing matches or the
     /// field is empty (then the bar opens for the user to type).
     bool findNext();

@@ -2,6 +2,8 @@
 
 #include "window/cursor_position_label.h"
 #include "window/find_bar.h"
+#include "window/lock_panel.h"
+#include "window/note_lock.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 
@@ -41,6 +43,8 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     layout->setSpacing(0);
     layout->addWidget(m_viewController, 1);
     layout->addWidget(m_findBar);
+    m_noteLock = new NoteLock(*this, *m_viewController, *m_findBar, central);
+    layout->addWidget(&m_noteLock->panel(), 1);
     setCentralWidget(central);
     buildFileMenu();
     buildEditMenu();
@@ -90,6 +94,9 @@ void MainWindow::buildFileMenu() {
     connect(addAction(menu, QStringLiteral("actionSaveAs"), tr("Save &As..."),
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
             &QAction::triggered, this, &MainWindow::saveAsRequested);
+    menu->addSeparator();
+    connect(addAction(menu, QStringLiteral("actionLock"), tr("&Lock"), QKeySequence(Qt::CTRL | Qt::Key_L)),
+            &QAction::triggered, this, &MainWindow::lockRequested);
     menu->addSeparator();
     QAction* quit = addAction(menu, QStringLiteral("actionQuit"), tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
@@ -206,6 +213,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // Nothing of the note outlives the window: not what was copied from it, nor its text in memory.
+    m_viewController->myTextView->takeBackCopies();
+    m_viewController->setNoteText(QString());
     event->accept();
 }
 

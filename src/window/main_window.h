@@ -14,6 +14,7 @@ namespace window {
 
 class ApplicationDelegate;
 class FindBar;
+class NoteLock;
 class ViewController;
 
 /// The note window: the note view with a find bar under it, the File, Edit, View and Help menus and a status bar with
@@ -32,6 +33,8 @@ public:
     [[nodiscard]] ViewController& viewController() const { return *m_viewController; }
     /// The find bar under the note, owned by this window.
     [[nodiscard]] FindBar& findBar() const { return *m_findBar; }
+    /// The window's lock, owned by this window.
+    [[nodiscard]] NoteLock& noteLock() const { return *m_noteLock; }
     /// Whether long lines wrap at the edge of the view.
     [[nodiscard]] bool wordWrap() const;
     /// Wraps long lines at the edge of the view or not, and checks View > Word Wrap to match; emits nothing.
@@ -48,6 +51,8 @@ signals:
     void saveRequested();
     /// File > Save As... was chosen.
     void saveAsRequested();
+    /// File > Lock was chosen.
+    void lockRequested();
     /// Edit > Preferences... was chosen.
     void preferencesRequested();
     /// The user turned View > Word Wrap on or off.
@@ -68,6 +73,7 @@ private:
 
     ViewController* m_viewController = nullptr;
     FindBar* m_findBar = nullptr;
+    NoteLock* m_noteLock = nullptr;
     QAction* m_wordWrap = nullptr;
     std::function<bool()> m_closeGuard;
 };

@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPalette>
 #include <QWheelEvent>
 
@@ -23,6 +24,8 @@ constexpr int tabWidthInSpaces = 4;
 constexpr int sidePadding = 8;
 constexpr int marginCount = 5;
 constexpr std::size_t typingRoom = 64 * 1024;
+// The mark password managers put on what they copy; clipboard managers honouring it keep no history of it.
+constexpr auto secretHint = "x-kde-passwordManagerHint";
 
 unsigned long eolMode(LineEnding ending) {
     switch (ending) {
@@ -77,6 +80,8 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
             emit caretMoved();
         }
     });
+    // Selecting text puts it into the X11 selection, which clipboard managers can also keep.
+    connect(QApplication::clipboard(), &QClipboard::selectionChanged, this, &NoteTextView::markSelectionSecret);
 }
 
 NoteTextView::~NoteTextView() {
@@ -102,7 +107,51 @@ void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
     const long document = send(SCI_CREATEDOCUMENT, room, SC_DOCUMENTOPTION_STYLES_NONE);
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
+    forgetLayout();
     setUpDocument(ending);
+}
+
+void NoteTextView::forgetLayout() {
+    // Scintilla keeps the lines it laid out and the runs of text it measured, the note's words among them, until
+    // others push them out; turning the caches off and on again frees them now.
+    const long measured = send(SCI_GETPOSITIONCACHE);
+    send(SCI_SETPOSITIONCACHE, 0);
+    send(SCI_SETPOSITIONCACHE, static_cast<unsigned long>(measured));
+    const long laidOut = send(SCI_GETLAYOUTCACHE);
+    send(SCI_SETLAYOUTCACHE, SC_CACHE_NONE);
+    send(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(laidOut));
+}
+
+std::span<std::uint8_t> NoteTextView::bytesInPlace() {
+    // The document's own buffer, made whole by SCI_GETCHARACTERPOINTER: the same length stays valid to write.
+    const QByteArrayView text = bytes();
+    return {reinterpret_cast<std::uint8_t*>(const_cast<char*>(text.data())), static_cast<std::size_t>(text.size())};
+}
+
+long NoteTextView::setAside() {
+    setUndoCollection(false);
+    // The buffer keeps a gap, which can hold stale copies of text that was moved to close it, such as the note
+    // before it was changed in place. Writing the first byte over itself moves the gap to the start: the text as it
+    // is now is moved over the buffer's end, and the gap holds only copies of it.
+    if (length() > 0 && !isReadOnly()) {
+        const char first = bytes(0, 1).front();
+        send(SCI_SETTARGETRANGE, 0, 1);
+        SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(1), &first);
+    }
+    const long document = send(SCI_GETDOCPOINTER);
+    send(SCI_ADDREFDOCUMENT, 0, document);
+    const long empty = send(SCI_CREATEDOCUMENT, 0, SC_DOCUMENTOPTION_STYLES_NONE);
+    send(SCI_SETDOCPOINTER, 0, empty);
+    send(SCI_RELEASEDOCUMENT, 0, empty);
+    forgetLayout();
+    setUpDocument(LineEnding::Lf);
+    return document;
+}
+
+void NoteTextView::bringBack(long document) {
+    send(SCI_SETDOCPOINTER, 0, document);
+    send(SCI_RELEASEDOCUMENT, 0, document);
+    setUndoCollection(true);
 }
 
 void NoteTextView::setUpDocument(LineEnding ending) {
@@ -216,6 +265,55 @@ void NoteTextView::setZoom(int points) {
     constexpr int largestZoom = 20;
     const int smallestZoom = static_cast<int>(std::ceil(smallestPoints - m_points));
     send(SCI_SETZOOM, static_cast<unsigned long>(std::clamp(points, std::min(smallestZoom, 0), largestZoom)));
+}
+
+qsizetype NoteTextView::firstVisibleLine() const {
+    return static_cast<qsizetype>(send(SCI_GETFIRSTVISIBLELINE));
+}
+
+void NoteTextView::setFirstVisibleLine(qsizetype line) {
+    send(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(line));
+}
+
+int NoteTextView::horizontalOffset() const {
+    return static_cast<int>(send(SCI_GETXOFFSET));
+}
+
+void NoteTextView::setHorizontalOffset(int pixels) {
+    send(SCI_SETXOFFSET, static_cast<unsigned long>(pixels));
+}
+
+QMimeData* NoteTextView::toMimeData(const QByteArray& text, bool rectangular) const {
+    QMimeData* copied = QsciScintillaBase::toMimeData(text, rectangular);
+    copied->setData(QString::fromLatin1(secretHint), QByteArrayLiteral("secret"));
+    m_copies.removeAll(nullptr);
+    m_copies.append(copied);
+    return copied;
+}
+
+void NoteTextView::markSelectionSecret() {
+    QClipboard* clipboard = QApplication::clipboard();
+    const QMimeData* selection = clipboard->mimeData(QClipboard::Selection);
+    if (!clipboard->ownsSelection() || selection == nullptr || selection->hasFormat(QString::fromLatin1(secretHint)) ||
+        !hasFocus()) {
+        return;
+    }
+    clipboard->setMimeData(toMimeData(selection->text().toUtf8(), false), QClipboard::Selection);
+}
+
+void NoteTextView::takeBackCopies() {
+    QClipboard* clipboard = QApplication::clipboard();
+    for (const QClipboard::Mode mode : {QClipboard::Clipboard, QClipboard::Selection}) {
+        const QMimeData* held = clipboard->mimeData(mode);
+        if (held != nullptr && m_copies.contains(held)) {
+            clipboard->clear(mode);
+        }
+    }
+    m_copies.removeAll(nullptr);
+}
+
+qsizetype NoteTextView::anchor() const {
+    return static_cast<qsizetype>(send(SCI_GETANCHOR));
 }
 
 qsizetype NoteTextView::caret() const {

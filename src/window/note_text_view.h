@@ -7,9 +7,13 @@
 #include <QAccessible>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
+#include <QPointer>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace window {
@@ -37,6 +41,13 @@ public:
     /// Copies the whole text to into, which has room for length() bytes, without moving the document's gap, so that
     /// the copy costs no more than the bytes it copies.
     void copyBytes(char* into) const;
+    /// The whole text, to be changed in place without changing its length; valid until the text next changes.
+    [[nodiscard]] std::span<std::uint8_t> bytesInPlace();
+    /// Puts the document aside as it is (text, line endings, save point), without its undo history, and shows a new
+    /// empty one in its place. The handle must be given back to bringBack.
+    [[nodiscard]] long setAside();
+    /// Shows the document set aside again, in place of the current one, at its start; Undo starts afresh.
+    void bringBack(long document);
     /// The number of bytes in the text.
     [[nodiscard]] qsizetype length() const;
     /// How a line break the user types is written.
@@ -64,6 +75,20 @@ public:
     /// Zooms to points, kept between a font of 4 points and 20 points above the unzoomed size.
     void setZoom(int points);
 
+    /// The first line shown at the top of the view, counting wrapped lines as shown.
+    [[nodiscard]] qsizetype firstVisibleLine() const;
+    /// Scrolls so that line is the first shown.
+    void setFirstVisibleLine(qsizetype line);
+    /// How far the view is scrolled to the right, in pixels.
+    [[nodiscard]] int horizontalOffset() const;
+    void setHorizontalOffset(int pixels);
+
+    /// Takes back from the clipboard (and the X11 selection) what was copied or cut from this view, when it still
+    /// holds that; what another program put there since is left alone.
+    void takeBackCopies();
+
+    /// The selection's anchor, the end that stays put while the caret moves.
+    [[nodiscard]] qsizetype anchor() const;
     /// The caret's byte offset.
     [[nodiscard]] qsizetype caret() const;
     /// The selection as (start, end) byte offsets; start == end when nothing is selected.
@@ -100,16 +125,23 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    /// Copied or dragged text, marked as a secret for clipboard managers (which then keep no history of it).
+    QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
 
 private:
     void accessibilityActiveChanged(bool active) override;
     long send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void setUpDocument(LineEnding ending);
+    void forgetLayout();
     [[nodiscard]] qsizetype characterStart(qsizetype position) const;
     [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findFolded(const QString& needle, qsizetype from,
                                                                             qsizetype to) const;
     void applyLook();
 
+    void markSelectionSecret();
+
+    // What this view put on the clipboard; Qt owns it and drops it when another program takes the clipboard.
+    mutable QList<QPointer<QMimeData>> m_copies;
     double m_points = 10;
     int m_wheelZoomRest = 0;
 };

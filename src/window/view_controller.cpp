@@ -158,6 +158,14 @@ void ViewController::setNote(std::string utf8) {
     updateModified();
 }
 
+void ViewController::setNoteUtf8(std::string utf8) {
+    setNote(std::move(utf8));
+}
+
+void ViewController::finishLoading() {
+    m_loader->finish();
+}
+
 bool ViewController::isLoading() const {
     return m_loader->isLoading();
 }

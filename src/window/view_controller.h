@@ -71,6 +71,10 @@ public:
     /// later is the one most of its lines end with (LF when it has none). A very long note goes on loading from the
     /// event loop, read-only until it is whole.
     void setNoteText(const QString& text);
+    /// Replaces the note as setNoteText does, from its UTF-8, which is taken and wiped once it is in the view.
+    void setNoteUtf8(std::string utf8);
+    /// Puts the rest of a note still loading into the view now.
+    void finishLoading();
     /// Whether part of the note is still going into the view.
     [[nodiscard]] bool isLoading() const;
     /// The line break a user's Return puts into the note.

@@ -14,6 +14,26 @@ void cleanse(void* data, std::size_t size) noexcept {
     }
 }
 
+namespace {
+
+// Keys and passwords are a few dozen bytes; a note is never locked into RAM.
+constexpr std::size_t largestLocked = 4096;
+
+} // namespace
+
+void keepOutOfSwap(void* data, std::size_t size) noexcept {
+    if (data != nullptr && size != 0 && size <= largestLocked) {
+        // Over the limit this fails with ENOMEM or EPERM and the buffer stays as it was: only wiped.
+        (void)::mlock(data, size);
+    }
+}
+
+void allowSwap(void* data, std::size_t size) noexcept {
+    if (data != nullptr && size != 0 && size <= largestLocked) {
+        (void)::munlock(data, size);
+    }
+}
+
 void preferHugePages(void* data, std::size_t size) noexcept {
 #ifdef MADV_HUGEPAGE
     constexpr std::uintptr_t hugePage = std::uintptr_t{2} << 20;

@@ -18,9 +18,16 @@ using ByteView = std::span<const std::uint8_t>;
 /// then cost a third of the time. A hint only; small buffers and systems without the feature are left alone.
 void preferHugePages(void* data, std::size_t size) noexcept;
 
+/// Asks the system to keep a small buffer (a key, a password) out of swap; silently nothing when the buffer is large
+/// or the limit on locked memory (RLIMIT_MEMLOCK) does not allow it.
+void keepOutOfSwap(void* data, std::size_t size) noexcept;
+/// Undoes keepOutOfSwap for a buffer about to be freed.
+void allowSwap(void* data, std::size_t size) noexcept;
+
 /// Allocator that wipes memory (OPENSSL_cleanse) before handing it back, so secrets do not linger on the heap.
 /// Growing leaves new bytes uninitialised rather than zero, as they are always written before they are read
-/// (a file read into them, a cipher's output), and large buffers get huge pages.
+/// (a file read into them, a cipher's output), and large buffers get huge pages. Small buffers (keys, passwords) are
+/// kept out of swap where the system allows it.
 template <class T> struct CleansingAllocator {
     using value_type = T;
     CleansingAllocator() noexcept = default;
@@ -28,6 +35,7 @@ template <class T> struct CleansingAllocator {
     T* allocate(std::size_t count) {
         T* pointer = std::allocator<T>{}.allocate(count);
         preferHugePages(pointer, count * sizeof(T));
+        keepOutOfSwap(pointer, count * sizeof(T));
         return pointer;
     }
     void deallocate(T* pointer, std::size_t count) noexcept;
@@ -43,6 +51,7 @@ void cleanse(void* data, std::size_t size) noexcept;
 
 template <class T> void CleansingAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
     cleanse(pointer, count * sizeof(T));
+    allowSwap(pointer, count * sizeof(T));
     std::allocator<T>{}.deallocate(pointer, count);
 }
 

@@ -7,4 +7,9 @@ namespace cipher {
 /// first thing in main. False when the system refused either.
 bool disableCoreDumps() noexcept;
 
+/// Has the C library overwrite heap memory as it is freed, so that what libraries we do not own (Qt, Scintilla)
+/// held of a note or a password does not stay in freed memory. Call first thing in main, before anything is
+/// allocated. False when the C library does not offer it.
+bool wipeFreedMemory() noexcept;
+
 } // namespace cipher

@@ -1,0 +1,187 @@
+#include "app/note_password_guard.h"
+#include "app/password_places.h"
+#include "preferences/lock_preferences.h"
+#include "preferences/preference_view_controller.h"
+#include "scripted_seams.h"
+#include "window/note_lock.h"
+#include "window/protection_sign.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSpinBox>
+
+using platform::UnsavedChangesChoice;
+
+// Run in a private session bus of its own (dbus-run-session), where the test plays the desktop's screen saver.
+class NoteLockingTest : public EditorFixture {
+    Q_OBJECT
+
+    window::NoteLock& lock() { return window().noteLock(); }
+    app::NoteLocking& locking() { return m_editor->locking(); }
+    void setStoredPassword(const QString& password) { QVERIFY(m_editor->delegate().setPasswordWithPass(password)); }
+    void saveAs(const QString& file) {
+        m_panels.saveAnswer = url(file);
+        trigger("actionSaveAs");
+    }
+    static void emitScreenSaver(const char* active) {
+        QCOMPARE(QProcess::execute(QStringLiteral("gdbus"),
+                                   {"emit", "--session", "--object-path", "/org/freedesktop/ScreenSaver", "--signal",
+                                    "org.freedesktop.ScreenSaver.ActiveChanged", QString::fromLatin1(active)}),
+                 0);
+    }
+
+private slots:
+    void init() { startEditor(); }
+    void cleanup() { m_editor.reset(); }
+
+    void lockNeedsAPasswordAndTheSignSaysHowTheNoteIsKept() {
+        QAction* lockAction = action(*m_editor, "actionLock");
+        QVERIFY(lockAction->isEnabled());
+        QCOMPARE(locking().sign().text(), QStringLiteral("Encrypted"));
+
+        setStoredPassword(QString());
+        QVERIFY(!lockAction->isEnabled());
+        QVERIFY(lockAction->toolTip().contains(QStringLiteral("Set a password first")));
+        QCOMPARE(locking().sign().text(), QStringLiteral("No password: anyone with the file can read it"));
+        QCOMPARE(locking().sign().accessibleName(), locking().sign().text());
+        QTest::keyClick(vc().myTextView, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(!lock().isLocked());
+
+        // Saved under the empty password, the note stays so until saved again: only then can it be locked.
+        type(QStringLiteral("typed"));
+        saveAs(path(QStringLiteral("n.vpd")));
+        QCOMPARE(vc().problem(), app::emptyPasswordWarning());
+        setStoredPassword(QStringLiteral("new"));
+        QVERIFY(vc().problem().isEmpty());
+        QCOMPARE(locking().sign().text(), QStringLiteral("Encrypted"));
+        QVERIFY(!lockAction->isEnabled());
+        m_prompts.saveUnderNewPassword = true;
+        trigger("actionSave");
+        QVERIFY(lockAction->isEnabled());
+        trigger("actionLock");
+        QVERIFY(lock().isLocked());
+    }
+
+    void unlockTakesTheNotesOwnPasswordOrForANewNoteTheStoredOne() {
+        const QString file = path(QStringLiteral("opened.vpd"));
+        writeNote(file, QStringLiteral("opened"), QStringLiteral("pw"));
+        QVERIFY(m_editor->delegate().openNote(file));
+        setStoredPassword(QStringLiteral("later"));
+        QVERIFY(locking().lockNow());
+        QCOMPARE(lock().unlock(QStringLiteral("later")), window::NoteLock::Unlock::WrongPassword);
+        QCOMPARE(lock().unlock(QStringLiteral("pw")), window::NoteLock::Unlock::Unlocked);
+        QCOMPARE(text(), QStringLiteral("opened"));
+
+        trigger("actionNew");
+        type(QStringLiteral("fresh"));
+        QVERIFY(locking().lockNow());
+        QCOMPARE(lock().unlock(QStringLiteral("pw")), window::NoteLock::Unlock::WrongPassword);
+        QCOMPARE(lock().unlock(QStringLiteral("later")), window::NoteLock::Unlock::Unlocked);
+        QCOMPARE(text(), QStringLiteral("fresh"));
+
+        // A password asked for this run is forgotten on Lock; the note still unlocks with it.
+        app::AppDelegate& delegate = m_editor->delegate();
+        QCOMPARE(delegate.keepPasswordIn(platform::PasswordPlace::nowhere, QStringLiteral("asked")), std::nullopt);
+        QVERIFY(locking().lockNow());
+        QVERIFY(!delegate.passwordPlaces().asked().holdsOne());
+        QCOMPARE(lock().unlock(QStringLiteral("asked")), window::NoteLock::Unlock::Unlocked);
+        QCOMPARE(delegate.keepPasswordIn(platform::PasswordPlace::preferencesFile, QStringLiteral("pw")), std::nullopt);
+    }
+
+    void quitWhileLockedAsksAndSavesOnlyOnceUnlocked_data() {
+        QTest::addColumn<UnsavedChangesChoice>("choice");
+        QTest::addColumn<QStringList>("passwords");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QString>("onDisk");
+        QTest::newRow("save, wrong then right password")
+            << UnsavedChangesChoice::Save << QStringList{"wrong", "pw"} << true << QStringLiteral("saved, edited");
+        QTest::newRow("save, password cancelled")
+            << UnsavedChangesChoice::Save << QStringList{"wrong"} << false << QStringLiteral("saved");
+        QTest::newRow("discard") << UnsavedChangesChoice::Discard << QStringList{} << true << QStringLiteral("saved");
+        QTest::newRow("cancel") << UnsavedChangesChoice::Cancel << QStringList{} << false << QStringLiteral("saved");
+    }
+    void quitWhileLockedAsksAndSavesOnlyOnceUnlocked() {
+        QFETCH(UnsavedChangesChoice, choice);
+        QFETCH(QStringList, passwords);
+        QFETCH(bool, closed);
+        QFETCH(QString, onDisk);
+        const QString file = path(QStringLiteral("n.vpd"));
+        type(QStringLiteral("saved"));
+        saveAs(file);
+        type(QStringLiteral(", edited"));
+        trigger("actionLock");
+        QVERIFY(lock().isLocked());
+        m_prompts.answer = choice;
+        m_prompts.passwords = passwords;
+        trigger("actionQuit");
+        QCOMPARE(m_prompts.asked.size(), 1);
+        QCOMPARE(window().isVisible(), !closed);
+        QCOMPARE(decryptFile(file, QStringLiteral("pw")), onDisk);
+        if (passwords.size() > 1) {
+            QCOMPARE(m_prompts.refusals, (QStringList{QString(), QStringLiteral("Wrong password.")}));
+        }
+        QCOMPARE(lock().isLocked(), !closed || choice == UnsavedChangesChoice::Discard);
+    }
+
+    void theWindowLocksAfterTimeWithoutUseAndInputPutsItOff() {
+        QVERIFY(locking().setLockSettings({1, false}));
+        QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockAfterMinutes")), QStringLiteral("1"));
+        QCOMPARE(locking().idleWatcher().interval(), std::chrono::minutes(1));
+        // A minute is too long for a test; the same watcher with a short interval.
+        locking().idleWatcher().setInterval(std::chrono::milliseconds(400));
+        for (int i = 0; i < 10; ++i) {
+            QTest::qWait(100);
+            type(QStringLiteral("x"));
+            QVERIFY(!lock().isLocked());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(lock().isLocked(), 5000);
+        QCOMPARE(lock().unlock(QStringLiteral("pw")), window::NoteLock::Unlock::Unlocked);
+        QCOMPARE(text(), QStringLiteral("xxxxxxxxxx"));
+
+        // Off, or under the empty password, nothing locks.
+        setStoredPassword(QString());
+        locking().idleWatcher().setInterval(std::chrono::milliseconds(50));
+        QTest::qWait(300);
+        QVERIFY(!lock().isLocked());
+    }
+
+    void theWindowLocksWithTheScreenWhenAsked() {
+        emitScreenSaver("true");
+        QTest::qWait(300);
+        QVERIFY(!lock().isLocked());
+
+        QVERIFY(locking().setLockSettings({0, true}));
+        QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockWithScreen")), QStringLiteral("true"));
+        QTest::qWait(100);
+        emitScreenSaver("false");
+        QTest::qWait(300);
+        QVERIFY(!lock().isLocked());
+        emitScreenSaver("true");
+        QTRY_VERIFY_WITH_TIMEOUT(lock().isLocked(), 5000);
+    }
+
+    void preferencesTurnTheTriggersOnAndSayUnlockingNeedsThePassword() {
+        QVERIFY(locking().setLockSettings({}));
+        trigger("actionPreferences");
+        auto* dialog = window().findChild<preferences::PreferenceViewController*>();
+        QVERIFY(dialog);
+        auto* whenIdle = dialog->findChild<QCheckBox*>(QStringLiteral("lockWhenIdle"));
+        auto* withScreen = dialog->findChild<QCheckBox*>(QStringLiteral("lockWithScreen"));
+        auto* warning = dialog->findChild<QLabel*>(QStringLiteral("lockWarning"));
+        QVERIFY(!whenIdle->isChecked() && !withScreen->isChecked() && !warning->isVisible());
+        whenIdle->setChecked(true);
+        QVERIFY(warning->isVisible());
+        QVERIFY(warning->text().contains(QStringLiteral("password")));
+        dialog->findChild<QSpinBox*>(QStringLiteral("lockMinutes"))->setValue(7);
+        withScreen->setChecked(true);
+        QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
+        QCOMPARE(locking().idleWatcher().interval(), std::chrono::minutes(7));
+        QCOMPARE(locking().lockSettings().withScreen, true);
+        QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockAfterMinutes")), QStringLiteral("7"));
+    }
+};
+
+QTEST_MAIN(NoteLockingTest)
+#include "note_locking_test.moc"
