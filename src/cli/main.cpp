@@ -47,7 +47,11 @@ int main(int argc, char** argv) {
         // The editor's own store, read only: QSettings needs no application object for an explicit file.
         const platform::SettingsPreferences preferences(platform::SettingsPreferences::defaultFilePath());
         const cli::Command& command = std::get<cli::Command>(parsed);
-        const std::optional<platform::PasswordPlace> place = platform::recordedPasswordPlace(preferences);
+        // Read only when the command takes the editor's password: with a password file or -p the preferences are
+        // never opened, whatever is there.
+        const std::optional<platform::PasswordPlace> place =
+            cli::takesEditorPassword(command) ? platform::recordedPasswordPlace(preferences)
+                                              : std::optional(platform::PasswordPlace::preferencesFile);
         if (place == platform::PasswordPlace::nowhere && cli::takesEditorPassword(command)) {
             return cli::reportUsageError({"the editor keeps its password nowhere (it asks for it each run): use -p or "
                                           "--password-file"},
