@@ -1,6 +1,7 @@
 #include "window/note_text_view.h"
 
 #include "cipher/base/bytes.h"
+#include "window/text_runs.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace window {
 
@@ -22,6 +24,17 @@ constexpr int tabWidthInSpaces = 4;
 constexpr int sidePadding = 8;
 constexpr int marginCount = 5;
 constexpr std::size_t typingRoom = 64 * 1024;
+// The widths of this many distinct short runs are remembered (Scintilla keeps 1,024): enough for the words of a long
+// note in two styles.
+constexpr unsigned long rememberedRuns = 65536;
+// Words get the first style and the spaces and control characters between them the second, so that a word is
+// measured once and a letter typed into a word, which Scintilla inserts in the first style, changes no style. The
+// third style is for a run beside one of the same kind, such as the clusters of a long word.
+constexpr char wordStyle = 0;
+constexpr char separatorStyle = 1;
+constexpr char besideStyle = 2;
+// How far beyond the position asked for a run may look to find its end.
+constexpr qsizetype runLookahead = 4 * longestWholeWord;
 
 unsigned long eolMode(LineEnding ending) {
     switch (ending) {
@@ -49,8 +62,9 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
     // The horizontal scroll bar fits the widest line seen rather than a fixed guess.
     send(SCI_SETSCROLLWIDTH, 1);
     send(SCI_SETSCROLLWIDTHTRACKING, 1);
-    send(SCI_SETWRAPMODE, SC_WRAP_WORD);
+    send(SCI_SETWRAPMODE, wrapMode());
     send(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
+    send(SCI_SETPOSITIONCACHE, rememberedRuns);
     // Programmers' commands bound to everyday letters would change a note by surprise: duplicate (Ctrl+D), cut or
     // delete a line (Ctrl+L, Ctrl+Shift+L), copy or transpose lines (Ctrl+Shift+T, Ctrl+T), change case (Ctrl+U,
     // Ctrl+Shift+U).
@@ -66,6 +80,7 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
     accessibilityActiveChanged(QAccessible::isActive());
     applyLook();
 
+    connect(this, &QsciScintillaBase::SCN_STYLENEEDED, this, &NoteTextView::styleRuns);
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { emit modificationChanged(false); });
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { emit modificationChanged(true); });
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
@@ -94,11 +109,12 @@ void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
     // The old text is the note's plain text: wiped before its memory goes back.
     const QByteArrayView old = bytes();
     cipher::cleanse(const_cast<char*>(old.data()), static_cast<std::size_t>(old.size()));
-    // A note is never styled, so the document keeps no style byte per text byte: half the memory. Scintilla moves
-    // the whole text into a larger buffer when an insertion fills the one it has, for a moment holding it twice; so
-    // the buffer has room beyond the note for what is typed next, as much as Scintilla would add itself.
+    // Without run styling the document keeps no style byte per text byte: half the memory. Scintilla moves the whole
+    // text into a larger buffer when an insertion fills the one it has, for a moment holding it twice; so the buffer
+    // has room beyond the note for what is typed next, as much as Scintilla would add itself.
     const std::size_t room = capacity == 0 ? 0 : capacity + capacity / 8 + typingRoom;
-    const long document = send(SCI_CREATEDOCUMENT, room, SC_DOCUMENTOPTION_STYLES_NONE);
+    const long document =
+        send(SCI_CREATEDOCUMENT, room, m_runStyling ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE);
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
     setUpDocument(ending);
@@ -107,6 +123,14 @@ void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
 void NoteTextView::setUpDocument(LineEnding ending) {
     // These belong to the document, so a new one needs them again.
     send(SCI_SETCODEPAGE, SC_CP_UTF8);
+    // Scintilla shows a byte that is not part of well-formed UTF-8 as its value in hex, and so looks up every other
+    // byte above 0x7F in its table of such labels as it lays out a line: a large share of the time spent laying out
+    // text that is not ASCII. A note is well-formed UTF-8 once in (only a piece still going in can end inside a
+    // character), so without those labels the lookups are left to the few lead bytes of control characters.
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const char single[2] = {static_cast<char>(byte), '\0'};
+        send(SCI_CLEARREPRESENTATION, reinterpret_cast<uintptr_t>(single));
+    }
     send(SCI_SETEOLMODE, eolMode(ending));
     send(SCI_SETTABWIDTH, tabWidthInSpaces);
     send(SCI_SETUSETABS, 1);
@@ -191,7 +215,75 @@ bool NoteTextView::wordWrap() const {
 }
 
 void NoteTextView::setWordWrap(bool wrap) {
-    send(SCI_SETWRAPMODE, wrap ? SC_WRAP_WORD : SC_WRAP_NONE);
+    send(SCI_SETWRAPMODE, wrap ? wrapMode() : static_cast<unsigned long>(SC_WRAP_NONE));
+}
+
+unsigned long NoteTextView::wrapMode() const {
+    // Scintilla's word wrap may break a line wherever the style changes; wrapping at white space breaks it where
+    // word wrap of an unstyled text does.
+    return m_runStyling ? static_cast<unsigned long>(SC_WRAP_WHITESPACE) : static_cast<unsigned long>(SC_WRAP_WORD);
+}
+
+bool NoteTextView::runStyling() const {
+    return m_runStyling;
+}
+
+void NoteTextView::setRunStyling(bool on) {
+    const bool wrap = wordWrap();
+    m_runStyling = on;
+    setWordWrap(wrap);
+    send(SCI_SETPOSITIONCACHE, on ? rememberedRuns : 1024UL);
+}
+
+void NoteTextView::styleRuns(int position) {
+    if (!m_runStyling) {
+        return;
+    }
+    const qsizetype size = length();
+    const qsizetype upTo = std::min<qsizetype>(position, size);
+    // The text has changed at most from the end of the styled part on, and the run that ends there may now go on; the
+    // run before it begins at a cut that still holds.
+    const auto styledEnd = static_cast<qsizetype>(send(SCI_GETENDSTYLED));
+    qsizetype start = styledRunStart(styledRunStart(styledEnd));
+    if (upTo <= start) {
+        return;
+    }
+    // With the byte before the first run, which tells whether it begins inside a word.
+    const qsizetype context = start > 0 ? 1 : 0;
+    const QByteArrayView text = bytes(start - context, std::min(size, upTo + runLookahead));
+    std::vector<char> styles;
+    styles.reserve(static_cast<std::size_t>(upTo - start + runLookahead));
+    char previous =
+        start > 0 ? static_cast<char>(send(SCI_GETSTYLEAT, static_cast<unsigned long>(start - 1))) : besideStyle;
+    for (qsizetype at = context; at < upTo - start + context;) {
+        const qsizetype end = runEnd(text, at);
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const char own = lead > ' ' && lead != 0x7F ? wordStyle : separatorStyle;
+        const char style = own != previous ? own : besideStyle;
+        styles.insert(styles.end(), static_cast<std::size_t>(end - at), style);
+        previous = style;
+        at = end;
+    }
+    send(SCI_STARTSTYLING, static_cast<unsigned long>(start));
+    SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(styles.size()), styles.data());
+}
+
+qsizetype NoteTextView::styledRunStart(qsizetype position) const {
+    // Runs side by side differ in style, so a run is the stretch of one style. One longer than a word is cut only
+    // where a cluster ends; past a few words' length the start of the line is taken instead, which is always a cut.
+    constexpr qsizetype farthest = 8 * longestWholeWord;
+    if (position <= 0) {
+        return 0;
+    }
+    const long style = send(SCI_GETSTYLEAT, static_cast<unsigned long>(position - 1));
+    qsizetype start = position - 1;
+    while (start > 0 && send(SCI_GETSTYLEAT, static_cast<unsigned long>(start - 1)) == style) {
+        if (position - start > farthest) {
+            return lineAt(position - 1).second;
+        }
+        --start;
+    }
+    return start;
 }
 
 int NoteTextView::zoom() const {
@@ -370,6 +462,7 @@ void NoteTextView::applyLook() {
     send(SCI_STYLESETITALIC, STYLE_DEFAULT, font.italic() ? 1 : 0);
     SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), colours.color(QPalette::Text));
     SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), colours.color(QPalette::Base));
+    // Every style, those of the runs too, looks like the default.
     send(SCI_STYLECLEARALL);
     SendScintilla(SCI_SETSELFORE, 1UL, colours.color(QPalette::HighlightedText));
     SendScintilla(SCI_SETSELBACK, 1UL, colours.color(QPalette::Highlight));
