@@ -251,21 +251,21 @@ void NoteTextView::styleRuns(int position) {
     // With the byte before the first run, which tells whether it begins inside a word.
     const qsizetype context = start > 0 ? 1 : 0;
     const QByteArrayView text = bytes(start - context, std::min(size, upTo + runLookahead));
-    std::vector<char> styles;
-    styles.reserve(static_cast<std::size_t>(upTo - start + runLookahead));
+    std::vector<char> styles(static_cast<std::size_t>(text.size() - context));
     char previous =
         start > 0 ? static_cast<char>(send(SCI_GETSTYLEAT, static_cast<unsigned long>(start - 1))) : besideStyle;
-    for (qsizetype at = context; at < upTo - start + context;) {
+    qsizetype at = context;
+    while (at < upTo - start + context) {
         const qsizetype end = runEnd(text, at);
         const auto lead = static_cast<unsigned char>(text[at]);
         const char own = lead > ' ' && lead != 0x7F ? wordStyle : separatorStyle;
         const char style = own != previous ? own : besideStyle;
-        styles.insert(styles.end(), static_cast<std::size_t>(end - at), style);
+        std::fill(styles.begin() + (at - context), styles.begin() + (end - context), style);
         previous = style;
         at = end;
     }
     send(SCI_STARTSTYLING, static_cast<unsigned long>(start));
-    SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(styles.size()), styles.data());
+    SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(at - context), styles.data());
 }
 
 qsizetype NoteTextView::styledRunStart(qsizetype position) const {

@@ -189,6 +189,13 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
     }
     const bool spaces = first.kind == Kind::Space;
     Kind previous = first.kind;
+    // Most of a note is ASCII letters or spaces, which may be cut anywhere: skipped at once up to a run's length.
+    const auto sameAscii = [spaces](char byte) { return spaces ? byte == ' ' : byte > ' ' && byte < 0x7F; };
+    if (first.length == 1 && first.kind != Kind::Mark) {
+        while (at < text.size() && at - start < longestWholeWord && sameAscii(text[at])) {
+            ++at;
+        }
+    }
     while (at < text.size()) {
         const Unit next = unitAt(text, at);
         if (mayCut(previous, next.kind)) {
