@@ -17,6 +17,10 @@ void cleanse(void* data, std::size_t size) noexcept {
 
 void cleanseAndGiveBack(void* data, std::size_t size) noexcept {
     cleanse(data, size);
+    giveBack(data, size);
+}
+
+void giveBack(void* data, std::size_t size) noexcept {
     const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     const auto start = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (start + page - 1) & ~(page - 1);
