@@ -8,14 +8,13 @@
 // Each size runs in a child process of its own (--run FILE), so that one note's peak memory cannot hide another's.
 
 #include "bench_notes.h"
+#include "bench_seams.h"
 
 #include "app/editor.h"
 #include "cipher/base/log.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
-#include "platform/file_panels.h"
 #include "platform/preferences.h"
-#include "platform/prompts.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"
 #include "window/note_text_view.h"
@@ -40,28 +39,14 @@
 
 namespace {
 
-constexpr std::string_view password = "bench pass word";
 constexpr int keystrokes = 7;
 
 using bench::makeNote;
 using bench::Shape;
 
-struct OneFilePanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return file; }
-    std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
-    QUrl file;
-};
-
-struct DiscardingPrompts final : platform::Prompts {
-    platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
-        return platform::UnsavedChangesChoice::Discard;
-    }
-    bool askToSaveUnderNewPassword(QWidget*) override { return true; }
-    std::optional<QString> askForPassword(QWidget*, const QString&, const QString&) override { return std::nullopt; }
-    platform::OverwriteChoice askToOverwrite(QWidget*, const QString&, platform::OverwriteReason) override {
-        return platform::OverwriteChoice::Overwrite;
-    }
-};
+using bench::DiscardingPrompts;
+using bench::OneFilePanels;
+using bench::password;
 
 // Counts the paint events of the text view's viewport: a paint means the user sees the text as it now is.
 struct PaintCounter final : QObject {
@@ -401,8 +386,9 @@ int runAll(const QStringList& arguments) {
                                               : Shape::OneLine)
                         : crlf  ? Shape::CrLfLines
                                 : Shape::Lines;
-    std::printf("%-14s %11s %9s %9s %8s %7s %7s %15s %9s %7s %7s | %-27s\n", "note", "first paint", "loaded", "settled",
-                "CPU", "stall", "wrap", "key med/max", "Return", "resize", "save", "peak MiB: open edit resize save");
+    std::printf("%-14s %17s %9s %9s %8s %7s %13s %22s %9s %7s %7s | %-27s\n", "note", "first paint/CPU", "loaded",
+                "settled", "CPU", "stall", "wrap stall/CPU", "key med/max/CPU", "Return", "resize", "save",
+                "peak MiB: open edit resize save");
     // With --compare, the view with and without run styling in turns, so that both see the same load.
     const std::vector<bool> variants = compare ? std::vector<bool>{true, false} : std::vector<bool>{true};
     for (int size : sizes) {

@@ -7,14 +7,13 @@
 //   vellumpad_peer_bench [--sizes 1,10,100] [--runs N] [--peer PROGRAM] [--no-plain] [--folder DIR]
 
 #include "bench_notes.h"
+#include "bench_seams.h"
 
 #include "app/editor.h"
 #include "cipher/base/log.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
-#include "platform/file_panels.h"
 #include "platform/preferences.h"
-#include "platform/prompts.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"
 #include "window/note_text_view.h"
@@ -42,24 +41,9 @@
 
 namespace {
 
-constexpr std::string_view password = "bench pass word";
-
-struct OneFilePanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return file; }
-    std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
-    QUrl file;
-};
-
-struct RefusingPrompts final : platform::Prompts {
-    platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
-        return platform::UnsavedChangesChoice::Cancel;
-    }
-    bool askToSaveUnderNewPassword(QWidget*) override { return false; }
-    std::optional<QString> askForPassword(QWidget*, const QString&, const QString&) override { return std::nullopt; }
-    platform::OverwriteChoice askToOverwrite(QWidget*, const QString&, platform::OverwriteReason) override {
-        return platform::OverwriteChoice::Cancel;
-    }
-};
+using bench::DiscardingPrompts;
+using bench::OneFilePanels;
+using bench::password;
 
 // The editor with the note at notePath open, until it is killed.
 int launch(const QString& notePath, bool runStyling) {
@@ -67,7 +51,7 @@ int launch(const QString& notePath, bool runStyling) {
     (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
     OneFilePanels panels;
     panels.file = QUrl::fromLocalFile(notePath);
-    RefusingPrompts prompts;
+    DiscardingPrompts prompts;
     cipher::MemoryLog log;
     app::Editor editor(preferences, panels, prompts, log);
     editor.mainWindow().viewController().myTextView->setRunStyling(runStyling);
