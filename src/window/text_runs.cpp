@@ -1,6 +1,8 @@
 #include "window/text_runs.h"
 
 #include <QChar>
+#include <QString>
+#include <QTextBoundaryFinder>
 
 namespace window {
 
@@ -212,6 +214,39 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
         at += next.length;
     }
     return text.size();
+}
+
+qsizetype graphemeClusterCount(QByteArrayView text) {
+    qsizetype count = 0;
+    qsizetype stretchStart = 0;
+    qsizetype units = 0;
+    const auto countStretch = [&](qsizetype end) {
+        if (units > 1) {
+            QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme,
+                                         QString::fromUtf8(text.sliced(stretchStart, end - stretchStart)));
+            while (clusters.toNextBoundary() != -1) {
+                ++count;
+            }
+        } else {
+            count += units;
+        }
+        stretchStart = end;
+        units = 0;
+    };
+    Kind previous = Kind::Control;
+    for (qsizetype at = 0; at < text.size();) {
+        const Unit next = unitAt(text, at);
+        // Where a run may be cut, a cluster surely ends.
+        const bool crLf = at > 0 && text[at - 1] == '\r' && text[at] == '\n';
+        if (at > 0 && mayCut(previous, next.kind) && !crLf) {
+            countStretch(at);
+        }
+        ++units;
+        previous = next.kind;
+        at += next.length;
+    }
+    countStretch(text.size());
+    return count;
 }
 
 } // namespace window

@@ -18,4 +18,8 @@ inline constexpr qsizetype longestWholeWord = 24;
 /// space.
 [[nodiscard]] qsizetype runEnd(QByteArrayView text, qsizetype start);
 
+/// How many grapheme clusters the UTF-8 text holds (what the arrow keys step over), as Qt counts them. Stretches of
+/// characters drawn one by one are counted a character at a time; only the others go through Qt's boundary finder.
+[[nodiscard]] qsizetype graphemeClusterCount(QByteArrayView text);
+
 } // namespace window

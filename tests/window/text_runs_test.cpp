@@ -90,7 +90,7 @@ private slots:
     }
 
     // Qt's grapheme boundaries are the oracle: each awkward cluster, packed into long words with letters, ideographs
-    // and each other, is never cut inside, and ends up in runs that Scintilla remembers.
+    // and each other, is never cut inside nor miscounted.
     void neverCutsInsideAClusterNorBetweenShapingLetters() {
         QByteArray text;
         const QList<QByteArray> fillers{"ab", utf8(u"日本"), utf8(u"Жж"), "", "  ", "\n"};
@@ -102,6 +102,15 @@ private slots:
         }
         const QString utf16 = QString::fromUtf8(text);
         QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, utf16);
+        // The same oracle counts the clusters of every prefix, as the status bar's column does.
+        for (qsizetype end = 0; end <= text.size(); end += 7) {
+            QTextBoundaryFinder counter(QTextBoundaryFinder::Grapheme, QString::fromUtf8(text.first(end)));
+            qsizetype expected = 0;
+            while (counter.toNextBoundary() != -1) {
+                ++expected;
+            }
+            QCOMPARE(window::graphemeClusterCount(text.first(end)), expected);
+        }
         qsizetype at = 0;
         for (const QByteArray& run : runsOf(text)) {
             at += run.size();
