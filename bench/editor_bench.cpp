@@ -1,18 +1,20 @@
 // What a user waits for in the editor with a large note: the first screen after Open, the longest the window stops
-// answering while the note goes in, a keystroke in the middle, File > Save, and the memory all that takes. Runs
-// offscreen through the real window, actions and Open path. With --one-line the note is a single line.
-//   vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii]] [--no-wrap] [--folder DIR]
-//   [--verbose]
+// answering while the note goes in, until word wrap has gone through the whole note (and the CPU time that took), a
+// keystroke in the middle, File > Save, and the memory all that takes. Runs offscreen through the real window, actions
+// and Open path. With --one-line the note is a single line (--ascii of ASCII words, --japanese of Japanese without
+// spaces). --compare runs each size with the view's run styling and without it, alternately, and prints both.
+//   vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii | --japanese]] [--no-wrap]
+//   [--compare] [--folder DIR] [--verbose]
 // Each size runs in a child process of its own (--run FILE), so that one note's peak memory cannot hide another's.
+
+#include "bench_notes.h"
+#include "bench_seams.h"
 
 #include "app/editor.h"
 #include "cipher/base/log.h"
-#include "cipher/encoding/utf8.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
-#include "platform/file_panels.h"
 #include "platform/preferences.h"
-#include "platform/prompts.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"
 #include "window/note_text_view.h"
@@ -26,78 +28,25 @@
 #include <QTest>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
+#include <time.h>
+
 namespace {
 
-constexpr std::string_view password = "bench pass word";
 constexpr int keystrokes = 7;
 
-enum class Shape { Lines, CrLfLines, OneLine, AsciiLine };
+using bench::makeNote;
+using bench::Shape;
 
-// Lines of 40 to 120 bytes of words as people write them, with accented letters, CJK and now and then an emoji; or
-// the same words as one line.
-std::string makeNote(std::size_t size, Shape shape) {
-    const bool crlf = shape == Shape::CrLfLines;
-    static const std::array<std::string_view, 24> words{
-        "the",      "note", "and",    "of", "meeting", "tomorrow", "password", "list",
-        "remember", "to",   "call",   "a",  "café",    "naïve",    "Straße",   "über",
-        "日本語",   "メモ", "€12.50", "😀",  "déjà vu", "Ελλάδα",   "Москва",   "42"};
-    std::mt19937 random(20240611);
-    std::string text;
-    text.reserve(size + 256);
-    std::size_t lineLength = 0;
-    std::size_t target = 40 + random() % 81;
-    while (text.size() < size) {
-        if (lineLength >= target && shape != Shape::OneLine && shape != Shape::AsciiLine) {
-            text += crlf ? "\r\n" : "\n";
-            lineLength = 0;
-            target = 40 + random() % 81;
-            continue;
-        }
-        if (lineLength > 0) {
-            text += ' ';
-            ++lineLength;
-        }
-        std::string_view word = words[random() % words.size()];
-        // The first twelve words are plain ASCII.
-        if (shape == Shape::AsciiLine) {
-            word = words[random() % 12];
-        }
-        text += word;
-        lineLength += word.size();
-    }
-    text.resize(cipher::wellFormedUtf8PrefixLength(cipher::asBytes(std::string_view(text).substr(0, size))));
-    // A line break at the cut would leave half a CR LF pair.
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-struct OneFilePanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return file; }
-    std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
-    QUrl file;
-};
-
-struct DiscardingPrompts final : platform::Prompts {
-    platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
-        return platform::UnsavedChangesChoice::Discard;
-    }
-    bool askToSaveUnderNewPassword(QWidget*) override { return true; }
-    std::optional<QString> askForPassword(QWidget*, const QString&, const QString&) override { return std::nullopt; }
-    platform::OverwriteChoice askToOverwrite(QWidget*, const QString&, platform::OverwriteReason) override {
-        return platform::OverwriteChoice::Overwrite;
-    }
-};
+using bench::DiscardingPrompts;
+using bench::OneFilePanels;
+using bench::password;
 
 // Counts the paint events of the text view's viewport: a paint means the user sees the text as it now is.
 struct PaintCounter final : QObject {
@@ -162,6 +111,13 @@ bool loading(window::ViewController& vc) {
     return vc.property("loading").toBool();
 }
 
+// The CPU time of this process so far.
+double cpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 void trigger(app::Editor& editor, const char* name) {
     editor.mainWindow().findChild<QAction*>(QString::fromLatin1(name))->trigger();
 }
@@ -179,7 +135,7 @@ bool isWithInsertion(std::string_view changed, std::string_view original, std::s
 }
 
 // The note of size bytes at notePath in this process: prints one line of "key=value" figures.
-int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
+int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap, bool runStyling) {
     platform::MemoryPreferences preferences;
     (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password.data()));
     OneFilePanels panels;
@@ -195,6 +151,7 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
     }
     window::ViewController& vc = editor.mainWindow().viewController();
     window::NoteTextView* view = vc.myTextView;
+    view->setRunStyling(runStyling);
     PaintCounter counter;
     view->viewport()->installEventFilter(&counter);
     QCoreApplication::processEvents();
@@ -206,6 +163,7 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
     QElapsedTimer timer;
     int paints = counter.paints;
     timer.start();
+    const double cpuAtOpen = cpuMs();
     trigger(editor, "actionOpen");
     // The window answers nothing while a call runs; the longest of them is how long it looks frozen.
     double stall = ms(timer);
@@ -214,6 +172,7 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
         return 1;
     }
     figures["first_screen"] = ms(timer);
+    figures["first_screen_cpu"] = cpuMs() - cpuAtOpen;
     while (loading(vc)) {
         QElapsedTimer turn;
         turn.start();
@@ -222,6 +181,28 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
     }
     figures["loaded"] = ms(timer);
     figures["stall"] = stall;
+    // Scintilla wraps the lines beyond the screen in idle turns of the event loop; the view has settled when a third
+    // of a second goes by without a turn that took CPU time.
+    double wrapStall = 0;
+    double wrapStallCpu = 0;
+    double lastBusy = ms(timer);
+    double cpuAtLastBusy = cpuMs();
+    while (ms(timer) - lastBusy < 300) {
+        QElapsedTimer turn;
+        turn.start();
+        const double cpuBefore = cpuMs();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (cpuMs() - cpuBefore > 1) {
+            wrapStall = std::max(wrapStall, ms(turn));
+            wrapStallCpu = std::max(wrapStallCpu, cpuMs() - cpuBefore);
+            lastBusy = ms(timer);
+            cpuAtLastBusy = cpuMs();
+        }
+    }
+    figures["settled"] = lastBusy;
+    figures["settle_cpu"] = cpuAtLastBusy - cpuAtOpen;
+    figures["wrap_stall"] = wrapStall;
+    figures["wrap_stall_cpu"] = wrapStallCpu;
     QCoreApplication::processEvents();
     figures["peak_open"] = mib(statusKib("VmHWM"));
     figures["rss_open"] = mib(statusKib("VmRSS"));
@@ -245,16 +226,22 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
     figures["rss_after_jump"] = mib(statusKib("VmRSS"));
 
     std::vector<double> letters;
+    std::vector<double> letterCpus;
     for (int i = 0; i < keystrokes; ++i) {
         paints = counter.paints;
         timer.start();
+        const double cpuBefore = cpuMs();
         QTest::keyClick(view, 'x');
         waitForPaint(counter, paints);
         letters.push_back(ms(timer));
+        letterCpus.push_back(cpuMs() - cpuBefore);
     }
     std::sort(letters.begin(), letters.end());
+    std::sort(letterCpus.begin(), letterCpus.end());
     figures["key_median"] = letters[letters.size() / 2];
     figures["key_max"] = letters.back();
+    // On a loaded machine the wait for a processor can dwarf the work; the CPU time is the editor's own share.
+    figures["key_cpu"] = letterCpus[letterCpus.size() / 2];
     for (auto [name, key] : {std::pair{"key_return", Qt::Key_Return}, std::pair{"key_backspace", Qt::Key_Backspace}}) {
         paints = counter.paints;
         timer.start();
@@ -309,7 +296,8 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap) {
 }
 
 // Writes the note of size MiB with the core and opens it in a child process; the child's figures, or none.
-std::optional<std::map<QString, double>> runChild(const QString& path, int size, Shape shape, bool wrap, bool verbose) {
+std::optional<std::map<QString, double>> runChild(const QString& path, int size, Shape shape, bool wrap,
+                                                  bool runStyling, bool verbose) {
     {
         const std::string note = makeNote(static_cast<std::size_t>(size) * 1024 * 1024, shape);
         cipher::MemoryLog log;
@@ -321,7 +309,8 @@ std::optional<std::map<QString, double>> runChild(const QString& path, int size,
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--run"), path, QString::number(size), QString::number(static_cast<int>(shape)),
-                 wrap ? QStringLiteral("wrap") : QStringLiteral("nowrap")});
+                 wrap ? QStringLiteral("wrap") : QStringLiteral("nowrap"),
+                 runStyling ? QStringLiteral("runs") : QStringLiteral("plain")});
     const bool finished = child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit;
     QFile::remove(path);
     const QString output = QString::fromUtf8(child.readAllStandardOutput()).simplified();
@@ -348,6 +337,8 @@ int runAll(const QStringList& arguments) {
     bool crlf = false;
     bool oneLine = false;
     bool ascii = false;
+    bool japanese = false;
+    bool compare = false;
     bool wrap = true;
     bool verbose = false;
     QString folder;
@@ -366,6 +357,10 @@ int runAll(const QStringList& arguments) {
             oneLine = true;
         } else if (arguments[i] == QLatin1String("--ascii")) {
             ascii = true;
+        } else if (arguments[i] == QLatin1String("--japanese")) {
+            japanese = true;
+        } else if (arguments[i] == QLatin1String("--compare")) {
+            compare = true;
         } else if (arguments[i] == QLatin1String("--no-wrap")) {
             wrap = false;
         } else if (arguments[i] == QLatin1String("--verbose")) {
@@ -374,8 +369,8 @@ int runAll(const QStringList& arguments) {
             folder = arguments[++i];
         } else {
             std::fprintf(stderr,
-                         "usage: vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii]] "
-                         "[--no-wrap] [--folder DIR] [--verbose]\n");
+                         "usage: vellumpad_editor_bench [--sizes 1,10,100] [--runs N] [--crlf] [--one-line [--ascii | "
+                         "--japanese]] [--no-wrap] [--compare] [--folder DIR] [--verbose]\n");
             return 2;
         }
     }
@@ -386,54 +381,78 @@ int runAll(const QStringList& arguments) {
         return 1;
     }
 
-    const Shape shape = oneLine ? (ascii ? Shape::AsciiLine : Shape::OneLine) : crlf ? Shape::CrLfLines : Shape::Lines;
-    std::printf("%-8s %11s %10s %9s %15s %9s %8s %9s | %-27s\n", "note", "first paint", "loaded", "stall",
-                "key med/max", "Return", "resize", "save", "peak MiB: open edit resize save");
+    const Shape shape = oneLine ? (ascii      ? Shape::AsciiLine
+                                   : japanese ? Shape::JapaneseLine
+                                              : Shape::OneLine)
+                        : crlf  ? Shape::CrLfLines
+                                : Shape::Lines;
+    std::printf("%-14s %17s %9s %9s %8s %7s %13s %22s %9s %7s %7s | %-27s\n", "note", "first paint/CPU", "loaded",
+                "settled", "CPU", "stall", "wrap stall/CPU", "key med/max/CPU", "Return", "resize", "save",
+                "peak MiB: open edit resize save");
+    // With --compare, the view with and without run styling in turns, so that both see the same load.
+    const std::vector<bool> variants = compare ? std::vector<bool>{true, false} : std::vector<bool>{true};
     for (int size : sizes) {
-        std::map<QString, std::vector<double>> all;
+        std::map<bool, std::map<QString, std::vector<double>>> all;
         for (int run = 0; run < runs; ++run) {
-            const std::optional<std::map<QString, double>> figures =
-                runChild(scratch.filePath(QStringLiteral("note-%1.vpd").arg(size)), size, shape, wrap, verbose);
-            if (!figures) {
-                return 1;
-            }
-            for (const auto& [name, value] : *figures) {
-                all[name].push_back(value);
+            for (const bool runStyling : variants) {
+                const std::optional<std::map<QString, double>> figures = runChild(
+                    scratch.filePath(QStringLiteral("note-%1.vpd").arg(size)), size, shape, wrap, runStyling, verbose);
+                if (!figures) {
+                    return 1;
+                }
+                for (const auto& [name, value] : *figures) {
+                    all[runStyling][name].push_back(value);
+                }
             }
         }
-        std::map<QString, double> got;
-        for (auto& [name, values] : all) {
-            std::sort(values.begin(), values.end());
-            got[name] = values[values.size() / 2];
+        for (const bool runStyling : variants) {
+            std::map<QString, double> got;
+            for (auto& [name, values] : all[runStyling]) {
+                std::sort(values.begin(), values.end());
+                got[name] = values[values.size() / 2];
+            }
+            std::printf(
+                "%-14s %6.0f/%5.0f ms %6.0f ms %6.0f ms %5.0f ms %4.0f ms %4.0f/%4.0f ms %6.1f/%6.1f/%5.1f ms %6.1f ms "
+                "%4.0f ms %4.0f ms "
+                "| %5.0f %5.0f %5.0f %5.0f\n",
+                qPrintable(
+                    QStringLiteral("%1 MiB%2")
+                        .arg(size)
+                        .arg(compare ? (runStyling ? QStringLiteral(" runs") : QStringLiteral(" plain")) : QString())),
+                got["first_screen"], got["first_screen_cpu"], got["loaded"], got["settled"], got["settle_cpu"],
+                got["stall"], got["wrap_stall"], got["wrap_stall_cpu"], got["key_median"], got["key_max"],
+                got["key_cpu"], got["key_return"], got["resize"], got["save"], got["peak_open"], got["peak_edit"],
+                got["peak_resize"], got["peak_save"]);
         }
-        std::printf(
-            "%-8s %8.0f ms %7.0f ms %6.0f ms %6.1f/%6.1f ms %6.1f ms %5.0f ms %6.0f ms | %5.0f %5.0f %5.0f %5.0f\n",
-            qPrintable(QStringLiteral("%1 MiB").arg(size)), got["first_screen"], got["loaded"], got["stall"],
-            got["key_median"], got["key_max"], got["key_return"], got["resize"], got["save"], got["peak_open"],
-            got["peak_edit"], got["peak_resize"], got["peak_save"]);
         std::fflush(stdout);
     }
-    std::printf("%s, word wrap %s, median of %d run(s). first paint: Open until the text is painted; loaded: until "
-                "the whole note is in and editable; stall: the longest the window did not answer meanwhile; key: one "
-                "letter typed mid-note until painted, median/max of %d; Return: a line break typed there; resize: the "
-                "window 40 px wider until painted; save: File > Save; peak: resident memory (VmHWM) during the step, "
-                "idle window included\n",
-                shape == Shape::AsciiLine ? "one line of ASCII"
-                : shape == Shape::OneLine ? "one line"
-                : crlf                    ? "CR LF line endings"
-                                          : "LF line endings",
-                wrap ? "on" : "off", runs, keystrokes);
+    std::printf("%s, word wrap %s, median of %d run(s)%s. first paint: Open until the text is painted; loaded: until "
+                "the whole note is in and editable; settled: until word wrap has gone through the whole note; CPU: "
+                "the process's CPU time from Open until settled; stall: the longest the window did not answer while "
+                "the note went in; wrap stall: the same while it wrapped, and the most CPU time one turn took then; "
+                "key: one letter typed mid-note until painted, "
+                "median/max of %d, and the median CPU time; Return: a line break typed there; resize: the window 40 px "
+                "wider until painted; "
+                "save: File > Save; peak: resident memory (VmHWM) during the step, idle window included\n",
+                shape == Shape::AsciiLine      ? "one line of ASCII"
+                : shape == Shape::JapaneseLine ? "one line of Japanese"
+                : shape == Shape::OneLine      ? "one line"
+                : crlf                         ? "CR LF line endings"
+                                               : "LF line endings",
+                wrap ? "on" : "off", runs,
+                compare ? "; runs: the view styled in runs, plain: without, run alternately" : "", keystrokes);
     return 0;
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc == 6 && std::string_view(argv[1]) == "--run") {
+    if (argc == 7 && std::string_view(argv[1]) == "--run") {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication application(argc, argv);
         return runOne(QString::fromLocal8Bit(argv[2]), std::stoul(argv[3]) * 1024 * 1024,
-                      static_cast<Shape>(std::stoi(argv[4])), std::string_view(argv[5]) == "wrap");
+                      static_cast<Shape>(std::stoi(argv[4])), std::string_view(argv[5]) == "wrap",
+                      std::string_view(argv[6]) == "runs");
     }
     QCoreApplication application(argc, argv);
     return runAll(QCoreApplication::arguments());

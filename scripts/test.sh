@@ -7,9 +7,10 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/scripts/common.sh"
 
+# fonts-wqy-microhei: a CJK font, so that the note view's pixel test draws Japanese rather than empty boxes.
 ensure_packages "${BUILD_PACKAGES[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev \
     clang libclang-rt-14-dev desktop-file-utils shared-mime-info libxml2-utils "${PACKAGE_PACKAGES[@]}" \
-    qt6-translations-l10n "${RUNTIME_PACKAGES[@]}" gnome-keyring dbus dbus-bin dbus-daemon libglib2.0-bin
+    qt6-translations-l10n "${RUNTIME_PACKAGES[@]}" gnome-keyring dbus dbus-bin dbus-daemon libglib2.0-bin fonts-wqy-microhei
 
 # Tests must never see the user's own preferences, notes or display.
 export QT_QPA_PLATFORM=offscreen

@@ -55,6 +55,8 @@ void NoteLoader::appendPiece(std::size_t length) {
     const std::size_t end = std::min(m_source.size(), m_done + length);
     m_view->append(
         QByteArrayView(m_source).sliced(static_cast<qsizetype>(m_done), static_cast<qsizetype>(end - m_done)));
+    // What is in the view is not needed here any more: a large note is not held twice while it goes in.
+    cipher::cleanseAndGiveBack(m_source.data() + m_done, end - m_done);
     m_done = end;
 }
 
@@ -74,8 +76,8 @@ void NoteLoader::complete() {
 }
 
 void NoteLoader::releaseSource() {
-    // The note's plain text: wiped before its memory goes back.
-    cipher::cleanse(m_source.data(), m_source.size());
+    // The note's plain text: wiped before its memory goes back (what went into the view already is).
+    cipher::cleanse(m_source.data() + m_done, m_source.size() - m_done);
     // Assigning an empty string would keep the memory.
     std::string().swap(m_source);
     m_done = 0;

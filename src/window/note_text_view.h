@@ -74,6 +74,11 @@ public:
     [[nodiscard]] int zoom() const;
     /// Zooms to points, kept between a font of 4 points and 20 points above the unzoomed size.
     void setZoom(int points);
+    /// Whether the text is styled in runs (text_runs.h), on by default: runs side by side get different styles that
+    /// look the same, so that Scintilla measures words and remembers their widths instead of measuring long stretches
+    /// of text. The document's text is not touched. Changing it applies to the text put in after the next clear().
+    [[nodiscard]] bool runStyling() const;
+    void setRunStyling(bool on);
 
     /// The first line shown at the top of the view, counting wrapped lines as shown.
     [[nodiscard]] qsizetype firstVisibleLine() const;
@@ -137,11 +142,15 @@ private:
     [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findFolded(const QString& needle, qsizetype from,
                                                                             qsizetype to) const;
     void applyLook();
+    void styleRuns(int position);
+    [[nodiscard]] qsizetype styledRunStart(qsizetype position) const;
+    [[nodiscard]] unsigned long wrapMode() const;
 
     void markSelectionSecret();
 
     // What this view put on the clipboard; Qt owns it and drops it when another program takes the clipboard.
     mutable QList<QPointer<QMimeData>> m_copies;
+    bool m_runStyling = true;
     double m_points = 10;
     int m_wheelZoomRest = 0;
 };

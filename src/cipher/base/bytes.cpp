@@ -1,6 +1,7 @@
 #include "bytes.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 
@@ -31,6 +32,21 @@ void keepOutOfSwap(void* data, std::size_t size) noexcept {
 void allowSwap(void* data, std::size_t size) noexcept {
     if (data != nullptr && size != 0 && size <= largestLocked) {
         (void)::munlock(data, size);
+    }
+}
+
+void cleanseAndGiveBack(void* data, std::size_t size) noexcept {
+    cleanse(data, size);
+    giveBack(data, size);
+}
+
+void giveBack(void* data, std::size_t size) noexcept {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + page - 1) & ~(page - 1);
+    const std::uintptr_t last = (start + size) & ~(page - 1);
+    if (data != nullptr && last > first) {
+        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
     }
 }
 

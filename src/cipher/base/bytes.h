@@ -48,6 +48,11 @@ using SecureBytes = std::vector<std::uint8_t, CleansingAllocator<std::uint8_t>>;
 
 /// Wipes a region of memory in a way the compiler cannot optimise away.
 void cleanse(void* data, std::size_t size) noexcept;
+/// Gives the whole pages inside a region of a buffer that is still in use back to the system; they read as zeros if
+/// touched again.
+void giveBack(void* data, std::size_t size) noexcept;
+/// Wipes a region of a buffer that is still in use, then gives its pages back.
+void cleanseAndGiveBack(void* data, std::size_t size) noexcept;
 
 template <class T> void CleansingAllocator<T>::deallocate(T* pointer, std::size_t count) noexcept {
     cleanse(pointer, count * sizeof(T));

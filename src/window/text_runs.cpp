@@ -1,0 +1,252 @@
+#include "window/text_runs.h"
+
+#include <QChar>
+#include <QString>
+#include <QTextBoundaryFinder>
+
+namespace window {
+
+namespace {
+
+// Free: drawn on its own, so a cut may fall on either side of it. Joining: a letter of a script whose letters shape
+// together (Arabic, the Indic scripts, Hangul jamo, ...), which begins a cluster but must not be measured apart from
+// its neighbours; a cut may fall only between it and a space before it. Mark: what may continue a cluster or cannot
+// stand alone (marks, joiners, modifiers, bytes of ill-formed UTF-8); no cut next to it but at a control character.
+enum class Kind : unsigned char { Space, Control, Free, Joining, Mark };
+
+struct Unit {
+    qsizetype length;
+    Kind kind;
+};
+
+// Scripts whose characters are drawn one by one: a layout of a word measures the same as its characters apart.
+bool drawnOneByOne(QChar::Script script) {
+    switch (script) {
+    case QChar::Script_Common:
+    case QChar::Script_Latin:
+    case QChar::Script_Greek:
+    case QChar::Script_Cyrillic:
+    case QChar::Script_Han:
+    case QChar::Script_Hiragana:
+    case QChar::Script_Katakana:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Categories that never continue a cluster nor begin one that takes in what precedes it. Marks, format characters
+// (the joiners, tags), modifier letters and symbols (such as the halfwidth sound marks and the emoji skin tones)
+// are left out.
+bool standsAlone(QChar::Category category) {
+    switch (category) {
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Other:
+    case QChar::Number_DecimalDigit:
+    case QChar::Number_Letter:
+    case QChar::Number_Other:
+    case QChar::Punctuation_Connector:
+    case QChar::Punctuation_Dash:
+    case QChar::Punctuation_Open:
+    case QChar::Punctuation_Close:
+    case QChar::Punctuation_InitialQuote:
+    case QChar::Punctuation_FinalQuote:
+    case QChar::Punctuation_Other:
+    case QChar::Symbol_Math:
+    case QChar::Symbol_Currency:
+    case QChar::Symbol_Other:
+    case QChar::Separator_Space:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool continuesCluster(char32_t character, QChar::Category category) {
+    switch (category) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Other_Control:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Letter_Modifier:
+    case QChar::Symbol_Modifier:
+        return true;
+    default:
+        // The Thai and Lao letters AM are spacing marks all the same.
+        return character == 0x0E33 || character == 0x0EB3;
+    }
+}
+
+Kind kindOf(char32_t character) {
+    const QChar::Category category = QChar::category(character);
+    // Regional indicators pair up into flags.
+    const bool regionalIndicator = character >= 0x1F1E6 && character <= 0x1F1FF;
+    if (!regionalIndicator && standsAlone(category) && drawnOneByOne(QChar::script(character))) {
+        return Kind::Free;
+    }
+    return continuesCluster(character, category) ? Kind::Mark : Kind::Joining;
+}
+
+Unit unitAt(QByteArrayView text, qsizetype at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead == ' ') {
+        return {1, Kind::Space};
+    }
+    if (lead < 0x20 || lead == 0x7F) {
+        return {1, Kind::Control};
+    }
+    if (lead < 0x80) {
+        return {1, Kind::Free};
+    }
+    qsizetype length = 0;
+    char32_t character = 0;
+    char32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        character = lead & 0x1F;
+        smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        character = lead & 0x0F;
+        smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        character = lead & 0x07;
+        smallest = 0x10000;
+    } else {
+        return {1, Kind::Mark};
+    }
+    if (at + length > text.size()) {
+        return {1, Kind::Mark};
+    }
+    for (qsizetype i = 1; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[at + i]);
+        if ((byte & 0xC0) != 0x80) {
+            return {1, Kind::Mark};
+        }
+        character = (character << 6) | (byte & 0x3F);
+    }
+    if (character < smallest || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF)) {
+        return {1, Kind::Mark};
+    }
+    return {length, kindOf(character)};
+}
+
+bool mayCut(Kind before, Kind after) {
+    // A control character is a cluster of its own (CR LF is taken apart by the caller).
+    if (before == Kind::Control || after == Kind::Control) {
+        return true;
+    }
+    const bool beforeFree = before == Kind::Free || before == Kind::Space;
+    switch (after) {
+    case Kind::Free:
+    case Kind::Space:
+        // Not after a joining letter or a mark: either may go before what follows (a prefixed sign, a joiner).
+        return beforeFree;
+    case Kind::Joining:
+        return before == Kind::Space;
+    default:
+        return false;
+    }
+}
+
+// A long word: runs of two grapheme clusters, few enough kinds of run to be remembered (pairs of letters or of
+// ideographs repeat) and half as many runs to look up as single clusters.
+qsizetype clusterRunEnd(QByteArrayView text, qsizetype start) {
+    constexpr int clustersPerRun = 2;
+    int clusters = 0;
+    Kind previous = unitAt(text, start).kind;
+    qsizetype at = start + unitAt(text, start).length;
+    while (at < text.size()) {
+        const Unit next = unitAt(text, at);
+        if (mayCut(previous, next.kind) &&
+            (++clusters == clustersPerRun || next.kind == Kind::Space || next.kind == Kind::Control)) {
+            return at;
+        }
+        previous = next.kind;
+        at += next.length;
+    }
+    return text.size();
+}
+
+} // namespace
+
+qsizetype runEnd(QByteArrayView text, qsizetype start) {
+    const Unit first = unitAt(text, start);
+    qsizetype at = start + first.length;
+    if (first.kind == Kind::Control) {
+        const bool crLf = text[start] == '\r' && at < text.size() && text[at] == '\n';
+        return crLf ? at + 1 : at;
+    }
+    // Short words are never cut, so a run that begins inside a word is part of a long one.
+    const auto before = start > 0 ? static_cast<unsigned char>(text[start - 1]) : ' ';
+    if (first.kind != Kind::Space && before > ' ' && before != 0x7F) {
+        return clusterRunEnd(text, start);
+    }
+    const bool spaces = first.kind == Kind::Space;
+    Kind previous = first.kind;
+    // Most of a note is ASCII letters or spaces, which may be cut anywhere: skipped at once up to a run's length.
+    const auto sameAscii = [spaces](char byte) { return spaces ? byte == ' ' : byte > ' ' && byte < 0x7F; };
+    if (first.length == 1 && first.kind != Kind::Mark) {
+        while (at < text.size() && at - start < longestWholeWord && sameAscii(text[at])) {
+            ++at;
+        }
+    }
+    while (at < text.size()) {
+        const Unit next = unitAt(text, at);
+        if (mayCut(previous, next.kind)) {
+            const bool kindChanges =
+                next.kind == Kind::Control || (previous == Kind::Space) != (next.kind == Kind::Space);
+            if (kindChanges || (spaces && at - start >= longestWholeWord)) {
+                return at;
+            }
+            if (at - start >= longestWholeWord) {
+                return clusterRunEnd(text, start);
+            }
+        }
+        previous = next.kind;
+        at += next.length;
+    }
+    return text.size();
+}
+
+qsizetype graphemeClusterCount(QByteArrayView text) {
+    qsizetype count = 0;
+    qsizetype stretchStart = 0;
+    qsizetype units = 0;
+    const auto countStretch = [&](qsizetype end) {
+        if (units > 1) {
+            QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme,
+                                         QString::fromUtf8(text.sliced(stretchStart, end - stretchStart)));
+            while (clusters.toNextBoundary() != -1) {
+                ++count;
+            }
+        } else {
+            count += units;
+        }
+        stretchStart = end;
+        units = 0;
+    };
+    Kind previous = Kind::Control;
+    for (qsizetype at = 0; at < text.size();) {
+        const Unit next = unitAt(text, at);
+        // Where a run may be cut, a cluster surely ends.
+        const bool crLf = at > 0 && text[at - 1] == '\r' && text[at] == '\n';
+        if (at > 0 && mayCut(previous, next.kind) && !crLf) {
+            countStretch(at);
+        }
+        ++units;
+        previous = next.kind;
+        at += next.length;
+    }
+    countStretch(text.size());
+    return count;
+}
+
+} // namespace window
