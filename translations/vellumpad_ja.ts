@@ -499,6 +499,29 @@ MIT ライセンスで公開されています。
     </message>
 </context>
 <context>
+    <name>window::GoToLineBar</name>
+    <message>
+        <source>&amp;Go to line:</source>
+        <translation>行へ移動(&amp;G):</translation>
+    </message>
+    <message>
+        <source>line or line:column</source>
+        <translation>行 または 行:桁</translation>
+    </message>
+    <message>
+        <source>Go to line</source>
+        <translation>行へ移動</translation>
+    </message>
+    <message>
+        <source>Close the go to line bar</source>
+        <translation>行へ移動バーを閉じる</translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
+        <translation>閉じる (Esc)</translation>
+    </message>
+</context>
+<context>
     <name>window::MainWindow</name>
     <message>
         <source>&amp;File</source>
@@ -599,6 +622,10 @@ MIT ライセンスで公開されています。
     <message>
         <source>%1[*] — Vellumpad</source>
         <translation>%1[*] — Vellumpad</translation>
+    </message>
+    <message>
+        <source>Go to &amp;Line...</source>
+        <translation>行へ移動(&amp;L)…</translation>
     </message>
 </context>
 <context>

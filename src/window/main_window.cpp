@@ -2,6 +2,7 @@
 
 #include "window/cursor_position_label.h"
 #include "window/find_bar.h"
+#include "window/go_to_line_bar.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 
@@ -35,12 +36,14 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     setObjectName(QStringLiteral("mainWindow"));
     m_viewController = new ViewController(log, trace, this);
     m_findBar = new FindBar(m_viewController->myTextView, this);
+    m_goToLineBar = new GoToLineBar(m_viewController->myTextView, this);
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_viewController, 1);
     layout->addWidget(m_findBar);
+    layout->addWidget(m_goToLineBar);
     setCentralWidget(central);
     buildFileMenu();
     buildEditMenu();
@@ -115,6 +118,16 @@ void MainWindow::buildEditMenu() {
     findNext->setShortcuts(shortcutsWith(QKeySequence::FindNext, QKeySequence(Qt::Key_F3)));
     QAction* findPrevious = addAction(menu, QStringLiteral("actionFindPrevious"), tr("Find Pre&vious"), QKeySequence());
     findPrevious->setShortcuts(shortcutsWith(QKeySequence::FindPrevious, QKeySequence(Qt::SHIFT | Qt::Key_F3)));
+    QAction* goToLine =
+        addAction(menu, QStringLiteral("actionGoToLine"), tr("Go to &Line..."), QKeySequence(Qt::CTRL | Qt::Key_G));
+    // Some desktops also bind Ctrl+G to Find Next; Go to Line keeps it, as in gedit and Kate.
+    for (QAction* step : {findNext, findPrevious}) {
+        QList<QKeySequence> keys = step->shortcuts();
+        keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_G));
+        keys.removeAll(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+        step->setShortcuts(keys);
+    }
+    connect(goToLine, &QAction::triggered, m_goToLineBar, &GoToLineBar::open);
     menu->addSeparator();
     QAction* preferences = addAction(menu, QStringLiteral("actionPreferences"), tr("Pr&eferences..."),
                                      QKeySequence(Qt::CTRL | Qt::Key_Comma));

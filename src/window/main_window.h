@@ -14,6 +14,7 @@ namespace window {
 
 class ApplicationDelegate;
 class FindBar;
+class GoToLineBar;
 class ViewController;
 
 /// The note window: the note view with a find bar under it, the File, Edit, View and Help menus and a status bar with
@@ -68,6 +69,7 @@ private:
 
     ViewController* m_viewController = nullptr;
     FindBar* m_findBar = nullptr;
+    GoToLineBar* m_goToLineBar = nullptr;
     QAction* m_wordWrap = nullptr;
     std::function<bool()> m_closeGuard;
 };

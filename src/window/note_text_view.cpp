@@ -228,6 +228,15 @@ std::pair<qsizetype, qsizetype> NoteTextView::lineAt(qsizetype position) const {
             static_cast<qsizetype>(send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)))};
 }
 
+qsizetype NoteTextView::lineCount() const {
+    return static_cast<qsizetype>(send(SCI_GETLINECOUNT));
+}
+
+std::pair<qsizetype, qsizetype> NoteTextView::lineSpan(qsizetype line) const {
+    return {static_cast<qsizetype>(send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line))),
+            static_cast<qsizetype>(send(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)))};
+}
+
 std::optional<std::pair<qsizetype, qsizetype>> NoteTextView::find(QByteArrayView needle, qsizetype from, qsizetype to,
                                                                   bool matchCase) const {
     // Scintilla folds only ASCII letters, so a needle with others is matched here, a stretch of text at a time.

@@ -71,6 +71,10 @@ public:
     [[nodiscard]] QByteArray selectedBytes() const;
     /// The 0-based line holding position, and the position where that line starts.
     [[nodiscard]] std::pair<qsizetype, qsizetype> lineAt(qsizetype position) const;
+    /// The number of lines; an empty note has one.
+    [[nodiscard]] qsizetype lineCount() const;
+    /// Where the 0-based line starts and where its text ends, before its line break.
+    [[nodiscard]] std::pair<qsizetype, qsizetype> lineSpan(qsizetype line) const;
     /// The first match of needle in [from, to) as (start, end), searching backwards when to < from; UTF-8 letters
     /// compare case-insensitively unless matchCase.
     [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> find(QByteArrayView needle, qsizetype from,

@@ -270,6 +270,42 @@ private slots:
         QTRY_COMPARE(position->text(), QStringLiteral("Line 2, Column 7"));
     }
 
+    void goToLineMovesTheCaretClampedToTheNoteInCharacters_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<bool>("went");
+        // The note: "first\r\n" (0-6), "ab😀ce\u0301x\n" (7-18), "" (19).
+        QTest::newRow("line") << QStringLiteral("2") << 7 << true;
+        QTest::newRow("line and column, spaces") << QStringLiteral(" 2 : 4 ") << 13 << true;
+        QTest::newRow("column after the accented letter") << QStringLiteral("2:6") << 17 << true;
+        QTest::newRow("column past the end of the line") << QStringLiteral("1:99") << 5 << true;
+        QTest::newRow("line 0 is the first") << QStringLiteral("0:2") << 1 << true;
+        QTest::newRow("line past the end") << QStringLiteral("99999999999999999999999") << 19 << true;
+        QTest::newRow("not a number") << QStringLiteral("two") << 3 << false;
+        QTest::newRow("no column after the colon") << QStringLiteral("2:") << 3 << false;
+        QTest::newRow("negative") << QStringLiteral("-2") << 3 << false;
+    }
+    void goToLineMovesTheCaretClampedToTheNoteInCharacters() {
+        QFETCH(QString, typed);
+        QFETCH(int, caret);
+        QFETCH(bool, went);
+        view().setNoteText(QStringLiteral("first\r\nab😀ce\u0301x\n"));
+        text()->select(3, 3);
+        text()->setFocus();
+        QTest::keyClick(text(), Qt::Key_G, Qt::ControlModifier);
+        auto* field = child<QLineEdit>("goToLineField");
+        QVERIFY(field->hasFocus());
+        QCOMPARE(field->text(), QStringLiteral("1"));
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(text()->selection(), (std::pair<qsizetype, qsizetype>(caret, caret)));
+        QCOMPARE(child<QWidget>("goToLineBar")->isVisible(), !went);
+        QCOMPARE(text()->hasFocus(), went);
+        QCOMPARE(view().noteText(), QStringLiteral("first\r\nab😀ce\u0301x\n"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!child<QWidget>("goToLineBar")->isVisible());
+    }
+
     void aVeryLongNoteLoadsReadOnlyAndIsSavedOnlyWhole() {
         const QByteArray note = longNote(20 * 1024 * 1024) + QStringLiteral("Köln").toUtf8();
         writeNote(m_dir.filePath(QStringLiteral("long.vpd")), note);
