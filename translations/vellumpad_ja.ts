@@ -497,6 +497,46 @@ MIT ライセンスで公開されています。
         <source>Close the find bar</source>
         <translation>検索バーを閉じる</translation>
     </message>
+    <message>
+        <source>Whole &amp;words</source>
+        <translation>単語単位(&amp;W)</translation>
+    </message>
+    <message>
+        <source>Replace with</source>
+        <translation>置換後の文字列</translation>
+    </message>
+    <message>
+        <source>&amp;Replace</source>
+        <translation>置換(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Replace &amp;All</source>
+        <translation>すべて置換(&amp;A)</translation>
+    </message>
+    <message>
+        <source>No matches</source>
+        <translation>一致なし</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 / %2 件</translation>
+    </message>
+    <message>
+        <source>1 match</source>
+        <translation>1 件</translation>
+    </message>
+    <message>
+        <source>%1 matches</source>
+        <translation>%1 件</translation>
+    </message>
+    <message>
+        <source>Replaced 1 match</source>
+        <translation>1 件置換しました</translation>
+    </message>
+    <message>
+        <source>Replaced %1 matches</source>
+        <translation>%1 件置換しました</translation>
+    </message>
 </context>
 <context>
     <name>window::GoToLineBar</name>
@@ -624,8 +664,12 @@ MIT ライセンスで公開されています。
         <translation>%1[*] — Vellumpad</translation>
     </message>
     <message>
-        <source>Go to &amp;Line...</source>
-        <translation>行へ移動(&amp;L)…</translation>
+        <source>Rep&amp;lace...</source>
+        <translation>置換(&amp;L)…</translation>
+    </message>
+    <message>
+        <source>&amp;Go to Line...</source>
+        <translation>行へ移動(&amp;G)…</translation>
     </message>
 </context>
 <context>

@@ -61,7 +61,7 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     connect(m_viewController, &ViewController::loadingChanged, this, [this](bool loading) {
         // A search over part of a note would report "Not found" for text that is still to come.
         m_findBar->setEnabled(!loading);
-        for (const char* name : {"actionFind", "actionFindNext", "actionFindPrevious"}) {
+        for (const char* name : {"actionFind", "actionFindNext", "actionFindPrevious", "actionReplace"}) {
             findChild<QAction*>(QString::fromLatin1(name))->setEnabled(!loading);
         }
     });
@@ -118,8 +118,11 @@ void MainWindow::buildEditMenu() {
     findNext->setShortcuts(shortcutsWith(QKeySequence::FindNext, QKeySequence(Qt::Key_F3)));
     QAction* findPrevious = addAction(menu, QStringLiteral("actionFindPrevious"), tr("Find Pre&vious"), QKeySequence());
     findPrevious->setShortcuts(shortcutsWith(QKeySequence::FindPrevious, QKeySequence(Qt::SHIFT | Qt::Key_F3)));
+    QAction* replace =
+        addAction(menu, QStringLiteral("actionReplace"), tr("Rep&lace..."), QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(replace, &QAction::triggered, m_findBar, &FindBar::openReplace);
     QAction* goToLine =
-        addAction(menu, QStringLiteral("actionGoToLine"), tr("Go to &Line..."), QKeySequence(Qt::CTRL | Qt::Key_G));
+        addAction(menu, QStringLiteral("actionGoToLine"), tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_G));
     // Some desktops also bind Ctrl+G to Find Next; Go to Line keeps it, as in gedit and Kate.
     for (QAction* step : {findNext, findPrevious}) {
         QList<QKeySequence> keys = step->shortcuts();

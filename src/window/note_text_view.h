@@ -76,9 +76,12 @@ public:
     /// Where the 0-based line starts and where its text ends, before its line break.
     [[nodiscard]] std::pair<qsizetype, qsizetype> lineSpan(qsizetype line) const;
     /// The first match of needle in [from, to) as (start, end), searching backwards when to < from; UTF-8 letters
-    /// compare case-insensitively unless matchCase.
-    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> find(QByteArrayView needle, qsizetype from,
-                                                                      qsizetype to, bool matchCase) const;
+    /// compare case-insensitively unless matchCase. With wholeWords, a match next to a letter, digit or "_" does not
+    /// count.
+    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>>
+    find(QByteArrayView needle, qsizetype from, qsizetype to, bool matchCase, bool wholeWords = false) const;
+    /// Replaces the bytes in [from, to) with replacement as one step for Undo.
+    void replace(qsizetype from, qsizetype to, QByteArrayView replacement);
 
 public slots:
     void undo();
@@ -107,6 +110,9 @@ private:
     long send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const;
     void setUpDocument(LineEnding ending);
     [[nodiscard]] qsizetype characterStart(qsizetype position) const;
+    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findAnywhere(QByteArrayView needle, qsizetype from,
+                                                                              qsizetype to, bool matchCase) const;
+    [[nodiscard]] bool isWordAt(qsizetype position, bool before) const;
     [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findFolded(const QString& needle, qsizetype from,
                                                                             qsizetype to) const;
     void applyLook();

@@ -5,6 +5,7 @@
 #include "window/application_delegate.h"
 #include "window/find_bar.h"
 #include "window/main_window.h"
+#include "window/match_highlighter.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 
@@ -16,6 +17,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -304,6 +306,73 @@ private slots:
         QCOMPARE(view().noteText(), QStringLiteral("first\r\nab😀ce\u0301x\n"));
         QTest::keyClick(field, Qt::Key_Escape);
         QVERIFY(!child<QWidget>("goToLineBar")->isVisible());
+    }
+
+    void replaceCountsAndMarksMatchesAndReplaceAllIsOneUndoStep() {
+        const QString note = QStringLiteral("cat Cat cats\ncat_ concat cat Köln KÖLN");
+        view().setNoteText(note);
+        text()->setFocus();
+        QTest::keyClick(text(), Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(findField()->hasFocus() && child<QLineEdit>("replaceField")->isVisible());
+        QTest::keyClicks(findField(), QStringLiteral("cat"));
+        window::FindBar& bar = m_window->findBar();
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 6"));
+        QCOMPARE(child<window::MatchHighlighter>("matchHighlighter")->marked().size(), 6);
+        child<QCheckBox>("findWholeWords")->setChecked(true);
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 3"));
+        child<QCheckBox>("findMatchCase")->setChecked(true);
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 2"));
+        QCOMPARE(child<window::MatchHighlighter>("matchHighlighter")->marked().size(), 2);
+        text()->select(2, 2);
+        QTRY_COMPARE(bar.matchCount(), QStringLiteral("2 matches"));
+
+        // Replace changes a selected match only, then goes on to the next.
+        child<QLineEdit>("replaceField")->setText(QStringLiteral("dog"));
+        child<QPushButton>("replaceButton")->click();
+        QCOMPARE(view().noteText(), note);
+        QCOMPARE(bar.matchCount(), QStringLiteral("2 of 2"));
+        child<QPushButton>("replaceButton")->click();
+        QCOMPARE(view().noteText(), QStringLiteral("cat Cat cats\ncat_ concat dog Köln KÖLN"));
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 1"));
+
+        child<QCheckBox>("findWholeWords")->setChecked(false);
+        child<QCheckBox>("findMatchCase")->setChecked(false);
+        child<QPushButton>("replaceAllButton")->click();
+        QCOMPARE(view().noteText(), QStringLiteral("dog dog dogs\ndog_ condog dog Köln KÖLN"));
+        QCOMPARE(bar.status(), QStringLiteral("Replaced 5 matches"));
+        QCOMPARE(bar.matchCount(), QStringLiteral("No matches"));
+        trigger("actionUndo");
+        QCOMPARE(view().noteText(), QStringLiteral("cat Cat cats\ncat_ concat dog Köln KÖLN"));
+        trigger("actionUndo");
+        QCOMPARE(view().noteText(), note);
+        QVERIFY(!view().isModified());
+
+        // Letters beyond ASCII in any case; a replacement of another length.
+        findField()->setText(QStringLiteral("köln"));
+        child<QLineEdit>("replaceField")->setText(QStringLiteral("Bonn am Rhein"));
+        QCOMPARE(bar.replaceAll(), 2);
+        QCOMPARE(view().noteText(), QStringLiteral("cat Cat cats\ncat_ concat cat Bonn am Rhein Bonn am Rhein"));
+
+        // Closed, the bar leaves no marks and Find opens it without the replacement row.
+        QTest::keyClick(findField(), Qt::Key_Escape);
+        QVERIFY(child<window::MatchHighlighter>("matchHighlighter")->marked().isEmpty());
+        trigger("actionFind");
+        QVERIFY(!child<QLineEdit>("replaceField")->isVisible());
+    }
+
+    void matchesAreCountedPieceByPieceAndNoneIsMissedAtTheEdges() {
+        // "abc" straddles the edge of the first stretch counted at once; the rest follows from the event loop.
+        QByteArray note;
+        for (int i = 0; i < 3 * 1024 * 1024 / 7; ++i) {
+            note += "xyzabc\n";
+        }
+        view().setNoteText(QString::fromLatin1(note));
+        trigger("actionFind");
+        findField()->setText(QStringLiteral("ABC"));
+        QVERIFY(m_window->findBar().matchCount().isEmpty());
+        QTRY_COMPARE(m_window->findBar().matchCount(), QStringLiteral("%1 matches").arg(note.count("abc")));
+        trigger("actionFindNext");
+        QCOMPARE(m_window->findBar().matchCount(), QStringLiteral("1 of %1").arg(note.count("abc")));
     }
 
     void aVeryLongNoteLoadsReadOnlyAndIsSavedOnlyWhole() {
