@@ -74,6 +74,7 @@ void AppDelegate::clickOpenMenu() {
     if (!path) {
         return;
     }
+    m_startFolder.chose(*path);
     (void)openNote(*path);
 }
 
@@ -153,6 +154,7 @@ bool AppDelegate::saveAs() {
     if (!path) {
         return false;
     }
+    m_startFolder.chose(*path);
     // The panel has confirmed replacing the file as it is now, so it is remembered as it is before the write.
     DiskGuard chosen;
     chosen.remember(*path);
@@ -235,7 +237,7 @@ std::optional<QString> AppDelegate::chosenPath(const QUrl& url) {
 }
 
 QString AppDelegate::startDirectory() const {
-    return vc->filename.isEmpty() ? QString() : QFileInfo(vc->filename).absolutePath();
+    return m_startFolder.forNote(vc->filename);
 }
 
 std::optional<QString> AppDelegate::unusablePassword(const QString& path) const {

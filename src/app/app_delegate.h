@@ -4,6 +4,7 @@
 #include "app/note_password_guard.h"
 #include "app/password_places.h"
 #include "app/password_retry.h"
+#include "app/start_folder.h"
 #include "cipher/base/result.h"
 #include "platform/file_panels.h"
 #include "platform/keyring_password_keeper.h"
@@ -114,6 +115,7 @@ private:
     PasswordRetry m_passwordRetry{*this, m_prompts};
     // The note's file as it was last read or written.
     DiskGuard m_disk;
+    StartFolder m_startFolder{m_preferences};
 };
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/editor.h"
 
 #include "app/about_box.h"
+#include "app/window_placement.h"
 #include "platform/run_password_prompt.h"
 #include "preferences/preference_view_controller.h"
 #include "window/view_controller.h"
@@ -20,6 +21,7 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     QObject::connect(&m_window, &window::MainWindow::aboutRequested, &m_window,
                      [this] { showAbout(&m_window, platform::SettingsPreferences::defaultFilePath()); });
     m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
+    new WindowPlacement(m_window, preferences);
     m_delegate.passwordPlaces().asked().setAsk([this] { return platform::askForRunPassword(&m_window); });
 
     const QString wrapKey = QString::fromLatin1(wordWrapKey);

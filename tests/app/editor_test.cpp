@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/window_placement.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
 
@@ -6,6 +7,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 
 using platform::UnsavedChangesChoice;
 
@@ -30,6 +32,28 @@ class EditorTest : public EditorFixture {
 private slots:
     void init() { startEditor(); }
     void cleanup() { m_editor.reset(); }
+
+    void theWindowComesBackWhereItWasAndAlwaysFitsItsScreen() {
+        const QRect available = window().screen()->availableGeometry();
+        QVERIFY(available.contains(window().frameGeometry()));
+        window().setGeometry(available.left() + 30, available.top() + 40, 300, 200);
+        window().close();
+        startEditor();
+        QCOMPARE(window().geometry().size(), QSize(300, 200));
+        // Within the width of a frame: platforms differ in whether the frame or the inside is put back there.
+        QVERIFY(
+            (window().geometry().topLeft() - QPoint(available.left() + 30, available.top() + 40)).manhattanLength() <=
+            8);
+
+        // Kept from a larger screen, or damaged: fitted into this one.
+        window().setGeometry(available.left() + 500, available.top() + 400, 4000, 3000);
+        window().close();
+        startEditor();
+        QVERIFY(available.contains(window().frameGeometry()));
+        QVERIFY(m_preferences.setString(QString::fromLatin1(app::windowGeometryKey), QStringLiteral("!!")));
+        startEditor();
+        QVERIFY(available.contains(window().frameGeometry()));
+    }
 
     void commandLineNamesOneNote_data() {
         QTest::addColumn<QStringList>("arguments");

@@ -74,8 +74,19 @@ private slots:
         trigger("actionSaveAs");
         trigger("actionNew");
         trigger("actionSaveAs");
+        // Without a note, the panels start at home until one has chosen a file, then in that file's folder.
+        QVERIFY(QDir().mkpath(path(QStringLiteral("other"))));
+        m_panels.openAnswer = QUrl::fromLocalFile(path(QStringLiteral("other/missing.vpd")));
+        trigger("actionOpen");
+        trigger("actionNew");
+        trigger("actionSaveAs");
         QCOMPARE(m_panels.startDirectories,
-                 (QStringList{QString(), path(QStringLiteral("sub")), path(QStringLiteral("sub")), QString()}));
+                 (QStringList{QDir::homePath(), path(QStringLiteral("sub")), path(QStringLiteral("sub")),
+                              QDir::homePath(), QDir::homePath(), path(QStringLiteral("other"))}));
+        // A remembered folder that is gone counts for nothing.
+        QVERIFY(QDir(path(QStringLiteral("other"))).removeRecursively());
+        trigger("actionSaveAs");
+        QCOMPARE(m_panels.startDirectories.last(), QDir::homePath());
     }
 
     void markerAndGuardAgree_data() {
