@@ -266,6 +266,13 @@ MIT ライセンスで公開されています。
     </message>
 </context>
 <context>
+    <name>app::RecentNotes</name>
+    <message>
+        <source>Re&amp;member recent notes</source>
+        <translation>最近使ったメモを記憶する(&amp;M)</translation>
+    </message>
+</context>
+<context>
     <name>preferences::PasswordPlaceChoice</name>
     <message>
         <source>Where the password is kept</source>
@@ -677,6 +684,17 @@ MIT ライセンスで公開されています。
     <message>
         <source>Note text</source>
         <translation>メモの本文</translation>
+    </message>
+</context>
+<context>
+    <name>window::RecentNotesMenu</name>
+    <message>
+        <source>Open &amp;Recent</source>
+        <translation>最近使ったメモを開く(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Clear List</source>
+        <translation>一覧を消去(&amp;C)</translation>
     </message>
 </context>
 <context>

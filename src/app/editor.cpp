@@ -1,6 +1,7 @@
 #include "app/editor.h"
 
 #include "app/about_box.h"
+#include "app/recent_notes.h"
 #include "app/window_placement.h"
 #include "platform/run_password_prompt.h"
 #include "preferences/preference_view_controller.h"
@@ -22,6 +23,7 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
                      [this] { showAbout(&m_window, platform::SettingsPreferences::defaultFilePath()); });
     m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
     new WindowPlacement(m_window, preferences);
+    new RecentNotes(m_window, m_delegate, preferences);
     m_delegate.passwordPlaces().asked().setAsk([this] { return platform::askForRunPassword(&m_window); });
 
     const QString wrapKey = QString::fromLatin1(wordWrapKey);
@@ -45,6 +47,7 @@ void Editor::showPreferences() {
     auto* dialog = new preferences::PreferenceViewController(&m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->viewDidLoad(m_delegate);
+    m_window.findChild<RecentNotes*>()->addChoiceTo(*dialog);
     dialog->open();
 }
 

@@ -4,6 +4,7 @@
 #include "window/find_bar.h"
 #include "window/go_to_line_bar.h"
 #include "window/note_text_view.h"
+#include "window/recent_notes_menu.h"
 #include "window/view_controller.h"
 
 #include <QAction>
@@ -87,6 +88,8 @@ void MainWindow::buildFileMenu() {
             &QAction::triggered, this, &MainWindow::newRequested);
     connect(addAction(menu, QStringLiteral("actionOpen"), tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O)),
             &QAction::triggered, this, &MainWindow::openRequested);
+    m_recentNotesMenu = new RecentNotesMenu(this);
+    menu->addMenu(m_recentNotesMenu);
     menu->addSeparator();
     connect(addAction(menu, QStringLiteral("actionSave"), tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, this, &MainWindow::saveRequested);

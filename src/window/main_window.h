@@ -15,6 +15,7 @@ namespace window {
 class ApplicationDelegate;
 class FindBar;
 class GoToLineBar;
+class RecentNotesMenu;
 class ViewController;
 
 /// The note window: the note view with a find bar under it, the File, Edit, View and Help menus and a status bar with
@@ -33,6 +34,8 @@ public:
     [[nodiscard]] ViewController& viewController() const { return *m_viewController; }
     /// The find bar under the note, owned by this window.
     [[nodiscard]] FindBar& findBar() const { return *m_findBar; }
+    /// File > Open Recent, owned by this window; filled by whoever keeps the list.
+    [[nodiscard]] RecentNotesMenu& recentNotesMenu() const { return *m_recentNotesMenu; }
     /// Whether long lines wrap at the edge of the view.
     [[nodiscard]] bool wordWrap() const;
     /// Wraps long lines at the edge of the view or not, and checks View > Word Wrap to match; emits nothing.
@@ -70,6 +73,7 @@ private:
     ViewController* m_viewController = nullptr;
     FindBar* m_findBar = nullptr;
     GoToLineBar* m_goToLineBar = nullptr;
+    RecentNotesMenu* m_recentNotesMenu = nullptr;
     QAction* m_wordWrap = nullptr;
     std::function<bool()> m_closeGuard;
 };

@@ -1,8 +1,10 @@
 #include "app/command_line.h"
+#include "app/recent_notes.h"
 #include "app/window_placement.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -32,6 +34,22 @@ class EditorTest : public EditorFixture {
 private slots:
     void init() { startEditor(); }
     void cleanup() { m_editor.reset(); }
+
+    void rememberingRecentNotesIsChosenInPreferences() {
+        auto* recent = window().findChild<app::RecentNotes*>();
+        recent->add(QStringLiteral("/notes/a.vpd"));
+        trigger("actionPreferences");
+        auto* dialog = window().findChild<preferences::PreferenceViewController*>();
+        auto* choice = dialog->findChild<QCheckBox*>(QStringLiteral("rememberRecentNotes"));
+        QVERIFY(choice->isChecked());
+        choice->setChecked(false);
+        dialog->tfPassword->setText(QStringLiteral("pw"));
+        dialog->tfRepeat->setText(QStringLiteral("pw"));
+        QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
+        QVERIFY(!recent->remembering());
+        QVERIFY(recent->paths().isEmpty());
+        recent->setRemembering(true);
+    }
 
     void theWindowComesBackWhereItWasAndAlwaysFitsItsScreen() {
         const QRect available = window().screen()->availableGeometry();

@@ -1,4 +1,6 @@
+#include "app/recent_notes.h"
 #include "scripted_seams.h"
+#include "window/recent_notes_menu.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,6 +64,57 @@ private slots:
         QCOMPARE(vc().title(), target);
         QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("words"));
         QVERIFY(!window().isWindowModified());
+    }
+
+    void openRecentListsTheLastTenNotesNewestFirstAndOpensThem() {
+        auto* recent = window().findChild<app::RecentNotes*>();
+        recent->clear();
+        QStringList notes;
+        for (int i = 0; i < 12; ++i) {
+            notes << path(QStringLiteral("n%1 & co.vpd").arg(i));
+            writeNote(notes.last(), QStringLiteral("note %1").arg(i), QStringLiteral("pw"));
+        }
+        m_panels.openAnswer = url(notes[0]);
+        trigger("actionOpen");
+        for (int i = 1; i < 12; ++i) {
+            QVERIFY(m_editor->delegate().openNote(notes[i]));
+        }
+        QVERIFY(QFile::remove(notes[5]));
+        window::RecentNotesMenu& menu = window().recentNotesMenu();
+        emit menu.aboutToShow();
+        const QList<QAction*> entries = menu.actions();
+        QCOMPARE(entries.size(), 12); // ten notes, a separator and Clear List
+        for (int i = 0; i < 10; ++i) {
+            QString shown = notes[11 - i];
+            shown.replace(QStringLiteral("&"), QStringLiteral("&&"));
+            QCOMPARE(entries[i]->text(), QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(shown));
+            QCOMPARE(entries[i]->isEnabled(), 11 - i != 5);
+        }
+
+        // Choosing one asks about unsaved changes first.
+        type("edited");
+        entries[8]->trigger();
+        QCOMPARE(m_prompts.asked.size(), 1);
+        QCOMPARE(vc().filename, notes[11]);
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        entries[8]->trigger();
+        QCOMPARE(vc().filename, notes[3]);
+        QCOMPARE(text(), QStringLiteral("note 3"));
+        QCOMPARE(recent->paths().first(), notes[3]);
+
+        menu.findChild<QAction*>(QStringLiteral("actionClearRecentNotes"))->trigger();
+        QVERIFY(recent->paths().isEmpty());
+        // Turned off, nothing is remembered until it is turned on again.
+        recent->add(notes[1]);
+        recent->setRemembering(false);
+        QVERIFY(recent->paths().isEmpty());
+        QVERIFY(m_editor->delegate().openNote(notes[2]));
+        QVERIFY(recent->paths().isEmpty());
+        recent->setRemembering(true);
+        QVERIFY(m_editor->delegate().openNote(notes[2]));
+        QCOMPARE(recent->paths(), QStringList{notes[2]});
+        // The desktop's shared list of recent files never hears of a note.
+        QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/.local/share/recently-used.xbel")));
     }
 
     void panelsStartInTheFolderOfTheNote() {
