@@ -78,6 +78,12 @@ void AppDelegate::clickOpenMenu() {
     (void)openNote(*path);
 }
 
+void AppDelegate::openAfterAskingAboutChanges(const QString& path) {
+    if (vc != nullptr && resolveUnsavedChanges()) {
+        (void)openNote(path);
+    }
+}
+
 bool AppDelegate::openNote(const QString& path) {
     if (vc == nullptr) {
         return false;

@@ -65,6 +65,8 @@ public:
     /// note replaces the text, filename and title, and is remembered as read; otherwise the window says which file
     /// failed and why, and false is returned.
     bool openNote(const QString& path);
+    /// Opens the note at path as openNote does once unsaved changes are settled (a recent note, a dropped file).
+    void openAfterAskingAboutChanges(const QString& path);
 
     /// Settles unsaved changes before they would be lost: asks Save, Discard or Cancel. True when there were none,
     /// they were saved, or the user discarded them; false when the user cancelled or the save failed.

@@ -5,6 +5,7 @@
 #include "app/window_placement.h"
 #include "platform/run_password_prompt.h"
 #include "preferences/preference_view_controller.h"
+#include "window/file_drop.h"
 #include "window/view_controller.h"
 
 namespace app {
@@ -24,6 +25,8 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
     new WindowPlacement(m_window, preferences);
     new RecentNotes(m_window, m_delegate, preferences);
+    QObject::connect(m_window.findChild<window::FileDrop*>(), &window::FileDrop::fileDropped, &m_delegate,
+                     [this](const QString& path) { m_delegate.openAfterAskingAboutChanges(path); });
     m_delegate.passwordPlaces().asked().setAsk([this] { return platform::askForRunPassword(&m_window); });
 
     const QString wrapKey = QString::fromLatin1(wordWrapKey);

@@ -25,11 +25,7 @@ RecentNotes::RecentNotes(window::MainWindow& window, AppDelegate& delegate, plat
     });
     // Filled as it opens, so that a note deleted meanwhile shows as gone.
     connect(&menu, &QMenu::aboutToShow, this, [this, &menu] { menu.setPaths(paths()); });
-    connect(&menu, &window::RecentNotesMenu::noteChosen, this, [&delegate](const QString& path) {
-        if (delegate.resolveUnsavedChanges()) {
-            (void)delegate.openNote(path);
-        }
-    });
+    connect(&menu, &window::RecentNotesMenu::noteChosen, &delegate, &AppDelegate::openAfterAskingAboutChanges);
     connect(&menu, &window::RecentNotesMenu::clearChosen, this, &RecentNotes::clear);
 }
 

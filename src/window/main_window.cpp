@@ -1,6 +1,7 @@
 #include "window/main_window.h"
 
 #include "window/cursor_position_label.h"
+#include "window/file_drop.h"
 #include "window/find_bar.h"
 #include "window/go_to_line_bar.h"
 #include "window/note_text_view.h"
@@ -69,6 +70,12 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     showTitle(m_viewController->title());
     m_viewController->setFocus();
 
+    // A file dropped anywhere on the window is opened; text dropped into the note goes on being inserted.
+    setAcceptDrops(true);
+    auto* drop = new FileDrop(this);
+    drop->setObjectName(QStringLiteral("fileDrop"));
+    drop->watch(*this);
+    drop->watch(*m_viewController->myTextView->viewport());
     m_viewController->viewDidLoad(applicationDelegate);
 }
 

@@ -1,9 +1,11 @@
 #include "app/recent_notes.h"
 #include "scripted_seams.h"
+#include "window/file_drop.h"
 #include "window/recent_notes_menu.h"
 
 #include <QDir>
 #include <QFile>
+#include <QMimeData>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -115,6 +117,34 @@ private slots:
         QCOMPARE(recent->paths(), QStringList{notes[2]});
         // The desktop's shared list of recent files never hears of a note.
         QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/.local/share/recently-used.xbel")));
+    }
+
+    void aFileDroppedOnTheWindowIsOpenedAfterTheUnsavedChangesQuestion() {
+        const QString note = path(QStringLiteral("dropped.vpd"));
+        writeNote(note, QStringLiteral("dropped"), QStringLiteral("pw"));
+        QMimeData file;
+        file.setUrls({url(note)});
+        QWidget* target = vc().myTextView->viewport();
+        const auto drop = [target](const QMimeData& data) {
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &dropped);
+            return dropped.isAccepted();
+        };
+        type("unsaved");
+        QVERIFY(drop(file));
+        QCOMPARE(m_prompts.asked.size(), 1);
+        QCOMPARE(text(), QStringLiteral("unsaved"));
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        QVERIFY(drop(file));
+        QCOMPARE(vc().filename, note);
+        QCOMPARE(text(), QStringLiteral("dropped"));
+        // Text is no file: the note view takes it as it always has.
+        QMimeData words;
+        words.setText(QStringLiteral("words"));
+        QVERIFY(window::FileDrop::droppedFile(&words).isEmpty());
+        QCOMPARE(vc().filename, note);
     }
 
     void panelsStartInTheFolderOfTheNote() {
