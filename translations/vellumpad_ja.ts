@@ -305,6 +305,13 @@ MIT ライセンスで公開されています。
     </message>
 </context>
 <context>
+    <name>app::RecentNotes</name>
+    <message>
+        <source>Re&amp;member recent notes</source>
+        <translation>最近使ったメモを記憶する(&amp;M)</translation>
+    </message>
+</context>
+<context>
     <name>app::RecoveryKeeper</name>
     <message>
         <source>Unsaved changes cannot be kept for recovery: %1</source>
@@ -612,6 +619,69 @@ MIT ライセンスで公開されています。
         <source>Close the find bar</source>
         <translation>検索バーを閉じる</translation>
     </message>
+    <message>
+        <source>Whole &amp;words</source>
+        <translation>単語単位(&amp;W)</translation>
+    </message>
+    <message>
+        <source>Replace with</source>
+        <translation>置換後の文字列</translation>
+    </message>
+    <message>
+        <source>&amp;Replace</source>
+        <translation>置換(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Replace &amp;All</source>
+        <translation>すべて置換(&amp;A)</translation>
+    </message>
+    <message>
+        <source>No matches</source>
+        <translation>一致なし</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 / %2 件</translation>
+    </message>
+    <message>
+        <source>1 match</source>
+        <translation>1 件</translation>
+    </message>
+    <message>
+        <source>%1 matches</source>
+        <translation>%1 件</translation>
+    </message>
+    <message>
+        <source>Replaced 1 match</source>
+        <translation>1 件置換しました</translation>
+    </message>
+    <message>
+        <source>Replaced %1 matches</source>
+        <translation>%1 件置換しました</translation>
+    </message>
+</context>
+<context>
+    <name>window::GoToLineBar</name>
+    <message>
+        <source>&amp;Go to line:</source>
+        <translation>行へ移動(&amp;G):</translation>
+    </message>
+    <message>
+        <source>line or line:column</source>
+        <translation>行 または 行:桁</translation>
+    </message>
+    <message>
+        <source>Go to line</source>
+        <translation>行へ移動</translation>
+    </message>
+    <message>
+        <source>Close the go to line bar</source>
+        <translation>行へ移動バーを閉じる</translation>
+    </message>
+    <message>
+        <source>Close (Esc)</source>
+        <translation>閉じる (Esc)</translation>
+    </message>
 </context>
 <context>
     <name>window::LockPanel</name>
@@ -738,6 +808,14 @@ MIT ライセンスで公開されています。
         <source>&amp;Lock</source>
         <translation>ロック(&amp;L)</translation>
     </message>
+    <message>
+        <source>Rep&amp;lace...</source>
+        <translation>置換(&amp;L)…</translation>
+    </message>
+    <message>
+        <source>&amp;Go to Line...</source>
+        <translation>行へ移動(&amp;G)…</translation>
+    </message>
 </context>
 <context>
     <name>window::NoteLock</name>
@@ -786,6 +864,17 @@ MIT ライセンスで公開されています。
     <message>
         <source>Set a password in Edit → Preferences (Ctrl+,) to encrypt the note.</source>
         <translation>メモを暗号化するには「編集」→「設定」(Ctrl+,) でパスワードを設定してください。</translation>
+    </message>
+</context>
+<context>
+    <name>window::RecentNotesMenu</name>
+    <message>
+        <source>Open &amp;Recent</source>
+        <translation>最近使ったメモを開く(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Clear List</source>
+        <translation>一覧を消去(&amp;C)</translation>
     </message>
 </context>
 <context>

@@ -76,7 +76,14 @@ void AppDelegate::clickOpenMenu() {
     if (!path) {
         return;
     }
+    m_startFolder.chose(*path);
     (void)openNote(*path);
+}
+
+void AppDelegate::openAfterAskingAboutChanges(const QString& path) {
+    if (vc != nullptr && resolveUnsavedChanges()) {
+        (void)openNote(path);
+    }
 }
 
 bool AppDelegate::openNote(const QString& path) {
@@ -184,6 +191,7 @@ bool AppDelegate::saveAs() {
     if (!path) {
         return false;
     }
+    m_startFolder.chose(*path);
     // The panel has confirmed replacing the file as it is now, so it is remembered as it is before the write.
     DiskGuard chosen;
     chosen.remember(*path);
@@ -270,7 +278,7 @@ std::optional<QString> AppDelegate::chosenPath(const QUrl& url) {
 }
 
 QString AppDelegate::startDirectory() const {
-    return vc->filename.isEmpty() ? QString() : QFileInfo(vc->filename).absolutePath();
+    return m_startFolder.forNote(vc->filename);
 }
 
 std::optional<QString> AppDelegate::unusablePassword(const QString& path) const {

@@ -4,6 +4,7 @@
 #include "app/note_password_guard.h"
 #include "app/password_places.h"
 #include "app/password_retry.h"
+#include "app/start_folder.h"
 #include "cipher/base/result.h"
 #include "platform/file_panels.h"
 #include "platform/keyring_password_keeper.h"
@@ -67,6 +68,8 @@ public:
     /// note replaces the text, filename and title, and is remembered as read; otherwise the window says which file
     /// failed and why, and false is returned.
     bool openNote(const QString& path);
+    /// Opens the note at path as openNote does once unsaved changes are settled (a recent note, a dropped file).
+    void openAfterAskingAboutChanges(const QString& path);
 
     /// What recognises the password of the note in the window: the one it was opened or last saved with; no value
     /// for a note that has none yet.
@@ -139,6 +142,7 @@ private:
     // The note's file as it was last read or written.
     DiskGuard m_disk;
     std::function<bool()> m_saveCheck;
+    StartFolder m_startFolder{m_preferences};
 };
 
 } // namespace app

@@ -1,9 +1,12 @@
 #include "app/editor.h"
 
 #include "app/about_box.h"
+#include "app/recent_notes.h"
+#include "app/window_placement.h"
 #include "platform/run_password_prompt.h"
 #include "preferences/preference_view_controller.h"
 #include "preferences/recovery_copies_option.h"
+#include "window/file_drop.h"
 #include "window/note_lock.h"
 #include "window/recovery_bar.h"
 #include "window/view_controller.h"
@@ -37,6 +40,15 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     QObject::connect(&m_window, &window::MainWindow::aboutRequested, &m_window,
                      [this] { showAbout(&m_window, platform::SettingsPreferences::defaultFilePath()); });
     m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
+    new WindowPlacement(m_window, preferences);
+    new RecentNotes(m_window, m_delegate, preferences);
+    QObject::connect(m_window.findChild<window::FileDrop*>(), &window::FileDrop::fileDropped, &m_delegate,
+                     [this](const QString& path) {
+                         // A locked window opens nothing: the drop would replace the note behind the lock.
+                         if (!m_window.noteLock().isLocked()) {
+                             m_delegate.openAfterAskingAboutChanges(path);
+                         }
+                     });
     m_delegate.passwordPlaces().asked().setAsk([this] { return platform::askForRunPassword(&m_window); });
 
     const QString wrapKey = QString::fromLatin1(wordWrapKey);
@@ -82,6 +94,7 @@ void Editor::showPreferences() {
         m_recoveryKeeper.setEnabled(keep);
     });
     dialog->addSection(new preferences::LockPreferencesGroup(m_locking, dialog));
+    m_window.findChild<RecentNotes*>()->addChoiceTo(*dialog);
     dialog->open();
 }
 

@@ -1,5 +1,7 @@
 #include "platform/preferences.h"
 
+#include "platform/password_keeper.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -100,6 +102,18 @@ StoreFault SettingsPreferences::fault() const {
                                                                                           : StoreFault::none;
 }
 
+bool SettingsPreferences::mayWrite(const QString& key) const {
+    const StoreFault fault = this->fault();
+    // Qt would read a pipe there first, and wait for ever.
+    if (fault == StoreFault::notAFile) {
+        return false;
+    }
+    // Qt rewrites the whole file from what it could read of it, so a passing setting (the last folder, the window's
+    // place) would drop the password a damaged file may hold, and notes would then be saved under the empty one. Only
+    // setting the password, or where it is kept, replaces such a file: that is the user's own choice.
+    return fault == StoreFault::none || key == QLatin1String(passwordKey) || key == QLatin1String(passwordPlaceKey);
+}
+
 std::optional<QString> SettingsPreferences::stringForKey(const QString& key) const {
     if (fault() != StoreFault::none) {
         return std::nullopt;
@@ -136,8 +150,7 @@ bool SettingsPreferences::holdsKey(const QString& key) const {
 }
 
 bool SettingsPreferences::setString(const QString& key, const QString& value) {
-    // Qt would read a pipe there first, and wait for ever.
-    if (inspectStore(m_filePath) == StoreFault::notAFile) {
+    if (!mayWrite(key)) {
         return false;
     }
     // The save replaces the file with a new one that copies the old file's mode, or takes the umask's when there
@@ -166,7 +179,7 @@ bool SettingsPreferences::setString(const QString& key, const QString& value) {
 }
 
 bool SettingsPreferences::remove(const QString& key) {
-    if (inspectStore(m_filePath) == StoreFault::notAFile) {
+    if (!mayWrite(key)) {
         return false;
     }
     restrictAccess(m_filePath);

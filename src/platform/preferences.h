@@ -57,6 +57,10 @@ public:
     [[nodiscard]] const QString& filePath() const noexcept { return m_filePath; }
 
 private:
+    // Whether key may be written now: never over anything but a regular file, and over a file that cannot be read
+    // only for the password and where it is kept.
+    [[nodiscard]] bool mayWrite(const QString& key) const;
+
     QString m_filePath;
 };
 

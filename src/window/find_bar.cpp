@@ -1,7 +1,11 @@
 #include "window/find_bar.h"
 
+#include "window/find_query.h"
+#include "window/match_counter.h"
+#include "window/match_highlighter.h"
 #include "window/message_bar.h"
 #include "window/note_text_view.h"
+#include "window/replace_all.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -10,7 +14,9 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace window {
 
@@ -47,30 +53,80 @@ FindBar::FindBar(NoteTextView* textView, QWidget* parent) : QWidget(parent), m_t
 
     m_matchCase = new QCheckBox(tr("Match &case"), this);
     m_matchCase->setObjectName(QStringLiteral("findMatchCase"));
+    m_wholeWords = new QCheckBox(tr("Whole &words"), this);
+    m_wholeWords->setObjectName(QStringLiteral("findWholeWords"));
 
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("findStatus"));
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("findCount"));
 
     QToolButton* close = makeButton(this, QStringLiteral("findClose"), tr("Close the find bar"), tr("Close (Esc)"));
     close->setText(QStringLiteral("✕"));
 
-    auto* layout = new QHBoxLayout(this);
+    auto* findRow = new QHBoxLayout;
+    findRow->setSpacing(4);
+    findRow->addWidget(m_field);
+    findRow->addWidget(previous);
+    findRow->addWidget(next);
+    findRow->addSpacing(8);
+    findRow->addWidget(m_matchCase);
+    findRow->addWidget(m_wholeWords);
+    findRow->addSpacing(8);
+    findRow->addWidget(m_count);
+    findRow->addSpacing(8);
+    findRow->addWidget(m_status, 1);
+    findRow->addWidget(close);
+
+    m_replaceRow = new QWidget(this);
+    m_replacement = new QLineEdit(m_replaceRow);
+    m_replacement->setObjectName(QStringLiteral("replaceField"));
+    m_replacement->setPlaceholderText(tr("Replace with"));
+    m_replacement->setAccessibleName(tr("Replace with"));
+    m_replacement->setMinimumWidth(220);
+    auto* replaceOne = new QPushButton(tr("&Replace"), m_replaceRow);
+    replaceOne->setObjectName(QStringLiteral("replaceButton"));
+    auto* replaceEvery = new QPushButton(tr("Replace &All"), m_replaceRow);
+    replaceEvery->setObjectName(QStringLiteral("replaceAllButton"));
+    auto* replaceRow = new QHBoxLayout(m_replaceRow);
+    replaceRow->setContentsMargins(0, 0, 0, 0);
+    replaceRow->setSpacing(4);
+    replaceRow->addWidget(m_replacement);
+    replaceRow->addWidget(replaceOne);
+    replaceRow->addWidget(replaceEvery);
+    replaceRow->addStretch(1);
+    m_replaceRow->hide();
+
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 6, 4);
     layout->setSpacing(4);
-    layout->addWidget(m_field);
-    layout->addWidget(previous);
-    layout->addWidget(next);
-    layout->addSpacing(8);
-    layout->addWidget(m_matchCase);
-    layout->addSpacing(8);
-    layout->addWidget(m_status, 1);
-    layout->addWidget(close);
+    layout->addLayout(findRow);
+    layout->addWidget(m_replaceRow);
+
+    m_counter = new MatchCounter(m_textView, this);
+    m_highlighter = new MatchHighlighter(m_textView, this);
+    m_highlighter->setObjectName(QStringLiteral("matchHighlighter"));
 
     connect(previous, &QToolButton::clicked, this, &FindBar::findPrevious);
     connect(next, &QToolButton::clicked, this, &FindBar::findNext);
     connect(close, &QToolButton::clicked, this, &FindBar::dismiss);
     connect(m_field, &QLineEdit::textEdited, this, &FindBar::findAsTyped);
     connect(m_matchCase, &QCheckBox::toggled, this, &FindBar::findAsTyped);
+    connect(m_wholeWords, &QCheckBox::toggled, this, &FindBar::findAsTyped);
+    connect(m_field, &QLineEdit::textChanged, this, &FindBar::queryChanged);
+    connect(m_matchCase, &QCheckBox::toggled, this, &FindBar::queryChanged);
+    connect(m_wholeWords, &QCheckBox::toggled, this, &FindBar::queryChanged);
+    connect(m_replacement, &QLineEdit::returnPressed, this, &FindBar::replace);
+    connect(replaceOne, &QPushButton::clicked, this, &FindBar::replace);
+    connect(replaceEvery, &QPushButton::clicked, this, &FindBar::replaceAll);
+    // An edit moves or ends matches, so the count starts again; a new selection only changes which one is current.
+    connect(m_textView, &NoteTextView::textChanged, this, [this] {
+        if (!isHidden()) {
+            m_counter->start(query());
+        }
+    });
+    connect(m_textView, &NoteTextView::caretMoved, this, &FindBar::showCount);
+    connect(m_counter, &MatchCounter::counted, this, &FindBar::showCount);
     hide();
 }
 
@@ -81,21 +137,108 @@ void FindBar::open() {
         m_field->setText(QString::fromUtf8(selected));
         showStatus({}, false);
     }
-    show();
+    showBar();
     m_field->selectAll();
     m_field->setFocus(Qt::ShortcutFocusReason);
 }
 
+void FindBar::openReplace() {
+    m_replaceRow->show();
+    open();
+}
+
 void FindBar::dismiss() {
     hide();
+    // Closed with its replacement row, so that Find opens the plain bar again; the marks and the count go too.
+    m_replaceRow->hide();
+    m_counter->stop();
+    m_highlighter->hide();
     m_textView->setFocus(Qt::OtherFocusReason);
 }
 
 void FindBar::forget() {
     // setText, unlike clear, also drops the field's undo history.
     m_field->setText(QString());
+    m_replacement->setText(QString());
+    m_counter->stop();
+    m_count->clear();
     showStatus(QString(), false);
     hide();
+}
+
+FindQuery FindBar::query() const {
+    return {m_field->text().toUtf8(), m_matchCase->isChecked(), m_wholeWords->isChecked()};
+}
+
+void FindBar::showBar() {
+    if (isHidden()) {
+        show();
+        queryChanged();
+    }
+}
+
+void FindBar::queryChanged() {
+    if (isHidden()) {
+        return;
+    }
+    m_counter->start(query());
+    m_highlighter->show(query());
+}
+
+void FindBar::showCount() {
+    if (isHidden() || m_field->text().isEmpty() || !m_counter->isDone()) {
+        m_count->clear();
+        return;
+    }
+    const qsizetype total = m_counter->total();
+    const auto [start, end] = m_textView->selection();
+    const std::optional<qsizetype> current = start < end ? m_counter->indexOf(start) : std::nullopt;
+    if (total == 0) {
+        m_count->setText(tr("No matches"));
+    } else if (current) {
+        m_count->setText(tr("%1 of %2").arg(*current + 1).arg(total));
+    } else {
+        m_count->setText(total == 1 ? tr("1 match") : tr("%1 matches").arg(total));
+    }
+}
+
+QString FindBar::matchCount() const {
+    return m_count->text();
+}
+
+bool FindBar::replace() {
+    const FindQuery wanted = query();
+    if (wanted.needle.isEmpty()) {
+        openReplace();
+        return false;
+    }
+    const auto [start, end] = m_textView->selection();
+    const auto selected =
+        start < end ? m_textView->find(wanted.needle, start, end, wanted.matchCase, wanted.wholeWords) : std::nullopt;
+    if (selected && selected->first == start && selected->second == end) {
+        const QByteArray replacement = m_replacement->text().toUtf8();
+        m_textView->replace(start, end, replacement);
+        m_textView->select(start + replacement.size(), start + replacement.size());
+        // The view tells of edits only when it next paints; the count starts again at once.
+        m_counter->start(wanted);
+    }
+    return findNext();
+}
+
+qsizetype FindBar::replaceAll() {
+    const FindQuery wanted = query();
+    if (wanted.needle.isEmpty()) {
+        openReplace();
+        return 0;
+    }
+    const qsizetype replaced = window::replaceAll(*m_textView, wanted, m_replacement->text().toUtf8());
+    m_counter->start(wanted);
+    if (replaced == 0) {
+        showStatus(tr("Not found"), true);
+    } else {
+        showStatus(replaced == 1 ? tr("Replaced 1 match") : tr("Replaced %1 matches").arg(replaced), false);
+    }
+    return replaced;
 }
 
 bool FindBar::findNext() {
@@ -115,22 +258,24 @@ bool FindBar::find(Direction direction, qsizetype from) {
         open();
         return false;
     }
-    show();
-    const QByteArray needle = m_field->text().toUtf8();
-    const bool matchCase = m_matchCase->isChecked();
+    showBar();
+    const FindQuery wanted = query();
     const qsizetype end = m_textView->length();
     const bool forward = direction == Direction::Forward;
     // A search backwards runs from its start down to its end.
-    auto found = m_textView->find(needle, from, forward ? end : 0, matchCase);
+    auto found = m_textView->find(wanted.needle, from, forward ? end : 0, wanted.matchCase, wanted.wholeWords);
     const bool wrapped = !found;
     if (wrapped) {
-        found = m_textView->find(needle, forward ? 0 : end, forward ? end : 0, matchCase);
+        found =
+            m_textView->find(wanted.needle, forward ? 0 : end, forward ? end : 0, wanted.matchCase, wanted.wholeWords);
     }
     if (!found) {
         showStatus(tr("Not found"), true);
         return false;
     }
     m_textView->select(found->first, found->second);
+    // The view tells of the new selection only when it next paints; the count follows at once.
+    showCount();
     if (!wrapped) {
         showStatus({}, false);
     } else if (forward) {

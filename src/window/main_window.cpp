@@ -1,10 +1,13 @@
 #include "window/main_window.h"
 
 #include "window/cursor_position_label.h"
+#include "window/file_drop.h"
 #include "window/find_bar.h"
+#include "window/go_to_line_bar.h"
 #include "window/lock_panel.h"
 #include "window/note_lock.h"
 #include "window/note_text_view.h"
+#include "window/recent_notes_menu.h"
 #include "window/view_controller.h"
 
 #include <QAction>
@@ -37,14 +40,17 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     setObjectName(QStringLiteral("mainWindow"));
     m_viewController = new ViewController(log, trace, this);
     m_findBar = new FindBar(m_viewController->myTextView, this);
+    m_goToLineBar = new GoToLineBar(m_viewController->myTextView, this);
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_viewController, 1);
     layout->addWidget(m_findBar);
+    layout->addWidget(m_goToLineBar);
     m_noteLock = new NoteLock(*this, *m_viewController, *m_findBar, central);
     layout->addWidget(&m_noteLock->panel(), 1);
+    connect(m_noteLock, &NoteLock::locked, m_goToLineBar, &QWidget::hide);
     setCentralWidget(central);
     buildFileMenu();
     buildEditMenu();
@@ -62,13 +68,19 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     connect(m_viewController, &ViewController::loadingChanged, this, [this](bool loading) {
         // A search over part of a note would report "Not found" for text that is still to come.
         m_findBar->setEnabled(!loading);
-        for (const char* name : {"actionFind", "actionFindNext", "actionFindPrevious"}) {
+        for (const char* name : {"actionFind", "actionFindNext", "actionFindPrevious", "actionReplace"}) {
             findChild<QAction*>(QString::fromLatin1(name))->setEnabled(!loading);
         }
     });
     showTitle(m_viewController->title());
     m_viewController->setFocus();
 
+    // A file dropped anywhere on the window is opened; text dropped into the note goes on being inserted.
+    setAcceptDrops(true);
+    auto* drop = new FileDrop(this);
+    drop->setObjectName(QStringLiteral("fileDrop"));
+    drop->watch(*this);
+    drop->watch(*m_viewController->myTextView->viewport());
     m_viewController->viewDidLoad(applicationDelegate);
 }
 
@@ -88,6 +100,8 @@ void MainWindow::buildFileMenu() {
             &QAction::triggered, this, &MainWindow::newRequested);
     connect(addAction(menu, QStringLiteral("actionOpen"), tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O)),
             &QAction::triggered, this, &MainWindow::openRequested);
+    m_recentNotesMenu = new RecentNotesMenu(this);
+    menu->addMenu(m_recentNotesMenu)->setObjectName(QStringLiteral("actionOpenRecent"));
     menu->addSeparator();
     connect(addAction(menu, QStringLiteral("actionSave"), tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, this, &MainWindow::saveRequested);
@@ -122,6 +136,19 @@ void MainWindow::buildEditMenu() {
     findNext->setShortcuts(shortcutsWith(QKeySequence::FindNext, QKeySequence(Qt::Key_F3)));
     QAction* findPrevious = addAction(menu, QStringLiteral("actionFindPrevious"), tr("Find Pre&vious"), QKeySequence());
     findPrevious->setShortcuts(shortcutsWith(QKeySequence::FindPrevious, QKeySequence(Qt::SHIFT | Qt::Key_F3)));
+    QAction* replace =
+        addAction(menu, QStringLiteral("actionReplace"), tr("Rep&lace..."), QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(replace, &QAction::triggered, m_findBar, &FindBar::openReplace);
+    QAction* goToLine =
+        addAction(menu, QStringLiteral("actionGoToLine"), tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_G));
+    // Some desktops also bind Ctrl+G to Find Next; Go to Line keeps it, as in gedit and Kate.
+    for (QAction* step : {findNext, findPrevious}) {
+        QList<QKeySequence> keys = step->shortcuts();
+        keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_G));
+        keys.removeAll(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G));
+        step->setShortcuts(keys);
+    }
+    connect(goToLine, &QAction::triggered, m_goToLineBar, &GoToLineBar::open);
     menu->addSeparator();
     QAction* preferences = addAction(menu, QStringLiteral("actionPreferences"), tr("Pr&eferences..."),
                                      QKeySequence(Qt::CTRL | Qt::Key_Comma));

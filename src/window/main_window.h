@@ -15,6 +15,8 @@ namespace window {
 class ApplicationDelegate;
 class FindBar;
 class NoteLock;
+class GoToLineBar;
+class RecentNotesMenu;
 class ViewController;
 
 /// The note window: the note view with a find bar under it, the File, Edit, View and Help menus and a status bar with
@@ -35,6 +37,8 @@ public:
     [[nodiscard]] FindBar& findBar() const { return *m_findBar; }
     /// The window's lock, owned by this window.
     [[nodiscard]] NoteLock& noteLock() const { return *m_noteLock; }
+    /// File > Open Recent, owned by this window; filled by whoever keeps the list.
+    [[nodiscard]] RecentNotesMenu& recentNotesMenu() const { return *m_recentNotesMenu; }
     /// Whether long lines wrap at the edge of the view.
     [[nodiscard]] bool wordWrap() const;
     /// Wraps long lines at the edge of the view or not, and checks View > Word Wrap to match; emits nothing.
@@ -74,6 +78,8 @@ private:
     ViewController* m_viewController = nullptr;
     FindBar* m_findBar = nullptr;
     NoteLock* m_noteLock = nullptr;
+    GoToLineBar* m_goToLineBar = nullptr;
+    RecentNotesMenu* m_recentNotesMenu = nullptr;
     QAction* m_wordWrap = nullptr;
     std::function<bool()> m_closeGuard;
 };

@@ -23,9 +23,10 @@ constexpr std::chrono::seconds longestWait{30};
 
 // What the note or its file could be reached or changed by while locked. Undo, Paste and the rest act on the empty
 // view and are let be.
-constexpr const char* lockedActions[] = {"actionNew",  "actionOpen",        "actionSave",         "actionSaveAs",
-                                         "actionLock", "actionPreferences", "actionFind",         "actionFindNext",
-                                         "actionCopy", "actionCut",         "actionFindPrevious", "actionSelectAll"};
+constexpr const char* lockedActions[] = {"actionNew",     "actionOpen",        "actionSave",         "actionSaveAs",
+                                         "actionLock",    "actionPreferences", "actionFind",         "actionFindNext",
+                                         "actionCopy",    "actionCut",         "actionFindPrevious", "actionSelectAll",
+                                         "actionReplace", "actionGoToLine",    "actionOpenRecent"};
 
 } // namespace
 

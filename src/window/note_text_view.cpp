@@ -2,6 +2,7 @@
 
 #include "cipher/base/bytes.h"
 #include "window/text_runs.h"
+#include "window/match_finder.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -434,8 +435,41 @@ std::pair<qsizetype, qsizetype> NoteTextView::lineAt(qsizetype position) const {
             static_cast<qsizetype>(send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)))};
 }
 
+qsizetype NoteTextView::lineCount() const {
+    return static_cast<qsizetype>(send(SCI_GETLINECOUNT));
+}
+
+std::pair<qsizetype, qsizetype> NoteTextView::lineSpan(qsizetype line) const {
+    return {static_cast<qsizetype>(send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line))),
+            static_cast<qsizetype>(send(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line)))};
+}
+
 std::optional<std::pair<qsizetype, qsizetype>> NoteTextView::find(QByteArrayView needle, qsizetype from, qsizetype to,
-                                                                  bool matchCase) const {
+                                                                  bool matchCase, bool wholeWords) const {
+    auto found = findAnywhere(needle, from, to, matchCase);
+    while (wholeWords && found && (isWordAt(found->first, true) || isWordAt(found->second, false))) {
+        // A backward search takes matches that end by its start, so going on from one byte before this match's end
+        // passes over it.
+        found = findAnywhere(needle, from <= to ? found->first + 1 : found->second - 1, to, matchCase);
+    }
+    return found;
+}
+
+bool NoteTextView::isWordAt(qsizetype position, bool before) const {
+    // A character is at most four bytes: that much on either side is enough to tell.
+    const qsizetype low = std::max<qsizetype>(0, position - 4);
+    return isWordCharacterAt(bytes(low, std::min(length(), position + 4)), position - low, before);
+}
+
+void NoteTextView::replace(qsizetype from, qsizetype to, QByteArrayView replacement) {
+    send(SCI_BEGINUNDOACTION);
+    send(SCI_SETTARGETRANGE, static_cast<unsigned long>(from), static_cast<long>(to));
+    SendScintilla(SCI_REPLACETARGET, static_cast<uintptr_t>(replacement.size()), replacement.data());
+    send(SCI_ENDUNDOACTION);
+}
+
+std::optional<std::pair<qsizetype, qsizetype>> NoteTextView::findAnywhere(QByteArrayView needle, qsizetype from,
+                                                                          qsizetype to, bool matchCase) const {
     // Scintilla folds only ASCII letters, so a needle with others is matched here, a stretch of text at a time.
     const bool ascii =
         std::all_of(needle.begin(), needle.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });

@@ -104,10 +104,17 @@ public:
     [[nodiscard]] QByteArray selectedBytes() const;
     /// The 0-based line holding position, and the position where that line starts.
     [[nodiscard]] std::pair<qsizetype, qsizetype> lineAt(qsizetype position) const;
+    /// The number of lines; an empty note has one.
+    [[nodiscard]] qsizetype lineCount() const;
+    /// Where the 0-based line starts and where its text ends, before its line break.
+    [[nodiscard]] std::pair<qsizetype, qsizetype> lineSpan(qsizetype line) const;
     /// The first match of needle in [from, to) as (start, end), searching backwards when to < from; UTF-8 letters
-    /// compare case-insensitively unless matchCase.
-    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> find(QByteArrayView needle, qsizetype from,
-                                                                      qsizetype to, bool matchCase) const;
+    /// compare case-insensitively unless matchCase. With wholeWords, a match next to a letter, digit or "_" does not
+    /// count.
+    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>>
+    find(QByteArrayView needle, qsizetype from, qsizetype to, bool matchCase, bool wholeWords = false) const;
+    /// Replaces the bytes in [from, to) with replacement as one step for Undo.
+    void replace(qsizetype from, qsizetype to, QByteArrayView replacement);
 
 public slots:
     void undo();
@@ -139,6 +146,9 @@ private:
     void setUpDocument(LineEnding ending);
     void forgetLayout();
     [[nodiscard]] qsizetype characterStart(qsizetype position) const;
+    [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findAnywhere(QByteArrayView needle, qsizetype from,
+                                                                              qsizetype to, bool matchCase) const;
+    [[nodiscard]] bool isWordAt(qsizetype position, bool before) const;
     [[nodiscard]] std::optional<std::pair<qsizetype, qsizetype>> findFolded(const QString& needle, qsizetype from,
                                                                             qsizetype to) const;
     void applyLook();

@@ -1,11 +1,15 @@
 #include "app/command_line.h"
+#include "app/recent_notes.h"
+#include "app/window_placement.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 
 using platform::UnsavedChangesChoice;
 
@@ -30,6 +34,44 @@ class EditorTest : public EditorFixture {
 private slots:
     void init() { startEditor(); }
     void cleanup() { m_editor.reset(); }
+
+    void rememberingRecentNotesIsChosenInPreferences() {
+        auto* recent = window().findChild<app::RecentNotes*>();
+        recent->add(QStringLiteral("/notes/a.vpd"));
+        trigger("actionPreferences");
+        auto* dialog = window().findChild<preferences::PreferenceViewController*>();
+        auto* choice = dialog->findChild<QCheckBox*>(QStringLiteral("rememberRecentNotes"));
+        QVERIFY(choice->isChecked());
+        choice->setChecked(false);
+        dialog->tfPassword->setText(QStringLiteral("pw"));
+        dialog->tfRepeat->setText(QStringLiteral("pw"));
+        QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
+        QVERIFY(!recent->remembering());
+        QVERIFY(recent->paths().isEmpty());
+        recent->setRemembering(true);
+    }
+
+    void theWindowComesBackWhereItWasAndAlwaysFitsItsScreen() {
+        const QRect available = window().screen()->availableGeometry();
+        QVERIFY(available.contains(window().frameGeometry()));
+        window().setGeometry(available.left() + 30, available.top() + 40, 300, 200);
+        window().close();
+        startEditor();
+        QCOMPARE(window().geometry().size(), QSize(300, 200));
+        // Within the width of a frame: platforms differ in whether the frame or the inside is put back there.
+        QVERIFY(
+            (window().geometry().topLeft() - QPoint(available.left() + 30, available.top() + 40)).manhattanLength() <=
+            8);
+
+        // Kept from a larger screen, or damaged: fitted into this one.
+        window().setGeometry(available.left() + 500, available.top() + 400, 4000, 3000);
+        window().close();
+        startEditor();
+        QVERIFY(available.contains(window().frameGeometry()));
+        QVERIFY(m_preferences.setString(QString::fromLatin1(app::windowGeometryKey), QStringLiteral("!!")));
+        startEditor();
+        QVERIFY(available.contains(window().frameGeometry()));
+    }
 
     void commandLineNamesOneNote_data() {
         QTest::addColumn<QStringList>("arguments");

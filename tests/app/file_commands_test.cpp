@@ -1,9 +1,13 @@
+#include "app/recent_notes.h"
 #include "scripted_seams.h"
+#include "window/file_drop.h"
+#include "window/recent_notes_menu.h"
 
 #include "cipher/files/interrupted_saves.h"
 
 #include <QDir>
 #include <QFile>
+#include <QMimeData>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,6 +63,85 @@ private slots:
         QVERIFY(!window().isWindowModified());
     }
 
+    void openRecentListsTheLastTenNotesNewestFirstAndOpensThem() {
+        auto* recent = window().findChild<app::RecentNotes*>();
+        recent->clear();
+        QStringList notes;
+        for (int i = 0; i < 12; ++i) {
+            notes << path(QStringLiteral("n%1 & co.vpd").arg(i));
+            writeNote(notes.last(), QStringLiteral("note %1").arg(i), QStringLiteral("pw"));
+        }
+        m_panels.openAnswer = url(notes[0]);
+        trigger("actionOpen");
+        for (int i = 1; i < 12; ++i) {
+            QVERIFY(m_editor->delegate().openNote(notes[i]));
+        }
+        QVERIFY(QFile::remove(notes[5]));
+        window::RecentNotesMenu& menu = window().recentNotesMenu();
+        emit menu.aboutToShow();
+        const QList<QAction*> entries = menu.actions();
+        QCOMPARE(entries.size(), 12); // ten notes, a separator and Clear List
+        for (int i = 0; i < 10; ++i) {
+            QString shown = notes[11 - i];
+            shown.replace(QStringLiteral("&"), QStringLiteral("&&"));
+            QCOMPARE(entries[i]->text(), QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(shown));
+            QCOMPARE(entries[i]->isEnabled(), 11 - i != 5);
+        }
+
+        // Choosing one asks about unsaved changes first.
+        type("edited");
+        entries[8]->trigger();
+        QCOMPARE(m_prompts.asked.size(), 1);
+        QCOMPARE(vc().filename, notes[11]);
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        entries[8]->trigger();
+        QCOMPARE(vc().filename, notes[3]);
+        QCOMPARE(text(), QStringLiteral("note 3"));
+        QCOMPARE(recent->paths().first(), notes[3]);
+
+        menu.findChild<QAction*>(QStringLiteral("actionClearRecentNotes"))->trigger();
+        QVERIFY(recent->paths().isEmpty());
+        // Turned off, nothing is remembered until it is turned on again.
+        recent->add(notes[1]);
+        recent->setRemembering(false);
+        QVERIFY(recent->paths().isEmpty());
+        QVERIFY(m_editor->delegate().openNote(notes[2]));
+        QVERIFY(recent->paths().isEmpty());
+        recent->setRemembering(true);
+        QVERIFY(m_editor->delegate().openNote(notes[2]));
+        QCOMPARE(recent->paths(), QStringList{notes[2]});
+        // The desktop's shared list of recent files never hears of a note.
+        QVERIFY(!QFile::exists(QDir::homePath() + QStringLiteral("/.local/share/recently-used.xbel")));
+    }
+
+    void aFileDroppedOnTheWindowIsOpenedAfterTheUnsavedChangesQuestion() {
+        const QString note = path(QStringLiteral("dropped.vpd"));
+        writeNote(note, QStringLiteral("dropped"), QStringLiteral("pw"));
+        QMimeData file;
+        file.setUrls({url(note)});
+        QWidget* target = vc().myTextView->viewport();
+        const auto drop = [target](const QMimeData& data) {
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &dropped);
+            return dropped.isAccepted();
+        };
+        type("unsaved");
+        QVERIFY(drop(file));
+        QCOMPARE(m_prompts.asked.size(), 1);
+        QCOMPARE(text(), QStringLiteral("unsaved"));
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        QVERIFY(drop(file));
+        QCOMPARE(vc().filename, note);
+        QCOMPARE(text(), QStringLiteral("dropped"));
+        // Text is no file: the note view takes it as it always has.
+        QMimeData words;
+        words.setText(QStringLiteral("words"));
+        QVERIFY(window::FileDrop::droppedFile(&words).isEmpty());
+        QCOMPARE(vc().filename, note);
+    }
+
     void panelsStartInTheFolderOfTheNote() {
         QVERIFY(QDir().mkpath(path(QStringLiteral("sub"))));
         const QString note = path(QStringLiteral("sub/n.vpd"));
@@ -69,8 +152,19 @@ private slots:
         trigger("actionSaveAs");
         trigger("actionNew");
         trigger("actionSaveAs");
+        // Without a note, the panels start at home until one has chosen a file, then in that file's folder.
+        QVERIFY(QDir().mkpath(path(QStringLiteral("other"))));
+        m_panels.openAnswer = QUrl::fromLocalFile(path(QStringLiteral("other/missing.vpd")));
+        trigger("actionOpen");
+        trigger("actionNew");
+        trigger("actionSaveAs");
         QCOMPARE(m_panels.startDirectories,
-                 (QStringList{QString(), path(QStringLiteral("sub")), path(QStringLiteral("sub")), QString()}));
+                 (QStringList{QDir::homePath(), path(QStringLiteral("sub")), path(QStringLiteral("sub")),
+                              QDir::homePath(), QDir::homePath(), path(QStringLiteral("other"))}));
+        // A remembered folder that is gone counts for nothing.
+        QVERIFY(QDir(path(QStringLiteral("other"))).removeRecursively());
+        trigger("actionSaveAs");
+        QCOMPARE(m_panels.startDirectories.last(), QDir::homePath());
     }
 
     void markerAndGuardAgree_data() {

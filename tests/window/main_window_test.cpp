@@ -6,6 +6,7 @@
 #include "window/application_delegate.h"
 #include "window/find_bar.h"
 #include "window/main_window.h"
+#include "window/match_highlighter.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 
@@ -17,6 +18,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -241,6 +243,109 @@ private slots:
         QTRY_COMPARE(position->text(), QStringLiteral("Line 2, Column 5"));
         QTest::keyClick(text(), Qt::Key_End);
         QTRY_COMPARE(position->text(), QStringLiteral("Line 2, Column 7"));
+    }
+
+    void goToLineMovesTheCaretClampedToTheNoteInCharacters_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<bool>("went");
+        // The note: "first\r\n" (0-6), "ab😀ce\u0301x\n" (7-18), "" (19).
+        QTest::newRow("line") << QStringLiteral("2") << 7 << true;
+        QTest::newRow("line and column, spaces") << QStringLiteral(" 2 : 4 ") << 13 << true;
+        QTest::newRow("column after the accented letter") << QStringLiteral("2:6") << 17 << true;
+        QTest::newRow("column past the end of the line") << QStringLiteral("1:99") << 5 << true;
+        QTest::newRow("line 0 is the first") << QStringLiteral("0:2") << 1 << true;
+        QTest::newRow("line past the end") << QStringLiteral("99999999999999999999999") << 19 << true;
+        QTest::newRow("not a number") << QStringLiteral("two") << 3 << false;
+        QTest::newRow("no column after the colon") << QStringLiteral("2:") << 3 << false;
+        QTest::newRow("negative") << QStringLiteral("-2") << 3 << false;
+    }
+    void goToLineMovesTheCaretClampedToTheNoteInCharacters() {
+        QFETCH(QString, typed);
+        QFETCH(int, caret);
+        QFETCH(bool, went);
+        view().setNoteText(QStringLiteral("first\r\nab😀ce\u0301x\n"));
+        text()->select(3, 3);
+        text()->setFocus();
+        QTest::keyClick(text(), Qt::Key_G, Qt::ControlModifier);
+        auto* field = child<QLineEdit>("goToLineField");
+        QVERIFY(field->hasFocus());
+        QCOMPARE(field->text(), QStringLiteral("1"));
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(text()->selection(), (std::pair<qsizetype, qsizetype>(caret, caret)));
+        QCOMPARE(child<QWidget>("goToLineBar")->isVisible(), !went);
+        QCOMPARE(text()->hasFocus(), went);
+        QCOMPARE(view().noteText(), QStringLiteral("first\r\nab😀ce\u0301x\n"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!child<QWidget>("goToLineBar")->isVisible());
+    }
+
+    void replaceCountsAndMarksMatchesAndReplaceAllIsOneUndoStep() {
+        const QString note = QStringLiteral("cat Cat cats\ncat_ concat cat Köln KÖLN");
+        view().setNoteText(note);
+        text()->setFocus();
+        QTest::keyClick(text(), Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(findField()->hasFocus() && child<QLineEdit>("replaceField")->isVisible());
+        QTest::keyClicks(findField(), QStringLiteral("cat"));
+        window::FindBar& bar = m_window->findBar();
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 6"));
+        QCOMPARE(child<window::MatchHighlighter>("matchHighlighter")->marked().size(), 6);
+        child<QCheckBox>("findWholeWords")->setChecked(true);
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 3"));
+        child<QCheckBox>("findMatchCase")->setChecked(true);
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 2"));
+        QCOMPARE(child<window::MatchHighlighter>("matchHighlighter")->marked().size(), 2);
+        text()->select(2, 2);
+        QTRY_COMPARE(bar.matchCount(), QStringLiteral("2 matches"));
+
+        // Replace changes a selected match only, then goes on to the next.
+        child<QLineEdit>("replaceField")->setText(QStringLiteral("dog"));
+        child<QPushButton>("replaceButton")->click();
+        QCOMPARE(view().noteText(), note);
+        QCOMPARE(bar.matchCount(), QStringLiteral("2 of 2"));
+        child<QPushButton>("replaceButton")->click();
+        QCOMPARE(view().noteText(), QStringLiteral("cat Cat cats\ncat_ concat dog Köln KÖLN"));
+        QCOMPARE(bar.matchCount(), QStringLiteral("1 of 1"));
+
+        child<QCheckBox>("findWholeWords")->setChecked(false);
+        child<QCheckBox>("findMatchCase")->setChecked(false);
+        child<QPushButton>("replaceAllButton")->click();
+        QCOMPARE(view().noteText(), QStringLiteral("dog dog dogs\ndog_ condog dog Köln KÖLN"));
+        QCOMPARE(bar.status(), QStringLiteral("Replaced 5 matches"));
+        QCOMPARE(bar.matchCount(), QStringLiteral("No matches"));
+        trigger("actionUndo");
+        QCOMPARE(view().noteText(), QStringLiteral("cat Cat cats\ncat_ concat dog Köln KÖLN"));
+        trigger("actionUndo");
+        QCOMPARE(view().noteText(), note);
+        QVERIFY(!view().isModified());
+
+        // Letters beyond ASCII in any case; a replacement of another length.
+        findField()->setText(QStringLiteral("köln"));
+        child<QLineEdit>("replaceField")->setText(QStringLiteral("Bonn am Rhein"));
+        QCOMPARE(bar.replaceAll(), 2);
+        QCOMPARE(view().noteText(), QStringLiteral("cat Cat cats\ncat_ concat cat Bonn am Rhein Bonn am Rhein"));
+
+        // Closed, the bar leaves no marks and Find opens it without the replacement row.
+        QTest::keyClick(findField(), Qt::Key_Escape);
+        QVERIFY(child<window::MatchHighlighter>("matchHighlighter")->marked().isEmpty());
+        trigger("actionFind");
+        QVERIFY(!child<QLineEdit>("replaceField")->isVisible());
+    }
+
+    void matchesAreCountedPieceByPieceAndNoneIsMissedAtTheEdges() {
+        // "abc" straddles the edge of the first stretch counted at once; the rest follows from the event loop.
+        QByteArray note;
+        for (int i = 0; i < 3 * 1024 * 1024 / 7; ++i) {
+            note += "xyzabc\n";
+        }
+        view().setNoteText(QString::fromLatin1(note));
+        trigger("actionFind");
+        findField()->setText(QStringLiteral("ABC"));
+        QVERIFY(m_window->findBar().matchCount().isEmpty());
+        QTRY_COMPARE(m_window->findBar().matchCount(), QStringLiteral("%1 matches").arg(note.count("abc")));
+        trigger("actionFindNext");
+        QCOMPARE(m_window->findBar().matchCount(), QStringLiteral("1 of %1").arg(note.count("abc")));
     }
 
     void aVeryLongNoteLoadsReadOnlyAndIsSavedOnlyWhole() {
