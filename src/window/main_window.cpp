@@ -18,6 +18,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace window {
 
 namespace {
@@ -82,6 +84,11 @@ MainWindow::MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& lo
     drop->watch(*this);
     drop->watch(*m_viewController->myTextView->viewport());
     m_viewController->viewDidLoad(applicationDelegate);
+}
+
+MainWindow::~MainWindow() {
+    // Children go after this body, the note view among them; the lock gives its document back to the view first.
+    delete std::exchange(m_noteLock, nullptr);
 }
 
 QAction* MainWindow::addAction(QMenu* menu, const QString& objectName, const QString& text,

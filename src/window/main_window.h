@@ -30,6 +30,8 @@ public:
     /// outlive the window.
     MainWindow(ApplicationDelegate& applicationDelegate, cipher::Log& log, cipher::Trace trace = {},
                QWidget* parent = nullptr);
+    /// Ends the lock while the note view is still there, so that a note set aside for it goes with the view.
+    ~MainWindow() override;
 
     /// The note view controller, owned by this window.
     [[nodiscard]] ViewController& viewController() const { return *m_viewController; }

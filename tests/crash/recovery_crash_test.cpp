@@ -121,6 +121,20 @@ long long readReports(int in, bool untilFirst, std::string& pending) {
     return last;
 }
 
+// Returns once the folder holds a temporary file of the atomic writer, or after the time given.
+void waitForTemporaryFile(const fs::path& folder, std::chrono::milliseconds longest) {
+    const auto deadline = Clock::now() + longest;
+    while (Clock::now() < deadline) {
+        std::error_code error;
+        for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+            if (entry->path().filename().string().starts_with('.')) {
+                return;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 std::string fileText(const fs::path& path) {
     return cipher::test::readFile(path);
 }
@@ -156,7 +170,13 @@ TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
         std::string pending;
         long long finished = readReports(pipeEnds[0], true, pending);
         ASSERT_GE(finished, 0) << "the editor made no copy";
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+        if (kills % 2 == 1) {
+            // Every other kill waits for a copy being written, so that a slow build (the sanitizers') meets one too.
+            waitForTemporaryFile(folder, std::chrono::seconds(3));
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random) / 20));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
+        }
         ::kill(editor, SIGKILL);
         int status = 0;
         ASSERT_TRUE(::waitpid(editor, &status, 0) == editor && WIFSIGNALED(status)) << "the editor stopped by itself";
