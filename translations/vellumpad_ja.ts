@@ -816,6 +816,10 @@ MIT ライセンスで公開されています。
         <source>&amp;Go to Line...</source>
         <translation>行へ移動(&amp;G)…</translation>
     </message>
+    <message>
+        <source>&amp;Reload</source>
+        <translation>再読み込み(&amp;R)</translation>
+    </message>
 </context>
 <context>
     <name>window::NoteLock</name>
@@ -894,6 +898,25 @@ MIT ライセンスで公開されています。
     <message>
         <source>&amp;Discard</source>
         <translation>破棄(&amp;D)</translation>
+    </message>
+</context>
+<context>
+    <name>window::ReloadBar</name>
+    <message>
+        <source>The note changed on disk</source>
+        <translation>ノートがディスク上で変更されました</translation>
+    </message>
+    <message>
+        <source>&amp;Reload</source>
+        <translation>再読み込み(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Ignore</source>
+        <translation>無視(&amp;I)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was changed on disk by another program or window.</source>
+        <translation>「%1」は別のプログラムまたはウィンドウによってディスク上で変更されました。</translation>
     </message>
 </context>
 <context>

@@ -102,6 +102,10 @@ void MainWindow::buildFileMenu() {
             &QAction::triggered, this, &MainWindow::openRequested);
     m_recentNotesMenu = new RecentNotesMenu(this);
     menu->addMenu(m_recentNotesMenu)->setObjectName(QStringLiteral("actionOpenRecent"));
+    // Enabled by whoever knows whether the note has a file.
+    QAction* reload = addAction(menu, QStringLiteral("actionReload"), tr("&Reload"), QKeySequence::Refresh);
+    reload->setEnabled(false);
+    connect(reload, &QAction::triggered, this, &MainWindow::reloadRequested);
     menu->addSeparator();
     connect(addAction(menu, QStringLiteral("actionSave"), tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, this, &MainWindow::saveRequested);
