@@ -170,20 +170,12 @@ MIT ライセンスで公開されています。
         <translation>このメモは別のパスワードで開かれました。新しいパスワードで保存しますか？</translation>
     </message>
     <message>
-        <source>Save With New Password</source>
-        <translation>新しいパスワードで保存</translation>
-    </message>
-    <message>
         <source>Try Another Password</source>
         <translation>別のパスワードを試す</translation>
     </message>
     <message>
         <source>Password for “%1”:</source>
         <translation>「%1」のパスワード:</translation>
-    </message>
-    <message>
-        <source>Open</source>
-        <translation>開く</translation>
     </message>
     <message>
         <source>Save</source>
@@ -204,14 +196,6 @@ MIT ライセンスで公開されています。
     <message>
         <source>Overwriting “%1” loses what was changed there.</source>
         <translation>「%1」を上書きすると、そのファイルに加えられた変更は失われます。</translation>
-    </message>
-    <message>
-        <source>Overwrite</source>
-        <translation>上書き</translation>
-    </message>
-    <message>
-        <source>Save As…</source>
-        <translation>名前を付けて保存…</translation>
     </message>
     <message>
         <source>Password</source>
@@ -242,8 +226,40 @@ MIT ライセンスで公開されています。
         <translation>メモはロックされています。ロックを解除して保存するには、パスワードを入力してください:</translation>
     </message>
     <message>
-        <source>Unlock</source>
-        <translation>ロック解除</translation>
+        <source>&amp;Cancel</source>
+        <translation>キャンセル(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Discard</source>
+        <translation>破棄(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Save With &amp;New Password</source>
+        <translation>新しいパスワードで保存(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Overwrite</source>
+        <translation>上書き(&amp;O)</translation>
+    </message>
+    <message>
+        <source>Save &amp;As…</source>
+        <translation>名前を付けて保存(&amp;A)…</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>開く(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Unlock</source>
+        <translation>ロック解除(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>OK(&amp;O)</translation>
     </message>
 </context>
 <context>
@@ -817,8 +833,12 @@ MIT ライセンスで公開されています。
         <translation>行へ移動(&amp;G)…</translation>
     </message>
     <message>
-        <source>&amp;Reload</source>
-        <translation>再読み込み(&amp;R)</translation>
+        <source>R&amp;eload</source>
+        <translation>再読み込み(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>閉じる(&amp;C)</translation>
     </message>
 </context>
 <context>

@@ -209,6 +209,19 @@ private slots:
         QVERIFY(!reload->isEnabled());
     }
 
+    void ctrlWClosesTheWindowAfterTheUnsavedChangesQuestion() {
+        QApplication::setActiveWindow(&window());
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        type(QStringLiteral("unsaved"));
+        m_prompts.answer = UnsavedChangesChoice::Cancel;
+        QTest::keyClick(vc().myTextView, Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(m_prompts.asked.size(), 1);
+        QVERIFY(window().isVisible());
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        QTest::keyClick(vc().myTextView, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!window().isVisible());
+    }
+
     void panelsStartInTheFolderOfTheNote() {
         QVERIFY(QDir().mkpath(path(QStringLiteral("sub"))));
         const QString note = path(QStringLiteral("sub/n.vpd"));
