@@ -34,6 +34,9 @@ ReloadBar::ReloadBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_label, 1);
     layout->addWidget(reload, 0, Qt::AlignTop);
     layout->addWidget(ignore, 0, Qt::AlignTop);
+    // Enter presses the focused button, as in a dialog.
+    reload->setAutoDefault(true);
+    ignore->setAutoDefault(true);
     hide();
 }
 
