@@ -170,20 +170,12 @@ MIT ライセンスで公開されています。
         <translation>このメモは別のパスワードで開かれました。新しいパスワードで保存しますか？</translation>
     </message>
     <message>
-        <source>Save With New Password</source>
-        <translation>新しいパスワードで保存</translation>
-    </message>
-    <message>
         <source>Try Another Password</source>
         <translation>別のパスワードを試す</translation>
     </message>
     <message>
         <source>Password for “%1”:</source>
         <translation>「%1」のパスワード:</translation>
-    </message>
-    <message>
-        <source>Open</source>
-        <translation>開く</translation>
     </message>
     <message>
         <source>Save</source>
@@ -204,14 +196,6 @@ MIT ライセンスで公開されています。
     <message>
         <source>Overwriting “%1” loses what was changed there.</source>
         <translation>「%1」を上書きすると、そのファイルに加えられた変更は失われます。</translation>
-    </message>
-    <message>
-        <source>Overwrite</source>
-        <translation>上書き</translation>
-    </message>
-    <message>
-        <source>Save As…</source>
-        <translation>名前を付けて保存…</translation>
     </message>
     <message>
         <source>Password</source>
@@ -242,8 +226,40 @@ MIT ライセンスで公開されています。
         <translation>メモはロックされています。ロックを解除して保存するには、パスワードを入力してください:</translation>
     </message>
     <message>
-        <source>Unlock</source>
-        <translation>ロック解除</translation>
+        <source>&amp;Cancel</source>
+        <translation>キャンセル(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>保存(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Discard</source>
+        <translation>破棄(&amp;D)</translation>
+    </message>
+    <message>
+        <source>Save With &amp;New Password</source>
+        <translation>新しいパスワードで保存(&amp;N)</translation>
+    </message>
+    <message>
+        <source>&amp;Overwrite</source>
+        <translation>上書き(&amp;O)</translation>
+    </message>
+    <message>
+        <source>Save &amp;As…</source>
+        <translation>名前を付けて保存(&amp;A)…</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>開く(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Unlock</source>
+        <translation>ロック解除(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>OK(&amp;O)</translation>
     </message>
 </context>
 <context>
@@ -816,6 +832,14 @@ MIT ライセンスで公開されています。
         <source>&amp;Go to Line...</source>
         <translation>行へ移動(&amp;G)…</translation>
     </message>
+    <message>
+        <source>R&amp;eload</source>
+        <translation>再読み込み(&amp;E)</translation>
+    </message>
+    <message>
+        <source>&amp;Close</source>
+        <translation>閉じる(&amp;C)</translation>
+    </message>
 </context>
 <context>
     <name>window::NoteLock</name>
@@ -894,6 +918,25 @@ MIT ライセンスで公開されています。
     <message>
         <source>&amp;Discard</source>
         <translation>破棄(&amp;D)</translation>
+    </message>
+</context>
+<context>
+    <name>window::ReloadBar</name>
+    <message>
+        <source>The note changed on disk</source>
+        <translation>ノートがディスク上で変更されました</translation>
+    </message>
+    <message>
+        <source>&amp;Reload</source>
+        <translation>再読み込み(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Ignore</source>
+        <translation>無視(&amp;I)</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; was changed on disk by another program or window.</source>
+        <translation>「%1」は別のプログラムまたはウィンドウによってディスク上で変更されました。</translation>
     </message>
 </context>
 <context>

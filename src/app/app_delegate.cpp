@@ -86,6 +86,17 @@ void AppDelegate::openAfterAskingAboutChanges(const QString& path) {
     }
 }
 
+bool AppDelegate::fileChangedOnDisk() const {
+    return vc != nullptr && !vc->filename.isEmpty() &&
+           m_disk.riskOfWriting(vc->filename) == platform::OverwriteReason::ChangedOnDisk;
+}
+
+void AppDelegate::reload() {
+    if (vc != nullptr && !vc->filename.isEmpty() && resolveUnsavedChanges()) {
+        (void)openNote(vc->filename);
+    }
+}
+
 bool AppDelegate::openNote(const QString& path) {
     if (vc == nullptr) {
         return false;

@@ -71,6 +71,10 @@ public:
     /// Opens the note at path as openNote does once unsaved changes are settled (a recent note, a dropped file).
     void openAfterAskingAboutChanges(const QString& path);
 
+    /// Whether the note's file holds other text than when the window last read or wrote it; false for a note with
+    /// no file, or whose file has gone away.
+    [[nodiscard]] bool fileChangedOnDisk() const;
+
     /// What recognises the password of the note in the window: the one it was opened or last saved with; no value
     /// for a note that has none yet.
     [[nodiscard]] std::optional<cipher::PasswordFingerprint> notePassword() const {
@@ -89,6 +93,8 @@ public slots:
     void clickNewMenu();
     /// Open: after settling unsaved changes, asks for a file and opens it as openNote does.
     void clickOpenMenu();
+    /// Reload: after settling unsaved changes, reads the note's file again as openNote does; nothing without a file.
+    void reload();
     /// Save: writes to filename without a panel, or runs Save As while the note has no file. Asks first when the
     /// file changed on disk since it was read or written, or is read-only.
     void clickSaveMenu();

@@ -2,6 +2,7 @@
 
 #include "app/about_box.h"
 #include "app/recent_notes.h"
+#include "app/reload_offer.h"
 #include "app/window_placement.h"
 #include "platform/run_password_prompt.h"
 #include "preferences/preference_view_controller.h"
@@ -42,6 +43,7 @@ Editor::Editor(platform::Preferences& preferences, platform::FilePanels& panels,
     m_window.setCloseGuard([this] { return m_delegate.resolveUnsavedChanges(); });
     new WindowPlacement(m_window, preferences);
     new RecentNotes(m_window, m_delegate, preferences);
+    new ReloadOffer(m_window, m_delegate);
     QObject::connect(m_window.findChild<window::FileDrop*>(), &window::FileDrop::fileDropped, &m_delegate,
                      [this](const QString& path) {
                          // A locked window opens nothing: the drop would replace the note behind the lock.

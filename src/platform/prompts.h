@@ -2,8 +2,11 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
+class QInputDialog;
+class QMessageBox;
 class QWidget;
 
 namespace platform {
@@ -42,6 +45,19 @@ public:
     [[nodiscard]] virtual OverwriteChoice askToOverwrite(QWidget* parent, const QString& path,
                                                          OverwriteReason reason) = 0;
 };
+
+/// The box that asks for masked text as MessageBoxPrompts shows it, not yet shown: label under refusal when that is not
+/// empty, and okText on the button that accepts.
+[[nodiscard]] std::unique_ptr<QInputDialog> makeMaskedTextBox(QWidget* parent, const QString& title, QString label,
+                                                              const QString& refusal, const QString& okText);
+/// The unsaved-changes box as MessageBoxPrompts shows it, not yet shown.
+[[nodiscard]] std::unique_ptr<QMessageBox> makeUnsavedChangesBox(QWidget* parent, const QString& noteTitle);
+/// The box asking to save under the new password, not yet shown; its accepting button is the yes.
+[[nodiscard]] std::unique_ptr<QMessageBox> makeNewPasswordBox(QWidget* parent);
+/// The box asking to write over a file, not yet shown: its destructive button overwrites, its accepting one saves
+/// elsewhere.
+[[nodiscard]] std::unique_ptr<QMessageBox> makeOverwriteBox(QWidget* parent, const QString& path,
+                                                            OverwriteReason reason);
 
 /// The questions as QMessageBox and QInputDialog ask them.
 class MessageBoxPrompts final : public Prompts {

@@ -1,20 +1,22 @@
 #include "platform/run_password_prompt.h"
 
+#include "platform/prompts.h"
+
 #include <QInputDialog>
 #include <QLineEdit>
+
+#include <memory>
 
 namespace platform {
 namespace {
 
 std::optional<QString> askOnce(QWidget* parent, const QString& label) {
-    QInputDialog dialog(parent);
-    dialog.setWindowTitle(QObject::tr("Password"));
-    dialog.setLabelText(label);
-    dialog.setTextEchoMode(QLineEdit::Password);
-    if (dialog.exec() != QDialog::Accepted) {
+    const std::unique_ptr<QInputDialog> dialog =
+        makeMaskedTextBox(parent, QObject::tr("Password"), label, QString(), QObject::tr("&OK"));
+    if (dialog->exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return dialog.textValue();
+    return dialog->textValue();
 }
 
 } // namespace

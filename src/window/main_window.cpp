@@ -109,6 +109,10 @@ void MainWindow::buildFileMenu() {
             &QAction::triggered, this, &MainWindow::openRequested);
     m_recentNotesMenu = new RecentNotesMenu(this);
     menu->addMenu(m_recentNotesMenu)->setObjectName(QStringLiteral("actionOpenRecent"));
+    // Enabled by whoever knows whether the note has a file.
+    QAction* reload = addAction(menu, QStringLiteral("actionReload"), tr("R&eload"), QKeySequence::Refresh);
+    reload->setEnabled(false);
+    connect(reload, &QAction::triggered, this, &MainWindow::reloadRequested);
     menu->addSeparator();
     connect(addAction(menu, QStringLiteral("actionSave"), tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S)),
             &QAction::triggered, this, &MainWindow::saveRequested);
@@ -119,6 +123,10 @@ void MainWindow::buildFileMenu() {
     connect(addAction(menu, QStringLiteral("actionLock"), tr("&Lock"), QKeySequence(Qt::CTRL | Qt::Key_L)),
             &QAction::triggered, this, &MainWindow::lockRequested);
     menu->addSeparator();
+    // Closing the one window is quitting; both ask about unsaved changes through the close guard.
+    QAction* close = addAction(menu, QStringLiteral("actionClose"), tr("&Close"), QKeySequence());
+    close->setShortcuts(shortcutsWith(QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W)));
+    connect(close, &QAction::triggered, this, &QWidget::close);
     QAction* quit = addAction(menu, QStringLiteral("actionQuit"), tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     // Quitting is closing the one window, so the unsaved-changes guard runs on both roads.
@@ -212,6 +220,10 @@ void MainWindow::buildViewMenu() {
     QAction* zoomIn = addAction(menu, QStringLiteral("actionZoomIn"), tr("Zoom &In"), QKeySequence());
     zoomIn->setShortcuts(shortcutsWith(QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)));
     QAction* zoomOut = addAction(menu, QStringLiteral("actionZoomOut"), tr("Zoom &Out"), QKeySequence::ZoomOut);
+    // The keypad's + and - send their own keys, which Ctrl++ and Ctrl+- do not match on every desktop.
+    zoomIn->setShortcuts(zoomIn->shortcuts() << QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus));
+    zoomOut->setShortcuts(zoomOut->shortcuts()
+                          << QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Minus));
     QAction* resetZoom =
         addAction(menu, QStringLiteral("actionResetZoom"), tr("&Reset Zoom"), QKeySequence(Qt::CTRL | Qt::Key_0));
     connect(zoomIn, &QAction::triggered, text, [text] { text->setZoom(text->zoom() + 1); });

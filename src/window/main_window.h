@@ -53,6 +53,8 @@ signals:
     void newRequested();
     /// File > Open... was chosen.
     void openRequested();
+    /// File > Reload was chosen.
+    void reloadRequested();
     /// File > Save was chosen.
     void saveRequested();
     /// File > Save As... was chosen.

@@ -26,7 +26,7 @@ constexpr std::chrono::seconds longestWait{30};
 constexpr const char* lockedActions[] = {"actionNew",     "actionOpen",        "actionSave",         "actionSaveAs",
                                          "actionLock",    "actionPreferences", "actionFind",         "actionFindNext",
                                          "actionCopy",    "actionCut",         "actionFindPrevious", "actionSelectAll",
-                                         "actionReplace", "actionGoToLine",    "actionOpenRecent"};
+                                         "actionReplace", "actionGoToLine",    "actionOpenRecent",   "actionReload"};
 
 } // namespace
 

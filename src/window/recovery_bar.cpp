@@ -35,6 +35,8 @@ RecoveryBar::RecoveryBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_label, 1);
     for (QPushButton* button : {m_restore, m_anotherPassword, m_discard}) {
         layout->addWidget(button, 0, Qt::AlignTop);
+        // Enter presses the focused button, as in a dialog.
+        button->setAutoDefault(true);
     }
     hide();
 }

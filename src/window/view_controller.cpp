@@ -94,6 +94,10 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     myTextView = new NoteTextView(this);
     myTextView->setObjectName(QStringLiteral("myTextView"));
     setFocusProxy(myTextView);
+    // From the text, Ctrl+Tab reaches the problem's remedy first and its dismissal last; Enter presses either.
+    setTabOrder(myTextView, m_problemAction);
+    setTabOrder(m_problemAction, dismiss);
+    m_problemAction->setAutoDefault(true);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

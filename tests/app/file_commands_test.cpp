@@ -1,13 +1,17 @@
 #include "app/recent_notes.h"
+#include "app/reload_offer.h"
 #include "scripted_seams.h"
 #include "window/file_drop.h"
+#include "window/note_lock.h"
 #include "window/recent_notes_menu.h"
+#include "window/reload_bar.h"
 
 #include "cipher/files/interrupted_saves.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QPushButton>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -140,6 +144,82 @@ private slots:
         words.setText(QStringLiteral("words"));
         QVERIFY(window::FileDrop::droppedFile(&words).isEmpty());
         QCOMPARE(vc().filename, note);
+    }
+
+    void reloadOffersTheFileChangedOnDiskAndNeverShowsWhatFailedToOpen_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<UnsavedChangesChoice>("answer");
+        QTest::addColumn<QString>("shown");
+        const UnsavedChangesChoice discard = UnsavedChangesChoice::Discard, cancel = UnsavedChangesChoice::Cancel;
+        QTest::newRow("theirs, reloaded") << QStringLiteral("theirs") << false << discard << QStringLiteral("theirs");
+        QTest::newRow("theirs, edits discarded")
+            << QStringLiteral("theirs") << true << discard << QStringLiteral("theirs");
+        QTest::newRow("theirs, edits kept") << QStringLiteral("theirs") << true << cancel << QStringLiteral("mine");
+        QTest::newRow("rekeyed") << QStringLiteral("rekeyed") << false << discard << QStringLiteral("mine");
+        QTest::newRow("same text again") << QStringLiteral("same") << false << discard << QStringLiteral("mine");
+        QTest::newRow("removed") << QStringLiteral("removed") << false << discard << QStringLiteral("mine");
+    }
+
+    void reloadOffersTheFileChangedOnDiskAndNeverShowsWhatFailedToOpen() {
+        QFETCH(QString, change);
+        QFETCH(bool, edited);
+        QFETCH(UnsavedChangesChoice, answer);
+        QFETCH(QString, shown);
+        QAction* reload = action(*m_editor, "actionReload");
+        const window::ReloadBar& bar = window().findChild<app::ReloadOffer*>()->bar();
+        QVERIFY(!reload->isEnabled());
+        const QString note = path(QStringLiteral("n.vpd"));
+        writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
+        QVERIFY(m_editor->delegate().openNote(note));
+        QVERIFY(reload->isEnabled());
+        vc().setNoteText(QStringLiteral("mine"));
+        trigger("actionSave");
+        if (change == QLatin1String("removed")) {
+            QVERIFY(QFile::remove(note));
+        } else {
+            writeNote(note, change == QLatin1String("theirs") ? QStringLiteral("theirs") : QStringLiteral("mine"),
+                      change == QLatin1String("rekeyed") ? QStringLiteral("new pw") : QStringLiteral("pw"));
+        }
+        if (edited) {
+            vc().setNoteText(QStringLiteral("mine"));
+            vc().setModified(true);
+        }
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&window(), &activate);
+        const bool changed = change == QLatin1String("theirs") || change == QLatin1String("rekeyed");
+        QCOMPARE(bar.isVisible(), changed);
+        QCOMPARE(bar.message().contains(note), changed);
+        if (!changed) {
+            return;
+        }
+        m_prompts.answer = answer;
+        bar.findChild<QPushButton*>(QStringLiteral("reloadBarReload"))->click();
+        QCOMPARE(m_prompts.asked.size(), edited ? 1 : 0);
+        QCOMPARE(text(), shown);
+        QVERIFY(!bar.isVisible());
+        const bool rekeyed = change == QLatin1String("rekeyed");
+        QCOMPARE(vc().findChild<QPushButton*>(QStringLiteral("problemAction"))->isVisible(), rekeyed);
+        // Until the note on disk is read whole, it is still changed underneath; once read, it is the window's own.
+        QApplication::sendEvent(&window(), &activate);
+        QCOMPARE(bar.isVisible(), rekeyed || answer == UnsavedChangesChoice::Cancel);
+        // Locked, the window reads nothing.
+        trigger("actionLock");
+        QVERIFY(window().noteLock().isLocked());
+        QVERIFY(!reload->isEnabled());
+    }
+
+    void ctrlWClosesTheWindowAfterTheUnsavedChangesQuestion() {
+        QApplication::setActiveWindow(&window());
+        QVERIFY(QTest::qWaitForWindowActive(&window()));
+        type(QStringLiteral("unsaved"));
+        m_prompts.answer = UnsavedChangesChoice::Cancel;
+        QTest::keyClick(vc().myTextView, Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(m_prompts.asked.size(), 1);
+        QVERIFY(window().isVisible());
+        m_prompts.answer = UnsavedChangesChoice::Discard;
+        QTest::keyClick(vc().myTextView, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!window().isVisible());
     }
 
     void panelsStartInTheFolderOfTheNote() {

@@ -17,6 +17,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
 #include <QToolButton>
@@ -119,6 +121,15 @@ private slots:
             QVERIFY2(focused && focused->parent() == child<MessageBar>("problemBar"),
                      qPrintable(focused ? focused->objectName() : QStringLiteral("nothing")));
         }
+        // Forwards, the remedy comes first and the close button after it; Enter presses the remedy.
+        text->setFocus();
+        QTest::keyClick(text, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), child<QPushButton>("problemAction"));
+        QSignalSpy chosen(&view(), &window::ViewController::problemActionChosen);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(chosen.size(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), child<QToolButton>("problemDismiss"));
         QVERIFY(view().noteText().isEmpty());
     }
 

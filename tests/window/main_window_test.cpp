@@ -221,6 +221,10 @@ private slots:
                           Qt::ControlModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(text()->viewport(), &wheel);
         QCOMPARE(text()->zoom(), 3);
+        QTest::keyClick(text(), Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+        QCOMPARE(text()->zoom(), 4);
+        QTest::keyClick(text(), Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+        QCOMPARE(text()->zoom(), 3);
         for (int i = 0; i < 200; ++i) {
             trigger("actionZoomOut");
         }
