@@ -39,9 +39,10 @@ std::vector<std::string> withValuesChanged(std::vector<std::string> args) {
             continue;
         }
         for (std::size_t i = equals + 1; i < arg.size(); ++i) {
-            // The flip pairs "-" with 0xAD, so neither may change.
+            // The flip pairs "-" with 0xAD, and 0x80 with NUL, which no real argument holds (the parser reads C
+            // strings, so it would end the value there); neither of each pair may change.
             const auto byte = static_cast<unsigned char>(arg[i]);
-            if (byte != '-' && byte != ('-' ^ 0x80U)) {
+            if (byte != '-' && byte != ('-' ^ 0x80U) && byte != 0x80U) {
                 arg[i] = static_cast<char>(byte ^ 0x80U);
             }
         }
