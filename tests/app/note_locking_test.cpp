@@ -1,5 +1,7 @@
 #include "app/note_password_guard.h"
 #include "app/password_places.h"
+#include "app/recent_notes.h"
+#include "app/recovery_copy.h"
 #include "preferences/lock_preferences.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
@@ -62,6 +64,13 @@ private slots:
         QVERIFY(lockAction->isEnabled());
         trigger("actionLock");
         QVERIFY(lock().isLocked());
+        // Saved under the empty password again, the note says so no more: once a run is enough.
+        QCOMPARE(lock().unlock(QStringLiteral("new")), window::NoteLock::Unlock::Unlocked);
+        setStoredPassword(QString());
+        type(QStringLiteral("!"));
+        trigger("actionSave");
+        QCOMPARE(decryptFile(path(QStringLiteral("n.vpd")), QString()), text());
+        QVERIFY(vc().problem().isEmpty());
     }
 
     void unlockTakesTheNotesOwnPasswordOrForANewNoteTheStoredOne() {
@@ -162,24 +171,41 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lock().isLocked(), 5000);
     }
 
-    void preferencesTurnTheTriggersOnAndSayUnlockingNeedsThePassword() {
+    // Each choice in Preferences reaches the editor on Save and the next window, the lock's with a word that
+    // unlocking needs the password.
+    void preferencesChoicesReachTheEditorAndTheNextWindow() {
+        auto* recent = window().findChild<app::RecentNotes*>();
+        recent->add(QStringLiteral("/notes/a.vpd"));
         QVERIFY(locking().setLockSettings({}));
         trigger("actionPreferences");
         auto* dialog = window().findChild<preferences::PreferenceViewController*>();
-        QVERIFY(dialog);
-        auto* whenIdle = dialog->findChild<QCheckBox*>(QStringLiteral("lockWhenIdle"));
-        auto* withScreen = dialog->findChild<QCheckBox*>(QStringLiteral("lockWithScreen"));
+        const auto box = [dialog](const char* name) {
+            return dialog->findChild<QCheckBox*>(QString::fromLatin1(name));
+        };
         auto* warning = dialog->findChild<QLabel*>(QStringLiteral("lockWarning"));
-        QVERIFY(!whenIdle->isChecked() && !withScreen->isChecked() && !warning->isVisible());
-        whenIdle->setChecked(true);
-        QVERIFY(warning->isVisible());
-        QVERIFY(warning->text().contains(QStringLiteral("password")));
+        QVERIFY(!box("lockWhenIdle")->isChecked() && !box("lockWithScreen")->isChecked() && !warning->isVisible());
+        QVERIFY(box("rememberRecentNotes")->isChecked() && box("keepRecoveryCopies")->isChecked());
+        box("lockWhenIdle")->setChecked(true);
+        QVERIFY(warning->isVisible() && warning->text().contains(QStringLiteral("password")));
         dialog->findChild<QSpinBox*>(QStringLiteral("lockMinutes"))->setValue(7);
-        withScreen->setChecked(true);
+        for (const char* name : {"lockWithScreen", "rememberRecentNotes", "keepRecoveryCopies"}) {
+            box(name)->toggle();
+        }
         QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
-        QCOMPARE(locking().idleWatcher().interval(), std::chrono::minutes(7));
-        QCOMPARE(locking().lockSettings().withScreen, true);
-        QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockAfterMinutes")), QStringLiteral("7"));
+        QVERIFY(recent->paths().isEmpty());
+        for (const bool again : {false, true}) {
+            QCOMPARE(locking().idleWatcher().interval(), std::chrono::minutes(7));
+            QVERIFY(locking().lockSettings().withScreen);
+            QVERIFY(!window().findChild<app::RecentNotes*>()->remembering());
+            QVERIFY(!m_editor->recoveryKeeper().isEnabled());
+            if (!again) {
+                m_editor.reset();
+                startEditor();
+            }
+        }
+        QVERIFY(locking().setLockSettings({}));
+        window().findChild<app::RecentNotes*>()->setRemembering(true);
+        QVERIFY(m_preferences.setString(QString::fromLatin1(app::keepRecoveryCopiesKey), QStringLiteral("true")));
     }
 };
 
