@@ -1,6 +1,7 @@
 #include "app/recovery_copy.h"
 #include "cipher/files/recovery_slot.h"
 #include "scripted_seams.h"
+#include "window/note_lock.h"
 #include "window/recovery_bar.h"
 
 #include <QDir>
@@ -108,7 +109,9 @@ private slots:
         }
     }
 
-    void nothingIsCopiedWhileSuspended() {
+    // Locking finishes the copy of the changes so far. Locked, the window shows no note: the copy is neither made
+    // again (from nothing) nor removed, so that the changes survive a crash while locked; unlocked, copies go on.
+    void theCopyIsKeptAsItWasWhileLocked() {
         app::RecoveryKeeper& keeper = m_editor->recoveryKeeper();
         keeper.setDelays(std::chrono::hours(1), std::chrono::hours(1));
         const auto copied = [&] {
@@ -116,13 +119,14 @@ private slots:
             return decryptFile(QString::fromStdString(slot.copy), QStringLiteral("pw"));
         };
         type(QStringLiteral("one "));
+        trigger("actionLock");
+        QVERIFY(window().noteLock().isLocked());
+        QCOMPARE(copied(), QStringLiteral("one "));
         keeper.finishPendingCopy();
         QCOMPARE(copied(), QStringLiteral("one "));
-        keeper.suspend();
+        QCOMPARE(window().noteLock().unlock(QStringLiteral("pw")), window::NoteLock::Unlock::Unlocked);
+        QCOMPARE(copied(), QStringLiteral("one "));
         type(QStringLiteral("two "));
-        keeper.finishPendingCopy();
-        QCOMPARE(copied(), QStringLiteral("one "));
-        keeper.resume();
         keeper.finishPendingCopy();
         QCOMPARE(copied(), QStringLiteral("one two "));
     }
