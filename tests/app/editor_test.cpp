@@ -328,26 +328,6 @@ private slots:
         QCOMPARE(m_prompts.newPasswordAsked, 0);
         QCOMPARE(decryptFile(other, QStringLiteral(" sécret 秘 ")), QStringLiteral("and theirs"));
     }
-
-    void wordWrapIsRememberedForTheNextWindow() {
-        platform::MemoryPreferences preferences;
-        const QString key = QStringLiteral("wordWrap");
-        std::optional<QString> stored;
-        for (const bool wrapped : {true, false, true}) {
-            app::Editor editor(preferences, m_panels, m_prompts, m_log);
-            QAction* wrap = action(editor, "actionWordWrap");
-            const auto wraps = [&editor] { return editor.mainWindow().viewController().myTextView->wordWrap(); };
-            QCOMPARE(wrap->isChecked(), wrapped);
-            QCOMPARE(wraps(), wrapped);
-            // Restoring the setting is not stored again; only the user's toggle is.
-            QCOMPARE(preferences.stringForKey(key), stored);
-            wrap->trigger();
-            QCOMPARE(wraps(), !wrapped);
-            stored = wrapped ? QStringLiteral("false") : QStringLiteral("true");
-            QCOMPARE(preferences.stringForKey(key), stored);
-        }
-        QVERIFY(!preferences.stringForKey(QString::fromLatin1(platform::passwordKey)));
-    }
 };
 
 QTEST_MAIN(EditorTest)

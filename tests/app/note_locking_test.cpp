@@ -169,9 +169,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lock().isLocked(), 5000);
     }
 
-    // Each choice in Preferences reaches the editor on Save and the next window, the lock's with a word that
-    // unlocking needs the password.
+    // Each choice in Preferences, and word wrap in the View menu, reaches the editor and the next window; the lock's
+    // with a word that unlocking needs the password. Wrapping restored at start is not stored again: only a toggle is.
     void preferencesChoicesReachTheEditorAndTheNextWindow() {
+        QVERIFY(action(*m_editor, "actionWordWrap")->isChecked() && vc().myTextView->wordWrap());
+        QVERIFY(!m_preferences.stringForKey(QStringLiteral("wordWrap")));
+        trigger("actionWordWrap");
+        QVERIFY(!action(*m_editor, "actionWordWrap")->isChecked() && !vc().myTextView->wordWrap());
+        QCOMPARE(m_preferences.stringForKey(QStringLiteral("wordWrap")), QStringLiteral("false"));
         auto* recent = window().findChild<app::RecentNotes*>();
         recent->add(QStringLiteral("/notes/a.vpd"));
         QVERIFY(locking().setLockSettings({}));
@@ -199,6 +204,7 @@ private slots:
             QVERIFY(locking().lockSettings().withScreen);
             QVERIFY(!window().findChild<app::RecentNotes*>()->remembering());
             QVERIFY(!m_editor->recoveryKeeper().isEnabled());
+            QVERIFY(!action(*m_editor, "actionWordWrap")->isChecked() && !vc().myTextView->wordWrap());
             if (!again) {
                 m_editor.reset();
                 startEditor();
@@ -207,6 +213,7 @@ private slots:
         QVERIFY(locking().setLockSettings({}));
         window().findChild<app::RecentNotes*>()->setRemembering(true);
         QVERIFY(m_preferences.setString(QString::fromLatin1(app::keepRecoveryCopiesKey), QStringLiteral("true")));
+        QVERIFY(m_preferences.remove(QStringLiteral("wordWrap")));
     }
 };
 
