@@ -46,6 +46,8 @@ private slots:
         QCOMPARE(shown, fileMenu);
         // The untitled name is the same in every language.
         QVERIFY(editor.mainWindow().windowTitle().startsWith(QStringLiteral("名称未設定")));
+        // Started over empty preferences, the editor stores no password of its own accord.
+        QVERIFY(!preferences.stringForKey(QString::fromLatin1(platform::passwordKey)));
     }
 
     void qtDialogsFollowTheTranslatedLanguage() {
