@@ -1,6 +1,7 @@
 #include "app/app_delegate.h"
 
 #include "cipher/files/url_path.h"
+#include "platform/failure_text.h"
 #include "window/view_controller.h"
 
 #include <QFileInfo>
@@ -155,7 +156,7 @@ bool AppDelegate::restoreRecoveredChanges(const QString& copyPath, const QString
     const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(copyPath, password);
     if (!loaded) {
         vc->showProblem(tr("The unsaved changes could not be recovered: %1 The copy is kept.")
-                            .arg(QString::fromStdString(loaded.failure().message)));
+                            .arg(platform::FailureText::sentence(loaded.failure())));
         return false;
     }
     vc->filename = notePath;
@@ -252,7 +253,7 @@ bool AppDelegate::writeNote(const QString& path) {
     }
     const cipher::Result<cipher::Done> saved = vc->saveEncryptedText(path);
     if (!saved) {
-        vc->showProblem(unusablePassword(path).value_or(QString::fromStdString(saved.failure().message)) +
+        vc->showProblem(unusablePassword(path).value_or(platform::FailureText::sentence(saved.failure())) +
                         QLatin1Char(' ') + tr("The note has not been saved."));
         // The file the title names does not hold this note, so closing must still ask.
         vc->setModified(true);

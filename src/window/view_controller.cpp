@@ -292,8 +292,7 @@ cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& pa
     std::optional<QByteArray> pass = password();
     filename = path;
     if (!pass) {
-        return cipher::Failure{
-            tr("Could not save \"%1\": the note window is not linked to the application.").arg(path).toStdString()};
+        return cipher::Failure{cipher::FailureCause::unusablePassword, cipher::Operation::save, path.toStdString()};
     }
     // A note still loading is saved whole; the document's own bytes are written, with no copy to wipe.
     m_loader->finish();
@@ -333,8 +332,7 @@ cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> te
 
 cipher::Result<std::string> ViewController::decryptedFile(const QString& path, std::optional<QByteArray> pass) const {
     if (!pass) {
-        return cipher::Failure{
-            tr("Could not open \"%1\": the note window is not linked to the application.").arg(path).toStdString()};
+        return cipher::Failure{cipher::FailureCause::unusablePassword, cipher::Operation::open, path.toStdString()};
     }
     cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(*pass), iv, m_trace);
     wipe(*pass);
