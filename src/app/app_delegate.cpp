@@ -18,13 +18,17 @@ AppDelegate::AppDelegate(platform::Preferences& preferences, platform::FilePanel
     : m_preferences(preferences), m_panels(panels), m_prompts(prompts) {}
 
 QString AppDelegate::getPassword() const {
+    return passwordForNote().text();
+}
+
+window::NotePassword AppDelegate::passwordForNote() const {
     platform::PasswordRead read = m_passwords.read();
     if (auto* password = std::get_if<QString>(&read)) {
-        return std::move(*password);
+        return window::NotePassword(std::move(*password));
     }
-    // Not the empty password: saving under that would protect nothing. A text with no UTF-8 form is refused by Open
-    // and Save, which then say why from the failure kept.
-    return QString(QChar(0xD800));
+    // Not the empty password: saving under that would protect nothing. Open and Save refuse it and say why from the
+    // failure kept.
+    return {};
 }
 
 bool AppDelegate::setPasswordWithPass(const QString& password) {
@@ -107,7 +111,7 @@ bool AppDelegate::openNote(const QString& path) {
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
     const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(path);
     if (!loaded) {
-        if (const std::optional<QString> unusable = unusablePassword(path)) {
+        if (const std::optional<QString> unusable = unusablePassword(path, loaded.failure())) {
             vc->showProblem(*unusable);
         } else {
             m_passwordRetry.showFailure(*vc, path, loaded.failure());
@@ -253,8 +257,9 @@ bool AppDelegate::writeNote(const QString& path) {
     }
     const cipher::Result<cipher::Done> saved = vc->saveEncryptedText(path);
     if (!saved) {
-        vc->showProblem(unusablePassword(path).value_or(platform::FailureText::sentence(saved.failure())) +
-                        QLatin1Char(' ') + tr("The note has not been saved."));
+        vc->showProblem(
+            unusablePassword(path, saved.failure()).value_or(platform::FailureText::sentence(saved.failure())) +
+            QLatin1Char(' ') + tr("The note has not been saved."));
         // The file the title names does not hold this note, so closing must still ask.
         vc->setModified(true);
         return false;
@@ -293,10 +298,10 @@ QString AppDelegate::startDirectory() const {
     return m_startFolder.forNote(vc->filename);
 }
 
-std::optional<QString> AppDelegate::unusablePassword(const QString& path) const {
+std::optional<QString> AppDelegate::unusablePassword(const QString& path, const cipher::Failure& refused) const {
     // Asking again would put the same question to a user who has just declined it, or wait on the keyring again.
     const std::optional<platform::KeeperFailure>& failure = m_passwords.lastFailure();
-    if (!failure) {
+    if (refused.cause != cipher::FailureCause::unusablePassword || !failure) {
         return std::nullopt;
     }
     if (failure->fault == platform::KeeperFault::unusable) {

@@ -464,7 +464,7 @@ private slots:
         QVERIFY(!QFile::exists(note));
         QVERIFY2(view.problem().contains(QStringLiteral("stored password is unusable")), qPrintable(view.problem()));
         QVERIFY(editor.mainWindow().isWindowModified());
-        QVERIFY(std::find(m_log.lines.begin(), m_log.lines.end(), "some error") != m_log.lines.end());
+        QVERIFY(std::find(m_log.lines.begin(), m_log.lines.end(), "Failed!!") != m_log.lines.end());
 
         // Nor does it open a note: a lossy guess could open the wrong one.
         const QString other = path(QStringLiteral("other.vpd"));

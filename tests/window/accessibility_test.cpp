@@ -31,7 +31,7 @@ using window::MessageBar;
 namespace {
 
 struct FakeDelegate final : window::ApplicationDelegate {
-    QString getPassword() const override { return QStringLiteral("pw"); }
+    window::NotePassword passwordForNote() const override { return window::NotePassword(QStringLiteral("pw")); }
     void setVc(window::ViewController*) override {}
 };
 

@@ -31,7 +31,7 @@ namespace {
 constexpr int loadTimeoutMs = 60000;
 
 struct FakeDelegate final : window::ApplicationDelegate {
-    QString getPassword() const override { return QStringLiteral("pw"); }
+    window::NotePassword passwordForNote() const override { return window::NotePassword(QStringLiteral("pw")); }
     void setVc(window::ViewController*) override {}
 };
 
