@@ -17,7 +17,6 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <variant>
 
 namespace cipher {
 
@@ -256,11 +255,11 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     if (!path.has_filename()) {
         return saveFailure(path, EISDIR);
     }
-    auto inspected = inspectTarget(path);
-    if (const auto* error = std::get_if<int>(&inspected)) {
-        return saveFailure(path, *error);
+    const Result<Target> inspected = inspectTarget(path);
+    if (!inspected) {
+        return inspected.failure();
     }
-    const Target& target = std::get<Target>(inspected);
+    const Target& target = inspected.value();
     const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
     const std::string stem = temporaryStem(target.path.filename().string());
 
