@@ -70,7 +70,6 @@ TEST(SaveEncrypted, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
             ASSERT_EQ(saved.ok(), !cause) << where;
             if (!saved) {
                 EXPECT_EQ(saved.failure().cause, *cause) << where;
-                EXPECT_EQ(saved.failure().path, (dir / "Diary.vpd").string()) << where;
             }
             EXPECT_TRUE(readFile(dir / "Diary.vpd") == (!cause ? plainFileText(text, "pw") : "earlier")) << where;
             EXPECT_EQ(dir.names(), Names{"Diary.vpd"}) << where;
@@ -151,7 +150,6 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
         const auto path = dir / name;
         for (const Result<std::string>& failed : {readNoteFile(path), openNoteFile(path, "pw", noteIv, Trace())}) {
             EXPECT_EQ(failed.failure().cause, expectedCause) << name;
-            EXPECT_EQ(failed.failure().operation, Operation::open) << name;
             EXPECT_EQ(failed.failure().path, path.string()) << name;
         }
         EXPECT_EQ(readTextFile(path), "");
