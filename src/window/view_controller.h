@@ -6,6 +6,7 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/trace.h"
 #include "window/line_endings.h"
+#include "window/note_password.h"
 
 #include <QString>
 #include <QVariant>
@@ -136,10 +137,10 @@ signals:
     void modificationChanged(bool modified);
 
 private:
-    [[nodiscard]] std::optional<QByteArray> password() const;
+    [[nodiscard]] NotePassword password() const;
     void setNote(std::string utf8);
     void updateModified();
-    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, std::optional<QByteArray> pass) const;
+    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, const NotePassword& pass) const;
     [[nodiscard]] cipher::Result<cipher::Done> load(cipher::Result<std::string> text);
 
     cipher::Log& m_log;

@@ -446,7 +446,7 @@ private slots:
         QVERIFY(!QFile::exists(note));
         QVERIFY(problemSays(QStringLiteral("stored password is unusable")));
         QVERIFY(window().isWindowModified());
-        QVERIFY(std::find(m_log.lines.begin(), m_log.lines.end(), "some error") != m_log.lines.end());
+        QVERIFY(std::find(m_log.lines.begin(), m_log.lines.end(), "Failed!!") != m_log.lines.end());
 
         const QString other = path(QStringLiteral("other.vpd"));
         writeNote(other, QStringLiteral("other"), QString());

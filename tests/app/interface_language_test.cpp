@@ -1,4 +1,5 @@
 #include "app/interface_language.h"
+#include "platform/failure_text.h"
 #include "scripted_seams.h"
 
 #include <QDialogButtonBox>
@@ -6,7 +7,10 @@
 #include <QLibraryInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 class InterfaceLanguageTest : public QObject {
     Q_OBJECT
@@ -48,6 +52,28 @@ private slots:
         QVERIFY(editor.mainWindow().windowTitle().startsWith(QStringLiteral("名称未設定")));
         // Started over empty preferences, the editor stores no password of its own accord.
         QVERIFY(!preferences.stringForKey(QString::fromLatin1(platform::passwordKey)));
+        // A failure of the core is said in the window's language too.
+        const QTemporaryDir dir;
+        QVERIFY(!editor.delegate().openNote(dir.filePath(QStringLiteral("gone.vpd"))));
+        QCOMPARE(editor.mainWindow().viewController().problem().startsWith(QStringLiteral("「")), !chosen.isEmpty());
+    }
+
+    // Every cause has English words (the tool's) and Japanese ones (the window's).
+    void everyFailureIsSaidInEachLanguage() {
+        QList<cipher::Failure> failures;
+        QStringList english;
+        for (int cause = 0; cause <= static_cast<int>(cipher::FailureCause::last); ++cause) {
+            for (const cipher::Operation operation : {cipher::Operation::open, cipher::Operation::save}) {
+                failures.append({static_cast<cipher::FailureCause>(cause), operation, "/n.vpd", EIO});
+                english << platform::FailureText::causeWords(failures.last());
+            }
+        }
+        const app::InterfaceLanguage japanese({QStringLiteral("ja-JP")});
+        for (qsizetype i = 0; i < failures.size(); ++i) {
+            QVERIFY2(!english[i].isEmpty() && platform::FailureText::causeWords(failures[i]) != english[i] &&
+                         !platform::FailureText::sentence(failures[i]).contains(QStringLiteral("Could not")),
+                     qPrintable(english[i]));
+        }
     }
 
     void qtDialogsFollowTheTranslatedLanguage() {

@@ -178,7 +178,7 @@ TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
         ASSERT_EQ(ids.size(), 1U);
         const cipher::RecoverySlot slot = cipher::recoverySlot(folder, ids.front());
         const cipher::Result<std::string> copy = cipher::openNoteFile(slot.copy, password, cipher::noteIv, {});
-        ASSERT_TRUE(copy) << copy.failure().message;
+        ASSERT_TRUE(copy) << static_cast<int>(copy.failure().cause);
         ASSERT_GE(static_cast<long long>(copy.value().size()), finished) << "the copy is older than the last finished";
         ASSERT_LE(copy.value().size(), typed.size());
         ASSERT_TRUE(copy.value() == typed.substr(0, copy.value().size())) << "the copy is not a text that was typed";

@@ -13,7 +13,7 @@
 #include <memory>
 
 struct FakeDelegate final : window::ApplicationDelegate {
-    QString getPassword() const override { return QStringLiteral("pw"); }
+    window::NotePassword passwordForNote() const override { return window::NotePassword(QStringLiteral("pw")); }
     void setVc(window::ViewController*) override {}
 };
 
