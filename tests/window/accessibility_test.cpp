@@ -49,6 +49,21 @@ double closeButtonContrast(QWidget* bar, QWidget* button, const QColor& fill) {
                              fill);
 }
 
+// How the keyboard's focus shows on a button: the strongest contrast between a pixel drawn with it and without it.
+double focusContrast(QWidget* button, QWidget* elsewhere) {
+    elsewhere->setFocus(Qt::TabFocusReason);
+    const QImage without = button->grab().toImage();
+    button->setFocus(Qt::TabFocusReason);
+    const QImage with = button->grab().toImage();
+    double best = 1;
+    for (int y = 0; y < with.height(); ++y) {
+        for (int x = 0; x < with.width(); ++x) {
+            best = std::max(best, contrast(with.pixelColor(x, y), without.pixelColor(x, y)));
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 class AccessibilityTest : public QObject {
@@ -130,6 +145,8 @@ private slots:
         QCOMPARE(chosen.size(), 1);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), child<QToolButton>("problemDismiss"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!child<MessageBar>("problemBar")->isVisible());
         QVERIFY(view().noteText().isEmpty());
     }
 
@@ -145,8 +162,10 @@ private slots:
         QApplication::setPalette(palette);
         QCoreApplication::processEvents();
         m_window->resize(720, 240);
-        view().showProblem(QStringLiteral("Could not open \"/tmp/diary.vpd\": wrong password or damaged file."));
-        m_window->findChild<QAction*>(QStringLiteral("actionFind"))->trigger();
+        view().showProblemWithAction(
+            QStringLiteral("Could not open \"/tmp/diary.vpd\": wrong password or damaged file."),
+            QStringLiteral("Try Another Password…"));
+        m_window->findChild<QAction*>(QStringLiteral("actionReplace"))->trigger();
         QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("zzz"));
         QCOMPARE(m_window->findBar().status(), QStringLiteral("Not found"));
         if (const QString dir = qEnvironmentVariable("VELLUMPAD_SCREENSHOT_DIR"); !dir.isEmpty()) {
@@ -172,6 +191,11 @@ private slots:
         const QColor field = backgroundAt(child<QLineEdit>("findField"), true);
         QVERIFY(field != palette.color(QPalette::Base));
         QVERIFY2(contrast(field, palette.color(QPalette::Text)) >= 4.5, qPrintable(field.name()));
+        // The keyboard's focus on a bar's buttons stands out as much as any part of a control must (3:1).
+        m_window->activateWindow();
+        for (const char* button : {"problemAction", "problemDismiss", "replaceAllButton", "findClose"}) {
+            QVERIFY2(focusContrast(child<QWidget>(button), text) >= 3, button);
+        }
     }
 };
 
