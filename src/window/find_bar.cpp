@@ -195,7 +195,8 @@ void FindBar::showCount() {
     const auto [start, end] = m_textView->selection();
     const std::optional<qsizetype> current = start < end ? m_counter->indexOf(start) : std::nullopt;
     if (total == 0) {
-        m_count->setText(tr("No matches"));
+        // "Not found" already says it.
+        m_count->setText(m_notFound ? QString() : tr("No matches"));
     } else if (current) {
         m_count->setText(tr("%1 of %2").arg(*current + 1).arg(total));
     } else {
@@ -298,6 +299,8 @@ void FindBar::findAsTyped() {
 
 void FindBar::showStatus(const QString& text, bool notFound) {
     m_status->setText(text);
+    m_notFound = notFound;
+    showCount();
     // Tinted from the bar's palette so the text keeps its contrast in dark themes; only the base colour is set, so
     // the field follows a change of theme in every other colour.
     QPalette tinted;
