@@ -30,7 +30,10 @@ ReloadBar::ReloadBar(QWidget* parent) : QWidget(parent) {
         hide();
         emit reloadChosen();
     });
-    connect(ignore, &QPushButton::clicked, this, &QWidget::hide);
+    connect(ignore, &QPushButton::clicked, this, [this] {
+        hide();
+        emit ignoreChosen();
+    });
     auto* layout = new QHBoxLayout(m_bar);
     layout->setContentsMargins(10, 6, 6, 6);
     layout->addWidget(m_label, 1);
