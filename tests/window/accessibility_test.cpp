@@ -127,16 +127,13 @@ private slots:
         view().showProblemWithAction(QStringLiteral("Could not open it."), QStringLiteral("Try Another Password…"));
         auto* text = view().myTextView;
         m_window->activateWindow();
-        for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
-            text->setFocus();
-            QTRY_VERIFY(text->hasFocus());
-            const Qt::KeyboardModifiers shift = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
-            QTest::keyClick(text, key, Qt::ControlModifier | shift);
-            QWidget* focused = QApplication::focusWidget();
-            QVERIFY2(focused && focused->parent() == child<MessageBar>("problemBar"),
-                     qPrintable(focused ? focused->objectName() : QStringLiteral("nothing")));
-        }
-        // Forwards, the remedy comes first and the close button after it; Enter presses the remedy.
+        // Backwards from the text, Ctrl+Shift+Tab reaches the bar too.
+        text->setFocus();
+        QTRY_VERIFY(text->hasFocus());
+        QTest::keyClick(text, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(QApplication::focusWidget() &&
+                QApplication::focusWidget()->parent() == child<MessageBar>("problemBar"));
+        // Forwards, the remedy comes first and the close button after it; Enter presses either.
         text->setFocus();
         QTest::keyClick(text, Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(QApplication::focusWidget(), child<QPushButton>("problemAction"));
