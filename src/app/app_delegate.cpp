@@ -92,8 +92,7 @@ void AppDelegate::openAfterAskingAboutChanges(const QString& path) {
 }
 
 bool AppDelegate::fileChangedOnDisk() const {
-    return vc != nullptr && !vc->filename.isEmpty() &&
-           m_disk.riskOfWriting(vc->filename) == platform::OverwriteReason::ChangedOnDisk;
+    return vc != nullptr && !vc->filename.isEmpty() && m_disk.changedOnDisk(vc->filename);
 }
 
 void AppDelegate::reload() {

@@ -42,25 +42,25 @@ std::optional<platform::OverwriteReason> DiskGuard::riskOfWriting(const QString&
     if (!now.writable) {
         return platform::OverwriteReason::ReadOnly;
     }
-    if (path != m_path) {
-        return std::nullopt;
+    return changedOnDisk(path) ? std::optional(platform::OverwriteReason::ChangedOnDisk) : std::nullopt;
+}
+
+bool DiskGuard::changedOnDisk(const QString& path) const {
+    const Snapshot now = statOf(path);
+    if (!now.exists || path != m_path) {
+        return false;
     }
     if (!m_snapshot.exists) {
-        return platform::OverwriteReason::ChangedOnDisk;
+        return true;
     }
     // Another program may rewrite the file in place and set its modification time back, which leaves the identity,
     // size and modification time alone but not the status-change time, nor the text: the hash, when one was kept,
     // is the word on the text, whatever the times say (touched, or saved again unchanged, it is the same note).
     if (!m_snapshot.hash.isEmpty()) {
-        return now.regular && now.size == m_snapshot.size && hashOf(path) == m_snapshot.hash
-                   ? std::nullopt
-                   : std::optional(platform::OverwriteReason::ChangedOnDisk);
+        return !now.regular || now.size != m_snapshot.size || hashOf(path) != m_snapshot.hash;
     }
-    if (now.size == m_snapshot.size && now.modifiedNs == m_snapshot.modifiedNs &&
-        now.changedNs == m_snapshot.changedNs && now.device == m_snapshot.device && now.inode == m_snapshot.inode) {
-        return std::nullopt;
-    }
-    return platform::OverwriteReason::ChangedOnDisk;
+    return now.size != m_snapshot.size || now.modifiedNs != m_snapshot.modifiedNs ||
+           now.changedNs != m_snapshot.changedNs || now.device != m_snapshot.device || now.inode != m_snapshot.inode;
 }
 
 DiskGuard::Snapshot DiskGuard::statOf(const QString& path) {

@@ -23,6 +23,9 @@ public:
     /// it is the remembered file and holds other text than remembered (or appeared where there was none). A file
     /// that has gone away stands against nothing.
     [[nodiscard]] std::optional<platform::OverwriteReason> riskOfWriting(const QString& path) const;
+    /// Whether path is the remembered file and holds other text than remembered (or appeared where there was none),
+    /// whether or not it may be written; false for another path or a file that has gone away.
+    [[nodiscard]] bool changedOnDisk(const QString& path) const;
 
 private:
     /// A file's identity and content as seen at one moment.

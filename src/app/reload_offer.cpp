@@ -19,10 +19,16 @@ ReloadOffer::ReloadOffer(window::MainWindow& window, AppDelegate& delegate)
     vc.addBarAboveNote(m_bar);
     auto* action = window.findChild<QAction*>(QStringLiteral("actionReload"));
     // Every change of the note's file comes with a new title; a note without a file has nothing to read again.
-    connect(&vc, &window::ViewController::titleChanged, action,
-            [action, &vc] { action->setEnabled(!vc.filename.isEmpty()); });
+    connect(&vc, &window::ViewController::titleChanged, action, [this, action, &vc] {
+        action->setEnabled(!vc.filename.isEmpty());
+        m_ignored.reset();
+    });
     connect(&window, &window::MainWindow::reloadRequested, this, &ReloadOffer::reload);
     connect(m_bar, &window::ReloadBar::reloadChosen, this, &ReloadOffer::reload);
+    connect(m_bar, &window::ReloadBar::ignoreChosen, this, [this] {
+        m_ignored.emplace();
+        m_ignored->remember(m_window.viewController().filename);
+    });
     // Whatever was opened or written is the file as it is now.
     connect(&delegate, &AppDelegate::noteOpenedFrom, m_bar, &QWidget::hide);
     connect(&vc, &window::ViewController::modificationChanged, m_bar, [this](bool modified) {
@@ -43,6 +49,10 @@ bool ReloadOffer::eventFilter(QObject* watched, QEvent* event) {
 void ReloadOffer::check() {
     // A locked window shows nothing of the note, not even its name.
     if (m_window.noteLock().isLocked() || !m_delegate.fileChangedOnDisk()) {
+        return;
+    }
+    // Ignored, the file is let be until it changes again.
+    if (m_ignored && !m_ignored->changedOnDisk(m_window.viewController().filename)) {
         return;
     }
     m_bar->showChanged(m_window.viewController().filename);

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "app/disk_guard.h"
+
 #include <QObject>
+
+#include <optional>
 
 namespace window {
 class MainWindow;
@@ -35,6 +39,8 @@ private:
     window::MainWindow& m_window;
     AppDelegate& m_delegate;
     window::ReloadBar* m_bar = nullptr;
+    /// The file as it was when the user chose Ignore; forgotten when the window reads or names another file.
+    std::optional<DiskGuard> m_ignored;
 };
 
 } // namespace app

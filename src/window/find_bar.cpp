@@ -1,5 +1,6 @@
 #include "window/find_bar.h"
 
+#include "window/bar_buttons.h"
 #include "window/find_query.h"
 #include "window/match_counter.h"
 #include "window/match_highlighter.h"
@@ -24,7 +25,7 @@ namespace {
 
 // Arrows and "✕" say nothing to a screen reader, so each button gets a name as well as its tool tip.
 QToolButton* makeButton(QWidget* parent, const QString& objectName, const QString& name, const QString& toolTip) {
-    auto* button = new QToolButton(parent);
+    auto* button = new BarToolButton(parent);
     button->setObjectName(objectName);
     button->setAccessibleName(name);
     button->setToolTip(toolTip);
@@ -84,9 +85,9 @@ FindBar::FindBar(NoteTextView* textView, QWidget* parent) : QWidget(parent), m_t
     m_replacement->setPlaceholderText(tr("Replace with"));
     m_replacement->setAccessibleName(tr("Replace with"));
     m_replacement->setMinimumWidth(220);
-    auto* replaceOne = new QPushButton(tr("&Replace"), m_replaceRow);
+    auto* replaceOne = new BarPushButton(tr("&Replace"), m_replaceRow);
     replaceOne->setObjectName(QStringLiteral("replaceButton"));
-    auto* replaceEvery = new QPushButton(tr("Replace &All"), m_replaceRow);
+    auto* replaceEvery = new BarPushButton(tr("Replace &All"), m_replaceRow);
     replaceEvery->setObjectName(QStringLiteral("replaceAllButton"));
     auto* replaceRow = new QHBoxLayout(m_replaceRow);
     replaceRow->setContentsMargins(0, 0, 0, 0);
@@ -194,7 +195,8 @@ void FindBar::showCount() {
     const auto [start, end] = m_textView->selection();
     const std::optional<qsizetype> current = start < end ? m_counter->indexOf(start) : std::nullopt;
     if (total == 0) {
-        m_count->setText(tr("No matches"));
+        // "Not found" already says it.
+        m_count->setText(m_notFound ? QString() : tr("No matches"));
     } else if (current) {
         m_count->setText(tr("%1 of %2").arg(*current + 1).arg(total));
     } else {
@@ -297,6 +299,8 @@ void FindBar::findAsTyped() {
 
 void FindBar::showStatus(const QString& text, bool notFound) {
     m_status->setText(text);
+    m_notFound = notFound;
+    showCount();
     // Tinted from the bar's palette so the text keeps its contrast in dark themes; only the base colour is set, so
     // the field follows a change of theme in every other colour.
     QPalette tinted;

@@ -71,6 +71,7 @@ private:
     QCheckBox* m_wholeWords = nullptr;
     QLabel* m_status = nullptr;
     QLabel* m_count = nullptr;
+    bool m_notFound = false;
     QWidget* m_replaceRow = nullptr;
     QLineEdit* m_replacement = nullptr;
     MatchCounter* m_counter = nullptr;

@@ -1,5 +1,6 @@
 #include "window/go_to_line_bar.h"
 
+#include "window/bar_buttons.h"
 #include "window/message_bar.h"
 #include "window/note_text_view.h"
 
@@ -66,7 +67,7 @@ GoToLineBar::GoToLineBar(NoteTextView* textView, QWidget* parent) : QWidget(pare
     m_field->setAccessibleName(tr("Go to line"));
     m_field->setMaximumWidth(180);
     label->setBuddy(m_field);
-    auto* close = new QToolButton(this);
+    auto* close = new BarToolButton(this);
     close->setObjectName(QStringLiteral("goToLineClose"));
     close->setAccessibleName(tr("Close the go to line bar"));
     close->setToolTip(tr("Close (Esc)"));

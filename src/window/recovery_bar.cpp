@@ -1,5 +1,7 @@
 #include "window/recovery_bar.h"
 
+#include "window/bar_buttons.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -21,11 +23,11 @@ RecoveryBar::RecoveryBar(QWidget* parent) : QWidget(parent) {
     m_label->setTextFormat(Qt::PlainText);
     m_label->setWordWrap(true);
     m_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_restore = new QPushButton(tr("&Restore"), m_bar);
+    m_restore = new BarPushButton(tr("&Restore"), m_bar);
     m_restore->setObjectName(QStringLiteral("recoveryRestore"));
-    m_anotherPassword = new QPushButton(tr("Try Another Password…"), m_bar);
+    m_anotherPassword = new BarPushButton(tr("Try Another Password…"), m_bar);
     m_anotherPassword->setObjectName(QStringLiteral("recoveryAnotherPassword"));
-    m_discard = new QPushButton(tr("&Discard"), m_bar);
+    m_discard = new BarPushButton(tr("&Discard"), m_bar);
     m_discard->setObjectName(QStringLiteral("recoveryDiscard"));
     connect(m_restore, &QPushButton::clicked, this, &RecoveryBar::restoreChosen);
     connect(m_anotherPassword, &QPushButton::clicked, this, &RecoveryBar::anotherPasswordChosen);
@@ -35,8 +37,6 @@ RecoveryBar::RecoveryBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_label, 1);
     for (QPushButton* button : {m_restore, m_anotherPassword, m_discard}) {
         layout->addWidget(button, 0, Qt::AlignTop);
-        // Enter presses the focused button, as in a dialog.
-        button->setAutoDefault(true);
     }
     hide();
 }

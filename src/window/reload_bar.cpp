@@ -1,5 +1,7 @@
 #include "window/reload_bar.h"
 
+#include "window/bar_buttons.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -20,23 +22,23 @@ ReloadBar::ReloadBar(QWidget* parent) : QWidget(parent) {
     m_label->setTextFormat(Qt::PlainText);
     m_label->setWordWrap(true);
     m_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* reload = new QPushButton(tr("&Reload"), m_bar);
+    auto* reload = new BarPushButton(tr("&Reload"), m_bar);
     reload->setObjectName(QStringLiteral("reloadBarReload"));
-    auto* ignore = new QPushButton(tr("&Ignore"), m_bar);
+    auto* ignore = new BarPushButton(tr("&Ignore"), m_bar);
     ignore->setObjectName(QStringLiteral("reloadBarIgnore"));
     connect(reload, &QPushButton::clicked, this, [this] {
         hide();
         emit reloadChosen();
     });
-    connect(ignore, &QPushButton::clicked, this, &QWidget::hide);
+    connect(ignore, &QPushButton::clicked, this, [this] {
+        hide();
+        emit ignoreChosen();
+    });
     auto* layout = new QHBoxLayout(m_bar);
     layout->setContentsMargins(10, 6, 6, 6);
     layout->addWidget(m_label, 1);
     layout->addWidget(reload, 0, Qt::AlignTop);
     layout->addWidget(ignore, 0, Qt::AlignTop);
-    // Enter presses the focused button, as in a dialog.
-    reload->setAutoDefault(true);
-    ignore->setAutoDefault(true);
     hide();
 }
 

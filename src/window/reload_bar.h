@@ -24,6 +24,8 @@ public:
 signals:
     /// Reload was pressed.
     void reloadChosen();
+    /// Ignore was pressed.
+    void ignoreChosen();
 
 private:
     MessageBar* m_bar = nullptr;

@@ -5,6 +5,7 @@
 #include "cipher/encoding/utf8.h"
 #include "cipher/note/note_file.h"
 #include "window/application_delegate.h"
+#include "window/bar_buttons.h"
 #include "window/message_bar.h"
 #include "window/note_loader.h"
 #include "window/note_text_view.h"
@@ -59,14 +60,14 @@ ViewController::ViewController(cipher::Log& log, cipher::Trace trace, QWidget* p
     m_problemLabel->setTextFormat(Qt::PlainText);
     m_problemLabel->setWordWrap(true);
     m_problemLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto* dismiss = new QToolButton(m_problemBar);
+    auto* dismiss = new BarToolButton(m_problemBar);
     dismiss->setObjectName(QStringLiteral("problemDismiss"));
     dismiss->setAutoRaise(true);
     dismiss->setText(QStringLiteral("✕"));
     dismiss->setToolTip(tr("Dismiss"));
     dismiss->setAccessibleName(tr("Dismiss the problem"));
     connect(dismiss, &QToolButton::clicked, this, &ViewController::clearProblem);
-    m_problemAction = new QPushButton(m_problemBar);
+    m_problemAction = new BarPushButton(QString(), m_problemBar);
     m_problemAction->setObjectName(QStringLiteral("problemAction"));
     m_problemAction->hide();
     connect(m_problemAction, &QPushButton::clicked, this, &ViewController::problemActionChosen);

@@ -202,6 +202,23 @@ private slots:
         QVERIFY(!reload->isEnabled());
     }
 
+    void ignoredTheBarStaysAwayUntilTheFileChangesAgainEvenReadOnly() {
+        const QString note = path(QStringLiteral("n.vpd"));
+        writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
+        QVERIFY(m_editor->delegate().openNote(note));
+        const window::ReloadBar& bar = window().findChild<app::ReloadOffer*>()->bar();
+        QEvent activate(QEvent::WindowActivate);
+        for (const QString& theirs : {QStringLiteral("theirs"), QStringLiteral("theirs again")}) {
+            writeNote(note, theirs, QStringLiteral("pw"));
+            QVERIFY(QFile::setPermissions(note, QFile::ReadOwner));
+            QApplication::sendEvent(&window(), &activate);
+            QVERIFY(bar.message().contains(note));
+            bar.findChild<QPushButton*>(QStringLiteral("reloadBarIgnore"))->click();
+            QApplication::sendEvent(&window(), &activate);
+            QVERIFY(!bar.isVisible());
+        }
+    }
+
     void panelsStartInTheFolderOfTheNote() {
         QVERIFY(QDir().mkpath(path(QStringLiteral("sub"))));
         const QString note = path(QStringLiteral("sub/n.vpd"));

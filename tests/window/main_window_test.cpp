@@ -171,6 +171,7 @@ private slots:
         QCOMPARE(selection(), QStringLiteral("two"));
         QTest::keyClicks(findField(), QStringLiteral("x"));
         QCOMPARE(m_window->findBar().status(), QStringLiteral("Not found"));
+        QVERIFY(m_window->findBar().matchCount().isEmpty());
         QCOMPARE(selection(), QStringLiteral("two"));
         QVERIFY(!m_window->findBar().findPrevious());
         QCOMPARE(selection(), QStringLiteral("two"));
