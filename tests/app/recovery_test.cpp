@@ -29,6 +29,13 @@ class RecoveryTest : public EditorFixture {
     QStringList copies() { return QDir(folder()).entryList({QStringLiteral("*.vpd")}, QDir::Files | QDir::Hidden); }
     window::RecoveryBar& bar() { return *vc().findChild<window::RecoveryBar*>(); }
     void press(const char* button) { vc().findChild<QPushButton*>(QString::fromLatin1(button))->click(); }
+    // This window's own slot, and what its copy holds under the password.
+    cipher::RecoverySlot ownSlot() {
+        return cipher::recoverySlot(folder().toStdString(), m_editor->recoveryKeeper().slotId().toStdString());
+    }
+    QString copied(const QString& password = QStringLiteral("pw")) {
+        return decryptFile(QString::fromStdString(ownSlot().copy), password);
+    }
 
     // The copy a window that is gone left behind: a note file and its about under password, with no lock held.
     cipher::RecoverySlot leaveCopy(const QString& text, const QString& notePath, const QString& password) {
@@ -67,10 +74,8 @@ private slots:
         type(QString::fromLatin1(marker));
         QTRY_COMPARE(written.count(), 1);
 
-        const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
-        QCOMPARE(decryptFile(QString::fromStdString(slot.copy), QStringLiteral("pw")),
-                 QString::fromLatin1(marker) + QStringLiteral("on disk"));
-        const auto about = app::parseAbout(decryptFile(QString::fromStdString(slot.about), "pw").toStdString());
+        QCOMPARE(copied(), QString::fromLatin1(marker) + QStringLiteral("on disk"));
+        const auto about = app::parseAbout(decryptFile(QString::fromStdString(ownSlot().about), "pw").toStdString());
         QVERIFY(about);
         QCOMPARE(about->path, note);
         QVERIFY(qAbs(about->time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
@@ -114,10 +119,6 @@ private slots:
     void theCopyIsKeptAsItWasWhileLocked() {
         app::RecoveryKeeper& keeper = m_editor->recoveryKeeper();
         keeper.setDelays(std::chrono::hours(1), std::chrono::hours(1));
-        const auto copied = [&] {
-            const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
-            return decryptFile(QString::fromStdString(slot.copy), QStringLiteral("pw"));
-        };
         type(QStringLiteral("one "));
         trigger("actionLock");
         QVERIFY(window().noteLock().isLocked());
@@ -143,8 +144,7 @@ private slots:
         // Once Open or Save has asked for it, the copy is made under it.
         QVERIFY(!m_editor->delegate().passwordPlaces().asked().write(QStringLiteral("run")));
         keeper.finishPendingCopy();
-        const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
-        QCOMPARE(decryptFile(QString::fromStdString(slot.copy), QStringLiteral("run")), QStringLiteral("typed"));
+        QCOMPARE(copied(QStringLiteral("run")), QStringLiteral("typed"));
         QVERIFY(m_preferences.setString(placeKey, QStringLiteral("preferences")));
     }
 
