@@ -155,8 +155,7 @@ private slots:
     }
 
     void unsavedChangesAreSettledBeforeTheyAreLost() {
-        const QString target = path(QStringLiteral("kept.vpd"));
-        writeNote(target, QStringLiteral("on disk"), QStringLiteral("pw"));
+        const QString target = writtenNote(QStringLiteral("kept.vpd"), QStringLiteral("on disk"));
         type(QStringLiteral("typed"));
 
         m_prompts.answer = UnsavedChangesChoice::Cancel;
@@ -238,9 +237,8 @@ private slots:
         QFETCH(bool, agree);
         QFETCH(int, asked);
         const QString tag = QString::fromUtf8(QTest::currentDataTag());
-        const QString original = path(tag + QStringLiteral(".vpd")), copy = path(tag + QStringLiteral(" copy.vpd"));
-        writeNote(original, QStringLiteral("on disk"), QStringLiteral("pw"));
-        QVERIFY(m_editor->delegate().openNote(original));
+        const QString original = openNote(QStringLiteral("on disk"), tag + QStringLiteral(".vpd"));
+        const QString copy = path(tag + QStringLiteral(" copy.vpd"));
         setPasswordInDialog(QStringLiteral("new ü"));
         setPasswordInDialog(passwordThen);
         if (newFirst) {
@@ -293,10 +291,9 @@ private slots:
         QFETCH(bool, typedMeanwhile);
         QFETCH(QStringList, refusals);
         QFETCH(bool, opens);
-        const QString current = path(QStringLiteral("current.vpd")), other = path(QStringLiteral("other.vpd"));
-        writeNote(current, QStringLiteral("mine"), QStringLiteral("pw"));
-        writeNote(other, QStringLiteral("theirs"), QStringLiteral(" sécret 秘 "));
-        QVERIFY(m_editor->delegate().openNote(current));
+        const QString current = openNote(QStringLiteral("mine"), QStringLiteral("current.vpd"));
+        const QString other =
+            writtenNote(QStringLiteral("other.vpd"), QStringLiteral("theirs"), QStringLiteral(" sécret 秘 "));
         m_panels.openAnswer = url(other);
         trigger("actionOpen");
         QVERIFY(problemAction()->isVisible());

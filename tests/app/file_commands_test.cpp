@@ -68,8 +68,7 @@ private slots:
         recent->clear();
         QStringList notes;
         for (int i = 0; i < 12; ++i) {
-            notes << path(QStringLiteral("n%1 & co.vpd").arg(i));
-            writeNote(notes.last(), QStringLiteral("note %1").arg(i), QStringLiteral("pw"));
+            notes << writtenNote(QStringLiteral("n%1 & co.vpd").arg(i), QStringLiteral("note %1").arg(i));
         }
         open(notes[0]);
         for (int i = 1; i < 12; ++i) {
@@ -114,8 +113,7 @@ private slots:
     }
 
     void aFileDroppedOnTheWindowIsOpenedAfterTheUnsavedChangesQuestion() {
-        const QString note = path(QStringLiteral("dropped.vpd"));
-        writeNote(note, QStringLiteral("dropped"), QStringLiteral("pw"));
+        const QString note = writtenNote(QStringLiteral("dropped.vpd"), QStringLiteral("dropped"));
         QMimeData file;
         file.setUrls({url(note)});
         QWidget* target = vc().myTextView->viewport();
@@ -204,8 +202,7 @@ private slots:
 
     void panelsStartInTheFolderOfTheNote() {
         QVERIFY(QDir().mkpath(path(QStringLiteral("sub"))));
-        const QString note = path(QStringLiteral("sub/n.vpd"));
-        writeNote(note, QStringLiteral("x"), QStringLiteral("pw"));
+        const QString note = writtenNote(QStringLiteral("sub/n.vpd"), QStringLiteral("x"));
         trigger("actionOpen");
         QVERIFY(m_editor->delegate().openNote(note));
         trigger("actionOpen");
@@ -363,8 +360,7 @@ private slots:
     }
 
     void saveAsAsksBeforeReplacingAReadOnlyFile() {
-        const QString locked = path(QStringLiteral("locked.vpd"));
-        writeNote(locked, QStringLiteral("kept"), QStringLiteral("pw"));
+        const QString locked = writtenNote(QStringLiteral("locked.vpd"), QStringLiteral("kept"));
         QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner));
         type(QStringLiteral("new"));
         saveAs(locked);
@@ -448,8 +444,7 @@ private slots:
         QVERIFY(window().isWindowModified());
         QVERIFY(std::find(m_log.lines.begin(), m_log.lines.end(), "some error") != m_log.lines.end());
 
-        const QString other = path(QStringLiteral("other.vpd"));
-        writeNote(other, QStringLiteral("other"), QString());
+        const QString other = writtenNote(QStringLiteral("other.vpd"), QStringLiteral("other"), QString());
         m_prompts.answer = UnsavedChangesChoice::Discard;
         open(other);
         QCOMPARE(text(), QStringLiteral("secret"));
@@ -475,8 +470,8 @@ private slots:
 
         saveAs(note);
         QCOMPARE(decryptFile(note, QStringLiteral("run pw")), QStringLiteral("secret"));
-        const QString other = path(QStringLiteral("other.vpd"));
-        writeNote(other, QStringLiteral("other"), QStringLiteral("run pw"));
+        const QString other =
+            writtenNote(QStringLiteral("other.vpd"), QStringLiteral("other"), QStringLiteral("run pw"));
         open(other);
         QCOMPARE(text(), QStringLiteral("other"));
         QCOMPARE(asked, 2);

@@ -74,9 +74,7 @@ private slots:
     }
 
     void unlockTakesTheNotesOwnPasswordOrForANewNoteTheStoredOne() {
-        const QString file = path(QStringLiteral("opened.vpd"));
-        writeNote(file, QStringLiteral("opened"), QStringLiteral("pw"));
-        QVERIFY(m_editor->delegate().openNote(file));
+        openNote(QStringLiteral("opened"));
         setStoredPassword(QStringLiteral("later"));
         QVERIFY(locking().lockNow());
         QCOMPARE(lock().unlock(QStringLiteral("later")), window::NoteLock::Unlock::WrongPassword);

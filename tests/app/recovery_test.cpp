@@ -167,8 +167,7 @@ private slots:
         QFETCH(QString, copy);
         QFETCH(QString, when);
         QFETCH(QString, choice);
-        const QString note = path(QStringLiteral("n.vpd"));
-        writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
+        const QString note = writtenNote(QStringLiteral("n.vpd"), QStringLiteral("on disk"));
         const QByteArray noteBytes = bytesOf(note);
         const QString recovered = QStringLiteral("recovered\r\nä");
         const bool titled = copy != QLatin1String("untitled");
