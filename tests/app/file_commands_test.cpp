@@ -27,6 +27,9 @@ using platform::UnsavedChangesChoice;
 class FileCommandsTest : public EditorFixture {
     Q_OBJECT
 
+    // Rows of the tables below, their columns named where each is fetched.
+    using ReloadRow = std::tuple<QString, bool, UnsavedChangesChoice, QString>;
+
 private slots:
     void init() { startEditor(); }
     void cleanup() { m_editor.reset(); }
@@ -140,25 +143,19 @@ private slots:
     }
 
     void reloadOffersTheFileChangedOnDiskAndNeverShowsWhatFailedToOpen_data() {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<UnsavedChangesChoice>("answer");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<ReloadRow>("row");
         const UnsavedChangesChoice discard = UnsavedChangesChoice::Discard, cancel = UnsavedChangesChoice::Cancel;
-        QTest::newRow("theirs, reloaded") << QStringLiteral("theirs") << false << discard << QStringLiteral("theirs");
-        QTest::newRow("theirs, edits discarded")
-            << QStringLiteral("theirs") << true << discard << QStringLiteral("theirs");
-        QTest::newRow("theirs, edits kept") << QStringLiteral("theirs") << true << cancel << QStringLiteral("mine");
-        QTest::newRow("rekeyed") << QStringLiteral("rekeyed") << false << discard << QStringLiteral("mine");
-        QTest::newRow("same text again") << QStringLiteral("same") << false << discard << QStringLiteral("mine");
-        QTest::newRow("removed") << QStringLiteral("removed") << false << discard << QStringLiteral("mine");
+        QTest::newRow("theirs, reloaded") << ReloadRow{"theirs", false, discard, "theirs"};
+        QTest::newRow("theirs, edits discarded") << ReloadRow{"theirs", true, discard, "theirs"};
+        QTest::newRow("theirs, edits kept") << ReloadRow{"theirs", true, cancel, "mine"};
+        QTest::newRow("rekeyed") << ReloadRow{"rekeyed", false, discard, "mine"};
+        QTest::newRow("same text again") << ReloadRow{"same", false, discard, "mine"};
+        QTest::newRow("removed") << ReloadRow{"removed", false, discard, "mine"};
     }
 
     void reloadOffersTheFileChangedOnDiskAndNeverShowsWhatFailedToOpen() {
-        QFETCH(QString, change);
-        QFETCH(bool, edited);
-        QFETCH(UnsavedChangesChoice, answer);
-        QFETCH(QString, shown);
+        QFETCH(ReloadRow, row);
+        const auto& [change, edited, answer, shown] = row;
         QAction* reload = action(*m_editor, "actionReload");
         const window::ReloadBar& bar = window().findChild<app::ReloadOffer*>()->bar();
         QVERIFY(!reload->isEnabled());
