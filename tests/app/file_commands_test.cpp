@@ -29,6 +29,7 @@ class FileCommandsTest : public EditorFixture {
 
     // Rows of the tables below, their columns named where each is fetched.
     using ReloadRow = std::tuple<QString, bool, UnsavedChangesChoice, QString>;
+    using OverwriteRow = std::tuple<QString, OverwriteChoice, std::optional<OverwriteReason>>;
 
 private slots:
     void init() { startEditor(); }
@@ -271,27 +272,24 @@ private slots:
     }
 
     void saveAsksBeforeWritingOverAFileChangedUnderneath_data() {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<OverwriteChoice>("answer");
-        QTest::addColumn<std::optional<OverwriteReason>>("reason");
+        QTest::addColumn<OverwriteRow>("row");
         const std::optional<OverwriteReason> none, changed = OverwriteReason::ChangedOnDisk,
                                                    readOnly = OverwriteReason::ReadOnly;
         const OverwriteChoice overwrite = OverwriteChoice::Overwrite, saveAs = OverwriteChoice::SaveAs,
                               cancel = OverwriteChoice::Cancel;
-        QTest::newRow("another window saved, Cancel") << QStringLiteral("theirs") << cancel << changed;
-        QTest::newRow("another window saved, Overwrite") << QStringLiteral("theirs") << overwrite << changed;
-        QTest::newRow("rekeyed, Save As") << QStringLiteral("rekeyed") << saveAs << changed;
-        QTest::newRow("read-only, Cancel") << QStringLiteral("read-only") << cancel << readOnly;
-        QTest::newRow("read-only, Overwrite") << QStringLiteral("read-only") << overwrite << readOnly;
-        QTest::newRow("rewritten with the same text") << QStringLiteral("same text") << cancel << none;
-        QTest::newRow("rewritten in place, its time set back") << QStringLiteral("in place") << cancel << changed;
-        QTest::newRow("removed") << QStringLiteral("removed") << cancel << none;
+        QTest::newRow("another window saved, Cancel") << OverwriteRow{"theirs", cancel, changed};
+        QTest::newRow("another window saved, Overwrite") << OverwriteRow{"theirs", overwrite, changed};
+        QTest::newRow("rekeyed, Save As") << OverwriteRow{"rekeyed", saveAs, changed};
+        QTest::newRow("read-only, Cancel") << OverwriteRow{"read-only", cancel, readOnly};
+        QTest::newRow("read-only, Overwrite") << OverwriteRow{"read-only", overwrite, readOnly};
+        QTest::newRow("rewritten with the same text") << OverwriteRow{"same text", cancel, none};
+        QTest::newRow("rewritten in place, its time set back") << OverwriteRow{"in place", cancel, changed};
+        QTest::newRow("removed") << OverwriteRow{"removed", cancel, none};
     }
 
     void saveAsksBeforeWritingOverAFileChangedUnderneath() {
-        QFETCH(QString, change);
-        QFETCH(OverwriteChoice, answer);
-        QFETCH(std::optional<OverwriteReason>, reason);
+        QFETCH(OverwriteRow, row);
+        const auto& [change, answer, reason] = row;
         const QString elsewhere = path(QStringLiteral("elsewhere.vpd"));
         const QString note = openNote(QStringLiteral("on disk"));
         type(QStringLiteral("mine "));

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include <filesystem>
-
 using platform::UnsavedChangesChoice;
 
 namespace {
@@ -23,6 +21,9 @@ constexpr auto marker = "MARKER-7f3a";
 // Through the real window, with the recovery folder in a temporary state folder of each test's own.
 class RecoveryTest : public EditorFixture {
     Q_OBJECT
+
+    // The copy left behind, when it is offered, and the button pressed.
+    using OfferRow = std::tuple<QString, QString, QString>;
 
     std::unique_ptr<QTemporaryDir> m_state;
     QString folder() { return m_state->filePath(QStringLiteral("vellumpad/recovery")); }
@@ -143,24 +144,19 @@ private slots:
     }
 
     void changesLeftBehindAreOffered_data() {
-        QTest::addColumn<QString>("copy");
-        QTest::addColumn<QString>("when");
-        QTest::addColumn<QString>("choice");
-        QTest::newRow("restored at start") << QStringLiteral("titled") << QStringLiteral("start") << "recoveryRestore";
-        QTest::newRow("restored on Open") << QStringLiteral("titled") << QStringLiteral("Open") << "recoveryRestore";
-        QTest::newRow("untitled, restored")
-            << QStringLiteral("untitled") << QStringLiteral("start") << "recoveryRestore";
-        QTest::newRow("discarded") << QStringLiteral("titled") << QStringLiteral("start") << "recoveryDiscard";
-        QTest::newRow("another password")
-            << QStringLiteral("other password") << QStringLiteral("start") << "recoveryAnotherPassword";
-        QTest::newRow("damaged, kept") << QStringLiteral("damaged") << QStringLiteral("start") << QString();
-        QTest::newRow("another window's") << QStringLiteral("locked") << QStringLiteral("start") << QString();
+        QTest::addColumn<OfferRow>("row");
+        QTest::newRow("restored at start") << OfferRow{"titled", "start", "recoveryRestore"};
+        QTest::newRow("restored on Open") << OfferRow{"titled", "Open", "recoveryRestore"};
+        QTest::newRow("untitled, restored") << OfferRow{"untitled", "start", "recoveryRestore"};
+        QTest::newRow("discarded") << OfferRow{"titled", "start", "recoveryDiscard"};
+        QTest::newRow("another password") << OfferRow{"other password", "start", "recoveryAnotherPassword"};
+        QTest::newRow("damaged, kept") << OfferRow{"damaged", "start", {}};
+        QTest::newRow("another window's") << OfferRow{"locked", "start", {}};
     }
 
     void changesLeftBehindAreOffered() {
-        QFETCH(QString, copy);
-        QFETCH(QString, when);
-        QFETCH(QString, choice);
+        QFETCH(OfferRow, row);
+        auto [copy, when, choice] = row;
         const QString note = writtenNote(QStringLiteral("n.vpd"), QStringLiteral("on disk"));
         const QByteArray noteBytes = bytesOf(note);
         const QString recovered = QStringLiteral("recovered\r\nä");
