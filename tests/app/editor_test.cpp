@@ -141,8 +141,7 @@ private slots:
             fileName.startsWith(QLatin1Char('%')) ? QUrl(QStringLiteral("file://") + chosen) : url(chosen);
         trigger("actionOpen");
         QCOMPARE(text(), QStringLiteral("keep\nme ü"));
-        QCOMPARE(vc().filename, current);
-        QCOMPARE(vc().title(), current);
+        checkNamed(current);
         QVERIFY(!vc().isModified());
         QVERIFY(problemSays(expected) && problemSays(chosen));
         QCOMPARE(problemAction()->isVisible(), fileName == QStringLiteral("other.vpd"));
@@ -169,8 +168,7 @@ private slots:
         m_prompts.answer = UnsavedChangesChoice::Save;
         trigger("actionNew");
         QCOMPARE(m_panels.saveAsked, 2);
-        QVERIFY(vc().filename.isEmpty());
-        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+        checkNamed({});
         QVERIFY(window().isWindowModified());
 
         // A failed write stops the command too.
@@ -182,8 +180,7 @@ private slots:
         QCOMPARE(m_panels.openAsked, 0);
         QCOMPARE(text(), QStringLiteral("typed"));
         // The failed write names its path, which is now the note's file and title, and the note stays modified.
-        QCOMPARE(vc().filename, nowhere);
-        QCOMPARE(vc().title(), nowhere);
+        checkNamed(nowhere);
         QVERIFY(window().isWindowModified());
         QVERIFY(problemSays(nowhere));
         QVERIFY(!vc().problem().contains(QStringLiteral("typed")) && !vc().problem().contains(QStringLiteral("pw")));
@@ -198,8 +195,7 @@ private slots:
         QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("more on disk"));
         QVERIFY(text().isEmpty());
         // A new note has no file: Save asks for one instead of writing over the note open before.
-        QVERIFY(vc().filename.isEmpty());
-        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+        checkNamed({});
         type(QStringLiteral("last"));
         trigger("actionSave");
         QCOMPARE(m_panels.saveAsked, 4);
@@ -247,8 +243,7 @@ private slots:
             QCOMPARE(decryptFile(original, QStringLiteral("pw")), QStringLiteral("on disk"));
             QVERIFY(!QFile::exists(copy));
             QCOMPARE(m_panels.saveAsked, 0);
-            QCOMPARE(vc().filename, original);
-            QCOMPARE(vc().title(), original);
+            checkNamed(original);
             QCOMPARE(text(), typed);
             QVERIFY(vc().isModified());
             return;
@@ -300,8 +295,7 @@ private slots:
             return;
         }
         QCOMPARE(text(), QStringLiteral("theirs"));
-        QCOMPARE(vc().filename, other);
-        QCOMPARE(vc().title(), other);
+        checkNamed(other);
         QCOMPARE(storedPassword(), QStringLiteral(" sécret 秘 "));
         QVERIFY(vc().problem().isEmpty());
         // It opened under the password now stored, so saving it asks nothing and keeps its password.

@@ -55,14 +55,12 @@ private slots:
         m_panels.saveAnswer = answer;
         trigger("actionSaveAs");
         if (!accepted) {
-            QVERIFY(vc().filename.isEmpty());
-            QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+            checkNamed({});
             QVERIFY(problemSays(QStringLiteral("not a valid file path")));
             QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("n.vpd"))));
             return;
         }
-        QCOMPARE(vc().filename, target);
-        QCOMPARE(vc().title(), target);
+        checkNamed(target);
         QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("words"));
         QVERIFY(!window().isWindowModified());
     }
@@ -337,8 +335,7 @@ private slots:
             QCOMPARE(bytesOf(note), before);
         }
         QCOMPARE(QFile::exists(elsewhere), savedElsewhere);
-        QCOMPARE(vc().filename, savedElsewhere ? elsewhere : note);
-        QCOMPARE(vc().title(), vc().filename);
+        checkNamed(savedElsewhere ? elsewhere : note);
         QCOMPARE(window().isWindowModified(), !written && !savedElsewhere);
         if (written || savedElsewhere) {
             // Once written, the file is the window's own again: the next save asks only if it is still read-only.
@@ -358,8 +355,7 @@ private slots:
         QCOMPARE(m_prompts.overwriteAsked.size(), 1);
         QCOMPARE(m_prompts.overwriteAsked.first().second, OverwriteReason::ReadOnly);
         QCOMPARE(decryptFile(locked, QStringLiteral("pw")), QStringLiteral("kept"));
-        QVERIFY(vc().filename.isEmpty());
-        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+        checkNamed({});
         QVERIFY(window().isWindowModified());
 
         m_prompts.overwriteAnswer = OverwriteChoice::Overwrite;

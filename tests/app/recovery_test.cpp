@@ -204,8 +204,7 @@ private slots:
             return;
         }
         QCOMPARE(vc().noteText(), recovered);
-        QCOMPARE(vc().filename, titled ? note : QString());
-        QCOMPARE(vc().title(), titled ? note : QStringLiteral("名称未設定"));
+        checkNamed(titled ? note : QString());
         QVERIFY(window().isWindowModified());
         QCOMPARE(bytesOf(note), noteBytes);
         // The restored copy is the window's own now: still there, and gone once the note is saved.

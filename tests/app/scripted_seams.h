@@ -159,6 +159,11 @@ protected:
         [&] { QVERIFY(m_editor->delegate().openNote(file)); }();
         return file;
     }
+    // The note is named after the file, and so is the window; without a file it is untitled.
+    void checkNamed(const QString& file) {
+        QCOMPARE(vc().filename, file);
+        QCOMPARE(vc().title(), file.isEmpty() ? QStringLiteral("名称未設定") : file);
+    }
     // Whether the problem bar says these words; if not, what it says is printed.
     bool problemSays(const QString& words) {
         const bool says = vc().problem().contains(words);
