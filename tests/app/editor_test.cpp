@@ -14,6 +14,11 @@ using platform::UnsavedChangesChoice;
 class EditorTest : public EditorFixture {
     Q_OBJECT
 
+    // Rows of the tables below, their columns named where each is fetched.
+    using CommandLineRow = std::tuple<QStringList, QString, QString, int>;
+    using NewPasswordRow = std::tuple<QString, QString, bool, bool, int>;
+    using AnotherPasswordRow = std::tuple<QStringList, bool, QStringList, bool>;
+
     QString storedPassword() { return m_editor->delegate().getPassword(); }
     QPushButton* problemAction() { return vc().findChild<QPushButton*>(QStringLiteral("problemAction")); }
     void setPasswordInDialog(const QString& password) {
@@ -56,27 +61,20 @@ private slots:
     }
 
     void commandLineNamesOneNote_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("errorsMention");
-        QTest::addColumn<int>("exitStatus");
-        const QString none;
-        QTest::newRow("no file") << QStringList{} << none << none << -1;
-        QTest::newRow("relative, tidied")
-            << QStringList{"../b/./n ö.vpd"} << QStringLiteral("/home/b/n ö.vpd") << none << -1;
-        QTest::newRow("absolute") << QStringList{"/n.vpd"} << QStringLiteral("/n.vpd") << none << -1;
-        QTest::newRow("after --") << QStringList{"--", "-n.vpd"} << QStringLiteral("/home/a/-n.vpd") << none << -1;
-        QTest::newRow("several") << QStringList{"x.vpd", "y.vpd", "z.vpd"} << QStringLiteral("/home/a/x.vpd")
-                                 << QStringLiteral("ignoring \"y.vpd\", \"z.vpd\"") << -1;
-        QTest::newRow("unknown option") << QStringList{"--bogus", "x.vpd"} << none << QStringLiteral("bogus") << 2;
-        QTest::newRow("help") << QStringList{"--help"} << none << none << 0;
+        QTest::addColumn<CommandLineRow>("row");
+        QTest::newRow("no file") << CommandLineRow{{}, {}, {}, -1};
+        QTest::newRow("relative, tidied") << CommandLineRow{{"../b/./n ö.vpd"}, "/home/b/n ö.vpd", {}, -1};
+        QTest::newRow("absolute") << CommandLineRow{{"/n.vpd"}, "/n.vpd", {}, -1};
+        QTest::newRow("after --") << CommandLineRow{{"--", "-n.vpd"}, "/home/a/-n.vpd", {}, -1};
+        QTest::newRow("several") << CommandLineRow{
+            {"x.vpd", "y.vpd", "z.vpd"}, "/home/a/x.vpd", "ignoring \"y.vpd\", \"z.vpd\"", -1};
+        QTest::newRow("unknown option") << CommandLineRow{{"--bogus", "x.vpd"}, {}, "bogus", 2};
+        QTest::newRow("help") << CommandLineRow{{"--help"}, {}, {}, 0};
     }
 
     void commandLineNamesOneNote() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, file);
-        QFETCH(QString, errorsMention);
-        QFETCH(int, exitStatus);
+        QFETCH(CommandLineRow, row);
+        const auto& [arguments, file, errorsMention, exitStatus] = row;
         const app::StartupRequest request =
             app::parseCommandLine(QStringList{QStringLiteral("vellumpad")} + arguments, QStringLiteral("/home/a"));
         QCOMPARE(request.file, file);
@@ -143,8 +141,7 @@ private slots:
             fileName.startsWith(QLatin1Char('%')) ? QUrl(QStringLiteral("file://") + chosen) : url(chosen);
         trigger("actionOpen");
         QCOMPARE(text(), QStringLiteral("keep\nme ü"));
-        QCOMPARE(vc().filename, current);
-        QCOMPARE(vc().title(), current);
+        checkNamed(current);
         QVERIFY(!vc().isModified());
         QVERIFY(problemSays(expected) && problemSays(chosen));
         QCOMPARE(problemAction()->isVisible(), fileName == QStringLiteral("other.vpd"));
@@ -155,8 +152,7 @@ private slots:
     }
 
     void unsavedChangesAreSettledBeforeTheyAreLost() {
-        const QString target = path(QStringLiteral("kept.vpd"));
-        writeNote(target, QStringLiteral("on disk"), QStringLiteral("pw"));
+        const QString target = writtenNote(QStringLiteral("kept.vpd"), QStringLiteral("on disk"));
         type(QStringLiteral("typed"));
 
         m_prompts.answer = UnsavedChangesChoice::Cancel;
@@ -172,8 +168,7 @@ private slots:
         m_prompts.answer = UnsavedChangesChoice::Save;
         trigger("actionNew");
         QCOMPARE(m_panels.saveAsked, 2);
-        QVERIFY(vc().filename.isEmpty());
-        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+        checkNamed({});
         QVERIFY(window().isWindowModified());
 
         // A failed write stops the command too.
@@ -185,8 +180,7 @@ private slots:
         QCOMPARE(m_panels.openAsked, 0);
         QCOMPARE(text(), QStringLiteral("typed"));
         // The failed write names its path, which is now the note's file and title, and the note stays modified.
-        QCOMPARE(vc().filename, nowhere);
-        QCOMPARE(vc().title(), nowhere);
+        checkNamed(nowhere);
         QVERIFY(window().isWindowModified());
         QVERIFY(problemSays(nowhere));
         QVERIFY(!vc().problem().contains(QStringLiteral("typed")) && !vc().problem().contains(QStringLiteral("pw")));
@@ -201,8 +195,7 @@ private slots:
         QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("more on disk"));
         QVERIFY(text().isEmpty());
         // A new note has no file: Save asks for one instead of writing over the note open before.
-        QVERIFY(vc().filename.isEmpty());
-        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+        checkNamed({});
         type(QStringLiteral("last"));
         trigger("actionSave");
         QCOMPARE(m_panels.saveAsked, 4);
@@ -215,32 +208,24 @@ private slots:
     }
 
     void saveUnderAnotherPasswordAsksFirst_data() {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("passwordThen");
-        QTest::addColumn<bool>("newFirst");
-        QTest::addColumn<bool>("agree");
-        QTest::addColumn<int>("asked");
+        QTest::addColumn<NewPasswordRow>("row");
         const QString save = QStringLiteral("actionSave"), saveAs = QStringLiteral("actionSaveAs");
         const QString changed = QStringLiteral("new ü");
-        QTest::newRow("Save, cancelled") << save << changed << false << false << 1;
-        QTest::newRow("Save, agreed") << save << changed << false << true << 1;
-        QTest::newRow("Save As, cancelled") << saveAs << changed << false << false << 1;
-        QTest::newRow("Save As, agreed") << saveAs << changed << false << true << 1;
-        QTest::newRow("saved before New, cancelled") << QStringLiteral("actionNew") << changed << false << false << 1;
-        QTest::newRow("changed back") << save << QStringLiteral("pw") << false << false << 0;
-        QTest::newRow("after New") << save << changed << true << false << 0;
+        QTest::newRow("Save, cancelled") << NewPasswordRow{save, changed, false, false, 1};
+        QTest::newRow("Save, agreed") << NewPasswordRow{save, changed, false, true, 1};
+        QTest::newRow("Save As, cancelled") << NewPasswordRow{saveAs, changed, false, false, 1};
+        QTest::newRow("Save As, agreed") << NewPasswordRow{saveAs, changed, false, true, 1};
+        QTest::newRow("saved before New, cancelled") << NewPasswordRow{"actionNew", changed, false, false, 1};
+        QTest::newRow("changed back") << NewPasswordRow{save, "pw", false, false, 0};
+        QTest::newRow("after New") << NewPasswordRow{save, changed, true, false, 0};
     }
 
     void saveUnderAnotherPasswordAsksFirst() {
-        QFETCH(QString, command);
-        QFETCH(QString, passwordThen);
-        QFETCH(bool, newFirst);
-        QFETCH(bool, agree);
-        QFETCH(int, asked);
+        QFETCH(NewPasswordRow, row);
+        const auto& [command, passwordThen, newFirst, agree, asked] = row;
         const QString tag = QString::fromUtf8(QTest::currentDataTag());
-        const QString original = path(tag + QStringLiteral(".vpd")), copy = path(tag + QStringLiteral(" copy.vpd"));
-        writeNote(original, QStringLiteral("on disk"), QStringLiteral("pw"));
-        QVERIFY(m_editor->delegate().openNote(original));
+        const QString original = openNote(QStringLiteral("on disk"), tag + QStringLiteral(".vpd"));
+        const QString copy = path(tag + QStringLiteral(" copy.vpd"));
         setPasswordInDialog(QStringLiteral("new ü"));
         setPasswordInDialog(passwordThen);
         if (newFirst) {
@@ -258,8 +243,7 @@ private slots:
             QCOMPARE(decryptFile(original, QStringLiteral("pw")), QStringLiteral("on disk"));
             QVERIFY(!QFile::exists(copy));
             QCOMPARE(m_panels.saveAsked, 0);
-            QCOMPARE(vc().filename, original);
-            QCOMPARE(vc().title(), original);
+            checkNamed(original);
             QCOMPARE(text(), typed);
             QVERIFY(vc().isModified());
             return;
@@ -274,29 +258,22 @@ private slots:
     }
 
     void anotherPasswordOpensTheNoteAndBecomesTheStoredOne_data() {
-        QTest::addColumn<QStringList>("passwords");
-        QTest::addColumn<bool>("typedMeanwhile");
-        QTest::addColumn<QStringList>("refusals");
-        QTest::addColumn<bool>("opens");
+        QTest::addColumn<AnotherPasswordRow>("row");
         const QString other = QStringLiteral(" sécret 秘 ");
         const QString refused = QStringLiteral("That password does not open “other.vpd” either.");
-        QTest::newRow("cancelled") << QStringList{} << false << QStringList{QString()} << false;
-        QTest::newRow("wrong, then cancelled")
-            << QStringList{QStringLiteral("nope")} << false << QStringList{QString(), refused} << false;
-        QTest::newRow("wrong, then right") << QStringList{QStringLiteral("nope"), QStringLiteral("sécret"), other}
-                                           << false << QStringList{QString(), refused, refused} << true;
-        QTest::newRow("unsaved changes kept") << QStringList{other} << true << QStringList{} << false;
+        QTest::newRow("cancelled") << AnotherPasswordRow{{}, false, {QString()}, false};
+        QTest::newRow("wrong, then cancelled") << AnotherPasswordRow{{"nope"}, false, {QString(), refused}, false};
+        QTest::newRow("wrong, then right")
+            << AnotherPasswordRow{{"nope", "sécret", other}, false, {QString(), refused, refused}, true};
+        QTest::newRow("unsaved changes kept") << AnotherPasswordRow{{other}, true, {}, false};
     }
 
     void anotherPasswordOpensTheNoteAndBecomesTheStoredOne() {
-        QFETCH(QStringList, passwords);
-        QFETCH(bool, typedMeanwhile);
-        QFETCH(QStringList, refusals);
-        QFETCH(bool, opens);
-        const QString current = path(QStringLiteral("current.vpd")), other = path(QStringLiteral("other.vpd"));
-        writeNote(current, QStringLiteral("mine"), QStringLiteral("pw"));
-        writeNote(other, QStringLiteral("theirs"), QStringLiteral(" sécret 秘 "));
-        QVERIFY(m_editor->delegate().openNote(current));
+        QFETCH(AnotherPasswordRow, row);
+        const auto& [passwords, typedMeanwhile, refusals, opens] = row;
+        const QString current = openNote(QStringLiteral("mine"), QStringLiteral("current.vpd"));
+        const QString other =
+            writtenNote(QStringLiteral("other.vpd"), QStringLiteral("theirs"), QStringLiteral(" sécret 秘 "));
         m_panels.openAnswer = url(other);
         trigger("actionOpen");
         QVERIFY(problemAction()->isVisible());
@@ -318,8 +295,7 @@ private slots:
             return;
         }
         QCOMPARE(text(), QStringLiteral("theirs"));
-        QCOMPARE(vc().filename, other);
-        QCOMPARE(vc().title(), other);
+        checkNamed(other);
         QCOMPARE(storedPassword(), QStringLiteral(" sécret 秘 "));
         QVERIFY(vc().problem().isEmpty());
         // It opened under the password now stored, so saving it asks nothing and keeps its password.

@@ -27,6 +27,10 @@ using platform::UnsavedChangesChoice;
 class FileCommandsTest : public EditorFixture {
     Q_OBJECT
 
+    // Rows of the tables below, their columns named where each is fetched.
+    using ReloadRow = std::tuple<QString, bool, UnsavedChangesChoice, QString>;
+    using OverwriteRow = std::tuple<QString, OverwriteChoice, std::optional<OverwriteReason>>;
+
 private slots:
     void init() { startEditor(); }
     void cleanup() { m_editor.reset(); }
@@ -51,14 +55,12 @@ private slots:
         m_panels.saveAnswer = answer;
         trigger("actionSaveAs");
         if (!accepted) {
-            QVERIFY(vc().filename.isEmpty());
-            QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+            checkNamed({});
             QVERIFY(problemSays(QStringLiteral("not a valid file path")));
             QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("n.vpd"))));
             return;
         }
-        QCOMPARE(vc().filename, target);
-        QCOMPARE(vc().title(), target);
+        checkNamed(target);
         QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("words"));
         QVERIFY(!window().isWindowModified());
     }
@@ -68,8 +70,7 @@ private slots:
         recent->clear();
         QStringList notes;
         for (int i = 0; i < 12; ++i) {
-            notes << path(QStringLiteral("n%1 & co.vpd").arg(i));
-            writeNote(notes.last(), QStringLiteral("note %1").arg(i), QStringLiteral("pw"));
+            notes << writtenNote(QStringLiteral("n%1 & co.vpd").arg(i), QStringLiteral("note %1").arg(i));
         }
         open(notes[0]);
         for (int i = 1; i < 12; ++i) {
@@ -114,8 +115,7 @@ private slots:
     }
 
     void aFileDroppedOnTheWindowIsOpenedAfterTheUnsavedChangesQuestion() {
-        const QString note = path(QStringLiteral("dropped.vpd"));
-        writeNote(note, QStringLiteral("dropped"), QStringLiteral("pw"));
+        const QString note = writtenNote(QStringLiteral("dropped.vpd"), QStringLiteral("dropped"));
         QMimeData file;
         file.setUrls({url(note)});
         QWidget* target = vc().myTextView->viewport();
@@ -142,25 +142,19 @@ private slots:
     }
 
     void reloadOffersTheFileChangedOnDiskAndNeverShowsWhatFailedToOpen_data() {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<UnsavedChangesChoice>("answer");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<ReloadRow>("row");
         const UnsavedChangesChoice discard = UnsavedChangesChoice::Discard, cancel = UnsavedChangesChoice::Cancel;
-        QTest::newRow("theirs, reloaded") << QStringLiteral("theirs") << false << discard << QStringLiteral("theirs");
-        QTest::newRow("theirs, edits discarded")
-            << QStringLiteral("theirs") << true << discard << QStringLiteral("theirs");
-        QTest::newRow("theirs, edits kept") << QStringLiteral("theirs") << true << cancel << QStringLiteral("mine");
-        QTest::newRow("rekeyed") << QStringLiteral("rekeyed") << false << discard << QStringLiteral("mine");
-        QTest::newRow("same text again") << QStringLiteral("same") << false << discard << QStringLiteral("mine");
-        QTest::newRow("removed") << QStringLiteral("removed") << false << discard << QStringLiteral("mine");
+        QTest::newRow("theirs, reloaded") << ReloadRow{"theirs", false, discard, "theirs"};
+        QTest::newRow("theirs, edits discarded") << ReloadRow{"theirs", true, discard, "theirs"};
+        QTest::newRow("theirs, edits kept") << ReloadRow{"theirs", true, cancel, "mine"};
+        QTest::newRow("rekeyed") << ReloadRow{"rekeyed", false, discard, "mine"};
+        QTest::newRow("same text again") << ReloadRow{"same", false, discard, "mine"};
+        QTest::newRow("removed") << ReloadRow{"removed", false, discard, "mine"};
     }
 
     void reloadOffersTheFileChangedOnDiskAndNeverShowsWhatFailedToOpen() {
-        QFETCH(QString, change);
-        QFETCH(bool, edited);
-        QFETCH(UnsavedChangesChoice, answer);
-        QFETCH(QString, shown);
+        QFETCH(ReloadRow, row);
+        const auto& [change, edited, answer, shown] = row;
         QAction* reload = action(*m_editor, "actionReload");
         const window::ReloadBar& bar = window().findChild<app::ReloadOffer*>()->bar();
         QVERIFY(!reload->isEnabled());
@@ -221,8 +215,7 @@ private slots:
 
     void panelsStartInTheFolderOfTheNote() {
         QVERIFY(QDir().mkpath(path(QStringLiteral("sub"))));
-        const QString note = path(QStringLiteral("sub/n.vpd"));
-        writeNote(note, QStringLiteral("x"), QStringLiteral("pw"));
+        const QString note = writtenNote(QStringLiteral("sub/n.vpd"), QStringLiteral("x"));
         trigger("actionOpen");
         QVERIFY(m_editor->delegate().openNote(note));
         trigger("actionOpen");
@@ -247,9 +240,9 @@ private slots:
         QTest::addColumn<QString>("step");
         QTest::addColumn<bool>("modified");
         QTest::newRow("typed") << QStringLiteral("typed") << true;
-        QTest::newRow("New") << QStringLiteral("New") << false;
-        QTest::newRow("Open") << QStringLiteral("Open") << false;
-        QTest::newRow("Save") << QStringLiteral("Save") << false;
+        QTest::newRow("New") << QStringLiteral("actionNew") << false;
+        QTest::newRow("Open") << QStringLiteral("actionOpen") << false;
+        QTest::newRow("Save") << QStringLiteral("actionSave") << false;
         QTest::newRow("failed Save") << QStringLiteral("failed Save") << true;
         // The opened text again, but the note is named after the path that failed, which holds nothing.
         QTest::newRow("failed Save, undone") << QStringLiteral("failed Save, undone") << true;
@@ -265,12 +258,8 @@ private slots:
         m_prompts.answer = UnsavedChangesChoice::Discard;
         m_panels.openAnswer = url(note);
         m_panels.saveAnswer = url(path(QStringLiteral("no folder/x.vpd")));
-        if (step == QLatin1String("New")) {
-            trigger("actionNew");
-        } else if (step == QLatin1String("Open")) {
-            trigger("actionOpen");
-        } else if (step == QLatin1String("Save")) {
-            trigger("actionSave");
+        if (step.startsWith(QLatin1String("action"))) {
+            trigger(qPrintable(step));
         } else if (step.startsWith(QLatin1String("failed Save"))) {
             trigger("actionSaveAs");
             for (int i = 0;
@@ -298,27 +287,24 @@ private slots:
     }
 
     void saveAsksBeforeWritingOverAFileChangedUnderneath_data() {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<OverwriteChoice>("answer");
-        QTest::addColumn<std::optional<OverwriteReason>>("reason");
+        QTest::addColumn<OverwriteRow>("row");
         const std::optional<OverwriteReason> none, changed = OverwriteReason::ChangedOnDisk,
                                                    readOnly = OverwriteReason::ReadOnly;
         const OverwriteChoice overwrite = OverwriteChoice::Overwrite, saveAs = OverwriteChoice::SaveAs,
                               cancel = OverwriteChoice::Cancel;
-        QTest::newRow("another window saved, Cancel") << QStringLiteral("theirs") << cancel << changed;
-        QTest::newRow("another window saved, Overwrite") << QStringLiteral("theirs") << overwrite << changed;
-        QTest::newRow("rekeyed, Save As") << QStringLiteral("rekeyed") << saveAs << changed;
-        QTest::newRow("read-only, Cancel") << QStringLiteral("read-only") << cancel << readOnly;
-        QTest::newRow("read-only, Overwrite") << QStringLiteral("read-only") << overwrite << readOnly;
-        QTest::newRow("rewritten with the same text") << QStringLiteral("same text") << cancel << none;
-        QTest::newRow("rewritten in place, its time set back") << QStringLiteral("in place") << cancel << changed;
-        QTest::newRow("removed") << QStringLiteral("removed") << cancel << none;
+        QTest::newRow("another window saved, Cancel") << OverwriteRow{"theirs", cancel, changed};
+        QTest::newRow("another window saved, Overwrite") << OverwriteRow{"theirs", overwrite, changed};
+        QTest::newRow("rekeyed, Save As") << OverwriteRow{"rekeyed", saveAs, changed};
+        QTest::newRow("read-only, Cancel") << OverwriteRow{"read-only", cancel, readOnly};
+        QTest::newRow("read-only, Overwrite") << OverwriteRow{"read-only", overwrite, readOnly};
+        QTest::newRow("rewritten with the same text") << OverwriteRow{"same text", cancel, none};
+        QTest::newRow("rewritten in place, its time set back") << OverwriteRow{"in place", cancel, changed};
+        QTest::newRow("removed") << OverwriteRow{"removed", cancel, none};
     }
 
     void saveAsksBeforeWritingOverAFileChangedUnderneath() {
-        QFETCH(QString, change);
-        QFETCH(OverwriteChoice, answer);
-        QFETCH(std::optional<OverwriteReason>, reason);
+        QFETCH(OverwriteRow, row);
+        const auto& [change, answer, reason] = row;
         const QString elsewhere = path(QStringLiteral("elsewhere.vpd"));
         const QString note = openNote(QStringLiteral("on disk"));
         type(QStringLiteral("mine "));
@@ -366,8 +352,7 @@ private slots:
             QCOMPARE(bytesOf(note), before);
         }
         QCOMPARE(QFile::exists(elsewhere), savedElsewhere);
-        QCOMPARE(vc().filename, savedElsewhere ? elsewhere : note);
-        QCOMPARE(vc().title(), vc().filename);
+        checkNamed(savedElsewhere ? elsewhere : note);
         QCOMPARE(window().isWindowModified(), !written && !savedElsewhere);
         if (written || savedElsewhere) {
             // Once written, the file is the window's own again: the next save asks only if it is still read-only.
@@ -380,16 +365,14 @@ private slots:
     }
 
     void saveAsAsksBeforeReplacingAReadOnlyFile() {
-        const QString locked = path(QStringLiteral("locked.vpd"));
-        writeNote(locked, QStringLiteral("kept"), QStringLiteral("pw"));
+        const QString locked = writtenNote(QStringLiteral("locked.vpd"), QStringLiteral("kept"));
         QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner));
         type(QStringLiteral("new"));
         saveAs(locked);
         QCOMPARE(m_prompts.overwriteAsked.size(), 1);
         QCOMPARE(m_prompts.overwriteAsked.first().second, OverwriteReason::ReadOnly);
         QCOMPARE(decryptFile(locked, QStringLiteral("pw")), QStringLiteral("kept"));
-        QVERIFY(vc().filename.isEmpty());
-        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
+        checkNamed({});
         QVERIFY(window().isWindowModified());
 
         m_prompts.overwriteAnswer = OverwriteChoice::Overwrite;
@@ -465,8 +448,7 @@ private slots:
         QVERIFY(window().isWindowModified());
         QVERIFY(std::find(m_log.lines.begin(), m_log.lines.end(), "Failed!!") != m_log.lines.end());
 
-        const QString other = path(QStringLiteral("other.vpd"));
-        writeNote(other, QStringLiteral("other"), QString());
+        const QString other = writtenNote(QStringLiteral("other.vpd"), QStringLiteral("other"), QString());
         m_prompts.answer = UnsavedChangesChoice::Discard;
         open(other);
         QCOMPARE(text(), QStringLiteral("secret"));
@@ -492,8 +474,8 @@ private slots:
 
         saveAs(note);
         QCOMPARE(decryptFile(note, QStringLiteral("run pw")), QStringLiteral("secret"));
-        const QString other = path(QStringLiteral("other.vpd"));
-        writeNote(other, QStringLiteral("other"), QStringLiteral("run pw"));
+        const QString other =
+            writtenNote(QStringLiteral("other.vpd"), QStringLiteral("other"), QStringLiteral("run pw"));
         open(other);
         QCOMPARE(text(), QStringLiteral("other"));
         QCOMPARE(asked, 2);

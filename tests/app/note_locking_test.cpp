@@ -20,13 +20,11 @@ using platform::UnsavedChangesChoice;
 class NoteLockingTest : public EditorFixture {
     Q_OBJECT
 
+    using QuitRow = std::tuple<UnsavedChangesChoice, QStringList, bool, QString>;
+
     window::NoteLock& lock() { return window().noteLock(); }
     app::NoteLocking& locking() { return m_editor->locking(); }
     void setStoredPassword(const QString& password) { QVERIFY(m_editor->delegate().setPasswordWithPass(password)); }
-    void saveAs(const QString& file) {
-        m_panels.saveAnswer = url(file);
-        trigger("actionSaveAs");
-    }
     static void emitScreenSaver(const char* active) {
         QCOMPARE(QProcess::execute(QStringLiteral("gdbus"),
                                    {"emit", "--session", "--object-path", "/org/freedesktop/ScreenSaver", "--signal",
@@ -74,9 +72,7 @@ private slots:
     }
 
     void unlockTakesTheNotesOwnPasswordOrForANewNoteTheStoredOne() {
-        const QString file = path(QStringLiteral("opened.vpd"));
-        writeNote(file, QStringLiteral("opened"), QStringLiteral("pw"));
-        QVERIFY(m_editor->delegate().openNote(file));
+        openNote(QStringLiteral("opened"));
         setStoredPassword(QStringLiteral("later"));
         QVERIFY(locking().lockNow());
         QCOMPARE(lock().unlock(QStringLiteral("later")), window::NoteLock::Unlock::WrongPassword);
@@ -100,22 +96,16 @@ private slots:
     }
 
     void quitWhileLockedAsksAndSavesOnlyOnceUnlocked_data() {
-        QTest::addColumn<UnsavedChangesChoice>("choice");
-        QTest::addColumn<QStringList>("passwords");
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<QString>("onDisk");
+        QTest::addColumn<QuitRow>("row");
         QTest::newRow("save, wrong then right password")
-            << UnsavedChangesChoice::Save << QStringList{"wrong", "pw"} << true << QStringLiteral("saved, edited");
-        QTest::newRow("save, password cancelled")
-            << UnsavedChangesChoice::Save << QStringList{"wrong"} << false << QStringLiteral("saved");
-        QTest::newRow("discard") << UnsavedChangesChoice::Discard << QStringList{} << true << QStringLiteral("saved");
-        QTest::newRow("cancel") << UnsavedChangesChoice::Cancel << QStringList{} << false << QStringLiteral("saved");
+            << QuitRow{UnsavedChangesChoice::Save, {"wrong", "pw"}, true, "saved, edited"};
+        QTest::newRow("save, password cancelled") << QuitRow{UnsavedChangesChoice::Save, {"wrong"}, false, "saved"};
+        QTest::newRow("discard") << QuitRow{UnsavedChangesChoice::Discard, {}, true, "saved"};
+        QTest::newRow("cancel") << QuitRow{UnsavedChangesChoice::Cancel, {}, false, "saved"};
     }
     void quitWhileLockedAsksAndSavesOnlyOnceUnlocked() {
-        QFETCH(UnsavedChangesChoice, choice);
-        QFETCH(QStringList, passwords);
-        QFETCH(bool, closed);
-        QFETCH(QString, onDisk);
+        QFETCH(QuitRow, row);
+        const auto& [choice, passwords, closed, onDisk] = row;
         const QString file = path(QStringLiteral("n.vpd"));
         type(QStringLiteral("saved"));
         saveAs(file);

@@ -10,8 +10,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include <filesystem>
-
 using platform::UnsavedChangesChoice;
 
 namespace {
@@ -24,11 +22,21 @@ constexpr auto marker = "MARKER-7f3a";
 class RecoveryTest : public EditorFixture {
     Q_OBJECT
 
+    // The copy left behind, when it is offered, and the button pressed.
+    using OfferRow = std::tuple<QString, QString, QString>;
+
     std::unique_ptr<QTemporaryDir> m_state;
     QString folder() { return m_state->filePath(QStringLiteral("vellumpad/recovery")); }
     QStringList copies() { return QDir(folder()).entryList({QStringLiteral("*.vpd")}, QDir::Files | QDir::Hidden); }
     window::RecoveryBar& bar() { return *vc().findChild<window::RecoveryBar*>(); }
     void press(const char* button) { vc().findChild<QPushButton*>(QString::fromLatin1(button))->click(); }
+    // This window's own slot, and what its copy holds under the password.
+    cipher::RecoverySlot ownSlot() {
+        return cipher::recoverySlot(folder().toStdString(), m_editor->recoveryKeeper().slotId().toStdString());
+    }
+    QString copied(const QString& password = QStringLiteral("pw")) {
+        return decryptFile(QString::fromStdString(ownSlot().copy), password);
+    }
 
     // The copy a window that is gone left behind: a note file and its about under password, with no lock held.
     cipher::RecoverySlot leaveCopy(const QString& text, const QString& notePath, const QString& password) {
@@ -50,10 +58,10 @@ private slots:
 
     void aCopyIsKeptWhileChangesAreUnsaved_data() {
         QTest::addColumn<QString>("end");
-        QTest::newRow("saved") << QStringLiteral("Save");
-        QTest::newRow("discarded for New") << QStringLiteral("New");
-        QTest::newRow("discarded for Open") << QStringLiteral("Open");
-        QTest::newRow("undone") << QStringLiteral("Undo");
+        QTest::newRow("saved") << QStringLiteral("actionSave");
+        QTest::newRow("discarded for New") << QStringLiteral("actionNew");
+        QTest::newRow("discarded for Open") << QStringLiteral("actionOpen");
+        QTest::newRow("undone") << QStringLiteral("actionUndo");
         QTest::newRow("quit, discarded") << QStringLiteral("Quit");
         QTest::newRow("copies turned off") << QStringLiteral("off");
     }
@@ -67,10 +75,8 @@ private slots:
         type(QString::fromLatin1(marker));
         QTRY_COMPARE(written.count(), 1);
 
-        const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
-        QCOMPARE(decryptFile(QString::fromStdString(slot.copy), QStringLiteral("pw")),
-                 QString::fromLatin1(marker) + QStringLiteral("on disk"));
-        const auto about = app::parseAbout(decryptFile(QString::fromStdString(slot.about), "pw").toStdString());
+        QCOMPARE(copied(), QString::fromLatin1(marker) + QStringLiteral("on disk"));
+        const auto about = app::parseAbout(decryptFile(QString::fromStdString(ownSlot().about), "pw").toStdString());
         QVERIFY(about);
         QCOMPARE(about->path, note);
         QVERIFY(qAbs(about->time.secsTo(QDateTime::currentDateTimeUtc())) < 60);
@@ -87,19 +93,13 @@ private slots:
 
         m_prompts.answer = UnsavedChangesChoice::Discard;
         m_panels.openAnswer = url(note);
-        if (end == QLatin1String("Save")) {
-            trigger("actionSave");
-        } else if (end == QLatin1String("New")) {
-            trigger("actionNew");
-        } else if (end == QLatin1String("Open")) {
-            trigger("actionOpen");
-        } else if (end == QLatin1String("Undo")) {
-            trigger("actionUndo");
-        } else if (end == QLatin1String("Quit")) {
+        if (end == QLatin1String("Quit")) {
             QVERIFY(window().close());
             m_editor.reset();
-        } else {
+        } else if (end == QLatin1String("off")) {
             keeper.setEnabled(false);
+        } else {
+            trigger(qPrintable(end));
         }
         QCOMPARE(copies(), QStringList());
         if (end == QLatin1String("off")) {
@@ -114,10 +114,6 @@ private slots:
     void theCopyIsKeptAsItWasWhileLocked() {
         app::RecoveryKeeper& keeper = m_editor->recoveryKeeper();
         keeper.setDelays(std::chrono::hours(1), std::chrono::hours(1));
-        const auto copied = [&] {
-            const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
-            return decryptFile(QString::fromStdString(slot.copy), QStringLiteral("pw"));
-        };
         type(QStringLiteral("one "));
         trigger("actionLock");
         QVERIFY(window().noteLock().isLocked());
@@ -143,32 +139,25 @@ private slots:
         // Once Open or Save has asked for it, the copy is made under it.
         QVERIFY(!m_editor->delegate().passwordPlaces().asked().write(QStringLiteral("run")));
         keeper.finishPendingCopy();
-        const auto slot = cipher::recoverySlot(folder().toStdString(), keeper.slotId().toStdString());
-        QCOMPARE(decryptFile(QString::fromStdString(slot.copy), QStringLiteral("run")), QStringLiteral("typed"));
+        QCOMPARE(copied(QStringLiteral("run")), QStringLiteral("typed"));
         QVERIFY(m_preferences.setString(placeKey, QStringLiteral("preferences")));
     }
 
     void changesLeftBehindAreOffered_data() {
-        QTest::addColumn<QString>("copy");
-        QTest::addColumn<QString>("when");
-        QTest::addColumn<QString>("choice");
-        QTest::newRow("restored at start") << QStringLiteral("titled") << QStringLiteral("start") << "recoveryRestore";
-        QTest::newRow("restored on Open") << QStringLiteral("titled") << QStringLiteral("Open") << "recoveryRestore";
-        QTest::newRow("untitled, restored")
-            << QStringLiteral("untitled") << QStringLiteral("start") << "recoveryRestore";
-        QTest::newRow("discarded") << QStringLiteral("titled") << QStringLiteral("start") << "recoveryDiscard";
-        QTest::newRow("another password")
-            << QStringLiteral("other password") << QStringLiteral("start") << "recoveryAnotherPassword";
-        QTest::newRow("damaged, kept") << QStringLiteral("damaged") << QStringLiteral("start") << QString();
-        QTest::newRow("another window's") << QStringLiteral("locked") << QStringLiteral("start") << QString();
+        QTest::addColumn<OfferRow>("row");
+        QTest::newRow("restored at start") << OfferRow{"titled", "start", "recoveryRestore"};
+        QTest::newRow("restored on Open") << OfferRow{"titled", "Open", "recoveryRestore"};
+        QTest::newRow("untitled, restored") << OfferRow{"untitled", "start", "recoveryRestore"};
+        QTest::newRow("discarded") << OfferRow{"titled", "start", "recoveryDiscard"};
+        QTest::newRow("another password") << OfferRow{"other password", "start", "recoveryAnotherPassword"};
+        QTest::newRow("damaged, kept") << OfferRow{"damaged", "start", {}};
+        QTest::newRow("another window's") << OfferRow{"locked", "start", {}};
     }
 
     void changesLeftBehindAreOffered() {
-        QFETCH(QString, copy);
-        QFETCH(QString, when);
-        QFETCH(QString, choice);
-        const QString note = path(QStringLiteral("n.vpd"));
-        writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
+        QFETCH(OfferRow, row);
+        auto [copy, when, choice] = row;
+        const QString note = writtenNote(QStringLiteral("n.vpd"), QStringLiteral("on disk"));
         const QByteArray noteBytes = bytesOf(note);
         const QString recovered = QStringLiteral("recovered\r\nä");
         const bool titled = copy != QLatin1String("untitled");
@@ -215,8 +204,7 @@ private slots:
             return;
         }
         QCOMPARE(vc().noteText(), recovered);
-        QCOMPARE(vc().filename, titled ? note : QString());
-        QCOMPARE(vc().title(), titled ? note : QStringLiteral("名称未設定"));
+        checkNamed(titled ? note : QString());
         QVERIFY(window().isWindowModified());
         QCOMPARE(bytesOf(note), noteBytes);
         // The restored copy is the window's own now: still there, and gone once the note is saved.

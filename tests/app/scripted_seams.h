@@ -148,12 +148,21 @@ protected:
         m_panels.openAnswer = url(file);
         trigger("actionOpen");
     }
+    // A note written by the core in the test's folder; its path.
+    QString writtenNote(const QString& name, const QString& text, const QString& password = QStringLiteral("pw")) {
+        writeNote(path(name), text, password);
+        return path(name);
+    }
     // A note written under "pw" by the core, opened as File > Open opens it.
     QString openNote(const QString& text, const QString& name = QStringLiteral("n.vpd")) {
-        const QString file = path(name);
-        writeNote(file, text, QStringLiteral("pw"));
+        const QString file = writtenNote(name, text);
         [&] { QVERIFY(m_editor->delegate().openNote(file)); }();
         return file;
+    }
+    // The note is named after the file, and so is the window; without a file it is untitled.
+    void checkNamed(const QString& file) {
+        QCOMPARE(vc().filename, file);
+        QCOMPARE(vc().title(), file.isEmpty() ? QStringLiteral("名称未設定") : file);
     }
     // Whether the problem bar says these words; if not, what it says is printed.
     bool problemSays(const QString& words) {

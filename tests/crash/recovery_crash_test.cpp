@@ -54,20 +54,26 @@ std::string typedPiece(int i) {
     return std::string("typed ") + marker + ' ' + std::to_string(i) + '\n';
 }
 
+// An application and the editor over the test seams, with the password stored.
+struct OwnEditor {
+    int argc = 1;
+    char name[10] = "vellumpad";
+    char* argv[2] = {name, nullptr};
+    QApplication application{argc, argv};
+    platform::MemoryPreferences preferences;
+    bool stored = preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromLatin1(password));
+    ScriptedPanels panels;
+    ScriptedPrompts prompts;
+    cipher::MemoryLog log;
+    app::Editor editor{preferences, panels, prompts, log};
+};
+
 // The editor in the child: types at the end of the note without end, and appends "W BYTES" to the reports file for
 // every copy finished. Never returns.
 [[noreturn]] void runEditor(const fs::path& reports) {
     const int out = ::open(reports.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    int argc = 1;
-    char name[] = "vellumpad";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
-    platform::MemoryPreferences preferences;
-    (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromLatin1(password));
-    ScriptedPanels panels;
-    ScriptedPrompts prompts;
-    cipher::MemoryLog log;
-    app::Editor editor(preferences, panels, prompts, log);
+    OwnEditor own;
+    app::Editor& editor = own.editor;
     // Wrapping a long note's lines again after every keystroke would slow the typing, not the copies.
     editor.mainWindow().setWordWrap(false);
     editor.mainWindow().show();
@@ -189,19 +195,11 @@ TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
     EXPECT_GT(killsDuringWrites, 0) << "no kill met a copy being written";
 
     // Started again, the editor offers the last copy, and Restore gives it back byte for byte.
-    int argc = 1;
-    char name[] = "vellumpad";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
-    platform::MemoryPreferences preferences;
-    ASSERT_TRUE(preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromLatin1(password)));
-    ScriptedPanels panels;
-    ScriptedPrompts prompts;
-    cipher::MemoryLog log;
     {
-        app::Editor editor(preferences, panels, prompts, log);
-        editor.offerRecovery();
-        window::ViewController& vc = editor.mainWindow().viewController();
+        OwnEditor own;
+        ASSERT_TRUE(own.stored);
+        own.editor.offerRecovery();
+        window::ViewController& vc = own.editor.mainWindow().viewController();
         vc.findChild<QPushButton*>(QStringLiteral("recoveryRestore"))->click();
         while (vc.isLoading()) {
             QCoreApplication::processEvents();

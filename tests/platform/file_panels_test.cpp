@@ -1,6 +1,5 @@
 #include "platform/file_panels.h"
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>

@@ -70,34 +70,28 @@ QPushButton* button(PreferenceViewController& dialog, QDialogButtonBox::Standard
 class PreferenceViewControllerTest : public QObject {
     Q_OBJECT
 
+    // What is typed in each field, whether it is shown, and the button that closes the dialog.
+    using FieldsRow = std::tuple<QString, QString, bool, QString>;
+
     const QPalette m_themePalette = QApplication::palette();
 
 private slots:
     void cleanup() { QApplication::setPalette(m_themePalette); }
 
     void onlySaveStoresTheFieldExactlyAndEachOpeningHidesThePassword_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("repeated");
-        QTest::addColumn<bool>("shown");
-        QTest::addColumn<QString>("closedBy");
-        const QString save = QStringLiteral("Save");
-        QTest::newRow("empty") << QString() << QString() << false << save;
-        QTest::newRow("blanks kept") << QStringLiteral("  a b  ") << QStringLiteral("  a b  ") << false << save;
-        QTest::newRow("non-ASCII, shown")
-            << QStringLiteral("Grüße 秘密 🔑") << QStringLiteral("Grüße 秘密 🔑") << true << save;
-        QTest::newRow("repeat differs by a blank") << QStringLiteral("a b") << QStringLiteral("a b ") << false << save;
-        QTest::newRow("repeat left as it was") << QStringLiteral("new") << QString() << true << save;
-        QTest::newRow("Cancel") << QStringLiteral("not saved") << QStringLiteral("not saved") << true
-                                << QStringLiteral("Cancel");
-        QTest::newRow("Esc") << QStringLiteral("not saved") << QStringLiteral("not saved") << true
-                             << QStringLiteral("Esc");
+        QTest::addColumn<FieldsRow>("row");
+        QTest::newRow("empty") << FieldsRow{{}, {}, false, "Save"};
+        QTest::newRow("blanks kept") << FieldsRow{"  a b  ", "  a b  ", false, "Save"};
+        QTest::newRow("non-ASCII, shown") << FieldsRow{"Grüße 秘密 🔑", "Grüße 秘密 🔑", true, "Save"};
+        QTest::newRow("repeat differs by a blank") << FieldsRow{"a b", "a b ", false, "Save"};
+        QTest::newRow("repeat left as it was") << FieldsRow{"new", {}, true, "Save"};
+        QTest::newRow("Cancel") << FieldsRow{"not saved", "not saved", true, "Cancel"};
+        QTest::newRow("Esc") << FieldsRow{"not saved", "not saved", true, "Esc"};
     }
 
     void onlySaveStoresTheFieldExactlyAndEachOpeningHidesThePassword() {
-        QFETCH(QString, typed);
-        QFETCH(QString, repeated);
-        QFETCH(bool, shown);
-        QFETCH(QString, closedBy);
+        QFETCH(FieldsRow, row);
+        const auto& [typed, repeated, shown, closedBy] = row;
         RecordingStore store;
         PreferenceViewController dialog;
         openDialog(dialog, store);
