@@ -29,13 +29,14 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
     }
     for (const std::string& text : notes) {
         const std::string fileText = plainFileText(text, "pw");
-        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
+        TextSource held(fileText);
+        std::optional<DecryptedContent> content = DecryptedContent::make(held, NoteFormat("pw"));
         ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
         EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size();
         // From a pipe, in pieces smaller and larger than the content's own.
         for (const std::size_t cut : {std::size_t{4099}, std::size_t{1} << 20}) {
             test::CutSource source(fileText, cut);
-            std::optional<DecryptedContent> piped = DecryptedContent::make(source, "pw", noteIv);
+            std::optional<DecryptedContent> piped = DecryptedContent::make(source, NoteFormat("pw"));
             ASSERT_TRUE(writeFileAtomically(dir / "piped.txt", *piped).ok()) << text.size();
             EXPECT_TRUE(readFile(dir / "piped.txt") == text) << text.size() << " cut " << cut;
         }
@@ -59,8 +60,9 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
     };
     for (const auto& [fileText, failAt, cause] : refusals) {
         test::CutSource pipe(fileText, 4099, failAt);
-        std::optional<DecryptedContent> content = failAt == whole ? DecryptedContent::make(fileText, "pw", noteIv)
-                                                                  : DecryptedContent::make(pipe, "pw", noteIv);
+        TextSource held(fileText);
+        std::optional<DecryptedContent> content =
+            DecryptedContent::make(failAt == whole ? static_cast<PieceSource&>(held) : pipe, NoteFormat("pw"));
         const Result<Done> saved = writeFileAtomically(dir / "note.txt", *content);
         ASSERT_FALSE(saved.ok()) << fileText.size();
         EXPECT_EQ(saved.failure().cause, cause) << fileText.size();
