@@ -314,12 +314,21 @@ cipher::Result<QString> ViewController::openEncryptedText(const QString& path) c
     return note;
 }
 
-cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path) {
-    return load(decryptedFile(path, password()));
+cipher::Result<cipher::FileSnapshot> ViewController::loadEncryptedText(const QString& path) {
+    cipher::FileSnapshot seen;
+    if (cipher::Result<cipher::Done> loaded = load(decryptedFile(path, password(), &seen)); !loaded) {
+        return loaded.failure();
+    }
+    return seen;
 }
 
-cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path, const QString& givenPassword) {
-    return load(decryptedFile(path, givenPassword.toUtf8()));
+cipher::Result<cipher::FileSnapshot> ViewController::loadEncryptedText(const QString& path,
+                                                                       const QString& givenPassword) {
+    cipher::FileSnapshot seen;
+    if (cipher::Result<cipher::Done> loaded = load(decryptedFile(path, givenPassword.toUtf8(), &seen)); !loaded) {
+        return loaded.failure();
+    }
+    return seen;
 }
 
 cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> text) {
@@ -331,12 +340,13 @@ cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> te
     return cipher::Done{};
 }
 
-cipher::Result<std::string> ViewController::decryptedFile(const QString& path, std::optional<QByteArray> pass) const {
+cipher::Result<std::string> ViewController::decryptedFile(const QString& path, std::optional<QByteArray> pass,
+                                                          cipher::FileSnapshot* seen) const {
     if (!pass) {
         return cipher::Failure{
             tr("Could not open \"%1\": the note window is not linked to the application.").arg(path).toStdString()};
     }
-    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(*pass), iv, m_trace);
+    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(*pass), iv, m_trace, seen);
     wipe(*pass);
     return text;
 }
