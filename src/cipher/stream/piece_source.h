@@ -7,8 +7,8 @@
 
 namespace cipher {
 
-/// Bytes that arrive a piece at a time and are never held whole, such as a pipe's: a note to encrypt, or a file
-/// text to decrypt.
+/// Bytes that arrive a piece at a time, a note to encrypt or a file text to decrypt: a pipe's, which are never held
+/// whole, a file's, or a text held whole (TextSource).
 class PieceSource {
 public:
     virtual ~PieceSource() = default;
