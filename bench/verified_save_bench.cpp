@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     const Sample saveUnchecked = median(
         [&] {
             std::optional<cipher::NoteEncryptor> encryptor =
-                cipher::NoteEncryptor::make(note, password, cipher::noteIv);
+                cipher::NoteEncryptor::make(note, cipher::NoteFormat(password));
             if (!encryptor) {
                 return false;
             }

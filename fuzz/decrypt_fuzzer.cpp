@@ -36,8 +36,9 @@ const cipher::Trace& tracing() {
 
 // The note as a save of a decrypted copy gets it, a piece at a time; no value when that save would refuse it.
 std::optional<std::string> decryptedInPieces(std::string_view fileText) {
+    cipher::TextSource held(fileText);
     std::optional<cipher::DecryptedContent> content =
-        cipher::DecryptedContent::make(fileText, password, cipher::noteIv);
+        cipher::DecryptedContent::make(held, cipher::NoteFormat(password));
     require(content.has_value());
     std::string note;
     for (;;) {

@@ -105,10 +105,8 @@ bool AppDelegate::openNote(const QString& path) {
     if (vc == nullptr) {
         return false;
     }
-    DiskGuard read;
-    read.remember(path);
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
-    const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(path);
+    const cipher::Result<cipher::FileSnapshot> loaded = vc->loadEncryptedText(path);
     if (!loaded) {
         if (const std::optional<QString> unusable = unusablePassword(path, loaded.failure())) {
             vc->showProblem(*unusable);
@@ -117,6 +115,8 @@ bool AppDelegate::openNote(const QString& path) {
         }
         return false;
     }
+    DiskGuard read;
+    read.remember(path, loaded.value());
     noteOpened(path, getPassword(), read);
     return true;
 }
@@ -125,9 +125,9 @@ void AppDelegate::tryAnotherPassword() {
     if (vc == nullptr || !resolveUnsavedChanges()) {
         return;
     }
-    DiskGuard read;
-    read.remember(m_passwordRetry.offeredPath());
     if (const std::optional<OpenedNote> opened = m_passwordRetry.run(*vc)) {
+        DiskGuard read;
+        read.remember(opened->path, opened->file);
         noteOpened(opened->path, opened->password, read);
         if (!opened->stored) {
             // The guard remembers the password that opened the note, so the next save asks before re-keying it.
@@ -156,7 +156,7 @@ bool AppDelegate::restoreRecoveredChanges(const QString& copyPath, const QString
     if (vc == nullptr) {
         return false;
     }
-    const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(copyPath, password);
+    const cipher::Result<cipher::FileSnapshot> loaded = vc->loadEncryptedText(copyPath, password);
     if (!loaded) {
         vc->showProblem(tr("The unsaved changes could not be recovered: %1 The copy is kept.")
                             .arg(platform::FailureText::sentence(loaded.failure())));

@@ -29,6 +29,22 @@ void DiskGuard::remember(const QString& path) {
     }
 }
 
+void DiskGuard::remember(const QString& path, const cipher::FileSnapshot& read) {
+    m_path = path;
+    m_snapshot = {};
+    m_snapshot.exists = true;
+    m_snapshot.regular = read.regular;
+    m_snapshot.size = read.size;
+    m_snapshot.modifiedNs = read.modifiedNs;
+    m_snapshot.changedNs = read.changedNs;
+    m_snapshot.device = read.device;
+    m_snapshot.inode = read.inode;
+    m_snapshot.hash =
+        read.sha256.empty() || read.size > largestHashed
+            ? QByteArray()
+            : QByteArray(reinterpret_cast<const char*>(read.sha256.data()), static_cast<qsizetype>(read.sha256.size()));
+}
+
 void DiskGuard::forget() {
     m_path.clear();
     m_snapshot = {};

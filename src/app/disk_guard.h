@@ -2,6 +2,8 @@
 
 #include "platform/prompts.h"
 
+#include "cipher/note/note_file.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -17,6 +19,9 @@ public:
     /// Remembers the file at path as it is now (or that there is none). Taken before a read, so that a change
     /// during the read counts as a change.
     void remember(const QString& path);
+    /// Remembers the file at path as the read that opened its note saw it, so that what is remembered is what the
+    /// window shows even when the file changed during the read.
+    void remember(const QString& path, const cipher::FileSnapshot& read);
     /// Forgets the remembered file: the note has none.
     void forget();
     /// What stands against writing over path now: ReadOnly when it exists and may not be written; ChangedOnDisk when

@@ -39,10 +39,10 @@ std::optional<OpenedNote> PasswordRetry::run(window::ViewController& vc) {
             return std::nullopt;
         }
         // The one road every note opens by, so that a password opens here exactly what it opens from File > Open.
-        const cipher::Result<cipher::Done> loaded = vc.loadEncryptedText(m_path, *given);
+        const cipher::Result<cipher::FileSnapshot> loaded = vc.loadEncryptedText(m_path, *given);
         if (loaded) {
             const bool stored = m_store.setPasswordWithPass(*given);
-            return OpenedNote{m_path, *given, stored};
+            return OpenedNote{m_path, *given, stored, loaded.value()};
         }
         if (loaded.failure().cause != cipher::FailureCause::wrongPasswordOrDamaged) {
             // The file itself went wrong meanwhile (moved, unreadable): another password will not help.

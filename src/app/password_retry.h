@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cipher/base/result.h"
+#include "cipher/note/note_file.h"
 #include "platform/prompts.h"
 #include "preferences/password_store.h"
 
@@ -25,6 +26,8 @@ struct OpenedNote {
     QString password;
     /// Whether the password could be stored as the preferences store it.
     bool stored = true;
+    /// What the read that opened the note saw of its file.
+    cipher::FileSnapshot file{};
 };
 
 /// Offers another password for a note that the stored one does not open, and opens the note under it.

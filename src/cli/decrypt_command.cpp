@@ -4,26 +4,18 @@
 #include "cli/mapped_file.h"
 #include "cli/standard_output.h"
 
-#include "cipher/encoding/utf8.h"
 #include "cipher/files/atomic_file.h"
-#include "cipher/files/file_io.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/stream/decrypted_content.h"
+#include "cipher/stream/note_opening.h"
 #include "cipher/stream/note_stream.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace cli {
 namespace {
-
-// A pipe is read and decrypted in pieces of this size.
-constexpr std::size_t pipePiece = std::size_t{1} << 20;
 
 /// The line for a note that does not decrypt whole and clean: a wrong password, or a file no password can open.
 Problem refusedNote(const std::string& path,
@@ -44,52 +36,25 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
     return saved.ok();
 }
 
-/// The note read from the descriptor (the named file's, or the environment's input when the name is empty),
-/// decrypted a piece at a time as it is read so that the file text is never held whole, and refused at the first
-/// piece that shows it is no note; the failure is the line to report. The trace tells only of a file text that is
-/// text all through, so with it on a refused one is still read to its end.
+/// The note read from the descriptor (the named file's, or the environment's input when the name is empty), opened
+/// as the editor opens a file, a piece at a time as it is read so that the file text is never held whole; the
+/// failure is the line to report.
 Outcome<std::string> decryptSource(const std::string& path, int fd, std::string_view password,
                                    const cipher::Trace& trace) {
-    struct stat info {};
-    const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+    DescriptorSource source(fd);
     cipher::TracedStages stages(trace);
-    std::optional<cipher::NoteOpener> opener = cipher::NoteOpener::make(
-        password, cipher::noteIv, knownSize ? static_cast<std::size_t>(info.st_size) : 0,
-        trace.enabled() ? cipher::NoteOpener::Keep::wellFormedPrefix : cipher::NoteOpener::Keep::wholeNote,
-        stages.observer());
-    const std::unique_ptr<char[]> piece(new char[pipePiece]);
-    // A file text that is not text is no note, as the editor says; nor is it read any further.
-    cipher::Utf8Checker text;
-    bool isText = true;
-    bool accepted = opener.has_value();
-    int error = 0;
-    while (isText && (accepted || trace.enabled())) {
-        const ssize_t got = cipher::readRetrying(fd, piece.get(), pipePiece);
-        if (got <= 0) {
-            error = got < 0 ? errno : 0;
-            isText = text.finish();
-            break;
-        }
-        const std::string_view fileText(piece.get(), static_cast<std::size_t>(got));
-        isText = text.feed(cipher::asBytes(fileText));
-        accepted = accepted && isText && opener->feed(fileText);
+    cipher::NoteText note;
+    const cipher::Result<cipher::Done> opened =
+        cipher::openNote(source, cipher::NoteFormat(password, stages.observer()), note);
+    if (source.error() != 0) {
+        return Problem{displayName(path) + ": cannot be read: " + readCause(source.error())};
     }
-    if (error != 0) {
-        return Problem{displayName(path) + ": cannot be read: " + readCause(error)};
+    if (!opened) {
+        // A file text that is not text is no note, as the editor says.
+        const cipher::FailureCause cause = opened.failure().cause;
+        return refusedNote(path, cause == cipher::FailureCause::notText ? cipher::FailureCause::notANote : cause);
     }
-    if (!isText) {
-        return refusedNote(path, cipher::FailureCause::notANote);
-    }
-    if (!opener) {
-        trace.label("some error");
-        return refusedNote(path);
-    }
-    cipher::Result<std::string> note = accepted ? opener->finish() : cipher::Result<std::string>(opener->refusal());
-    if (trace.enabled()) {
-        cipher::traceNote(trace, stages, note);
-    }
-    return note ? Outcome<std::string>(std::move(note).value())
-                : Outcome<std::string>(refusedNote(path, note.failure().cause));
+    return Outcome<std::string>(note.release());
 }
 
 /// The next decrypted piece of a mapped file text, giving back the memory of the file text read so far.
@@ -150,8 +115,9 @@ Decrypted decryptTakingBack(const Command& command, cipher::PiecewiseContent& co
 /// Whether all of the mapped file text decrypts to a note, holding no more than a piece of it: done, or the line
 /// to report.
 Decrypted decryptsWhole(const Command& command, MappedFile& mapped, std::string_view password) {
+    cipher::TextSource fileText(mapped.text());
     std::optional<cipher::DecryptedContent> content =
-        cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
+        cipher::DecryptedContent::make(fileText, cipher::NoteFormat(password));
     while (content) {
         const cipher::Result<std::string_view> piece = nextGivingBack(*content, mapped);
         if (!piece) {
@@ -172,8 +138,9 @@ Decrypted decryptCheckingFirst(const Command& command, MappedFile& mapped, std::
         return whole;
     }
     mapped.readAgain();
+    cipher::TextSource fileText(mapped.text());
     std::optional<cipher::DecryptedContent> again =
-        cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
+        cipher::DecryptedContent::make(fileText, cipher::NoteFormat(password));
     while (again) {
         const cipher::Result<std::string_view> piece = nextGivingBack(*again, mapped);
         if (!piece) {
@@ -196,8 +163,9 @@ Decrypted decryptCheckingFirst(const Command& command, MappedFile& mapped, std::
 /// decrypts.
 Decrypted decryptMapped(const Command& command, MappedFile& mapped, std::string_view password,
                         const Environment& environment) {
+    cipher::TextSource fileText(mapped.text());
     std::optional<cipher::DecryptedContent> content =
-        cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
+        cipher::DecryptedContent::make(fileText, cipher::NoteFormat(password));
     if (!content) {
         return refusedNote(command.input);
     }
@@ -243,7 +211,8 @@ int decryptUnmapped(const Command& command, int fd, std::string_view password, c
         return decryptHeld(command, fd, password, environment);
     }
     DescriptorSource source(fd);
-    std::optional<cipher::DecryptedContent> content = cipher::DecryptedContent::make(source, password, cipher::noteIv);
+    std::optional<cipher::DecryptedContent> content =
+        cipher::DecryptedContent::make(source, cipher::NoteFormat(password));
     Decrypted done = !content ? refusedNote(command.input)
                      : output ? decryptTakingBack(command, *content, *output)
                               : decryptIntoFile(command, *content, environment);

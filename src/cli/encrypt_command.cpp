@@ -120,8 +120,8 @@ int encryptToOutput(const Command& command, NoteSource& source, std::string_view
     cipher::TracedStages stages(environment.trace);
     using Encryptor = cipher::NoteEncryptor;
     std::optional<Encryptor> encryptor = Encryptor::make(
-        text, key, cipher::noteIv, checkFirst ? Encryptor::Check::doneByCaller : Encryptor::Check::asItGoes,
-        Encryptor::Encode::byCaller, stages.observer());
+        text, cipher::NoteFormat(key, stages.observer()),
+        checkFirst ? Encryptor::Check::doneByCaller : Encryptor::Check::asItGoes, Encryptor::Encode::byCaller);
     if (checkFirst && !cipher::isWellFormedUtf8(text)) {
         report(environment, notTextLine(name));
         return exitFailure;
@@ -162,7 +162,7 @@ int encryptStreamedToOutput(const Command& command, int fd, std::string_view key
                             StandardOutput& output) {
     const std::string name = displayName(command.input);
     DescriptorSource source(fd);
-    std::optional<cipher::StreamEncryptor> encryptor = cipher::StreamEncryptor::make(source, key, cipher::noteIv);
+    std::optional<cipher::StreamEncryptor> encryptor = cipher::StreamEncryptor::make(source, cipher::NoteFormat(key));
     if (!encryptor) {
         report(environment, name + ": could not be encrypted; nothing written");
         return exitFailure;

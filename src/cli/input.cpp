@@ -90,7 +90,12 @@ ReadEnd readInto(int fd, cipher::SecureBytes& into, std::size_t limit, bool text
     return end;
 }
 
-DescriptorSource::DescriptorSource(int fd) : m_fd(fd), m_piece(readChunk) {}
+DescriptorSource::DescriptorSource(int fd) : m_fd(fd), m_piece(readChunk) {
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        m_size = static_cast<std::size_t>(info.st_size);
+    }
+}
 
 std::optional<std::string_view> DescriptorSource::next() {
     const ssize_t got = cipher::readRetrying(m_fd, m_piece.data(), m_piece.size());

@@ -52,6 +52,8 @@ public:
     explicit DescriptorSource(int fd);
 
     [[nodiscard]] std::optional<std::string_view> next() override;
+    /// A regular file's size as it was when the source was made; 0 for a pipe.
+    [[nodiscard]] std::size_t size() const noexcept override { return m_size; }
 
     /// The errno of the read that failed, else 0.
     [[nodiscard]] int error() const noexcept { return m_error; }
@@ -60,6 +62,7 @@ private:
     int m_fd;
     cipher::SecureBytes m_piece;
     int m_error = 0;
+    std::size_t m_size = 0;
 };
 
 /// Whether the descriptor and the named file (its symbolic links followed) are the same file: same device and

@@ -310,12 +310,21 @@ cipher::Result<QString> ViewController::openEncryptedText(const QString& path) c
     return note;
 }
 
-cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path) {
-    return load(decryptedFile(path, password()));
+cipher::Result<cipher::FileSnapshot> ViewController::loadEncryptedText(const QString& path) {
+    cipher::FileSnapshot seen;
+    if (cipher::Result<cipher::Done> loaded = load(decryptedFile(path, password(), &seen)); !loaded) {
+        return loaded.failure();
+    }
+    return seen;
 }
 
-cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path, const QString& givenPassword) {
-    return load(decryptedFile(path, NotePassword(givenPassword)));
+cipher::Result<cipher::FileSnapshot> ViewController::loadEncryptedText(const QString& path,
+                                                                       const QString& givenPassword) {
+    cipher::FileSnapshot seen;
+    if (cipher::Result<cipher::Done> loaded = load(decryptedFile(path, NotePassword(givenPassword), &seen)); !loaded) {
+        return loaded.failure();
+    }
+    return seen;
 }
 
 cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> text) {
@@ -327,12 +336,13 @@ cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> te
     return cipher::Done{};
 }
 
-cipher::Result<std::string> ViewController::decryptedFile(const QString& path, const NotePassword& given) const {
+cipher::Result<std::string> ViewController::decryptedFile(const QString& path, const NotePassword& given,
+                                                          cipher::FileSnapshot* seen) const {
     if (!given.usable()) {
         return cipher::Failure{cipher::FailureCause::unusablePassword, cipher::Operation::open, path.toStdString()};
     }
     QByteArray pass = given.utf8();
-    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(pass), iv, m_trace);
+    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(pass), iv, m_trace, seen);
     wipe(pass);
     return text;
 }

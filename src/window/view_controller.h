@@ -4,6 +4,7 @@
 #include "cipher/base/log.h"
 #include "cipher/base/result.h"
 #include "cipher/note/note_cipher.h"
+#include "cipher/note/note_file.h"
 #include "cipher/note/trace.h"
 #include "window/line_endings.h"
 #include "window/note_password.h"
@@ -119,10 +120,11 @@ public:
     [[nodiscard]] cipher::Result<QString> openEncryptedText(const QString& path) const;
     /// Reads the note of the file at path under the current password and puts it in the view as setNoteText does,
     /// straight from its UTF-8, so that a large note shows at once. Fails like openEncryptedText, and then the view
-    /// keeps its note. Leaves filename and the title alone.
-    [[nodiscard]] cipher::Result<cipher::Done> loadEncryptedText(const QString& path);
+    /// keeps its note. Leaves filename and the title alone. Gives what the read saw of the file.
+    [[nodiscard]] cipher::Result<cipher::FileSnapshot> loadEncryptedText(const QString& path);
     /// As loadEncryptedText, under givenPassword instead of the stored one.
-    [[nodiscard]] cipher::Result<cipher::Done> loadEncryptedText(const QString& path, const QString& givenPassword);
+    [[nodiscard]] cipher::Result<cipher::FileSnapshot> loadEncryptedText(const QString& path,
+                                                                         const QString& givenPassword);
 
 signals:
     /// The title changed.
@@ -140,7 +142,8 @@ private:
     [[nodiscard]] NotePassword password() const;
     void setNote(std::string utf8);
     void updateModified();
-    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, const NotePassword& pass) const;
+    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, const NotePassword& pass,
+                                                            cipher::FileSnapshot* seen = nullptr) const;
     [[nodiscard]] cipher::Result<cipher::Done> load(cipher::Result<std::string> text);
 
     cipher::Log& m_log;

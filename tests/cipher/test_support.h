@@ -121,6 +121,8 @@ public:
         m_given += piece.size();
         return piece;
     }
+    /// Known, as a file's, unless the source is to fail.
+    std::size_t size() const noexcept override { return m_failAt == std::string_view::npos ? m_text.size() : 0; }
 
 private:
     std::string_view m_text;

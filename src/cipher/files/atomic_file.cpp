@@ -250,28 +250,11 @@ void startWriteback(int fd, std::size_t from, std::size_t size) {
 #endif
 }
 
-Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops,
-                             const ReplaceCheck& mayReplace) {
-    if (!path.has_filename()) {
-        return saveFailure(path, EISDIR);
-    }
-    const Result<Target> inspected = inspectTarget(path);
-    if (!inspected) {
-        return inspected.failure();
-    }
-    const Target& target = inspected.value();
-    const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
-    const std::string stem = temporaryStem(target.path.filename().string());
-
-    // Another writer of the same note finishes first, and this one then replaces what that one wrote.
-    FileLock targetLock;
-    if (const int error = FileLock::lockTarget(target.path, targetLock); error != 0) {
-        return saveFailure(path, error);
-    }
-    removeAbandonedTemporaries(folder, stem);
-
-    std::optional<TemporaryFile> temporary;
-    FileLock temporaryLock;
+// Creates the save's temporary file in the target's folder under a name no other save has, opened and locked;
+// the failure when none can be made.
+Result<Done> createTemporary(const std::filesystem::path& path, const Target& target,
+                             const std::filesystem::path& folder, const std::string& stem, FileOps& ops,
+                             std::optional<TemporaryFile>& temporary, FileLock& temporaryLock) {
     for (int attempt = 0; attempt < createAttempts; ++attempt) {
         temporary.emplace(ops, (folder / (stem + randomSuffix() + std::string(temporarySuffix))).string());
         const int fd = ops.createExclusive(temporary->path(), target.mode);
@@ -295,17 +278,13 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     if (temporary->fd() < 0) {
         return saveFailure(path, EEXIST);
     }
-    NotedTemporary noted(temporary->path());
-    // open() applies the umask; the replaced file's bits and owner are kept where possible. Failing here only
-    // leaves the file less accessible, never more.
-    (void)::fchmod(temporary->fd(), target.mode);
-    if (target.exists && (target.owner != ::geteuid() || target.group != ::getegid())) {
-        [[maybe_unused]] const int ignored = ::fchown(temporary->fd(), target.owner, target.group);
-    }
+    return Done{};
+}
 
-    // Reading back catches a write that the system accepted but stored differently. It runs while the disk
-    // writes, and fsync then waits for the rest; what is read back is the same before and after.
-    ReadBack readBack(temporary->path(), content);
+// Writes the content into the temporary file a piece at a time, reading each piece back for the content to check.
+Result<Done> writeContent(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops,
+                          TemporaryFile& temporary) {
+    ReadBack readBack(temporary.path(), content);
     std::size_t written = 0;
     std::size_t flushed = 0;
     for (;;) {
@@ -316,7 +295,7 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
         if (piece.value().empty()) {
             break;
         }
-        if (!writeAll(ops, temporary->fd(), piece.value())) {
+        if (!writeAll(ops, temporary.fd(), piece.value())) {
             return saveFailure(path, errno);
         }
         if (Result<Done> checked = readBack.next(piece.value().size()); !checked) {
@@ -324,13 +303,54 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
         }
         written += piece.value().size();
         if (written - flushed >= writebackStep) {
-            startWriteback(temporary->fd(), flushed, written - flushed);
+            startWriteback(temporary.fd(), flushed, written - flushed);
             flushed = written;
         }
     }
-    startWriteback(temporary->fd(), flushed, written - flushed);
+    startWriteback(temporary.fd(), flushed, written - flushed);
     if (Result<Done> checked = readBack.finish(); !checked) {
         return saveFailure(path, checked.failure());
+    }
+    return Done{};
+}
+
+Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent& content, FileOps& ops,
+                             const ReplaceCheck& mayReplace) {
+    if (!path.has_filename()) {
+        return saveFailure(path, EISDIR);
+    }
+    const Result<Target> inspected = inspectTarget(path);
+    if (!inspected) {
+        return inspected.failure();
+    }
+    const Target& target = inspected.value();
+    const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
+    const std::string stem = temporaryStem(target.path.filename().string());
+
+    // Another writer of the same note finishes first, and this one then replaces what that one wrote.
+    FileLock targetLock;
+    if (const int error = FileLock::lockTarget(target.path, targetLock); error != 0) {
+        return saveFailure(path, error);
+    }
+    removeAbandonedTemporaries(folder, stem);
+
+    std::optional<TemporaryFile> temporary;
+    FileLock temporaryLock;
+    if (Result<Done> created = createTemporary(path, target, folder, stem, ops, temporary, temporaryLock); !created) {
+        return created;
+    }
+    NotedTemporary noted(temporary->path());
+    // open() applies the umask; the replaced file's bits and owner are kept where possible. Failing here only
+    // leaves the file less accessible, never more.
+    (void)::fchmod(temporary->fd(), target.mode);
+    if (target.exists && (target.owner != ::geteuid() || target.group != ::getegid())) {
+        [[maybe_unused]] const int ignored = ::fchown(temporary->fd(), target.owner, target.group);
+    }
+
+    // Reading back catches a write that the system accepted but stored differently. It runs while the disk
+    // writes, and fsync then waits for the rest; what is read back is the same before and after.
+    if (Result<Done> written = writeContent(path, content, ops, *temporary); !written) {
+        return written;
     }
     if (fsyncRetrying(ops, temporary->fd()) != 0) {
         return saveFailure(path, errno);

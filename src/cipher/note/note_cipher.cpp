@@ -4,6 +4,7 @@
 #include "cipher/crypto/digest.h"
 #include "cipher/encoding/base64.h"
 #include "cipher/encoding/utf8.h"
+#include "cipher/stream/note_opening.h"
 #include "cipher/stream/note_stream.h"
 
 #include <new>
@@ -15,10 +16,8 @@ namespace {
 constexpr std::string_view someError = "some error";
 
 // The file text of a note, built a piece at a time.
-std::optional<std::string> encryptWhole(std::string_view text, std::string_view password, ByteView iv,
-                                        StageObserver* observer) {
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, password, iv, NoteEncryptor::Check::asItGoes,
-                                                                 NoteEncryptor::Encode::withCipher, observer);
+std::optional<std::string> encryptWhole(std::string_view text, const NoteFormat& format) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, format);
     if (!encryptor) {
         return std::nullopt;
     }
@@ -37,16 +36,6 @@ std::optional<std::string> encryptWhole(std::string_view text, std::string_view 
     }
 }
 
-// Feeds the whole file text to an opener; the opener, or none when it could not be made.
-std::optional<NoteOpener> opened(std::string_view fileText, std::string_view password, ByteView iv,
-                                 NoteOpener::Keep keep, StageObserver* observer) {
-    std::optional<NoteOpener> opener = NoteOpener::make(password, iv, fileText.size(), keep, observer);
-    if (opener) {
-        (void)opener->feed(fileText);
-    }
-    return opener;
-}
-
 } // namespace
 
 std::optional<std::string> encrypt(std::string_view text, std::string_view password, ByteView iv, const Trace& trace,
@@ -56,7 +45,7 @@ std::optional<std::string> encrypt(std::string_view text, std::string_view passw
         if (trace.enabled()) {
             stages.input(text);
         }
-        std::optional<std::string> fileText = encryptWhole(text, password, iv, stages.observer());
+        std::optional<std::string> fileText = encryptWhole(text, NoteFormat(password, stages.observer(), iv));
         if (!fileText) {
             log.write(someError);
         }
@@ -71,18 +60,24 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
                                    const Trace& trace) {
     try {
         TracedStages stages(trace);
-        std::optional<NoteOpener> opener =
-            opened(fileText, password, iv, NoteOpener::Keep::wellFormedPrefix, stages.observer());
-        if (!opener) {
-            trace.label(someError);
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(NoteFormat(password, stages.observer(), iv));
+        NoteText note;
+        note.expect(Base64Decoder::maxDecodedSize(fileText.size()));
+        const PlainSink collect = [&note](ByteView plain) { return note.take(asText(plain)); };
+        if (decryptor) {
+            (void)decryptor->feed(fileText, collect);
+        }
+        if (!decryptor || !decryptor->finish(collect)) {
+            stages.decryptionEnded(false);
             return std::nullopt;
         }
-        std::optional<std::string> note = opener->finishPrefix();
-        if (trace.enabled() && stages.writeDecryption() && note) {
-            trace.label("decryptedstring");
-            trace.text(*note);
-        }
-        return note;
+        stages.decryptionEnded(true);
+        // What follows the well-formed prefix is dropped, and wiped first.
+        std::string text = note.release();
+        const std::size_t wellFormed = wellFormedUtf8PrefixLength(asBytes(text));
+        cleanse(text.data() + wellFormed, text.size() - wellFormed);
+        text.resize(wellFormed);
+        return text;
     } catch (const std::bad_alloc&) {
         trace.label(someError);
         return std::nullopt;
@@ -91,46 +86,25 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
 
 Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
                                  const Trace& trace) {
-    // A file text that is not text is no note, whatever the decoder would skip: every reader refuses it alike.
-    if (!isWellFormedUtf8(fileText)) {
-        return notANote();
-    }
     try {
         TracedStages stages(trace);
-        // Traced, the whole note is decrypted even when it is not text, as the trace shows all of it.
-        std::optional<NoteOpener> opener = opened(
-            fileText, password, iv, trace.enabled() ? NoteOpener::Keep::wellFormedPrefix : NoteOpener::Keep::wholeNote,
-            stages.observer());
-        if (!opener) {
-            trace.label(someError);
-            return wrongPasswordOrDamaged();
+        TextSource source(fileText);
+        NoteText note;
+        const Result<Done> opened = openNote(source, NoteFormat(password, stages.observer(), iv), note);
+        if (!opened) {
+            // A file text that is not text is no note, whatever the decoder would skip: every reader refuses it alike.
+            return opened.failure().cause == FailureCause::notText ? notANote() : opened.failure();
         }
-        Result<std::string> note = opener->finish();
-        if (trace.enabled()) {
-            traceNote(trace, stages, note);
-        }
-        return note;
+        return note.release();
     } catch (const std::bad_alloc&) {
         trace.label(someError);
         return Failure{FailureCause::notEnoughMemory};
     }
 }
 
-void traceNote(const Trace& trace, const TracedStages& stages, const Result<std::string>& note) {
-    if (!stages.writeDecryption()) {
-        return;
-    }
-    if (note) {
-        trace.label("decryptedstring");
-        trace.text(note.value());
-    } else {
-        trace.label(someError);
-    }
-}
-
 bool opensAs(std::string_view fileText, std::string_view text, std::string_view password, ByteView iv) {
     try {
-        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(NoteFormat(password, nullptr, iv));
         if (!decryptor) {
             return false;
         }

@@ -3,6 +3,7 @@
 #include "cipher/crypto/digest.h"
 #include "cipher/encoding/utf8.h"
 #include "cipher/files/file_io.h"
+#include "cipher/stream/note_opening.h"
 #include "cipher/stream/note_stream.h"
 #include "cipher/stream/stream_encryptor.h"
 #include "note_cipher.h"
@@ -48,13 +49,14 @@ struct OpenedFile {
     int fd = -1;
     int error = 0;
     std::size_t size = 0;
+    struct stat info {};
 };
 
 OpenedFile openRegularFile(const std::string& path) {
     OpenedFile opened;
     // O_NONBLOCK so that a pipe chosen by mistake is refused instead of waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat info {};
+    struct stat& info = opened.info;
     if (fd < 0 || ::fstat(fd, &info) != 0) {
         opened.error = errno;
     } else if (S_ISDIR(info.st_mode)) {
@@ -73,48 +75,65 @@ OpenedFile openRegularFile(const std::string& path) {
     return opened;
 }
 
-// Reads a regular file a piece at a time into one reused buffer, checking its UTF-8 as it goes; readWholeFile's
-// errors, without holding the file.
-class PieceReader {
+std::int64_t nanoseconds(const timespec& time) noexcept {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// Reads a regular file a piece at a time into one reused buffer, hashing what it reads, so that what is remembered
+// of the file comes from the same read as the note; readWholeFile's errors, without holding the file.
+class NoteFileReader final : public PieceSource {
 public:
-    explicit PieceReader(const std::string& path)
-        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize]), m_file(openRegularFile(path)) {}
-    PieceReader(const PieceReader&) = delete;
-    PieceReader& operator=(const PieceReader&) = delete;
-    ~PieceReader() {
+    explicit NoteFileReader(const std::string& path)
+        : m_pieceSize(readPieceSize), m_piece(new char[m_pieceSize]), m_file(openRegularFile(path)),
+          m_digest(RunningDigest::make()) {}
+    NoteFileReader(const NoteFileReader&) = delete;
+    NoteFileReader& operator=(const NoteFileReader&) = delete;
+    ~NoteFileReader() override {
         if (m_file.fd >= 0) {
             ::close(m_file.fd);
         }
     }
 
     [[nodiscard]] int error() const noexcept { return m_file.error; }
-    [[nodiscard]] std::size_t size() const noexcept { return m_file.size; }
-    /// Whether everything read so far is well-formed UTF-8, a sequence cut at the end included.
-    [[nodiscard]] bool wellFormed() const noexcept { return m_textSoFar && m_text.finish(); }
-    /// Whether everything read so far is well-formed UTF-8 or the start of a sequence the rest may complete.
-    [[nodiscard]] bool textSoFar() const noexcept { return m_textSoFar; }
+    [[nodiscard]] std::size_t size() const noexcept override { return m_file.size; }
 
-    /// The next piece, valid until the next call; empty at the end or on an error.
-    std::string_view next() {
+    std::optional<std::string_view> next() override {
         if (m_file.error != 0 || m_file.fd < 0) {
-            return {};
+            return std::nullopt;
         }
         const ssize_t got = readRetrying(m_file.fd, m_piece.get(), m_pieceSize);
-        if (got <= 0) {
-            m_file.error = got < 0 ? errno : 0;
-            return {};
+        if (got < 0) {
+            m_file.error = errno;
+            return std::nullopt;
         }
         const std::string_view piece(m_piece.get(), static_cast<std::size_t>(got));
-        m_textSoFar = m_text.feed(asBytes(piece));
+        if (m_digest && !m_digest->add(asBytes(piece))) {
+            m_digest.reset();
+        }
         return piece;
+    }
+
+    /// The file as it was opened, with the hash of all that was read.
+    [[nodiscard]] FileSnapshot snapshot() {
+        const struct stat& info = m_file.info;
+        FileSnapshot seen{static_cast<std::uint64_t>(info.st_dev),
+                          static_cast<std::uint64_t>(info.st_ino),
+                          static_cast<std::int64_t>(info.st_size),
+                          nanoseconds(info.st_mtim),
+                          nanoseconds(info.st_ctim),
+                          S_ISREG(info.st_mode),
+                          {}};
+        if (const std::optional<RunningDigest::Value> hash = m_digest ? m_digest->finish() : std::nullopt) {
+            seen.sha256.assign(hash->begin(), hash->end());
+        }
+        return seen;
     }
 
 private:
     std::size_t m_pieceSize;
     std::unique_ptr<char[]> m_piece;
     OpenedFile m_file;
-    Utf8Checker m_text;
-    bool m_textSoFar = true;
+    std::optional<RunningDigest> m_digest;
 };
 
 // The file text of a note, encrypted as it is written and checked as it is read back, so that saving a large note
@@ -266,64 +285,40 @@ Result<std::string> readNoteFile(const std::filesystem::path& path) {
     return std::move(content.bytes);
 }
 
-Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
-                                 const Trace& trace) {
+Result<FileSnapshot> openNoteFile(const std::filesystem::path& path, const NoteFormat& format, NoteSink& note) {
     try {
-        PieceReader reader(path.string());
+        NoteFileReader reader(path.string());
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
         }
-        TracedStages stages(trace);
-        // Traced, the whole note is decrypted even when it is not text, as the trace shows all of it.
-        std::optional<NoteOpener> opener = NoteOpener::make(
-            password, iv, reader.size(),
-            trace.enabled() ? NoteOpener::Keep::wellFormedPrefix : NoteOpener::Keep::wholeNote, stages.observer());
-        bool accepted = opener.has_value();
-        // Whichever shows first ends the reading: a piece that is not text, or one the opener refuses. A garbage or
-        // endless file is then refused after a piece or two, not decrypted whole.
-        while (accepted) {
-            const std::string_view piece = reader.next();
-            if (piece.empty() || !reader.textSoFar()) {
-                break;
-            }
-            accepted = opener->feed(piece);
-        }
-        // The trace tells of a file that is text all through, so the rest of a refused one is checked too; and a
-        // file refused as under a wrong password is decoded on to its end (no longer decrypted), to tell whether any
-        // password could open it.
-        const bool readToEnd = accepted || trace.enabled() || (opener && !opener->refusedForGood());
-        while (!accepted && readToEnd && reader.textSoFar()) {
-            const std::string_view piece = reader.next();
-            if (piece.empty()) {
-                break;
-            }
-            if (opener && !trace.enabled()) {
-                (void)opener->feed(piece);
-            }
-        }
+        const Result<Done> opened = openNote(reader, format, note);
         if (reader.error() != 0) {
             return readFailure(path, reader.error());
         }
-        // Refused in the middle, the file may still end in a sequence cut by the piece; only at its end must it not.
-        if (!reader.textSoFar() || (readToEnd && !reader.wellFormed())) {
+        if (!opened && opened.failure().cause == FailureCause::notText) {
             return notTextFailure(path);
         }
-        if (!opener) {
-            trace.label(someError);
+        if (!opened) {
+            return fileFailure(Operation::open, path, opened.failure().cause);
         }
-        Result<std::string> note = !opener                 ? wrongPasswordOrDamaged()
-                                   : accepted || readToEnd ? opener->finish()
-                                                           : opener->refusal();
-        if (opener && trace.enabled()) {
-            traceNote(trace, stages, note);
-        }
-        if (!note) {
-            return fileFailure(Operation::open, path, note.failure().cause);
-        }
-        return note;
+        return reader.snapshot();
     } catch (const std::bad_alloc&) {
         return readFailure(path, ENOMEM);
     }
+}
+
+Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
+                                 const Trace& trace, FileSnapshot* seen) {
+    TracedStages stages(trace);
+    NoteText note;
+    Result<FileSnapshot> read = openNoteFile(path, NoteFormat(password, stages.observer(), iv), note);
+    if (!read) {
+        return read.failure();
+    }
+    if (seen != nullptr) {
+        *seen = std::move(read).value();
+    }
+    return note.release();
 }
 
 void setNoteReadPieceSize(std::size_t bytes) noexcept {
@@ -344,9 +339,9 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
         if (trace.enabled()) {
             stages.input(text);
         }
-        std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(
-            text, password, iv, NoteEncryptor::Check::asItGoes, NoteEncryptor::Encode::withCipher, stages.observer());
-        std::optional<NoteVerifier> verifier = NoteVerifier::make(text, password, iv);
+        const NoteFormat format(password, stages.observer(), iv);
+        std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, format);
+        std::optional<NoteVerifier> verifier = NoteVerifier::make(text, format);
         if (!encryptor || !verifier) {
             log.write(someError);
             saved = encryptFailure(path, FailureCause::notEncrypted);
@@ -368,8 +363,9 @@ Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource&
                                  ByteView iv, Log& log, FileOps& ops) {
     Result<Done> saved = Done{};
     try {
-        std::optional<StreamEncryptor> encryptor = StreamEncryptor::make(note, password, iv);
-        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+        const NoteFormat format(password, nullptr, iv);
+        std::optional<StreamEncryptor> encryptor = StreamEncryptor::make(note, format);
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format);
         std::optional<RunningDigest> noteDigest = RunningDigest::make();
         std::optional<RunningDigest> readBackDigest = RunningDigest::make();
         if (!encryptor || !decryptor || !noteDigest || !readBackDigest) {

@@ -4,9 +4,12 @@
 #include "cipher/base/log.h"
 #include "cipher/base/result.h"
 #include "cipher/files/atomic_file.h"
+#include "cipher/stream/note_format.h"
+#include "cipher/stream/note_stream.h"
 #include "cipher/stream/piece_source.h"
 #include "trace.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -20,13 +23,33 @@ namespace cipher {
 /// Like readTextFile, but says why a file cannot be read (notFound, noPermission, isAFolder, notText, ...).
 [[nodiscard]] Result<std::string> readNoteFile(const std::filesystem::path& path);
 
-/// readNoteFile and decryptWhole in one pass: reads the file a piece at a time and decrypts each piece as it
-/// comes, so that the file text is never held whole, and stops at the first piece that shows the file is refused.
-/// Fails as readNoteFile does when the file cannot be read or is not text (as far as it was read), and otherwise
-/// with decryptWhole's cause; every failure names the file and the operation open. With the trace
-/// on, traces what decryptWhole traces, reading a refused file to its end to tell whether it is text.
+/// What the read that opened a note file saw of the file: its identity, size and times as it was opened, and the
+/// SHA-256 of the bytes read, so that what is remembered of the file is what was shown of it.
+struct FileSnapshot {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    /// The status-change time, which no program can set back.
+    std::int64_t changedNs = 0;
+    /// Always so for a file openNoteFile opened: it refuses anything else.
+    bool regular = false;
+    /// SHA-256 of the bytes read; empty when the library could not make it.
+    Bytes sha256;
+};
+
+/// Opens the note file at path, reading it once, a piece at a time (openNote): the note goes to the sink as it is
+/// decrypted, and the file is never held whole. Gives what the read saw of the file. Fails as readNoteFile does
+/// when the file cannot be read or is not text (as far as it was read), and otherwise with decryptWhole's cause;
+/// every failure names the file and the operation open, and then the sink drops what it got.
+/// With the format's trace on, traces what decryptWhole traces.
+[[nodiscard]] Result<FileSnapshot> openNoteFile(const std::filesystem::path& path, const NoteFormat& format,
+                                                NoteSink& note);
+
+/// openNoteFile collecting the note into one string, for a caller that holds it whole; what the read saw of the
+/// file goes to seen, if given.
 [[nodiscard]] Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password,
-                                               ByteView iv, const Trace& trace);
+                                               ByteView iv, const Trace& trace, FileSnapshot* seen = nullptr);
 
 /// Sets the size of the pieces in which openNoteFile reads a file: 1 MiB unless set. For the fuzzer, which reaches
 /// the edges of the pieces only with files a few pieces long.

@@ -1,5 +1,7 @@
 #include "trace.h"
 
+#include "cipher/encoding/utf8.h"
+
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -117,7 +119,7 @@ void TracedStages::input(std::string_view text) const {
 }
 
 bool TracedStages::writeDecryption() const {
-    if (m_failedAt == Stage::base64) {
+    if (m_failedAt == Stage::key || m_failedAt == Stage::base64) {
         m_trace.label(someError);
         return false;
     }
@@ -130,6 +132,18 @@ bool TracedStages::writeDecryption() const {
     m_trace.label("decrypted");
     m_trace.byteList(m_plain);
     return true;
+}
+
+void TracedStages::decryptionEnded(bool whole) {
+    if (!writeDecryption()) {
+        return;
+    }
+    if (whole) {
+        m_trace.label("decryptedstring");
+        m_trace.text(asText(m_plain).substr(0, wellFormedUtf8PrefixLength(m_plain)));
+    } else {
+        m_trace.label(someError);
+    }
 }
 
 void TracedStages::cipherBytes(ByteView bytes) {

@@ -53,6 +53,9 @@ public:
     void input(std::string_view text) const;
     /// After a decryption: "some error" where it failed, else the ciphertext and plain bytes; whether both passed.
     bool writeDecryption() const;
+    /// After an opening: writeDecryption's lines, then the note (the well-formed UTF-8 prefix of the plain bytes)
+    /// when it ended whole, else "some error".
+    void decryptionEnded(bool whole) override;
 
     void cipherBytes(ByteView bytes) override;
     void plainBytes(ByteView bytes) override;

@@ -21,25 +21,15 @@ std::size_t DecryptedContent::maxPieceBytes() noexcept {
     return Base64Decoder::maxDecodedSize(fileTextPiece + 3) + 16;
 }
 
-DecryptedContent::DecryptedContent(PieceSource* source, std::string_view fileText, NoteDecryptor decryptor)
-    : m_source(source), m_pending(fileText), m_sourceEnded(source == nullptr), m_decryptor(std::move(decryptor)),
-      m_piece(maxPieceBytes()) {}
+DecryptedContent::DecryptedContent(PieceSource& source, NoteDecryptor decryptor)
+    : m_source(&source), m_decryptor(std::move(decryptor)), m_piece(maxPieceBytes()) {}
 
-std::optional<DecryptedContent> DecryptedContent::make(std::string_view fileText, std::string_view password,
-                                                       ByteView iv) {
-    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+std::optional<DecryptedContent> DecryptedContent::make(PieceSource& fileText, const NoteFormat& format) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format);
     if (!decryptor) {
         return std::nullopt;
     }
-    return DecryptedContent(nullptr, fileText, std::move(*decryptor));
-}
-
-std::optional<DecryptedContent> DecryptedContent::make(PieceSource& fileText, std::string_view password, ByteView iv) {
-    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
-    if (!decryptor) {
-        return std::nullopt;
-    }
-    return DecryptedContent(&fileText, {}, std::move(*decryptor));
+    return DecryptedContent(fileText, std::move(*decryptor));
 }
 
 bool DecryptedContent::take(ByteView plain) {
@@ -93,9 +83,14 @@ Result<std::string_view> DecryptedContent::nextPiece() {
 
 Failure DecryptedContent::refusal(bool isText) {
     const auto ignore = [](ByteView) { return false; };
-    // A file text held whole is decoded on to its end, no longer decrypted, to tell whether any password could open
-    // it; a stream is not read on for that, as it may never end.
-    while (isText && m_source == nullptr && !m_ended && !m_decryptor.cannotBeANote()) {
+    // A file text of known size is decoded on to its end, no longer decrypted, to tell whether any password could
+    // open it; a stream is not read on for that, as it may never end.
+    while (isText && m_source->size() != 0 && !m_ended && !m_decryptor.cannotBeANote()) {
+        if (m_pending.empty() && !m_sourceEnded) {
+            const std::optional<std::string_view> given = m_source->next();
+            m_pending = given.value_or(std::string_view());
+            m_sourceEnded = m_pending.empty();
+        }
         if (m_pending.empty()) {
             isText = m_textCheck.finish();
             (void)m_decryptor.finish(ignore);

@@ -19,14 +19,9 @@ namespace cipher {
 /// password; it fails at the first piece that shows it.
 class DecryptedContent final : public PiecewiseContent {
 public:
-    /// No value when the cipher cannot be made. The file text must outlive the object.
-    [[nodiscard]] static std::optional<DecryptedContent> make(std::string_view fileText, std::string_view password,
-                                                              ByteView iv);
-
-    /// The same for a file text read from a source (a pipe), which must outlive the object. A source that cannot be
-    /// read fails the save with cause other; the source says why.
-    [[nodiscard]] static std::optional<DecryptedContent> make(PieceSource& fileText, std::string_view password,
-                                                              ByteView iv);
+    /// No value when the cipher cannot be made. The source (a TextSource over a mapped file text, a pipe) must
+    /// outlive the object. A source that cannot be read fails the save with cause other; the source says why.
+    [[nodiscard]] static std::optional<DecryptedContent> make(PieceSource& fileText, const NoteFormat& format);
 
     /// The most bytes one piece holds.
     static std::size_t maxPieceBytes() noexcept;
@@ -40,15 +35,15 @@ public:
     [[nodiscard]] std::size_t fileTextDone() const noexcept { return m_fed; }
 
 private:
-    DecryptedContent(PieceSource* source, std::string_view fileText, NoteDecryptor decryptor);
+    DecryptedContent(PieceSource& source, NoteDecryptor decryptor);
     bool take(ByteView plain);
     bool checkUtf8(bool atEnd);
-    /// Why the file text is refused: notANote when no password can open it (told for a file text held whole).
+    /// Why the file text is refused: notANote when no password can open it (told for a source of known size).
     Failure refusal(bool isText);
 
-    PieceSource* m_source;      // null when all of the file text was given at once
+    PieceSource* m_source;
     std::string_view m_pending; // file text not yet decrypted, of what the source last gave
-    bool m_sourceEnded;
+    bool m_sourceEnded = false;
     NoteDecryptor m_decryptor;
     Utf8Checker m_textCheck; // the file text's
     Utf8Checker m_noteCheck; // the note's

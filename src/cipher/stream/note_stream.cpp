@@ -1,6 +1,5 @@
 #include "note_stream.h"
 
-#include "cipher/crypto/note_key.h"
 #include "cipher/encoding/utf8.h"
 
 #include <algorithm>
@@ -22,7 +21,6 @@ namespace {
 constexpr std::size_t blockSize = 16;
 // File text is decoded in pieces of at most this many characters.
 constexpr std::size_t decodePieceChars = 64 * 1024;
-constexpr std::size_t maxReservedNote = std::size_t{1} << 30;
 
 // Asks for the next piece to be brought into cache while the cipher works on this one, which takes longer than
 // reading it from memory: the first pass over a large note then no longer waits for memory.
@@ -92,12 +90,13 @@ NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check chec
                                              threadFor(text.size()), PiecesAhead::Content::plain);
 }
 
-std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, std::string_view password, ByteView iv,
-                                                 Check check, Encode encode, StageObserver* observer) {
-    std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, true);
+std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, const NoteFormat& format, Check check,
+                                                 Encode encode) {
+    std::optional<CbcStream> cipher = format.cipher(true);
     if (!cipher) {
         return std::nullopt;
     }
+    StageObserver* observer = format.observer();
     NoteEncryptor encryptor(text, std::move(*cipher), check, observer ? Encode::byCaller : encode);
     encryptor.m_observer = observer;
     return encryptor;
@@ -150,9 +149,12 @@ NoteDecryptor::NoteDecryptor(CbcStream cipher, StageObserver* observer)
     : m_cipher(std::move(cipher)), m_cipherBytes(new std::uint8_t[Base64Decoder::maxDecodedSize(decodePieceChars)]),
       m_plain(Base64Decoder::maxDecodedSize(decodePieceChars) + blockSize), m_observer(observer) {}
 
-std::optional<NoteDecryptor> NoteDecryptor::make(std::string_view password, ByteView iv, StageObserver* observer) {
-    std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, false);
+std::optional<NoteDecryptor> NoteDecryptor::make(const NoteFormat& format, StageObserver* observer) {
+    std::optional<CbcStream> cipher = format.cipher(false);
     if (!cipher) {
+        if (observer != nullptr) {
+            observer->decryptionFailed(StageObserver::Stage::key);
+        }
         return std::nullopt;
     }
     return NoteDecryptor(std::move(*cipher), observer);
@@ -240,88 +242,53 @@ bool NoteDecryptor::finish(const PlainSink& sink) {
     return taken;
 }
 
-NoteOpener::NoteOpener(NoteDecryptor decryptor, Keep keep) : m_decryptor(std::move(decryptor)), m_keep(keep) {}
+NoteOpener::NoteOpener(NoteDecryptor decryptor, NoteSink& note, bool watched)
+    : m_decryptor(std::move(decryptor)), m_note(&note), m_watched(watched) {}
 
-NoteOpener::~NoteOpener() {
-    wipe();
-}
-
-void NoteOpener::wipe() noexcept {
-    cleanse(m_note.data(), m_note.size());
-    m_note.clear();
-}
-
-std::optional<NoteOpener> NoteOpener::make(std::string_view password, ByteView iv, std::size_t fileTextSize, Keep keep,
-                                           StageObserver* observer) {
-    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv, observer);
+std::optional<NoteOpener> NoteOpener::make(const NoteFormat& format, NoteSink& note, std::size_t fileTextSize) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format);
     if (!decryptor) {
         return std::nullopt;
     }
-    NoteOpener opener(std::move(*decryptor), keep);
-    // Plaintext is never longer than the ciphertext: with the size known, the note never moves. A file far larger
-    // than any note (a sparse or garbage file) gets room to start with, not all it could hold.
-    opener.m_note.reserve(std::min(Base64Decoder::maxDecodedSize(fileTextSize), maxReservedNote));
-    preferHugePages(opener.m_note.data(), opener.m_note.capacity());
-    return opener;
+    // Plaintext is never longer than the ciphertext.
+    if (fileTextSize != 0) {
+        note.expect(Base64Decoder::maxDecodedSize(fileTextSize));
+    }
+    return NoteOpener(std::move(*decryptor), note, format.observer() != nullptr);
 }
 
-bool NoteOpener::append(ByteView plain) {
-    if (plain.size() > m_note.capacity() - m_note.size()) {
-        // Moved by hand, so that the old buffer is wiped before it is released.
-        std::string larger;
-        larger.reserve(std::max(2 * m_note.capacity(), m_note.size() + plain.size()));
-        preferHugePages(larger.data(), larger.capacity());
-        larger.append(m_note);
-        wipe();
-        m_note.swap(larger);
+bool NoteOpener::take(ByteView plain) {
+    // A sequence cut by the end of a piece is checked with the next; more than that is no note, and the rest need not
+    // be decrypted to say so, unless a trace is to show all of it.
+    m_wellFormed = m_wellFormed && m_text.feed(plain);
+    if (!m_wellFormed || m_stopped) {
+        return m_watched && !m_stopped;
     }
-    m_note.append(asText(plain));
-    // A sequence cut by the end of a piece is checked again with the next; the first error stops the prefix.
-    m_wellFormed += wellFormedUtf8PrefixLength(asBytes(std::string_view(m_note).substr(m_wellFormed)));
-    // More than the start of a sequence the next piece could complete: this is no note, and the rest need not be
-    // decrypted to say so.
-    return m_keep == Keep::wellFormedPrefix || m_note.size() - m_wellFormed <= 3;
+    m_stopped = !m_note->take(asText(plain));
+    return !m_stopped;
 }
 
 bool NoteOpener::feed(std::string_view piece) {
-    return m_decryptor.feed(piece, [this](ByteView plain) { return append(plain); });
+    return m_decryptor.feed(piece, [this](ByteView plain) { return take(plain); }) && (m_wellFormed || m_watched);
 }
 
-bool NoteOpener::end() {
-    if (!m_decryptor.finish([this](ByteView plain) { return append(plain); })) {
-        wipe();
-        return false;
-    }
-    return true;
-}
-
-Result<std::string> NoteOpener::finish() {
-    if (!end() || m_wellFormed != m_note.size()) {
-        wipe();
+Result<Done> NoteOpener::finish() {
+    const bool ended = m_decryptor.finish([this](ByteView plain) { return take(plain); });
+    if (!ended || !m_wellFormed || m_stopped || !m_text.finish()) {
         return refusal();
     }
-    return std::move(m_note);
+    return Done{};
 }
 
 Failure NoteOpener::refusal() const {
     return m_decryptor.cannotBeANote() ? notANote() : wrongPasswordOrDamaged();
 }
 
-std::optional<std::string> NoteOpener::finishPrefix() {
-    if (!end()) {
-        return std::nullopt;
-    }
-    // What follows the well-formed prefix is dropped, and wiped first.
-    cleanse(m_note.data() + m_wellFormed, m_note.size() - m_wellFormed);
-    m_note.resize(m_wellFormed);
-    return std::move(m_note);
-}
-
 NoteVerifier::NoteVerifier(std::string_view text, NoteDecryptor decryptor)
     : m_text(text), m_decryptor(std::move(decryptor)), m_expectedChars(base64EncodedSize(cipherSizeFor(text.size()))) {}
 
-std::optional<NoteVerifier> NoteVerifier::make(std::string_view text, std::string_view password, ByteView iv) {
-    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(password, iv);
+std::optional<NoteVerifier> NoteVerifier::make(std::string_view text, const NoteFormat& format) {
+    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format, nullptr);
     if (!decryptor) {
         return std::nullopt;
     }

@@ -4,6 +4,8 @@
 #include "cipher/base/result.h"
 #include "cipher/crypto/aes.h"
 #include "cipher/encoding/base64.h"
+#include "cipher/encoding/utf8.h"
+#include "note_format.h"
 #include "pieces_ahead.h"
 
 #include <cstddef>
@@ -26,8 +28,8 @@ namespace cipher {
 /// valid only during the call.
 class StageObserver {
 public:
-    /// Where a decryption failed.
-    enum class Stage { base64, cipher };
+    /// Where a decryption failed: no cipher could be made for the key, the Base64 was refused, or the cipher failed.
+    enum class Stage { key, base64, cipher };
 
     virtual ~StageObserver() = default;
     /// Ciphertext as it is made (encryption) or decoded (decryption).
@@ -40,6 +42,8 @@ public:
     virtual void encryptionEnded() = 0;
     /// The decryption failed at this stage.
     virtual void decryptionFailed(Stage stage) = 0;
+    /// An opening ended: with the whole note, or refused.
+    virtual void decryptionEnded(bool whole) { (void)whole; }
 };
 
 /// Encrypts a note into its file text a piece at a time: the pieces joined are what encrypt gives. The note's
@@ -60,12 +64,11 @@ public:
     /// alone; one that also reads each piece back and checks it leaves the Base64 to the cipher's thread.
     enum class Encode { withCipher, byCaller };
 
-    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it,
-    /// and so must the observer, which makes the caller's thread do the Base64 so that it sees the ciphertext.
-    [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, std::string_view password,
-                                                           ByteView iv, Check check = Check::asItGoes,
-                                                           Encode encode = Encode::withCipher,
-                                                           StageObserver* observer = nullptr);
+    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it.
+    /// The format's observer makes the caller's thread do the Base64, so that it sees the ciphertext.
+    [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, const NoteFormat& format,
+                                                           Check check = Check::asItGoes,
+                                                           Encode encode = Encode::withCipher);
 
     /// The size of the whole file text, in characters.
     [[nodiscard]] std::size_t fileTextSize() const noexcept;
@@ -102,10 +105,13 @@ using PlainSink = std::function<bool(ByteView)>;
 /// Decodes and decrypts a file text given a piece at a time (pieces of any size), handing on the plain bytes.
 class NoteDecryptor {
 public:
-    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The observer, if any,
-    /// must outlive it.
-    [[nodiscard]] static std::optional<NoteDecryptor> make(std::string_view password, ByteView iv,
-                                                           StageObserver* observer = nullptr);
+    /// No value when the cipher cannot be made (the password is not well-formed UTF-8); the observer, if any, is
+    /// told so. The observer must outlive it.
+    [[nodiscard]] static std::optional<NoteDecryptor> make(const NoteFormat& format, StageObserver* observer);
+    /// The same, watched by the format's observer.
+    [[nodiscard]] static std::optional<NoteDecryptor> make(const NoteFormat& format) {
+        return make(format, format.observer());
+    }
 
     /// Decodes and decrypts the next piece of file text; false when the Base64 is rejected, the cipher fails or
     /// the sink stops (then and afterwards). The bytes handed to the sink are wiped after it returns. Once the
@@ -136,27 +142,34 @@ private:
     StageObserver* m_observer;
 };
 
-/// Opens a note whose file text arrives a piece at a time (read from a file or a pipe), so that the file text is
-/// never held whole: decodes, decrypts and checks the UTF-8 of each piece as it comes.
+/// Receives a note a piece at a time as it is decrypted: the pieces joined are the note, a piece may end inside a
+/// UTF-8 sequence that the next completes. Nothing it was given is the note until the opening succeeds; when it
+/// fails, the receiver drops all of it.
+class NoteSink {
+public:
+    virtual ~NoteSink() = default;
+    /// The note holds at most this many bytes: told before the first piece when the file text's size is known.
+    virtual void expect(std::size_t bytes) { (void)bytes; }
+    /// The next piece, valid only during the call; false stops the opening, which then fails.
+    [[nodiscard]] virtual bool take(std::string_view piece) = 0;
+};
+
+/// Opens a note whose file text arrives a piece at a time (a whole text, a file, a pipe), so that the file text is
+/// never held whole: decodes and decrypts each piece as it comes, checks the note's UTF-8 and hands it to a sink.
 class NoteOpener {
 public:
-    /// What the opener ends with: the whole note, refused from the first piece that is not well-formed UTF-8 (so
-    /// that garbage is never decrypted to its end), or the well-formed prefix of whatever decrypts (finishPrefix).
-    enum class Keep { wholeNote, wellFormedPrefix };
+    /// No value when the cipher cannot be made. With the file text's size known, the sink is told how large the
+    /// note can be. The sink, and the format's observer, must outlive it.
+    [[nodiscard]] static std::optional<NoteOpener> make(const NoteFormat& format, NoteSink& note,
+                                                        std::size_t fileTextSize = 0);
 
-    /// No value when the cipher cannot be made. With the file text's size known, the note is given room at once.
-    /// The observer, if any, must outlive it.
-    [[nodiscard]] static std::optional<NoteOpener> make(std::string_view password, ByteView iv,
-                                                        std::size_t fileTextSize = 0, Keep keep = Keep::wholeNote,
-                                                        StageObserver* observer = nullptr);
-
-    /// The next piece of file text; false once it is refused (Base64 rejected, cipher failure, or for the whole
-    /// note, decrypted bytes that are not well-formed UTF-8).
+    /// The next piece of file text; false once it is refused (Base64 rejected, cipher failure, decrypted bytes that
+    /// are not well-formed UTF-8, or the sink stopped). Watched, the opener takes on past a note that is not UTF-8,
+    /// so that the observer sees all of it; the sink gets no more of it, and finish refuses it.
     [[nodiscard]] bool feed(std::string_view piece);
 
-    /// Ends the file text: the note, or why not (decryptWhole's failure for a note that does not decrypt whole
-    /// to well-formed UTF-8, or notANote's when no password can open it).
-    [[nodiscard]] Result<std::string> finish();
+    /// Ends the file text: done when the sink has been given the whole note, well-formed UTF-8; else refusal's.
+    [[nodiscard]] Result<Done> finish();
 
     /// Why the file text was refused: notANote's failure once the file text shows that no password can open it,
     /// else wrongPasswordOrDamaged's. Feeding the rest after a refusal, then finish, tells more.
@@ -164,25 +177,16 @@ public:
     /// Whether the file text has already shown that no password can open it.
     [[nodiscard]] bool refusedForGood() const noexcept { return m_decryptor.cannotBeANote(); }
 
-    /// Ends the file text like finish, but keeps the well-formed UTF-8 prefix of a note that is not (decrypt, with
-    /// Keep::wellFormedPrefix); no value when the Base64 is rejected or the cipher fails.
-    [[nodiscard]] std::optional<std::string> finishPrefix();
-
-    NoteOpener(NoteOpener&&) noexcept = default;
-    NoteOpener& operator=(NoteOpener&&) noexcept = default;
-    /// Wipes what was decrypted, unless it was handed over.
-    ~NoteOpener();
-
 private:
-    NoteOpener(NoteDecryptor decryptor, Keep keep);
-    bool append(ByteView plain);
-    bool end();
-    void wipe() noexcept;
+    NoteOpener(NoteDecryptor decryptor, NoteSink& note, bool watched);
+    bool take(ByteView plain);
 
     NoteDecryptor m_decryptor;
-    Keep m_keep;
-    std::string m_note;
-    std::size_t m_wellFormed = 0;
+    NoteSink* m_note;
+    Utf8Checker m_text;
+    bool m_wellFormed = true;
+    bool m_stopped = false;
+    bool m_watched;
 };
 
 /// Checks a file text read back a piece at a time against the note it must hold: exactly the layout encrypt
@@ -190,9 +194,9 @@ private:
 /// what encrypt gives, without a copy of it to compare with.
 class NoteVerifier {
 public:
-    /// No value when the cipher cannot be made. The text must outlive it.
-    [[nodiscard]] static std::optional<NoteVerifier> make(std::string_view text, std::string_view password,
-                                                          ByteView iv);
+    /// No value when the cipher cannot be made. The text must outlive it. Not watched by the format's observer: a
+    /// trace tells of the encryption, not of its check.
+    [[nodiscard]] static std::optional<NoteVerifier> make(std::string_view text, const NoteFormat& format);
 
     /// The next piece of file text; false once it cannot be the note's.
     [[nodiscard]] bool feed(std::string_view piece);

@@ -1,6 +1,5 @@
 #include "stream_encryptor.h"
 
-#include "cipher/crypto/note_key.h"
 #include "cipher/encoding/base64.h"
 
 #include <algorithm>
@@ -21,8 +20,8 @@ StreamEncryptor::StreamEncryptor(PieceSource& source, CbcStream cipher)
       m_cipherBytes(new std::uint8_t[pieceBytes + blockSize]),
       m_fileText(new char[base64EncodedSize(pieceBytes + blockSize)]) {}
 
-std::optional<StreamEncryptor> StreamEncryptor::make(PieceSource& source, std::string_view password, ByteView iv) {
-    std::optional<CbcStream> cipher = CbcStream::make(deriveKey(password), iv, true);
+std::optional<StreamEncryptor> StreamEncryptor::make(PieceSource& source, const NoteFormat& format) {
+    std::optional<CbcStream> cipher = format.cipher(true);
     if (!cipher) {
         return std::nullopt;
     }

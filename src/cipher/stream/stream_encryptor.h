@@ -4,6 +4,7 @@
 #include "cipher/base/result.h"
 #include "cipher/crypto/aes.h"
 #include "cipher/encoding/utf8.h"
+#include "note_format.h"
 #include "piece_source.h"
 
 #include <cstddef>
@@ -22,8 +23,7 @@ public:
     static constexpr std::size_t pieceBytes = 1024 * 48;
 
     /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The source must outlive it.
-    [[nodiscard]] static std::optional<StreamEncryptor> make(PieceSource& source, std::string_view password,
-                                                             ByteView iv);
+    [[nodiscard]] static std::optional<StreamEncryptor> make(PieceSource& source, const NoteFormat& format);
 
     /// The next piece of file text, valid until the next call; empty once all is given. No value when the source
     /// cannot be read, the note turns out not to be well-formed UTF-8 or the cipher fails (failureCause says which).

@@ -1,4 +1,5 @@
 #include "cipher/note/note_cipher.h"
+#include "cipher/stream/note_opening.h"
 #include "cipher/stream/note_stream.h"
 #include "support/memory_log.h"
 #include "test_support.h"
@@ -99,7 +100,7 @@ TEST(Trace, IsOffUnlessTheEnvironmentSaysExactlyOne) {
 // The file text an encryptor gives, pieces joined; no value when it fails.
 std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check,
                                         NoteEncryptor::Encode encode = NoteEncryptor::Encode::withCipher) {
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, password, noteIv, check, encode);
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, NoteFormat(password), check, encode);
     std::string fileText;
     for (std::optional<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
         if (next->empty()) {
@@ -158,7 +159,8 @@ TEST(NoteStream, RefusesAtTheFirstPieceThatCannotBeANote) {
         {fileText.substr(0, piece) + blanks, fileText.substr(piece), password, true},
     };
     for (const auto& [first, rest, pass, accepted] : cases) {
-        std::optional<NoteOpener> opener = NoteOpener::make(pass, noteIv);
+        NoteText opened;
+        std::optional<NoteOpener> opener = NoteOpener::make(NoteFormat(pass), opened);
         ASSERT_TRUE(opener);
         EXPECT_EQ(opener->feed(first), accepted) << first.size();
         EXPECT_EQ(decryptWhole(first + rest, pass, noteIv, Trace()).ok(), accepted) << first.size();

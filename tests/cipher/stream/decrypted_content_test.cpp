@@ -29,18 +29,14 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
     }
     for (const std::string& text : notes) {
         const std::string fileText = plainFileText(text, "pw");
-        std::optional<DecryptedContent> content = DecryptedContent::make(fileText, "pw", noteIv);
-        ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
-        EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size();
-        // From a pipe, in pieces smaller and larger than the content's own.
-        for (const std::size_t cut : {std::size_t{4099}, std::size_t{1} << 20}) {
+        // Held whole (a mapped file text), and from a pipe in pieces smaller and larger than the content's own.
+        for (const std::size_t cut : {fileText.size() + 1, std::size_t{4099}, std::size_t{1} << 20}) {
             test::CutSource source(fileText, cut);
-            std::optional<DecryptedContent> piped = DecryptedContent::make(source, "pw", noteIv);
-            ASSERT_TRUE(writeFileAtomically(dir / "piped.txt", *piped).ok()) << text.size();
-            EXPECT_TRUE(readFile(dir / "piped.txt") == text) << text.size() << " cut " << cut;
+            std::optional<DecryptedContent> content = DecryptedContent::make(source, NoteFormat("pw"));
+            ASSERT_TRUE(writeFileAtomically(dir / "note.txt", *content).ok()) << text.size();
+            EXPECT_TRUE(readFile(dir / "note.txt") == text) << text.size() << " cut " << cut;
         }
     }
-    std::filesystem::remove(dir / "piped.txt");
     const std::string kept = readFile(dir / "note.txt");
     constexpr std::size_t whole = std::string_view::npos;
     using enum FailureCause;
@@ -59,8 +55,7 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
     };
     for (const auto& [fileText, failAt, cause] : refusals) {
         test::CutSource pipe(fileText, 4099, failAt);
-        std::optional<DecryptedContent> content = failAt == whole ? DecryptedContent::make(fileText, "pw", noteIv)
-                                                                  : DecryptedContent::make(pipe, "pw", noteIv);
+        std::optional<DecryptedContent> content = DecryptedContent::make(pipe, NoteFormat("pw"));
         const Result<Done> saved = writeFileAtomically(dir / "note.txt", *content);
         ASSERT_FALSE(saved.ok()) << fileText.size();
         EXPECT_EQ(saved.failure().cause, cause) << fileText.size();

@@ -16,7 +16,7 @@ TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
     note[30 * piece + 5] = '\xFF';
     for (const auto encode : {NoteEncryptor::Encode::withCipher, NoteEncryptor::Encode::byCaller}) {
         std::optional<NoteEncryptor> encryptor =
-            NoteEncryptor::make(note, password, noteIv, NoteEncryptor::Check::asItGoes, encode);
+            NoteEncryptor::make(note, NoteFormat(password), NoteEncryptor::Check::asItGoes, encode);
         std::size_t given = 0;
         for (std::optional<std::string_view> next = encryptor->next(); next && !next->empty();
              next = encryptor->next()) {
@@ -28,7 +28,7 @@ TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
     // Abandoned while the cipher is ahead, and before it ever started: both end, and the thread with them.
     for (const std::size_t taken : {1U, 0U}) {
         std::optional<NoteEncryptor> abandoned =
-            NoteEncryptor::make(note, password, noteIv, NoteEncryptor::Check::doneByCaller);
+            NoteEncryptor::make(note, NoteFormat(password), NoteEncryptor::Check::doneByCaller);
         for (std::size_t i = 0; i < taken; ++i) {
             EXPECT_TRUE(abandoned->next().has_value());
         }
@@ -36,7 +36,7 @@ TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
 }
 
 bool verifies(const std::string& note, const std::string& fileText, std::size_t pieceSize) {
-    std::optional<NoteVerifier> verifier = NoteVerifier::make(note, password, noteIv);
+    std::optional<NoteVerifier> verifier = NoteVerifier::make(note, NoteFormat(password));
     for (std::size_t pos = 0; pos < fileText.size(); pos += pieceSize) {
         if (!verifier->feed(std::string_view(fileText).substr(pos, pieceSize))) {
             return false;
