@@ -1,8 +1,8 @@
 #include "window/note_text_view.h"
 
 #include "cipher/base/bytes.h"
-#include "window/text_runs.h"
 #include "window/match_finder.h"
+#include "window/text_runs.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -113,22 +113,39 @@ long NoteTextView::send(unsigned int message, unsigned long wParam, long lParam)
 }
 
 void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
-    // The old text is the note's plain text: wiped before its memory goes back.
-    const QByteArrayView old = bytes();
-    cipher::cleanse(const_cast<char*>(old.data()), static_cast<std::size_t>(old.size()));
+    showDocument(makeDocument(capacity), ending);
+}
+
+long NoteTextView::makeDocument(std::size_t capacity) const {
     // Without run styling the document keeps no style byte per text byte: half the memory. Scintilla moves the whole
     // text into a larger buffer when an insertion fills the one it has, for a moment holding it twice; so the buffer
     // has room beyond the note for what is typed next, as much as Scintilla would add itself.
     const std::size_t room = capacity == 0 ? 0 : capacity + capacity / 8 + typingRoom;
     const long document =
         send(SCI_CREATEDOCUMENT, room, m_runStyling ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE);
+    if (room > 0) {
+        // Scintilla fills the room with zeros, which makes all of it resident at once. Until text fills it, it goes
+        // back to the system (it reads as zeros again, and Scintilla never reads it). Its pointer is had from an
+        // editor of its own, never shown, so that this view keeps showing its note meanwhile.
+        QsciScintillaBase maker;
+        maker.SendScintilla(SCI_SETDOCPOINTER, 0, document);
+        cipher::giveBack(static_cast<char*>(maker.SendScintillaPtrResult(SCI_GETCHARACTERPOINTER)), room);
+    }
+    return document;
+}
+
+void NoteTextView::showDocument(long document, LineEnding ending) {
+    // The old text is the note's plain text: wiped before its memory goes back.
+    const QByteArrayView old = bytes();
+    cipher::cleanse(const_cast<char*>(old.data()), static_cast<std::size_t>(old.size()));
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
     forgetLayout();
-    // Scintilla fills the room with zeros, which makes all of it resident at once, beside the note that is about to go
-    // in. Until text fills it, it goes back to the system (it reads as zeros again, and Scintilla never reads it).
-    cipher::giveBack(const_cast<char*>(bytes().data()), room);
     setUpDocument(ending);
+}
+
+void NoteTextView::dropDocument(long document) const {
+    send(SCI_RELEASEDOCUMENT, 0, document);
 }
 
 void NoteTextView::forgetLayout() {

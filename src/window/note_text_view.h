@@ -32,6 +32,14 @@ public:
     /// Drops the text and its undo history and starts an empty document at its save point, room reserved for
     /// capacity bytes, in which a typed line break is ending.
     void clear(LineEnding ending, std::size_t capacity = 0);
+    /// A new empty document, not shown, with room for capacity bytes that takes no memory until text fills it; to be
+    /// given to showDocument or dropDocument.
+    [[nodiscard]] long makeDocument(std::size_t capacity) const;
+    /// Drops the text and its undo history and shows document, from makeDocument, in which a typed line break is
+    /// ending.
+    void showDocument(long document, LineEnding ending);
+    /// Drops a document from makeDocument that was never shown.
+    void dropDocument(long document) const;
     /// Puts bytes at the end of the text, read-only or not, leaving the caret and the scroll where they are.
     void append(QByteArrayView bytes);
     /// The whole text; valid until the text next changes.

@@ -137,10 +137,10 @@ signals:
 
 private:
     [[nodiscard]] std::optional<QByteArray> password() const;
-    void setNote(std::string utf8);
+    void setNote(std::string utf8, long document = 0);
     void updateModified();
     [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, std::optional<QByteArray> pass) const;
-    [[nodiscard]] cipher::Result<cipher::Done> load(cipher::Result<std::string> text);
+    [[nodiscard]] cipher::Result<cipher::Done> load(const QString& path, std::optional<QByteArray> pass);
 
     cipher::Log& m_log;
     cipher::Trace m_trace;
