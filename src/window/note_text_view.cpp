@@ -86,6 +86,10 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
     applyLook();
 
     connect(this, &QsciScintillaBase::SCN_STYLENEEDED, this, &NoteTextView::styleRuns);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
+                noteChange(position, type, length);
+            });
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { emit modificationChanged(false); });
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { emit modificationChanged(true); });
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
@@ -105,7 +109,10 @@ NoteTextView::~NoteTextView() {
 }
 
 void NoteTextView::accessibilityActiveChanged(bool active) {
-    send(SCI_SETMODEVENTMASK, active ? SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT : 0);
+    // Where the text is about to change is always wanted, for styling (noteChange); it is told before the change,
+    // which assistive technology is not told of.
+    const unsigned long always = SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE;
+    send(SCI_SETMODEVENTMASK, active ? always | SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT : always);
 }
 
 long NoteTextView::send(unsigned int message, unsigned long wParam, long lParam) const {
@@ -142,6 +149,21 @@ void NoteTextView::showDocument(long document, LineEnding ending) {
     send(SCI_RELEASEDOCUMENT, 0, document);
     forgetLayout();
     setUpDocument(ending);
+}
+
+void NoteTextView::noteChange(qsizetype position, int type, qsizetype length) {
+    // Both ends move with the text after them: an insertion shifts them on, a deletion takes them back to its start.
+    const auto follow = [&](qsizetype& end) {
+        if (end > position) {
+            end = (type & SC_MOD_BEFOREINSERT) != 0 ? end + length : std::max(position, end - length);
+        }
+    };
+    if ((type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) == 0) {
+        return;
+    }
+    follow(m_trustedEnd);
+    follow(m_changedEnd);
+    m_changedEnd = std::max(m_changedEnd, (type & SC_MOD_BEFOREINSERT) != 0 ? position + length : position);
 }
 
 void NoteTextView::dropDocument(long document) const {
@@ -188,10 +210,14 @@ long NoteTextView::setAside() {
 void NoteTextView::bringBack(long document) {
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
+    m_trustedEnd = 0;
+    m_changedEnd = -1;
     setUndoCollection(true);
 }
 
 void NoteTextView::setUpDocument(LineEnding ending) {
+    m_trustedEnd = 0;
+    m_changedEnd = -1;
     // These belong to the document, so a new one needs them again.
     send(SCI_SETCODEPAGE, SC_CP_UTF8);
     // Scintilla shows a byte that is not part of well-formed UTF-8 as its value in hex, and so looks up every other
@@ -338,7 +364,18 @@ void NoteTextView::styleRuns(int position) {
     char previous =
         start > 0 ? static_cast<char>(send(SCI_GETSTYLEAT, static_cast<unsigned long>(start - 1))) : besideStyle;
     qsizetype at = context;
+    bool resumed = false;
     while (at < upTo - start + context) {
+        // Past the last change, a run that begins where a run began before, beside the same style as before, begins
+        // the same runs as before: the styles from there on stand, and a keystroke in a long line restyles a word or
+        // two instead of the rest of the line.
+        const qsizetype here = start - context + at;
+        if (here > m_changedEnd && upTo <= m_trustedEnd && here > 0 &&
+            send(SCI_GETSTYLEAT, static_cast<unsigned long>(here - 1)) == previous &&
+            send(SCI_GETSTYLEAT, static_cast<unsigned long>(here)) != previous) {
+            resumed = true;
+            break;
+        }
         const qsizetype end = runEnd(text, at);
         const auto lead = static_cast<unsigned char>(text[at]);
         const char own = lead > ' ' && lead != 0x7F ? wordStyle : separatorStyle;
@@ -349,6 +386,15 @@ void NoteTextView::styleRuns(int position) {
     }
     send(SCI_STARTSTYLING, static_cast<unsigned long>(start));
     SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(at - context), styles.data());
+    const qsizetype styledTo = start - context + at;
+    if (resumed) {
+        send(SCI_STARTSTYLING, static_cast<unsigned long>(std::min(m_trustedEnd, size)));
+    } else {
+        m_trustedEnd = styledTo;
+    }
+    if (styledTo >= m_changedEnd) {
+        m_changedEnd = -1;
+    }
 }
 
 qsizetype NoteTextView::styledRunStart(qsizetype position) const {

@@ -161,6 +161,7 @@ private:
                                                                             qsizetype to) const;
     void applyLook();
     void styleRuns(int position);
+    void noteChange(qsizetype position, int type, qsizetype length);
     [[nodiscard]] qsizetype styledRunStart(qsizetype position) const;
     [[nodiscard]] unsigned long wrapMode() const;
 
@@ -169,6 +170,10 @@ private:
     // What this view put on the clipboard; Qt owns it and drops it when another program takes the clipboard.
     mutable QList<QPointer<QMimeData>> m_copies;
     bool m_runStyling = true;
+    // The styles before this are what styleRuns gives for the text as it now is, but where it changed since.
+    qsizetype m_trustedEnd = 0;
+    // The text from here on is as it was when it was last styled; -1 when it has not changed since.
+    qsizetype m_changedEnd = -1;
     double m_points = 10;
     int m_wheelZoomRest = 0;
 };
