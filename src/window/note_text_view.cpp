@@ -161,6 +161,7 @@ void NoteTextView::noteChange(qsizetype position, int type, qsizetype length) {
     if ((type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) == 0) {
         return;
     }
+    emit textAboutToChange(position);
     follow(m_trustedEnd);
     follow(m_changedEnd);
     m_changedEnd = std::max(m_changedEnd, (type & SC_MOD_BEFOREINSERT) != 0 ? position + length : position);
@@ -212,12 +213,14 @@ void NoteTextView::bringBack(long document) {
     send(SCI_RELEASEDOCUMENT, 0, document);
     m_trustedEnd = 0;
     m_changedEnd = -1;
+    emit textAboutToChange(0);
     setUndoCollection(true);
 }
 
 void NoteTextView::setUpDocument(LineEnding ending) {
     m_trustedEnd = 0;
     m_changedEnd = -1;
+    emit textAboutToChange(0);
     // These belong to the document, so a new one needs them again.
     send(SCI_SETCODEPAGE, SC_CP_UTF8);
     // Scintilla shows a byte that is not part of well-formed UTF-8 as its value in hex, and so looks up every other

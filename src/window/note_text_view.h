@@ -139,6 +139,8 @@ signals:
     void textChanged();
     /// The caret moved or the selection changed.
     void caretMoved();
+    /// The text is about to change from position from on (from 0 when another document is shown).
+    void textAboutToChange(qsizetype from);
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -217,6 +217,12 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
 }
 
 qsizetype graphemeClusterCount(QByteArrayView text) {
+    const SureClusterCount sure = sureClusterCount(text);
+    return sure.clusters + sure.restClusters;
+}
+
+SureClusterCount sureClusterCount(QByteArrayView text) {
+    SureClusterCount sure;
     qsizetype count = 0;
     qsizetype stretchStart = 0;
     qsizetype units = 0;
@@ -240,13 +246,16 @@ qsizetype graphemeClusterCount(QByteArrayView text) {
         const bool crLf = at > 0 && text[at - 1] == '\r' && text[at] == '\n';
         if (at > 0 && mayCut(previous, next.kind) && !crLf) {
             countStretch(at);
+            sure.end = at;
+            sure.clusters = count;
         }
         ++units;
         previous = next.kind;
         at += next.length;
     }
     countStretch(text.size());
-    return count;
+    sure.restClusters = count - sure.clusters;
+    return sure;
 }
 
 } // namespace window

@@ -22,4 +22,15 @@ inline constexpr qsizetype longestWholeWord = 24;
 /// characters drawn one by one are counted a character at a time; only the others go through Qt's boundary finder.
 [[nodiscard]] qsizetype graphemeClusterCount(QByteArrayView text);
 
+/// The grapheme clusters of a text counted up to the last place where one surely ends, whatever follows: counting
+/// on from there later counts the same as counting the whole text again.
+struct SureClusterCount {
+    qsizetype end = 0;          // the place
+    qsizetype clusters = 0;     // the clusters before it
+    qsizetype restClusters = 0; // the clusters from it to the end of the text, as far as the text goes
+};
+
+/// graphemeClusterCount, with the last place where a cluster surely ends.
+[[nodiscard]] SureClusterCount sureClusterCount(QByteArrayView text);
+
 } // namespace window

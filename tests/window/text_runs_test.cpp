@@ -110,6 +110,9 @@ private slots:
                 ++expected;
             }
             QCOMPARE(window::graphemeClusterCount(text.first(end)), expected);
+            // Counting on from the last sure end, as the column does as the caret moves on, counts the same.
+            const window::SureClusterCount sure = window::sureClusterCount(text.first(end / 2));
+            QCOMPARE(sure.clusters + window::graphemeClusterCount(text.sliced(sure.end, end - sure.end)), expected);
         }
         qsizetype at = 0;
         for (const QByteArray& run : runsOf(text)) {
