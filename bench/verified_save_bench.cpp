@@ -130,7 +130,7 @@ public:
     cipher::Result<std::string_view> nextPiece() override {
         const std::optional<std::string_view> piece = m_encryptor.next();
         if (!piece) {
-            return cipher::Failure{"the note could not be encrypted"};
+            return cipher::Failure{cipher::FailureCause::notEncrypted};
         }
         return *piece;
     }
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     // The check of the whole-text path: the written text must open as exactly the note.
     const cipher::ContentCheck opensAsTheNote = [&](std::string_view written) -> cipher::Result<cipher::Done> {
         if (!cipher::opensAs(written, note, password, cipher::noteIv)) {
-            return cipher::Failure{"mismatch"};
+            return cipher::Failure{cipher::FailureCause::readBackDiffers};
         }
         return cipher::Done{};
     };

@@ -124,10 +124,10 @@ void checkOpenedFile(std::string_view text, const Prefix& prefix, std::size_t bl
         const cipher::Result<std::string> read = cipher::readNoteFile(path);
         std::filesystem::remove(path);
         require(!read && !opened);
-        const std::string refused = "Could not open \"" + path.string() + "\". ";
-        require(opened.failure().message == read.failure().message ||
-                opened.failure().message == refused + cipher::wrongPasswordOrDamaged().message ||
-                opened.failure().message == refused + cipher::notANote().message);
+        const cipher::FailureCause cause = opened.failure().cause;
+        require(opened.failure().path == path.string() && opened.failure().operation == cipher::Operation::open);
+        require(cause == read.failure().cause || cause == cipher::FailureCause::wrongPasswordOrDamaged ||
+                cause == cipher::FailureCause::notANote);
         return;
     }
     std::filesystem::remove(path);
@@ -137,10 +137,10 @@ void checkOpenedFile(std::string_view text, const Prefix& prefix, std::size_t bl
         require(opened.value().size() == prefix.plain.size() + whole.value().size());
         require(opened.value().starts_with(prefix.plain) && opened.value().ends_with(whole.value()));
     } else if (prefix.fileText.empty()) {
-        require(opened.failure().message == "Could not open \"" + path.string() + "\". " + whole.failure().message);
+        require(opened.failure().cause == whole.failure().cause && opened.failure().path == path.string());
     } else {
         // The prefix's blocks make a text of no bytes some bytes, which a password might open.
-        require(opened.failure().message.starts_with("Could not open \"" + path.string() + "\". "));
+        require(opened.failure().path == path.string());
         require(whole.failure().cause == cipher::FailureCause::notANote ||
                 opened.failure().cause == whole.failure().cause);
     }

@@ -35,6 +35,161 @@ MIT ライセンスで公開されています。
     </message>
 </context>
 <context>
+    <name>FailureText</name>
+    <message>
+        <source>an unexpected error occurred</source>
+        <translation>予期しないエラーが発生しました</translation>
+    </message>
+    <message>
+        <source>an unexpected error occurred (%1)</source>
+        <translation>予期しないエラーが発生しました (%1)</translation>
+    </message>
+    <message>
+        <source>no such file</source>
+        <translation>ファイルがありません</translation>
+    </message>
+    <message>
+        <source>the folder does not exist</source>
+        <translation>フォルダーがありません</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>アクセスが拒否されました</translation>
+    </message>
+    <message>
+        <source>its folder &quot;%1&quot; is not writable</source>
+        <translation>フォルダー「%1」に書き込めません</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>フォルダーです</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>通常のファイルではありません</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>ディスクがいっぱいです</translation>
+    </message>
+    <message>
+        <source>the disk is read-only</source>
+        <translation>ディスクが読み取り専用です</translation>
+    </message>
+    <message>
+        <source>it is too large to open</source>
+        <translation>大きすぎて開けません</translation>
+    </message>
+    <message>
+        <source>the file is too large</source>
+        <translation>ファイルが大きすぎます</translation>
+    </message>
+    <message>
+        <source>there is not enough memory</source>
+        <translation>メモリが足りません</translation>
+    </message>
+    <message>
+        <source>the disk reported an input/output error</source>
+        <translation>ディスクが入出力エラーを報告しました</translation>
+    </message>
+    <message>
+        <source>the name is too long</source>
+        <translation>名前が長すぎます</translation>
+    </message>
+    <message>
+        <source>the path has too many symbolic links</source>
+        <translation>パスのシンボリックリンクが多すぎます</translation>
+    </message>
+    <message>
+        <source>too many files are open</source>
+        <translation>開いているファイルが多すぎます</translation>
+    </message>
+    <message>
+        <source>the file is busy</source>
+        <translation>ファイルが使用中です</translation>
+    </message>
+    <message>
+        <source>no temporary file could be created beside it</source>
+        <translation>同じ場所に一時ファイルを作れませんでした</translation>
+    </message>
+    <message>
+        <source>the file text could not be read</source>
+        <translation>ファイルの内容を読み取れませんでした</translation>
+    </message>
+    <message>
+        <source>the note could not be read</source>
+        <translation>メモを読み取れませんでした</translation>
+    </message>
+    <message>
+        <source>wrong password or damaged file</source>
+        <translation>パスワードが違うか、ファイルが壊れています</translation>
+    </message>
+    <message>
+        <source>not a Vellumpad note, or damaged beyond opening</source>
+        <translation>Vellumpad のメモではないか、開けないほど壊れています</translation>
+    </message>
+    <message>
+        <source>it is not a note file (not text)</source>
+        <translation>メモのファイルではありません (テキストではありません)</translation>
+    </message>
+    <message>
+        <source>the note is not valid text</source>
+        <translation>メモが有効なテキストではありません</translation>
+    </message>
+    <message>
+        <source>the note could not be encrypted</source>
+        <translation>メモを暗号化できませんでした</translation>
+    </message>
+    <message>
+        <source>the stored password is unusable</source>
+        <translation>保存されているパスワードが使用できません</translation>
+    </message>
+    <message>
+        <source>the saved file could not be read back correctly</source>
+        <translation>保存したファイルを正しく読み戻せませんでした</translation>
+    </message>
+    <message>
+        <source>the file was replaced, but the folder could not be flushed to disk (%1)</source>
+        <translation>ファイルは置き換えましたが、フォルダーをディスクに書き出せませんでした (%1)</translation>
+    </message>
+    <message>
+        <source>it was changed by another program meanwhile</source>
+        <translation>その間に別のプログラムが変更しました</translation>
+    </message>
+    <message>
+        <source>Could not open &quot;%1&quot;. The note could not be decrypted: wrong password or damaged file.</source>
+        <translation>「%1」を開けませんでした。メモを復号できません: パスワードが違うか、ファイルが壊れています。</translation>
+    </message>
+    <message>
+        <source>Could not open &quot;%1&quot;: it is not a Vellumpad note, or it is damaged beyond opening.</source>
+        <translation>「%1」を開けませんでした: Vellumpad のメモではないか、開けないほど壊れています。</translation>
+    </message>
+    <message>
+        <source>Could not open &quot;%1&quot;: %2.</source>
+        <translation>「%1」を開けませんでした: %2。</translation>
+    </message>
+    <message>
+        <source>Could not save &quot;%1&quot;: %2.</source>
+        <translation>「%1」を保存できませんでした: %2。</translation>
+    </message>
+    <message>
+        <source>Could not remove &quot;%1&quot;: %2.</source>
+        <translation>「%1」を削除できませんでした: %2。</translation>
+    </message>
+    <message>
+        <source>Could not create &quot;%1&quot;: %2.</source>
+        <translation>「%1」を作成できませんでした: %2。</translation>
+    </message>
+    <message>
+        <source>Could not protect &quot;%1&quot;: %2.</source>
+        <translation>「%1」を保護できませんでした: %2。</translation>
+    </message>
+    <message>
+        <source>The note could not be decrypted: %1.</source>
+        <translation>メモを復号できませんでした: %1。</translation>
+    </message>
+</context>
+<context>
     <name>NotePasswordGuard</name>
     <message>
         <source>This note was saved without a password: anyone with the file can read it. Set one in Edit → Preferences (Ctrl+,).</source>
@@ -97,14 +252,6 @@ MIT ライセンスで公開されています。
     <message>
         <source>That password does not open “%1” either.</source>
         <translation>そのパスワードでも「%1」を開けません。</translation>
-    </message>
-    <message>
-        <source>Could not open &quot;%1&quot;. The note could not be decrypted: wrong password or damaged file.</source>
-        <translation>「%1」を開けませんでした。メモを復号できません: パスワードが違うか、ファイルが壊れています。</translation>
-    </message>
-    <message>
-        <source>Could not open &quot;%1&quot;: it is not a Vellumpad note, or it is damaged beyond opening.</source>
-        <translation>「%1」を開けませんでした: Vellumpad のメモではないか、開けないほど壊れています。</translation>
     </message>
 </context>
 <context>
@@ -948,14 +1095,6 @@ MIT ライセンスで公開されています。
     <message>
         <source>Opening the note; it can be edited once it is complete.</source>
         <translation>メモを開いています。すべて読み込むと編集できます。</translation>
-    </message>
-    <message>
-        <source>Could not save &quot;%1&quot;: the note window is not linked to the application.</source>
-        <translation>「%1」を保存できませんでした: メモのウィンドウがアプリケーションに接続されていません。</translation>
-    </message>
-    <message>
-        <source>Could not open &quot;%1&quot;: the note window is not linked to the application.</source>
-        <translation>「%1」を開けませんでした: メモのウィンドウがアプリケーションに接続されていません。</translation>
     </message>
     <message>
         <source>Problem</source>

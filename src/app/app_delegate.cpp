@@ -1,6 +1,7 @@
 #include "app/app_delegate.h"
 
 #include "cipher/files/url_path.h"
+#include "platform/failure_text.h"
 #include "window/view_controller.h"
 
 #include <QFileInfo>
@@ -17,13 +18,17 @@ AppDelegate::AppDelegate(platform::Preferences& preferences, platform::FilePanel
     : m_preferences(preferences), m_panels(panels), m_prompts(prompts) {}
 
 QString AppDelegate::getPassword() const {
+    return passwordForNote().text();
+}
+
+window::NotePassword AppDelegate::passwordForNote() const {
     platform::PasswordRead read = m_passwords.read();
     if (auto* password = std::get_if<QString>(&read)) {
-        return std::move(*password);
+        return window::NotePassword(std::move(*password));
     }
-    // Not the empty password: saving under that would protect nothing. A text with no UTF-8 form is refused by Open
-    // and Save, which then say why from the failure kept.
-    return QString(QChar(0xD800));
+    // Not the empty password: saving under that would protect nothing. Open and Save refuse it and say why from the
+    // failure kept.
+    return {};
 }
 
 bool AppDelegate::setPasswordWithPass(const QString& password) {
@@ -106,7 +111,7 @@ bool AppDelegate::openNote(const QString& path) {
     // A note that does not decrypt whole is never shown: saving a part of it would lose the rest for good.
     const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(path);
     if (!loaded) {
-        if (const std::optional<QString> unusable = unusablePassword(path)) {
+        if (const std::optional<QString> unusable = unusablePassword(path, loaded.failure())) {
             vc->showProblem(*unusable);
         } else {
             m_passwordRetry.showFailure(*vc, path, loaded.failure());
@@ -155,7 +160,7 @@ bool AppDelegate::restoreRecoveredChanges(const QString& copyPath, const QString
     const cipher::Result<cipher::Done> loaded = vc->loadEncryptedText(copyPath, password);
     if (!loaded) {
         vc->showProblem(tr("The unsaved changes could not be recovered: %1 The copy is kept.")
-                            .arg(QString::fromStdString(loaded.failure().message)));
+                            .arg(platform::FailureText::sentence(loaded.failure())));
         return false;
     }
     vc->filename = notePath;
@@ -252,8 +257,9 @@ bool AppDelegate::writeNote(const QString& path) {
     }
     const cipher::Result<cipher::Done> saved = vc->saveEncryptedText(path);
     if (!saved) {
-        vc->showProblem(unusablePassword(path).value_or(QString::fromStdString(saved.failure().message)) +
-                        QLatin1Char(' ') + tr("The note has not been saved."));
+        vc->showProblem(
+            unusablePassword(path, saved.failure()).value_or(platform::FailureText::sentence(saved.failure())) +
+            QLatin1Char(' ') + tr("The note has not been saved."));
         // The file the title names does not hold this note, so closing must still ask.
         vc->setModified(true);
         return false;
@@ -292,10 +298,10 @@ QString AppDelegate::startDirectory() const {
     return m_startFolder.forNote(vc->filename);
 }
 
-std::optional<QString> AppDelegate::unusablePassword(const QString& path) const {
+std::optional<QString> AppDelegate::unusablePassword(const QString& path, const cipher::Failure& refused) const {
     // Asking again would put the same question to a user who has just declined it, or wait on the keyring again.
     const std::optional<platform::KeeperFailure>& failure = m_passwords.lastFailure();
-    if (!failure) {
+    if (refused.cause != cipher::FailureCause::unusablePassword || !failure) {
         return std::nullopt;
     }
     if (failure->fault == platform::KeeperFault::unusable) {

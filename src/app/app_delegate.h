@@ -47,8 +47,11 @@ public:
     }
 
     /// The password from where it is kept (the preference "password" unless the preferences say otherwise), or ""
-    /// when none is stored; one that cannot be had (no usable text, no keyring, none given) reads as unusable text.
+    /// when none is stored; "" too for one that cannot be had, which passwordForNote tells apart.
     [[nodiscard]] QString getPassword() const override;
+    /// The password from where it is kept, or unusable when it cannot be had (no usable text, no keyring, none
+    /// given).
+    [[nodiscard]] window::NotePassword passwordForNote() const override;
     /// Stores the text exactly where the password is kept; leaves pass alone. False when it could not be stored.
     [[nodiscard]] bool setPasswordWithPass(const QString& password) override;
     [[nodiscard]] std::optional<platform::PasswordPlace> passwordPlace() const override { return m_passwords.place(); }
@@ -129,8 +132,9 @@ private:
     [[nodiscard]] bool saveAs();
     /// The folder of the note's file, or "" when it has none.
     [[nodiscard]] QString startDirectory() const;
-    /// Why the stored password cannot encrypt or decrypt the note at path, or no value when it can.
-    [[nodiscard]] std::optional<QString> unusablePassword(const QString& path) const;
+    /// Why the stored password cannot encrypt or decrypt the note at path, for a failure refused as an unusable
+    /// password, in the words of where it is kept; else no value.
+    [[nodiscard]] std::optional<QString> unusablePassword(const QString& path, const cipher::Failure& refused) const;
     /// Overwrite when nothing stands against writing over path, else the user's answer.
     [[nodiscard]] platform::OverwriteChoice askBeforeWritingOver(const DiskGuard& guard, const QString& path);
     /// Asks as askBeforeWritingOver does; no value to go on writing, else what saving elsewhere or cancelling gave.

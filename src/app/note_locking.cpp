@@ -88,10 +88,10 @@ std::optional<cipher::PasswordFingerprint> NoteLocking::unlockingPassword() cons
     std::optional<cipher::PasswordFingerprint> password = m_delegate.notePassword();
     if (!password) {
         password = cipher::PasswordFingerprint::make();
-        const QString text = m_delegate.getPassword();
-        QByteArray stored = text.toUtf8();
+        const window::NotePassword given = m_delegate.passwordForNote();
+        QByteArray stored = given.utf8();
         const bool known =
-            password && QStringView(text).isValidUtf16() &&
+            password && given.usable() &&
             password->remember(std::string_view(stored.constData(), static_cast<std::size_t>(stored.size())));
         cipher::cleanse(stored.data(), static_cast<std::size_t>(stored.size()));
         if (!known) {

@@ -1,5 +1,6 @@
 #include "app/password_retry.h"
 
+#include "platform/failure_text.h"
 #include "window/view_controller.h"
 
 #include <QFileInfo>
@@ -14,21 +15,17 @@ PasswordRetry::PasswordRetry(preferences::PasswordStore& store, platform::Prompt
     : m_store(store), m_prompts(prompts) {}
 
 void PasswordRetry::showFailure(window::ViewController& vc, const QString& path, const cipher::Failure& failure) {
-    if (failure.cause == cipher::FailureCause::notANote) {
-        // No password opens it: offering to try another would only have the user try every one they know.
-        vc.showProblem(
-            tr("Could not open \"%1\": it is not a Vellumpad note, or it is damaged beyond opening.").arg(path));
-        return;
-    }
+    // The path as the user chose it, not as the core spelt it.
+    cipher::Failure named = failure;
+    named.path = path.toStdString();
+    // Of a file that is no note, no password opens it: offering to try another would only have the user try every
+    // one they know.
     if (failure.cause != cipher::FailureCause::wrongPasswordOrDamaged) {
-        vc.showProblem(QString::fromStdString(failure.message));
+        vc.showProblem(platform::FailureText::sentence(named));
         return;
     }
     m_path = path;
-    // The failure every user meets sooner or later is said here, where it can be translated; the core's is English.
-    vc.showProblemWithAction(
-        tr("Could not open \"%1\". The note could not be decrypted: wrong password or damaged file.").arg(path),
-        tryAnotherPasswordLabel());
+    vc.showProblemWithAction(platform::FailureText::sentence(named), tryAnotherPasswordLabel());
 }
 
 std::optional<OpenedNote> PasswordRetry::run(window::ViewController& vc) {

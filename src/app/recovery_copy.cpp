@@ -60,7 +60,8 @@ std::optional<QString> recoveryPassword(AppDelegate& delegate) {
     if (places.place() == platform::PasswordPlace::nowhere && !places.asked().holdsOne()) {
         return std::nullopt;
     }
-    return delegate.getPassword();
+    const window::NotePassword password = delegate.passwordForNote();
+    return password.usable() ? std::optional<QString>(password.text()) : std::nullopt;
 }
 
 std::string aboutText(const RecoveryAbout& about) {

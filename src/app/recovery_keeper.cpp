@@ -2,6 +2,7 @@
 
 #include "app/app_delegate.h"
 #include "cipher/base/bytes.h"
+#include "platform/failure_text.h"
 #include "window/note_text_view.h"
 #include "window/view_controller.h"
 
@@ -155,7 +156,7 @@ bool RecoveryKeeper::ownSlot() {
     const cipher::Result<cipher::Done> made = cipher::makePrivateFolder(filePath(m_folder));
     if (!made) {
         m_vc.showNotice(
-            tr("Unsaved changes cannot be kept for recovery: %1").arg(QString::fromStdString(made.failure().message)));
+            tr("Unsaved changes cannot be kept for recovery: %1").arg(platform::FailureText::sentence(made.failure())));
         return false;
     }
     const cipher::RecoverySlot slot = cipher::recoverySlot(filePath(m_folder), cipher::newRecoverySlotId());
@@ -286,7 +287,7 @@ void RecoveryKeeper::copyDone() {
             emit copyWritten(noteBytes);
         } else {
             m_vc.showNotice(tr("Unsaved changes could not be copied for recovery: %1")
-                                .arg(QString::fromStdString(m_written->failure().message)));
+                                .arg(platform::FailureText::sentence(m_written->failure())));
         }
     }
     m_written.reset();

@@ -18,18 +18,18 @@ namespace {
 constexpr std::string_view standardInputName = "standard input";
 
 /// The password from the file (less one trailing LF or CR LF), or else the one the editor stores.
-cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile, const Environment& environment) {
+Outcome<cipher::SecureBytes> loadPassword(const std::string& passwordFile, const Environment& environment) {
     if (passwordFile.empty()) {
         return editorPassword(environment);
     }
     ReadEnd end;
-    cipher::Result<cipher::SecureBytes> content = readSource(
+    Outcome<cipher::SecureBytes> content = readSource(
         passwordFile, environment, {.kinds = std::nullopt, .limit = maxPasswordFileBytes, .textOnly = false}, end);
     if (!content) {
         return content;
     }
     if (end.tooLarge) {
-        return cipher::Failure{quotedName(passwordFile) + ": larger than 64 KiB, which no password file is"};
+        return Problem{quotedName(passwordFile) + ": larger than 64 KiB, which no password file is"};
     }
     cipher::SecureBytes& password = content.value();
     if (!password.empty() && password.back() == '\n') {
@@ -39,7 +39,7 @@ cipher::Result<cipher::SecureBytes> loadPassword(const std::string& passwordFile
         }
     }
     if (!cipher::isWellFormedUtf8(cipher::asText(password))) {
-        return cipher::Failure{quotedName(passwordFile) + ": the password in it is not UTF-8 text"};
+        return Problem{quotedName(passwordFile) + ": the password in it is not UTF-8 text"};
     }
     return content;
 }
@@ -67,17 +67,17 @@ std::string displayName(const std::string& path) {
     return path.empty() ? std::string(standardInputName) : quotedName(path);
 }
 
-cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
-                                               const SourceRules& rules, ReadEnd& end) {
+Outcome<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
+                                        const SourceRules& rules, ReadEnd& end) {
     int fd = environment.input;
     if (!path.empty() && rules.kinds) {
-        const cipher::Result<int> opened = openInput(path, *rules.kinds);
+        const Outcome<int> opened = openInput(path, *rules.kinds);
         if (!opened) {
-            return cipher::Failure{displayName(path) + ": cannot be read: " + opened.failure().message};
+            return Problem{displayName(path) + ": cannot be read: " + opened.failure().message};
         }
         fd = opened.value();
     } else if (!path.empty() && (fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
-        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(errno)};
+        return Problem{displayName(path) + ": cannot be read: " + readCause(errno)};
     }
     cipher::SecureBytes content;
     end = readInto(fd, content, rules.limit, rules.textOnly);
@@ -85,20 +85,20 @@ cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const En
         ::close(fd);
     }
     if (end.error != 0) {
-        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(end.error)};
+        return Problem{displayName(path) + ": cannot be read: " + readCause(end.error)};
     }
     return content;
 }
 
 std::string writeFailure(const std::string& path, const cipher::Failure& failure) {
-    // Every failure of a write names its cause, so the file can be named the way the tool names files.
-    return quotedName(path) + ": cannot be written: " + failure.causeWords;
+    // The file is named the way the tool names files, not as the core spelt it.
+    return quotedName(path) + ": cannot be written: " + causeWords(failure);
 }
 
-cipher::Result<cipher::SecureBytes> obtainPassword(const std::string& passwordFile, const Environment& environment,
-                                                   std::string_view prompt, std::string_view repeatPrompt) {
+Outcome<cipher::SecureBytes> obtainPassword(const std::string& passwordFile, const Environment& environment,
+                                            std::string_view prompt, std::string_view repeatPrompt) {
     if (passwordFile.empty() && environment.terminal != nullptr) {
-        cipher::Result<cipher::SecureBytes> typed = environment.terminal->ask(prompt, repeatPrompt);
+        Outcome<cipher::SecureBytes> typed = environment.terminal->ask(prompt, repeatPrompt);
         if (typed && !repeatPrompt.empty()) {
             warnIfWeak(typed.value(), environment);
         }
@@ -111,7 +111,7 @@ int openSource(const std::string& path, const Environment& environment) {
     if (path.empty()) {
         return environment.input;
     }
-    const cipher::Result<int> fd = openInput(path, InputKinds::regularOrPipe);
+    const Outcome<int> fd = openInput(path, InputKinds::regularOrPipe);
     if (!fd) {
         report(environment, displayName(path) + ": cannot be read: " + fd.failure().message);
         return -1;

@@ -33,16 +33,16 @@ struct SourceRules {
 /// The whole content of the named file, or of the environment's input when the name is empty, read by the rules.
 /// The failure is the line to report for a file that cannot be read; a limit passed or a text that is not UTF-8 is
 /// told by the read's end.
-cipher::Result<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
-                                               const SourceRules& rules, ReadEnd& end);
+Outcome<cipher::SecureBytes> readSource(const std::string& path, const Environment& environment,
+                                        const SourceRules& rules, ReadEnd& end);
 
 /// The line for an output file that could not be written; the writer keeps its earlier content.
 std::string writeFailure(const std::string& path, const cipher::Failure& failure);
 
 /// The password from the file, else typed at the terminal when there is one (asked twice with a repeat prompt, for
 /// a password being set), else the one the editor stores.
-cipher::Result<cipher::SecureBytes> obtainPassword(const std::string& passwordFile, const Environment& environment,
-                                                   std::string_view prompt, std::string_view repeatPrompt = {});
+Outcome<cipher::SecureBytes> obtainPassword(const std::string& passwordFile, const Environment& environment,
+                                            std::string_view prompt, std::string_view repeatPrompt = {});
 
 /// The descriptor to read a note from: the named file (a regular file or a pipe), opened here, or the
 /// environment's input when the name is empty; -1, reported, when the file cannot be opened or is of another kind.

@@ -26,11 +26,9 @@ namespace {
 constexpr std::size_t pipePiece = std::size_t{1} << 20;
 
 /// The line for a note that does not decrypt whole and clean: a wrong password, or a file no password can open.
-cipher::Failure refusedNote(const std::string& path,
-                            cipher::FailureCause cause = cipher::FailureCause::wrongPasswordOrDamaged) {
-    const std::string_view words =
-        cause == cipher::FailureCause::notANote ? cipher::notANoteWords : cipher::wrongPasswordOrDamagedWords;
-    return cipher::Failure{displayName(path) + ": " + std::string(words) + "; nothing written"};
+Problem refusedNote(const std::string& path,
+                    cipher::FailureCause cause = cipher::FailureCause::wrongPasswordOrDamaged) {
+    return Problem{displayName(path) + ": " + causeWords(cipher::Failure{cause}) + "; nothing written"};
 }
 
 /// Writes the text to the file atomically, or to the environment's output when the name is empty.
@@ -50,8 +48,8 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
 /// decrypted a piece at a time as it is read so that the file text is never held whole, and refused at the first
 /// piece that shows it is no note; the failure is the line to report. The trace tells only of a file text that is
 /// text all through, so with it on a refused one is still read to its end.
-cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::string_view password,
-                                          const cipher::Trace& trace) {
+Outcome<std::string> decryptSource(const std::string& path, int fd, std::string_view password,
+                                   const cipher::Trace& trace) {
     struct stat info {};
     const bool knownSize = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
     cipher::TracedStages stages(trace);
@@ -77,7 +75,7 @@ cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::
         accepted = accepted && isText && opener->feed(fileText);
     }
     if (error != 0) {
-        return cipher::Failure{displayName(path) + ": cannot be read: " + readCause(error)};
+        return Problem{displayName(path) + ": cannot be read: " + readCause(error)};
     }
     if (!isText) {
         return refusedNote(path, cipher::FailureCause::notANote);
@@ -90,7 +88,8 @@ cipher::Result<std::string> decryptSource(const std::string& path, int fd, std::
     if (trace.enabled()) {
         cipher::traceNote(trace, stages, note);
     }
-    return note ? std::move(note) : cipher::Result<std::string>(refusedNote(path, note.failure().cause));
+    return note ? Outcome<std::string>(std::move(note).value())
+                : Outcome<std::string>(refusedNote(path, note.failure().cause));
 }
 
 /// The next decrypted piece of a mapped file text, giving back the memory of the file text read so far.
@@ -114,22 +113,23 @@ private:
 };
 
 /// What the decryption onto the output gives: done, or the line to report (empty when it has been reported).
-using Decrypted = cipher::Result<cipher::Done>;
+using Decrypted = Outcome<cipher::Done>;
 
 Decrypted finished(StandardOutput& output) {
-    return output.finish() ? Decrypted(cipher::Done{}) : cipher::Failure{};
+    return output.finish() ? Decrypted(cipher::Done{}) : Problem{};
 }
 
 /// Decrypts into the output file, which is replaced only when all of it decrypts.
 Decrypted decryptIntoFile(const Command& command, cipher::PiecewiseContent& content, const Environment& environment) {
-    const Decrypted saved = cipher::writeFileAtomically(command.output, content, *environment.fileOps);
+    const cipher::Result<cipher::Done> saved =
+        cipher::writeFileAtomically(command.output, content, *environment.fileOps);
     if (saved) {
-        return saved;
+        return cipher::Done{};
     }
     const cipher::FailureCause cause = saved.failure().cause;
     return cause == cipher::FailureCause::wrongPasswordOrDamaged || cause == cipher::FailureCause::notANote
                ? refusedNote(command.input, cause)
-               : cipher::Failure{writeFailure(command.output, saved.failure())};
+               : Problem{writeFailure(command.output, saved.failure())};
 }
 
 /// Writes the note onto an output that can be taken back as it is decrypted, taking it back should the rest turn
@@ -142,14 +142,14 @@ Decrypted decryptTakingBack(const Command& command, cipher::PiecewiseContent& co
         }
         if (!piece || !output.write(piece.value())) {
             output.takeBack();
-            return piece ? cipher::Failure{} : refusedNote(command.input, piece.failure().cause);
+            return piece ? Problem{} : refusedNote(command.input, piece.failure().cause);
         }
     }
 }
 
 /// Whether all of the mapped file text decrypts to a note, holding no more than a piece of it: done, or the line
 /// to report.
-cipher::Result<cipher::Done> decryptsWhole(const Command& command, MappedFile& mapped, std::string_view password) {
+Decrypted decryptsWhole(const Command& command, MappedFile& mapped, std::string_view password) {
     std::optional<cipher::DecryptedContent> content =
         cipher::DecryptedContent::make(mapped.text(), password, cipher::noteIv);
     while (content) {
@@ -168,7 +168,7 @@ cipher::Result<cipher::Done> decryptsWhole(const Command& command, MappedFile& m
 /// to check, then to write. Decryption is quick beside the writing; a second thread to overlap the two did not pay.
 Decrypted decryptCheckingFirst(const Command& command, MappedFile& mapped, std::string_view password,
                                StandardOutput& output) {
-    if (cipher::Result<cipher::Done> whole = decryptsWhole(command, mapped, password); !whole) {
+    if (Decrypted whole = decryptsWhole(command, mapped, password); !whole) {
         return whole;
     }
     mapped.readAgain();
@@ -178,14 +178,14 @@ Decrypted decryptCheckingFirst(const Command& command, MappedFile& mapped, std::
         const cipher::Result<std::string_view> piece = nextGivingBack(*again, mapped);
         if (!piece) {
             // It decrypted a moment ago: the file was changed meanwhile.
-            return cipher::Failure{displayName(command.input) +
-                                   ": changed while it was being read; standard output is incomplete"};
+            return Problem{displayName(command.input) +
+                           ": changed while it was being read; standard output is incomplete"};
         }
         if (piece.value().empty()) {
             return finished(output);
         }
         if (!output.write(piece.value())) {
-            return cipher::Failure{};
+            return Problem{};
         }
     }
     return refusedNote(command.input);
@@ -222,7 +222,7 @@ int reportDecrypted(const Decrypted& done, const Environment& environment) {
 /// pipe, a terminal or the middle of a file nothing of a refused note may appear, and a pipe cannot be read twice
 /// to check first; the trace's lines come before the note.
 int decryptHeld(const Command& command, int fd, std::string_view password, const Environment& environment) {
-    cipher::Result<std::string> note = decryptSource(command.input, fd, password, environment.trace);
+    Outcome<std::string> note = decryptSource(command.input, fd, password, environment.trace);
     closeSource(command.input, fd);
     if (!note) {
         report(environment, note.failure().message);
@@ -249,7 +249,7 @@ int decryptUnmapped(const Command& command, int fd, std::string_view password, c
                               : decryptIntoFile(command, *content, environment);
     closeSource(command.input, fd);
     if (!done && source.error() != 0) {
-        done = cipher::Failure{displayName(command.input) + ": cannot be read: " + readCause(source.error())};
+        done = Problem{displayName(command.input) + ": cannot be read: " + readCause(source.error())};
     }
     return reportDecrypted(done, environment);
 }
@@ -264,8 +264,7 @@ int decryptNote(const Command& command, const Environment& environment) {
     if (fd < 0) {
         return exitFailure;
     }
-    const cipher::Result<cipher::SecureBytes> password =
-        obtainPassword(command.passwordFile, environment, "Password: ");
+    const Outcome<cipher::SecureBytes> password = obtainPassword(command.passwordFile, environment, "Password: ");
     if (!password) {
         report(environment, password.failure().message);
         closeSource(command.input, fd);

@@ -224,7 +224,7 @@ int encryptNote(const Command& command, const Environment& environment) {
     if (fd < 0) {
         return exitFailure;
     }
-    const cipher::Result<cipher::SecureBytes> password =
+    const Outcome<cipher::SecureBytes> password =
         obtainPassword(command.passwordFile, environment, "Password: ", "Repeat password: ");
     if (!password) {
         report(environment, password.failure().message);

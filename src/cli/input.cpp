@@ -25,10 +25,10 @@ bool sameInode(const struct stat& a, const struct stat& b) {
 } // namespace
 
 std::string readCause(int error) {
-    return error == ENOENT ? "no such file" : cipher::describeFileError(error);
+    return error == ENOENT ? "no such file" : fileErrorWords(error);
 }
 
-cipher::Result<int> openInput(const std::string& path, InputKinds kinds) {
+Outcome<int> openInput(const std::string& path, InputKinds kinds) {
     // O_NONBLOCK: opening a FIFO would otherwise wait for a writer before its kind is even known.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
@@ -37,16 +37,16 @@ cipher::Result<int> openInput(const std::string& path, InputKinds kinds) {
         if (fd >= 0) {
             ::close(fd);
         }
-        return cipher::Failure{readCause(error)};
+        return Problem{readCause(error)};
     }
     const bool accepted = S_ISREG(info.st_mode) || (S_ISFIFO(info.st_mode) && kinds == InputKinds::regularOrPipe);
     if (!accepted) {
         ::close(fd);
         if (S_ISDIR(info.st_mode)) {
-            return cipher::Failure{cipher::describeFileError(EISDIR)};
+            return Problem{fileErrorWords(EISDIR)};
         }
-        return cipher::Failure{kinds == InputKinds::regularOnly ? "it is not a regular file"
-                                                                : "it is neither a regular file nor a pipe"};
+        return Problem{kinds == InputKinds::regularOnly ? "it is not a regular file"
+                                                        : "it is neither a regular file nor a pipe"};
     }
     (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (S_ISFIFO(info.st_mode)) {

@@ -3,6 +3,7 @@
 #include "cipher/base/bytes.h"
 #include "cipher/base/result.h"
 #include "cipher/stream/piece_source.h"
+#include "cli/problem.h"
 
 #include <cstddef>
 #include <limits>
@@ -27,7 +28,7 @@ inline constexpr std::size_t maxPasswordFileBytes = 64 * 1024;
 
 /// Opens the named input for reading; the failure is the cause only. A folder, a device, a socket (and a FIFO, for
 /// regularOnly) is refused without waiting; an accepted FIFO waits for its writer, as any reader of a pipe does.
-[[nodiscard]] cipher::Result<int> openInput(const std::string& path, InputKinds kinds);
+[[nodiscard]] Outcome<int> openInput(const std::string& path, InputKinds kinds);
 
 /// How reading an input ended.
 struct ReadEnd {

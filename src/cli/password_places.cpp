@@ -71,11 +71,11 @@ std::string unusableCause(const platform::Preferences& preferences) {
 
 } // namespace
 
-cipher::Result<cipher::SecureBytes> editorPassword(const Environment& environment) {
+Outcome<cipher::SecureBytes> editorPassword(const Environment& environment) {
     const std::optional<platform::PasswordPlace> place = platform::recordedPasswordPlace(environment.preferences);
     if (place == platform::PasswordPlace::nowhere) {
-        return cipher::Failure{"the editor keeps its password nowhere (it asks for it each run): use -p or "
-                               "--password-file"};
+        return Problem{"the editor keeps its password nowhere (it asks for it each run): use -p or "
+                       "--password-file"};
     }
     if (place == platform::PasswordPlace::keyring) {
         platform::PasswordRead read =
@@ -83,8 +83,8 @@ cipher::Result<cipher::SecureBytes> editorPassword(const Environment& environmen
                 ? environment.keyring->read()
                 : platform::PasswordRead(platform::KeeperFailure{platform::KeeperFault::noKeyring});
         if (const auto* failure = std::get_if<platform::KeeperFailure>(&read)) {
-            return cipher::Failure{"the stored password cannot be read: " + keyringCause(*failure) +
-                                   "; unlock the keyring or use --password-file"};
+            return Problem{"the stored password cannot be read: " + keyringCause(*failure) +
+                           "; unlock the keyring or use --password-file"};
         }
         QString& password = std::get<QString>(read);
         QByteArray utf8 = password.toUtf8();
@@ -98,8 +98,8 @@ cipher::Result<cipher::SecureBytes> editorPassword(const Environment& environmen
     if (!stored) {
         // Read as the empty password, or with '?' for what is not text, it would key the note by a password
         // nobody chose.
-        return cipher::Failure{"the stored password is unusable: " + unusableCause(environment.preferences) +
-                               "; set it again in the editor or use --password-file"};
+        return Problem{"the stored password is unusable: " + unusableCause(environment.preferences) +
+                       "; set it again in the editor or use --password-file"};
     }
     return cipher::SecureBytes(stored->begin(), stored->end());
 }

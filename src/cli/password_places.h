@@ -3,14 +3,14 @@
 #include "cli/run.h"
 
 #include "cipher/base/bytes.h"
-#include "cipher/base/result.h"
+#include "cli/problem.h"
 
 namespace cli {
 
 /// The password the editor stores, from where its preferences say it is kept: the preferences file or the desktop
 /// keyring. Fails, with the line to report, when it cannot be read, when the editor keeps it nowhere, or when the
 /// preferences record a place this tool does not know.
-[[nodiscard]] cipher::Result<cipher::SecureBytes> editorPassword(const Environment& environment);
+[[nodiscard]] Outcome<cipher::SecureBytes> editorPassword(const Environment& environment);
 
 /// Whether the command would take the editor's stored password: encrypt or decrypt with no password file and no -p.
 [[nodiscard]] bool takesEditorPassword(const Command& command);

@@ -61,7 +61,7 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, const ciph
         return false;
     }
     // Only a regular file: a note is rewritten in place, and a pipe or device would be read for ever.
-    const cipher::Result<int> opened = openInput(path, InputKinds::regularOnly);
+    const Outcome<int> opened = openInput(path, InputKinds::regularOnly);
     struct stat read {};
     if (!opened || ::fstat(opened.value(), &read) != 0) {
         report(environment, displayName(path) + ": cannot be read: " +
@@ -80,13 +80,10 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, const ciph
     }
     const std::string_view fileText = cipher::asText(content);
     cipher::Result<std::string> note =
-        end.notText ? cipher::Failure{}
+        end.notText ? cipher::Failure{cipher::FailureCause::notANote}
                     : cipher::decryptWhole(fileText, oldPassword, cipher::noteIv, environment.trace);
     if (!note) {
-        const bool noNote = end.notText || note.failure().cause == cipher::FailureCause::notANote;
-        report(environment, displayName(path) + ": " +
-                                std::string(noNote ? cipher::notANoteWords : cipher::wrongPasswordOrDamagedWords) +
-                                "; left unchanged");
+        report(environment, displayName(path) + ": " + causeWords(note.failure()) + "; left unchanged");
         return false;
     }
     const WipeOnExit wipe{note.value()};
@@ -101,7 +98,7 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, const ciph
         if (stillAsRead(path, read, fileText)) {
             return cipher::Done{};
         }
-        return cipher::Failure{"it was changed by another program meanwhile", cipher::FailureCause::changedMeanwhile};
+        return cipher::Failure{cipher::FailureCause::changedMeanwhile};
     };
     const cipher::Result<cipher::Done> saved =
         cipher::saveEncryptedText(path, note.value(), cipher::asText(newPassword), cipher::noteIv, environment.trace,
@@ -120,13 +117,13 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, const ciph
 } // namespace
 
 int rekeyNotes(const Command& command, const Environment& environment) {
-    const cipher::Result<cipher::SecureBytes> oldPassword =
+    const Outcome<cipher::SecureBytes> oldPassword =
         obtainPassword(command.oldPasswordFile, environment, "Old password: ");
     if (!oldPassword) {
         report(environment, oldPassword.failure().message + "; no note changed");
         return exitFailure;
     }
-    const cipher::Result<cipher::SecureBytes> newPassword =
+    const Outcome<cipher::SecureBytes> newPassword =
         obtainPassword(command.newPasswordFile, environment, "New password: ", "Repeat new password: ");
     if (!newPassword) {
         report(environment, newPassword.failure().message + "; no note changed");

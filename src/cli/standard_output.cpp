@@ -1,5 +1,7 @@
 #include "cli/standard_output.h"
 
+#include "cli/problem.h"
+
 #include "cipher/files/file_io.h"
 
 #include <fcntl.h>
@@ -32,8 +34,7 @@ StandardOutput::StandardOutput(std::FILE* output, std::FILE* errors) : m_output(
 }
 
 bool StandardOutput::failed() {
-    const std::string line =
-        "vellumpad-cli: standard output: cannot be written: " + cipher::describeFileError(errno) + "\n";
+    const std::string line = "vellumpad-cli: standard output: cannot be written: " + fileErrorWords(errno) + "\n";
     std::fwrite(line.data(), 1, line.size(), m_errors);
     std::fflush(m_errors);
     return false;

@@ -106,27 +106,27 @@ TerminalPassword::~TerminalPassword() {
     }
 }
 
-cipher::Result<cipher::SecureBytes> TerminalPassword::ask(std::string_view prompt, std::string_view repeatPrompt) {
+Outcome<cipher::SecureBytes> TerminalPassword::ask(std::string_view prompt, std::string_view repeatPrompt) {
     // The echo stays off from the first prompt to the last, so that nothing typed ahead is ever shown.
     const EchoOff echoOff(m_fd);
     if (echoOff.error() != 0) {
-        return cipher::Failure{"the terminal cannot be used: " + cipher::describeFileError(echoOff.error())};
+        return Problem{"the terminal cannot be used: " + fileErrorWords(echoOff.error())};
     }
-    cipher::Result<cipher::SecureBytes> password = readLine(prompt);
+    Outcome<cipher::SecureBytes> password = readLine(prompt);
     if (!password || repeatPrompt.empty()) {
         return password;
     }
-    const cipher::Result<cipher::SecureBytes> repeated = readLine(repeatPrompt);
+    const Outcome<cipher::SecureBytes> repeated = readLine(repeatPrompt);
     if (!repeated) {
         return repeated.failure();
     }
     if (repeated.value() != password.value()) {
-        return cipher::Failure{"the two passwords typed differ"};
+        return Problem{"the two passwords typed differ"};
     }
     return password;
 }
 
-cipher::Result<cipher::SecureBytes> TerminalPassword::readLine(std::string_view prompt) {
+Outcome<cipher::SecureBytes> TerminalPassword::readLine(std::string_view prompt) {
     writeAll(m_fd, prompt);
     cipher::SecureBytes line;
     int error = 0;
@@ -153,16 +153,16 @@ cipher::Result<cipher::SecureBytes> TerminalPassword::readLine(std::string_view 
     // The line break typed was not shown either.
     writeAll(m_fd, "\n");
     if (error == EINTR) {
-        return cipher::Failure{"no password was typed: interrupted"};
+        return Problem{"no password was typed: interrupted"};
     }
     if (error != 0) {
-        return cipher::Failure{"the terminal cannot be read: " + cipher::describeFileError(error)};
+        return Problem{"the terminal cannot be read: " + fileErrorWords(error)};
     }
     if (ended) {
-        return cipher::Failure{"no password was typed: the terminal's input ended"};
+        return Problem{"no password was typed: the terminal's input ended"};
     }
     if (!cipher::isWellFormedUtf8(cipher::asText(line))) {
-        return cipher::Failure{"the password typed is not UTF-8 text"};
+        return Problem{"the password typed is not UTF-8 text"};
     }
     return line;
 }

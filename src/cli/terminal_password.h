@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cipher/base/bytes.h"
-#include "cipher/base/result.h"
+#include "cli/problem.h"
 
 #include <optional>
 #include <string_view>
@@ -24,12 +24,12 @@ public:
     /// prompt, asks a second time and fails unless both lines are the same. Fails, in lowercase words without the
     /// password, when the input ends or cannot be read or the line is not UTF-8 text. An interrupt (Ctrl+C) turns
     /// the echo back on before it takes effect.
-    [[nodiscard]] cipher::Result<cipher::SecureBytes> ask(std::string_view prompt, std::string_view repeatPrompt = {});
+    [[nodiscard]] Outcome<cipher::SecureBytes> ask(std::string_view prompt, std::string_view repeatPrompt = {});
 
 private:
     explicit TerminalPassword(int fd) : m_fd(fd) {}
     /// Shows the prompt and reads one line, the echo being off already.
-    cipher::Result<cipher::SecureBytes> readLine(std::string_view prompt);
+    Outcome<cipher::SecureBytes> readLine(std::string_view prompt);
 
     int m_fd;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "window/note_password.h"
 
 namespace window {
 
@@ -10,8 +10,9 @@ class ViewController;
 class ApplicationDelegate {
 public:
     virtual ~ApplicationDelegate() = default;
-    /// The stored note password, or "" when none is stored; read afresh at every call.
-    [[nodiscard]] virtual QString getPassword() const = 0;
+    /// The stored note password ("" when none is stored), or unusable when it cannot be had; read afresh at every
+    /// call.
+    [[nodiscard]] virtual NotePassword passwordForNote() const = 0;
     /// Links the note view controller, replacing any earlier one; the delegate does not own it.
     virtual void setVc(ViewController* vc) = 0;
 };

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <string>
@@ -77,9 +78,13 @@ bool NoteLock::lock(const cipher::PasswordFingerprint& password) {
                text.wordWrap(), text.zoom(),  m_vc.isModified()};
     text.takeBackCopies();
     m_document = text.setAside();
-    // The note stays "changed" so that closing still asks about it.
-    m_vc.setNoteText(QString());
-    m_vc.setModified(m_place.modified);
+    {
+        // The note stays "changed" so that closing still asks about it, and never looks unchanged in between: that
+        // would remove the recovery copy of its changes while it is locked.
+        const QSignalBlocker unchanged(m_vc);
+        m_vc.setNoteText(QString());
+        m_vc.setModified(m_place.modified);
+    }
     text.setReadOnly(true);
     m_findBar.forget();
     disableActions();

@@ -242,17 +242,8 @@ void ViewController::addBarAboveNote(QWidget* bar) {
     static_cast<QVBoxLayout*>(layout())->insertWidget(0, bar);
 }
 
-std::optional<QByteArray> ViewController::password() const {
-    if (appDelegate == nullptr) {
-        return std::nullopt;
-    }
-    const QString text = appDelegate->getPassword();
-    // toUtf8 would turn a lone surrogate into "?" and so encrypt under the key of "?". Such a password has no UTF-8
-    // form; a byte that is never UTF-8 stands in, so that the core refuses it as it refuses any ill-formed password.
-    if (!QStringView(text).isValidUtf16()) {
-        return QByteArray(1, '\xff');
-    }
-    return text.toUtf8();
+NotePassword ViewController::password() const {
+    return appDelegate != nullptr ? appDelegate->passwordForNote() : NotePassword();
 }
 
 std::optional<cipher::Bytes> ViewController::base64ToByteArray(const QString& text) const {
@@ -264,12 +255,13 @@ QString ViewController::readTextFile(const QString& path) const {
 }
 
 std::optional<QString> ViewController::decrypt(const QString& fileText) const {
-    std::optional<QByteArray> pass = password();
-    if (!pass) {
+    const NotePassword given = password();
+    if (!given.usable()) {
         return std::nullopt;
     }
-    std::optional<std::string> text = cipher::decrypt(view(fileText.toUtf8()), view(*pass), iv, m_trace);
-    wipe(*pass);
+    QByteArray pass = given.utf8();
+    std::optional<std::string> text = cipher::decrypt(view(fileText.toUtf8()), view(pass), iv, m_trace);
+    wipe(pass);
     if (!text) {
         return std::nullopt;
     }
@@ -277,12 +269,13 @@ std::optional<QString> ViewController::decrypt(const QString& fileText) const {
 }
 
 std::optional<QString> ViewController::encrypt(const QString& text) const {
-    std::optional<QByteArray> pass = password();
-    if (!pass) {
+    const NotePassword given = password();
+    if (!given.usable()) {
         return std::nullopt;
     }
-    std::optional<std::string> fileText = cipher::encrypt(view(text.toUtf8()), view(*pass), iv, m_trace, m_log);
-    wipe(*pass);
+    QByteArray pass = given.utf8();
+    std::optional<std::string> fileText = cipher::encrypt(view(text.toUtf8()), view(pass), iv, m_trace, m_log);
+    wipe(pass);
     if (!fileText) {
         return std::nullopt;
     }
@@ -298,18 +291,20 @@ QString ViewController::md5(const QString& text) const {
 }
 
 cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& path) {
-    std::optional<QByteArray> pass = password();
+    const NotePassword given = password();
     filename = path;
-    if (!pass) {
-        return cipher::Failure{
-            tr("Could not save \"%1\": the note window is not linked to the application.").arg(path).toStdString()};
+    if (!given.usable()) {
+        // Every save says in the log how it ended, this one refused before the cipher was reached.
+        m_log.write("Failed!!");
+        return cipher::Failure{cipher::FailureCause::unusablePassword, cipher::Operation::save, path.toStdString()};
     }
+    QByteArray pass = given.utf8();
     // A note still loading is saved whole; the document's own bytes are written, with no copy to wipe.
     m_loader->finish();
     const QByteArrayView note = myTextView->bytes();
     cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
-        filePath(path), {note.data(), static_cast<std::size_t>(note.size())}, view(*pass), iv, m_trace, m_log);
-    wipe(*pass);
+        filePath(path), {note.data(), static_cast<std::size_t>(note.size())}, view(pass), iv, m_trace, m_log);
+    wipe(pass);
     return saved;
 }
 
@@ -328,15 +323,15 @@ cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& pa
 }
 
 cipher::Result<cipher::Done> ViewController::loadEncryptedText(const QString& path, const QString& givenPassword) {
-    return load(path, givenPassword.toUtf8());
+    return load(path, NotePassword(givenPassword));
 }
 
-cipher::Result<cipher::Done> ViewController::load(const QString& path, std::optional<QByteArray> pass) {
+cipher::Result<cipher::Done> ViewController::load(const QString& path, const NotePassword& given) {
     // The note's document is made first, while the note is not yet held: making it fills its room with zeros for a
     // moment. The note is then held once, moving into the document a piece at a time. The view shows it only once
     // it has decrypted whole.
     const long document = myTextView->makeDocument(noteRoom(path));
-    cipher::Result<std::string> text = decryptedFile(path, std::move(pass));
+    cipher::Result<std::string> text = decryptedFile(path, given);
     if (!text) {
         myTextView->dropDocument(document);
         return text.failure();
@@ -346,13 +341,13 @@ cipher::Result<cipher::Done> ViewController::load(const QString& path, std::opti
     return cipher::Done{};
 }
 
-cipher::Result<std::string> ViewController::decryptedFile(const QString& path, std::optional<QByteArray> pass) const {
-    if (!pass) {
-        return cipher::Failure{
-            tr("Could not open \"%1\": the note window is not linked to the application.").arg(path).toStdString()};
+cipher::Result<std::string> ViewController::decryptedFile(const QString& path, const NotePassword& given) const {
+    if (!given.usable()) {
+        return cipher::Failure{cipher::FailureCause::unusablePassword, cipher::Operation::open, path.toStdString()};
     }
-    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(*pass), iv, m_trace);
-    wipe(*pass);
+    QByteArray pass = given.utf8();
+    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(pass), iv, m_trace);
+    wipe(pass);
     return text;
 }
 

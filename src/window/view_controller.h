@@ -6,6 +6,7 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/trace.h"
 #include "window/line_endings.h"
+#include "window/note_password.h"
 
 #include <QString>
 #include <QVariant>
@@ -136,11 +137,11 @@ signals:
     void modificationChanged(bool modified);
 
 private:
-    [[nodiscard]] std::optional<QByteArray> password() const;
+    [[nodiscard]] NotePassword password() const;
     void setNote(std::string utf8, long document = 0);
     void updateModified();
-    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, std::optional<QByteArray> pass) const;
-    [[nodiscard]] cipher::Result<cipher::Done> load(const QString& path, std::optional<QByteArray> pass);
+    [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, const NotePassword& pass) const;
+    [[nodiscard]] cipher::Result<cipher::Done> load(const QString& path, const NotePassword& pass);
 
     cipher::Log& m_log;
     cipher::Trace m_trace;

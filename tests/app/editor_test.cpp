@@ -1,10 +1,8 @@
 #include "app/command_line.h"
-#include "app/recent_notes.h"
 #include "app/window_placement.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
 
-#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -34,22 +32,6 @@ class EditorTest : public EditorFixture {
 private slots:
     void init() { startEditor(); }
     void cleanup() { m_editor.reset(); }
-
-    void rememberingRecentNotesIsChosenInPreferences() {
-        auto* recent = window().findChild<app::RecentNotes*>();
-        recent->add(QStringLiteral("/notes/a.vpd"));
-        trigger("actionPreferences");
-        auto* dialog = window().findChild<preferences::PreferenceViewController*>();
-        auto* choice = dialog->findChild<QCheckBox*>(QStringLiteral("rememberRecentNotes"));
-        QVERIFY(choice->isChecked());
-        choice->setChecked(false);
-        dialog->tfPassword->setText(QStringLiteral("pw"));
-        dialog->tfRepeat->setText(QStringLiteral("pw"));
-        QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
-        QVERIFY(!recent->remembering());
-        QVERIFY(recent->paths().isEmpty());
-        recent->setRemembering(true);
-    }
 
     void theWindowComesBackWhereItWasAndAlwaysFitsItsScreen() {
         const QRect available = window().screen()->availableGeometry();
@@ -134,31 +116,6 @@ private slots:
         }
     }
 
-    void saveAsNamesTheNoteSaveKeepsWritingThereAndNewForgetsIt() {
-        const QString target = path(QStringLiteral("n.vpd"));
-        m_panels.saveAnswer = url(target);
-        type(QStringLiteral("typed"));
-        trigger("actionSaveAs");
-        QCOMPARE(vc().filename, target);
-        QCOMPARE(window().windowTitle(), target + QStringLiteral("[*] — Vellumpad"));
-        QVERIFY(!vc().isModified());
-        type(QStringLiteral(" again"));
-        trigger("actionSave");
-        QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("typed again"));
-
-        // A new note has no file: Save asks for one instead of writing over the note open before.
-        trigger("actionNew");
-        QVERIFY(text().isEmpty());
-        QVERIFY(vc().filename.isEmpty());
-        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
-        type(QStringLiteral("fresh"));
-        trigger("actionSave");
-        QCOMPARE(m_panels.saveAsked, 2);
-        QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("typed again"));
-        QVERIFY(vc().filename.isEmpty());
-        QVERIFY(m_prompts.asked.isEmpty());
-    }
-
     void failedOpenLeavesTheOpenNoteAloneAndSaysWhichFile_data() {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("expected");
@@ -173,18 +130,14 @@ private slots:
     void failedOpenLeavesTheOpenNoteAloneAndSaysWhichFile() {
         QFETCH(QString, fileName);
         QFETCH(QString, expected);
-        const QString current = path(QStringLiteral("Ordner ü/Notiz #1.vpd"));
         QVERIFY(QDir().mkpath(path(QStringLiteral("Ordner ü"))));
-        writeNote(current, QStringLiteral("keep\nme ü"), QStringLiteral("pw"));
         // The program opens a note named at start this way; File > Open ends in the same call.
-        QVERIFY(m_editor->delegate().openNote(current));
+        const QString current = openNote(QStringLiteral("keep\nme ü"), QStringLiteral("Ordner ü/Notiz #1.vpd"));
         const QString chosen = path(fileName);
         if (fileName == QStringLiteral("other.vpd")) {
             writeNote(chosen, QStringLiteral("someone else's"), QStringLiteral("not pw"));
         } else if (fileName == QStringLiteral("diary.txt")) {
-            QFile diary(chosen);
-            QVERIFY(diary.open(QIODevice::WriteOnly));
-            diary.write("Dear diary, today nothing happened at all.\n");
+            writeBytes(chosen, "Dear diary, today nothing happened at all.\n");
         }
         m_panels.openAnswer =
             fileName.startsWith(QLatin1Char('%')) ? QUrl(QStringLiteral("file://") + chosen) : url(chosen);
@@ -193,7 +146,7 @@ private slots:
         QCOMPARE(vc().filename, current);
         QCOMPARE(vc().title(), current);
         QVERIFY(!vc().isModified());
-        QVERIFY2(vc().problem().contains(expected) && vc().problem().contains(chosen), qPrintable(vc().problem()));
+        QVERIFY(problemSays(expected) && problemSays(chosen));
         QCOMPARE(problemAction()->isVisible(), fileName == QStringLiteral("other.vpd"));
         QVERIFY(!m_editor->delegate().openNote(chosen));
         QVERIFY(m_editor->delegate().openNote(current));
@@ -235,7 +188,7 @@ private slots:
         QCOMPARE(vc().filename, nowhere);
         QCOMPARE(vc().title(), nowhere);
         QVERIFY(window().isWindowModified());
-        QVERIFY2(vc().problem().contains(nowhere), qPrintable(vc().problem()));
+        QVERIFY(problemSays(nowhere));
         QVERIFY(!vc().problem().contains(QStringLiteral("typed")) && !vc().problem().contains(QStringLiteral("pw")));
 
         m_prompts.answer = UnsavedChangesChoice::Discard;
@@ -247,8 +200,15 @@ private slots:
         trigger("actionNew");
         QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("more on disk"));
         QVERIFY(text().isEmpty());
-
+        // A new note has no file: Save asks for one instead of writing over the note open before.
+        QVERIFY(vc().filename.isEmpty());
+        QCOMPARE(vc().title(), QStringLiteral("名称未設定"));
         type(QStringLiteral("last"));
+        trigger("actionSave");
+        QCOMPARE(m_panels.saveAsked, 4);
+        QCOMPARE(decryptFile(target, QStringLiteral("pw")), QStringLiteral("more on disk"));
+        QVERIFY(vc().filename.isEmpty());
+
         m_prompts.answer = UnsavedChangesChoice::Discard;
         trigger("actionQuit");
         QVERIFY(!window().isVisible());
@@ -313,24 +273,6 @@ private slots:
         QCOMPARE(decryptFile(target, passwordThen), more);
     }
 
-    void savingWithoutAPasswordWarnsOncePerRun() {
-        const QString target = path(QStringLiteral("open.vpd"));
-        m_panels.saveAnswer = url(target);
-        type(QStringLiteral("x"));
-        trigger("actionSaveAs");
-        QVERIFY(vc().problem().isEmpty());
-        setPasswordInDialog(QString());
-        m_prompts.saveUnderNewPassword = true;
-        trigger("actionSave");
-        QCOMPARE(decryptFile(target, QString()), QStringLiteral("x"));
-        QCOMPARE(vc().problem(), QStringLiteral("This note was saved without a password: anyone with the file can read "
-                                                "it. Set one in Edit → Preferences (Ctrl+,)."));
-        type(QStringLiteral("y"));
-        trigger("actionSave");
-        QCOMPARE(decryptFile(target, QString()), QStringLiteral("xy"));
-        QVERIFY(vc().problem().isEmpty());
-    }
-
     void anotherPasswordOpensTheNoteAndBecomesTheStoredOne_data() {
         QTest::addColumn<QStringList>("passwords");
         QTest::addColumn<bool>("typedMeanwhile");
@@ -385,26 +327,6 @@ private slots:
         trigger("actionSave");
         QCOMPARE(m_prompts.newPasswordAsked, 0);
         QCOMPARE(decryptFile(other, QStringLiteral(" sécret 秘 ")), QStringLiteral("and theirs"));
-    }
-
-    void wordWrapIsRememberedForTheNextWindow() {
-        platform::MemoryPreferences preferences;
-        const QString key = QStringLiteral("wordWrap");
-        std::optional<QString> stored;
-        for (const bool wrapped : {true, false, true}) {
-            app::Editor editor(preferences, m_panels, m_prompts, m_log);
-            QAction* wrap = action(editor, "actionWordWrap");
-            const auto wraps = [&editor] { return editor.mainWindow().viewController().myTextView->wordWrap(); };
-            QCOMPARE(wrap->isChecked(), wrapped);
-            QCOMPARE(wraps(), wrapped);
-            // Restoring the setting is not stored again; only the user's toggle is.
-            QCOMPARE(preferences.stringForKey(key), stored);
-            wrap->trigger();
-            QCOMPARE(wraps(), !wrapped);
-            stored = wrapped ? QStringLiteral("false") : QStringLiteral("true");
-            QCOMPARE(preferences.stringForKey(key), stored);
-        }
-        QVERIFY(!preferences.stringForKey(QString::fromLatin1(platform::passwordKey)));
     }
 };
 

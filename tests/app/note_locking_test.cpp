@@ -1,5 +1,7 @@
 #include "app/note_password_guard.h"
 #include "app/password_places.h"
+#include "app/recent_notes.h"
+#include "app/recovery_copy.h"
 #include "preferences/lock_preferences.h"
 #include "preferences/preference_view_controller.h"
 #include "scripted_seams.h"
@@ -62,6 +64,13 @@ private slots:
         QVERIFY(lockAction->isEnabled());
         trigger("actionLock");
         QVERIFY(lock().isLocked());
+        // Saved under the empty password again, the note says so no more: once a run is enough.
+        QCOMPARE(lock().unlock(QStringLiteral("new")), window::NoteLock::Unlock::Unlocked);
+        setStoredPassword(QString());
+        type(QStringLiteral("!"));
+        trigger("actionSave");
+        QCOMPARE(decryptFile(path(QStringLiteral("n.vpd")), QString()), text());
+        QVERIFY(vc().problem().isEmpty());
     }
 
     void unlockTakesTheNotesOwnPasswordOrForANewNoteTheStoredOne() {
@@ -127,7 +136,6 @@ private slots:
 
     void theWindowLocksAfterTimeWithoutUseAndInputPutsItOff() {
         QVERIFY(locking().setLockSettings({1, false}));
-        QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockAfterMinutes")), QStringLiteral("1"));
         QCOMPARE(locking().idleWatcher().interval(), std::chrono::minutes(1));
         // A minute is too long for a test; the same watcher with a short interval.
         locking().idleWatcher().setInterval(std::chrono::milliseconds(400));
@@ -153,7 +161,6 @@ private slots:
         QVERIFY(!lock().isLocked());
 
         QVERIFY(locking().setLockSettings({0, true}));
-        QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockWithScreen")), QStringLiteral("true"));
         QTest::qWait(100);
         emitScreenSaver("false");
         QTest::qWait(300);
@@ -162,24 +169,51 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lock().isLocked(), 5000);
     }
 
-    void preferencesTurnTheTriggersOnAndSayUnlockingNeedsThePassword() {
+    // Each choice in Preferences, and word wrap in the View menu, reaches the editor and the next window; the lock's
+    // with a word that unlocking needs the password. Wrapping restored at start is not stored again: only a toggle is.
+    void preferencesChoicesReachTheEditorAndTheNextWindow() {
+        QVERIFY(action(*m_editor, "actionWordWrap")->isChecked() && vc().myTextView->wordWrap());
+        QVERIFY(!m_preferences.stringForKey(QStringLiteral("wordWrap")));
+        trigger("actionWordWrap");
+        QVERIFY(!action(*m_editor, "actionWordWrap")->isChecked() && !vc().myTextView->wordWrap());
+        QCOMPARE(m_preferences.stringForKey(QStringLiteral("wordWrap")), QStringLiteral("false"));
+        auto* recent = window().findChild<app::RecentNotes*>();
+        recent->add(QStringLiteral("/notes/a.vpd"));
         QVERIFY(locking().setLockSettings({}));
         trigger("actionPreferences");
         auto* dialog = window().findChild<preferences::PreferenceViewController*>();
-        QVERIFY(dialog);
-        auto* whenIdle = dialog->findChild<QCheckBox*>(QStringLiteral("lockWhenIdle"));
-        auto* withScreen = dialog->findChild<QCheckBox*>(QStringLiteral("lockWithScreen"));
+        const auto box = [dialog](const char* name) {
+            return dialog->findChild<QCheckBox*>(QString::fromLatin1(name));
+        };
         auto* warning = dialog->findChild<QLabel*>(QStringLiteral("lockWarning"));
-        QVERIFY(!whenIdle->isChecked() && !withScreen->isChecked() && !warning->isVisible());
-        whenIdle->setChecked(true);
-        QVERIFY(warning->isVisible());
-        QVERIFY(warning->text().contains(QStringLiteral("password")));
+        QVERIFY(!box("lockWhenIdle")->isChecked() && !box("lockWithScreen")->isChecked() && !warning->isVisible());
+        QVERIFY(box("rememberRecentNotes")->isChecked() && box("keepRecoveryCopies")->isChecked());
+        box("lockWhenIdle")->setChecked(true);
+        QVERIFY(warning->isVisible() && warning->text().contains(QStringLiteral("password")));
         dialog->findChild<QSpinBox*>(QStringLiteral("lockMinutes"))->setValue(7);
-        withScreen->setChecked(true);
+        for (const char* name : {"lockWithScreen", "rememberRecentNotes", "keepRecoveryCopies"}) {
+            box(name)->toggle();
+        }
         QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
-        QCOMPARE(locking().idleWatcher().interval(), std::chrono::minutes(7));
-        QCOMPARE(locking().lockSettings().withScreen, true);
+        QVERIFY(recent->paths().isEmpty());
+        // Under the names the preferences file has always used.
         QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockAfterMinutes")), QStringLiteral("7"));
+        QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockWithScreen")), QStringLiteral("true"));
+        for (const bool again : {false, true}) {
+            QCOMPARE(locking().idleWatcher().interval(), std::chrono::minutes(7));
+            QVERIFY(locking().lockSettings().withScreen);
+            QVERIFY(!window().findChild<app::RecentNotes*>()->remembering());
+            QVERIFY(!m_editor->recoveryKeeper().isEnabled());
+            QVERIFY(!action(*m_editor, "actionWordWrap")->isChecked() && !vc().myTextView->wordWrap());
+            if (!again) {
+                m_editor.reset();
+                startEditor();
+            }
+        }
+        QVERIFY(locking().setLockSettings({}));
+        window().findChild<app::RecentNotes*>()->setRemembering(true);
+        QVERIFY(m_preferences.setString(QString::fromLatin1(app::keepRecoveryCopiesKey), QStringLiteral("true")));
+        QVERIFY(m_preferences.remove(QStringLiteral("wordWrap")));
     }
 };
 

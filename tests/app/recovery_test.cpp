@@ -1,8 +1,7 @@
 #include "app/recovery_copy.h"
 #include "cipher/files/recovery_slot.h"
-#include "preferences/preference_view_controller.h"
-#include "preferences/recovery_copies_option.h"
 #include "scripted_seams.h"
+#include "window/note_lock.h"
 #include "window/recovery_bar.h"
 
 #include <QDir>
@@ -61,9 +60,7 @@ private slots:
 
     void aCopyIsKeptWhileChangesAreUnsaved() {
         QFETCH(QString, end);
-        const QString note = path(QStringLiteral("n.vpd"));
-        writeNote(note, QStringLiteral("on disk"), QStringLiteral("pw"));
-        QVERIFY(m_editor->delegate().openNote(note));
+        const QString note = openNote(QStringLiteral("on disk"));
         app::RecoveryKeeper& keeper = m_editor->recoveryKeeper();
         keeper.setDelays(std::chrono::milliseconds(20), std::chrono::milliseconds(100));
         QSignalSpy written(&keeper, &app::RecoveryKeeper::copyWritten);
@@ -112,7 +109,9 @@ private slots:
         }
     }
 
-    void nothingIsCopiedWhileSuspended() {
+    // Locking finishes the copy of the changes so far. Locked, the window shows no note: the copy is neither made
+    // again (from nothing) nor removed, so that the changes survive a crash while locked; unlocked, copies go on.
+    void theCopyIsKeptAsItWasWhileLocked() {
         app::RecoveryKeeper& keeper = m_editor->recoveryKeeper();
         keeper.setDelays(std::chrono::hours(1), std::chrono::hours(1));
         const auto copied = [&] {
@@ -120,13 +119,14 @@ private slots:
             return decryptFile(QString::fromStdString(slot.copy), QStringLiteral("pw"));
         };
         type(QStringLiteral("one "));
+        trigger("actionLock");
+        QVERIFY(window().noteLock().isLocked());
+        QCOMPARE(copied(), QStringLiteral("one "));
         keeper.finishPendingCopy();
         QCOMPARE(copied(), QStringLiteral("one "));
-        keeper.suspend();
+        QCOMPARE(window().noteLock().unlock(QStringLiteral("pw")), window::NoteLock::Unlock::Unlocked);
+        QCOMPARE(copied(), QStringLiteral("one "));
         type(QStringLiteral("two "));
-        keeper.finishPendingCopy();
-        QCOMPARE(copied(), QStringLiteral("one "));
-        keeper.resume();
         keeper.finishPendingCopy();
         QCOMPARE(copied(), QStringLiteral("one two "));
     }
@@ -176,9 +176,7 @@ private slots:
             leaveCopy(recovered, titled ? note : QString(), copy == QLatin1String("other password") ? "old" : "pw");
         std::optional<cipher::RecoveryLock> otherWindow;
         if (copy == QLatin1String("damaged")) {
-            QFile damaged(QString::fromStdString(slot.about));
-            QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            damaged.write("\xff\xfe not text");
+            writeBytes(QString::fromStdString(slot.about), "\xff\xfe not text");
         } else if (copy == QLatin1String("locked")) {
             otherWindow = cipher::RecoveryLock::claim(slot);
         }
@@ -227,20 +225,6 @@ private slots:
         trigger("actionSave");
         QCOMPARE(decryptFile(note, QStringLiteral("pw")), recovered);
         QCOMPARE(copies(), QStringList());
-    }
-
-    void preferencesTurnCopiesOff() {
-        trigger("actionPreferences");
-        auto* option = window().findChild<preferences::RecoveryCopiesOption*>();
-        QVERIFY(option && option->isChecked());
-        option->setChecked(false);
-        window().findChild<preferences::PreferenceViewController*>()->pushSaveButton();
-        QCOMPARE(m_preferences.stringForKey(QString::fromLatin1(app::keepRecoveryCopiesKey)), QStringLiteral("false"));
-        QVERIFY(!m_editor->recoveryKeeper().isEnabled());
-        m_editor.reset();
-        startEditor();
-        QVERIFY(!m_editor->recoveryKeeper().isEnabled());
-        QVERIFY(m_preferences.setString(QString::fromLatin1(app::keepRecoveryCopiesKey), QStringLiteral("true")));
     }
 };
 

@@ -94,6 +94,12 @@ inline QString decryptFile(const QString& path, const QString& password) {
     return text ? QString::fromStdString(text.value()) : QStringLiteral("<undecryptable>");
 }
 
+inline void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
 inline QByteArray bytesOf(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
@@ -134,4 +140,27 @@ protected:
     QString path(const QString& name) { return m_dir->filePath(name); }
     void type(const QString& typed) { QTest::keyClicks(vc().myTextView, typed); }
     void trigger(const char* name) { action(*m_editor, name)->trigger(); }
+    void saveAs(const QString& file) {
+        m_panels.saveAnswer = url(file);
+        trigger("actionSaveAs");
+    }
+    void open(const QString& file) {
+        m_panels.openAnswer = url(file);
+        trigger("actionOpen");
+    }
+    // A note written under "pw" by the core, opened as File > Open opens it.
+    QString openNote(const QString& text, const QString& name = QStringLiteral("n.vpd")) {
+        const QString file = path(name);
+        writeNote(file, text, QStringLiteral("pw"));
+        [&] { QVERIFY(m_editor->delegate().openNote(file)); }();
+        return file;
+    }
+    // Whether the problem bar says these words; if not, what it says is printed.
+    bool problemSays(const QString& words) {
+        const bool says = vc().problem().contains(words);
+        if (!says) {
+            qWarning("The problem bar says: %s", qPrintable(vc().problem()));
+        }
+        return says;
+    }
 };

@@ -54,7 +54,7 @@ pid_t startSaver(const fs::path& target, const std::string (&notes)[2], int firs
         for (int which = first;; which = 1 - which) {
             const auto saved = cipher::saveEncryptedText(target, notes[which], password, cipher::noteIv, {}, log);
             if (!saved) {
-                std::fprintf(stderr, "%s\n", saved.failure().message.c_str());
+                std::fprintf(stderr, "cause %d\n", static_cast<int>(saved.failure().cause));
                 ::_exit(1);
             }
         }
@@ -103,7 +103,7 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
             << "the saver stopped by itself (its error is above)";
 
         const cipher::Result<std::string> fileText = cipher::readNoteFile(target);
-        ASSERT_TRUE(fileText) << fileText.failure().message;
+        ASSERT_TRUE(fileText) << static_cast<int>(fileText.failure().cause);
         const int which = fileText.value() == fileTexts[0] ? 0 : fileText.value() == fileTexts[1] ? 1 : -1;
         ASSERT_GE(which, 0) << "the target is not one whole note";
         keptEarlier += which == current ? 1 : 0;

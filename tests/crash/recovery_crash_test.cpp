@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <poll.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -53,9 +54,10 @@ std::string typedPiece(int i) {
     return std::string("typed ") + marker + ' ' + std::to_string(i) + '\n';
 }
 
-// The editor in the child: types at the end of the note without end, and writes "W BYTES" to out for every copy
-// finished. Never returns.
-[[noreturn]] void runEditor(int out) {
+// The editor in the child: types at the end of the note without end, and appends "W BYTES" to the reports file for
+// every copy finished. Never returns.
+[[noreturn]] void runEditor(const fs::path& reports) {
+    const int out = ::open(reports.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     int argc = 1;
     char name[] = "vellumpad";
     char* argv[] = {name, nullptr};
@@ -94,31 +96,21 @@ std::string typedPiece(int i) {
     ::_exit(2);
 }
 
-// The bytes of the largest copy the child reported as finished, reading until it ends or until one is reported.
-long long readReports(int in, bool untilFirst, std::string& pending) {
-    long long last = -1;
-    const auto deadline = Clock::now() + std::chrono::seconds(30);
-    for (;;) {
-        pollfd ready{in, POLLIN, 0};
-        const int timeout = untilFirst ? 100 : 0;
-        if (::poll(&ready, 1, timeout) > 0) {
-            char buffer[4096];
-            const ssize_t got = ::read(in, buffer, sizeof buffer);
-            if (got <= 0) {
-                break;
-            }
-            pending.append(buffer, static_cast<std::size_t>(got));
-        } else if (!untilFirst || Clock::now() > deadline) {
-            break;
+// The bytes of the largest copy the child reported as finished; with untilFirst, waits up to 30 s for one. A line
+// still being written may read short, which only lowers the bound.
+long long largestReported(const fs::path& reports, bool untilFirst) {
+    long long largest = -1;
+    for (const auto deadline = Clock::now() + std::chrono::seconds(30);;) {
+        std::istringstream lines(cipher::test::readFile(reports));
+        std::string tag;
+        for (long long bytes = 0; lines >> tag >> bytes;) {
+            largest = std::max(largest, bytes);
         }
-        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
-            last = std::max(last, std::stoll(pending.substr(2, end - 2)));
+        if (!untilFirst || largest >= 0 || Clock::now() > deadline) {
+            return largest;
         }
-        if (untilFirst && last >= 0) {
-            break;
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return last;
 }
 
 // Returns once the folder holds a temporary file of the atomic writer, or after the time given.
@@ -133,10 +125,6 @@ void waitForTemporaryFile(const fs::path& folder, std::chrono::milliseconds long
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-}
-
-std::string fileText(const fs::path& path) {
-    return cipher::test::readFile(path);
 }
 
 TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
@@ -159,16 +147,13 @@ TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
         SCOPED_TRACE("kill " + std::to_string(kills + 1));
         std::error_code ignored;
         fs::remove_all(folder, ignored);
-        int pipeEnds[2];
-        ASSERT_EQ(::pipe(pipeEnds), 0);
+        const fs::path reports = state / "reports";
+        fs::remove(reports, ignored);
         const pid_t editor = ::fork();
         if (editor == 0) {
-            ::close(pipeEnds[0]);
-            runEditor(pipeEnds[1]);
+            runEditor(reports);
         }
-        ::close(pipeEnds[1]);
-        std::string pending;
-        long long finished = readReports(pipeEnds[0], true, pending);
+        long long finished = largestReported(reports, true);
         ASSERT_GE(finished, 0) << "the editor made no copy";
         if (kills % 2 == 1) {
             // Every other kill waits for a copy being written, so that a slow build (the sanitizers') meets one too.
@@ -180,12 +165,11 @@ TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
         ::kill(editor, SIGKILL);
         int status = 0;
         ASSERT_TRUE(::waitpid(editor, &status, 0) == editor && WIFSIGNALED(status)) << "the editor stopped by itself";
-        finished = std::max(finished, readReports(pipeEnds[0], false, pending));
-        ::close(pipeEnds[0]);
+        finished = std::max(finished, largestReported(reports, false));
 
         bool leftover = false;
         for (const auto& entry : fs::directory_iterator(folder)) {
-            const std::string content = fileText(entry.path());
+            const std::string content = cipher::test::readFile(entry.path());
             EXPECT_EQ(content.find(marker), std::string::npos) << entry.path() << " holds the note in plain text";
             leftover = leftover || entry.path().filename().string().starts_with('.');
         }
@@ -194,7 +178,7 @@ TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
         ASSERT_EQ(ids.size(), 1U);
         const cipher::RecoverySlot slot = cipher::recoverySlot(folder, ids.front());
         const cipher::Result<std::string> copy = cipher::openNoteFile(slot.copy, password, cipher::noteIv, {});
-        ASSERT_TRUE(copy) << copy.failure().message;
+        ASSERT_TRUE(copy) << static_cast<int>(copy.failure().cause);
         ASSERT_GE(static_cast<long long>(copy.value().size()), finished) << "the copy is older than the last finished";
         ASSERT_LE(copy.value().size(), typed.size());
         ASSERT_TRUE(copy.value() == typed.substr(0, copy.value().size())) << "the copy is not a text that was typed";

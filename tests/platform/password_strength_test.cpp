@@ -6,7 +6,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -38,7 +37,6 @@ TEST(PasswordStrength, KnownPasswordsAreJudgedByTheTimeToGuessThem) {
         const platform::PasswordStrength strength = platform::estimateStrength(QString::fromUtf8(row.password));
         EXPECT_EQ(strength.weak, row.weak) << row.password;
         EXPECT_EQ(platform::guessTime(strength.secondsToGuess).unit, row.unit) << row.password;
-        EXPECT_DOUBLE_EQ(strength.secondsToGuess, std::exp2(strength.bits) / platform::guessesPerSecond);
         if (row.part) {
             EXPECT_NE(std::find(strength.parts.begin(), strength.parts.end(), *row.part), strength.parts.end())
                 << row.password;

@@ -1,39 +1,22 @@
-#include "cipher/base/log.h"
 #include "readability.h"
-#include "support/memory_log.h"
-#include "window/application_delegate.h"
 #include "window/find_bar.h"
-#include "window/main_window.h"
 #include "window/message_bar.h"
-#include "window/note_text_view.h"
-#include "window/view_controller.h"
+#include "window_fixture.h"
 
-#include <QAbstractButton>
-#include <QAbstractScrollArea>
 #include <QAccessible>
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
 #include <QToolButton>
 
-#include <algorithm>
-#include <memory>
-
 using window::MessageBar;
 
 namespace {
-
-struct FakeDelegate final : window::ApplicationDelegate {
-    QString getPassword() const override { return QStringLiteral("pw"); }
-    void setVc(window::ViewController*) override {}
-};
 
 // The colour behind whatever a widget draws in its middle or its top left corner, in device pixels.
 QColor backgroundAt(QWidget* widget, bool middle) {
@@ -51,29 +34,13 @@ double closeButtonContrast(QWidget* bar, QWidget* button, const QColor& fill) {
 
 } // namespace
 
-class AccessibilityTest : public QObject {
+class AccessibilityTest : public WindowFixture {
     Q_OBJECT
 
-    cipher::MemoryLog m_log;
-    FakeDelegate m_delegate;
-    std::unique_ptr<window::MainWindow> m_window;
     const QPalette m_themePalette = QApplication::palette();
 
-    window::ViewController& view() { return m_window->viewController(); }
-    template <typename T> T* child(const char* name) {
-        auto* found = m_window->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no child named %s", name);
-        }
-        return found;
-    }
-
 private slots:
-    void init() {
-        m_window = std::make_unique<window::MainWindow>(m_delegate, m_log);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    }
+    void init() { showWindow(); }
 
     void cleanup() {
         m_window.reset();
@@ -81,24 +48,9 @@ private slots:
     }
 
     void everyControlHasANameToSpeak() {
-        // The bars are hidden until needed, and their controls must be named all the same.
-        const QList<QWidget*> widgets = m_window->findChildren<QWidget*>();
-        int controls = 0;
-        for (QWidget* widget : widgets) {
-            const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
-                                 qobject_cast<QAbstractScrollArea*>(widget) || qobject_cast<QProgressBar*>(widget);
-            // Qt names its own parts (the menu bar's overflow button, a field's clear button) or leaves them out. The
-            // problem bar's action button is named by the text it is given whenever it is shown.
-            if (!control || widget->objectName().startsWith(QLatin1String("qt_")) ||
-                qobject_cast<QLineEdit*>(widget->parent()) || widget->objectName() == QLatin1String("problemAction")) {
-                continue;
-            }
-            ++controls;
-            const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-            QVERIFY2(std::any_of(name.begin(), name.end(), [](QChar c) { return c.isLetter(); }),
-                     qPrintable(widget->objectName() + QStringLiteral(" is named \"") + name + u'"'));
-        }
-        QVERIFY(controls >= 7);
+        // The bars are hidden until needed, and their controls must be named all the same. The problem bar's action
+        // button is named by the text it is given whenever it is shown.
+        QVERIFY(checkControlsAreNamed(*m_window, {QStringLiteral("problemAction")}) >= 7);
         // Screen readers speak an alert as it appears, by its name and its text.
         for (const char* bar : {"problemBar", "loadingBar"}) {
             QAccessibleInterface* alert = QAccessible::queryAccessibleInterface(child<MessageBar>(bar));
@@ -146,7 +98,7 @@ private slots:
         QCoreApplication::processEvents();
         m_window->resize(720, 240);
         view().showProblem(QStringLiteral("Could not open \"/tmp/diary.vpd\": wrong password or damaged file."));
-        m_window->findChild<QAction*>(QStringLiteral("actionFind"))->trigger();
+        trigger("actionFind");
         QTest::keyClicks(child<QLineEdit>("findField"), QStringLiteral("zzz"));
         QCOMPARE(m_window->findBar().status(), QStringLiteral("Not found"));
         if (const QString dir = qEnvironmentVariable("VELLUMPAD_SCREENSHOT_DIR"); !dir.isEmpty()) {

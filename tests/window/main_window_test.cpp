@@ -2,13 +2,9 @@
 #include "cipher/base/log.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
-#include "support/memory_log.h"
-#include "window/application_delegate.h"
 #include "window/find_bar.h"
-#include "window/main_window.h"
 #include "window/match_highlighter.h"
-#include "window/note_text_view.h"
-#include "window/view_controller.h"
+#include "window_fixture.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -29,11 +25,6 @@
 namespace {
 
 constexpr int loadTimeoutMs = 60000;
-
-struct FakeDelegate final : window::ApplicationDelegate {
-    QString getPassword() const override { return QStringLiteral("pw"); }
-    void setVc(window::ViewController*) override {}
-};
 
 // The core alone writes and reads note files here: it is the oracle for what a file holds.
 void writeNote(const QString& path, const QByteArray& note) {
@@ -63,25 +54,12 @@ QByteArray longNote(qsizetype size) {
 
 } // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public WindowFixture {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    cipher::MemoryLog m_log;
-    FakeDelegate m_delegate;
-    std::unique_ptr<window::MainWindow> m_window;
 
-    window::ViewController& view() { return m_window->viewController(); }
-    window::NoteTextView* text() { return view().myTextView; }
     QString saved() { return m_dir.filePath(QStringLiteral("saved.vpd")); }
-    template <typename T> T* child(const char* name) {
-        auto* found = m_window->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no child named %s", name);
-        }
-        return found;
-    }
-    void trigger(const char* action) { child<QAction>(action)->trigger(); }
     QLineEdit* findField() { return child<QLineEdit>("findField"); }
     QString selection() { return QString::fromUtf8(text()->selectedBytes()); }
     qsizetype selectionStart() { return text()->selection().first; }
@@ -100,13 +78,7 @@ class MainWindowTest : public QObject {
     }
 
 private slots:
-    void init() {
-        m_window = std::make_unique<window::MainWindow>(m_delegate, m_log);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    }
-
+    void init() { showWindow(); }
     void cleanup() { m_window.reset(); }
 
     void anyNoteOpenedAndSavedUneditedComesBackByteForByte() {

@@ -1,29 +1,17 @@
 #include "awkward_notes.h"
-#include "support/memory_log.h"
-#include "window/application_delegate.h"
 #include "window/find_bar.h"
 #include "window/lock_panel.h"
-#include "window/main_window.h"
 #include "window/note_lock.h"
-#include "window/note_text_view.h"
-#include "window/view_controller.h"
+#include "window_fixture.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QTest>
 
 namespace {
-
-struct FakeDelegate final : window::ApplicationDelegate {
-    QString getPassword() const override { return QStringLiteral("pw"); }
-    void setVc(window::ViewController*) override {}
-};
 
 cipher::PasswordFingerprint fingerprintOf(std::string_view password) {
     std::optional<cipher::PasswordFingerprint> fingerprint = cipher::PasswordFingerprint::make();
@@ -35,23 +23,10 @@ cipher::PasswordFingerprint fingerprintOf(std::string_view password) {
 
 } // namespace
 
-class NoteLockTest : public QObject {
+class NoteLockTest : public WindowFixture {
     Q_OBJECT
 
-    cipher::MemoryLog m_log;
-    FakeDelegate m_delegate;
-    std::unique_ptr<window::MainWindow> m_window;
-
-    window::ViewController& view() { return m_window->viewController(); }
-    window::NoteTextView* text() { return view().myTextView; }
     window::NoteLock& lock() { return m_window->noteLock(); }
-    template <typename T> T* child(const char* name) {
-        auto* found = m_window->findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no child named %s", name);
-        }
-        return found;
-    }
     // Types the password into the panel and presses Unlock, as the user does.
     void unlockWith(const QString& password) {
         QTest::keyClicks(child<QLineEdit>("unlockPassword"), password);
@@ -60,13 +35,7 @@ class NoteLockTest : public QObject {
     QString panelMessage() { return child<QLabel>("unlockMessage")->text(); }
 
 private slots:
-    void init() {
-        m_window = std::make_unique<window::MainWindow>(m_delegate, m_log);
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    }
-
+    void init() { showWindow(); }
     void cleanup() { m_window.reset(); }
 
     void unlockBringsBackTheNoteAndTheUsersPlaceExactly() {

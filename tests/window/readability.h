@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QColor>
 #include <QImage>
+#include <QLineEdit>
 #include <QPalette>
+#include <QProgressBar>
 #include <QRect>
+#include <QTest>
 
 #include <algorithm>
 #include <cmath>
@@ -31,6 +37,28 @@ inline double strongestContrast(const QImage& image, const QRect& area, const QC
         }
     }
     return best;
+}
+
+// Checks that every control under top (button, field, scrolling view, progress bar) has a name with a letter for a
+// screen reader to speak; Qt's own parts ("qt_…", or inside a field) and the exceptions named are left out.
+// Returns how many controls it checked.
+inline int checkControlsAreNamed(const QWidget& top, const QStringList& exceptions = {}) {
+    int controls = 0;
+    for (QWidget* widget : top.findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QAbstractScrollArea*>(widget) || qobject_cast<QProgressBar*>(widget);
+        if (!control || widget->objectName().startsWith(QLatin1String("qt_")) ||
+            qobject_cast<QLineEdit*>(widget->parent()) || exceptions.contains(widget->objectName())) {
+            continue;
+        }
+        ++controls;
+        const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        [&] {
+            QVERIFY2(std::any_of(name.begin(), name.end(), [](QChar c) { return c.isLetter(); }),
+                     qPrintable(widget->objectName() + QStringLiteral(" is named \"") + name + u'"'));
+        }();
+    }
+    return controls;
 }
 
 inline QPalette darkPalette() {

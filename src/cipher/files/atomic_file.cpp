@@ -17,7 +17,6 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <variant>
 
 namespace cipher {
 
@@ -58,23 +57,13 @@ std::string temporaryStem(const std::string& targetName) {
     return stem;
 }
 
-// The folder as a user finds it: absolute, without "." or a trailing slash.
-std::filesystem::path shownFolder(const std::filesystem::path& folder) {
-    std::error_code ec;
-    std::filesystem::path shown = std::filesystem::absolute(folder, ec).lexically_normal();
-    if (!shown.has_filename() && shown != shown.root_path()) {
-        shown = shown.parent_path();
-    }
-    return ec ? folder : shown;
-}
-
 Failure saveFailure(const std::filesystem::path& path, int error) {
-    return fileFailure("save", path, error);
+    return fileFailure(Operation::save, path, error);
 }
 
 // A failure of the content (not encrypted, not a note, read back differently) as the save's failure.
 Failure saveFailure(const std::filesystem::path& path, const Failure& content) {
-    return fileFailure("save", path, content.cause, content.message);
+    return Failure{content.cause, Operation::save, path.string(), content.systemError};
 }
 
 class TemporaryFile {
@@ -165,12 +154,11 @@ public:
 
     Result<Done> checkPiece(std::string_view written) override {
         if (!written.empty()) {
-            return matchesNext(m_content, m_matched, written)
-                       ? Result<Done>(Done{})
-                       : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+            return matchesNext(m_content, m_matched, written) ? Result<Done>(Done{})
+                                                              : Failure{FailureCause::readBackDiffers};
         }
         if (m_matched != m_content.size()) {
-            return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+            return Failure{FailureCause::readBackDiffers};
         }
         // The file holds exactly the content, so the check can be given the content instead of a second copy.
         return m_check ? m_check(m_content) : Result<Done>(Done{});
@@ -204,7 +192,7 @@ public:
             const std::size_t want = std::min(size, readBackPiece);
             const std::optional<std::size_t> got = read(want);
             if (!got || *got != want) {
-                return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+                return Failure{FailureCause::readBackDiffers};
             }
             if (Result<Done> checked = m_content.checkPiece(std::string_view(m_piece.get(), want)); !checked) {
                 return checked;
@@ -218,7 +206,7 @@ public:
     Result<Done> finish() {
         const std::optional<std::size_t> got = read(1);
         if (!got || *got != 0) {
-            return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+            return Failure{FailureCause::readBackDiffers};
         }
         return m_content.checkPiece({});
     }
@@ -267,11 +255,11 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     if (!path.has_filename()) {
         return saveFailure(path, EISDIR);
     }
-    auto inspected = inspectTarget(path);
-    if (const auto* error = std::get_if<int>(&inspected)) {
-        return saveFailure(path, *error);
+    const Result<Target> inspected = inspectTarget(path);
+    if (!inspected) {
+        return inspected.failure();
     }
-    const Target& target = std::get<Target>(inspected);
+    const Target& target = inspected.value();
     const std::filesystem::path folder = target.path.has_parent_path() ? target.path.parent_path() : ".";
     const std::string stem = temporaryStem(target.path.filename().string());
 
@@ -298,8 +286,7 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
         }
         if (errno == EACCES || errno == EPERM) {
             // The file may well be writable; what refused is its folder, which the user must be told to look at.
-            return fileFailure("save", path, FailureCause::noPermission,
-                               "its folder \"" + shownFolder(folder).string() + "\" is not writable");
+            return fileFailure(Operation::save, path, FailureCause::folderNotWritable);
         }
         if (errno != EEXIST && errno != EINTR) {
             return saveFailure(path, errno);
@@ -368,9 +355,7 @@ Result<Done> writeAtomically(const std::filesystem::path& path, PiecewiseContent
     }
     temporary->renamed();
     if (ops.syncDirectory(folder.string()) != 0) {
-        const std::string words = describeFileError(errno);
-        return fileFailure("save", path, FailureCause::notFlushed,
-                           "the file was replaced, but the folder could not be flushed to disk (" + words + ")");
+        return Failure{FailureCause::notFlushed, Operation::save, path.string(), errno};
     }
     return Done{};
 }

@@ -43,34 +43,31 @@ inline constexpr std::size_t temporaryRandomLength = 6;
 [[nodiscard]] bool isTemporarySaveName(std::string_view fileName) noexcept;
 
 /// Checks the content as read back from the temporary file before it replaces the target.
-/// Returns a failure to refuse the replacement; its message is the cause only, the writer adds the path.
+/// Returns a failure to refuse the replacement; its cause is the save's, the writer adds the path.
 using ContentCheck = std::function<Result<Done>(std::string_view writtenContent)>;
-
-/// The cause given when the file as read back is not the content that was meant to be saved.
-inline constexpr std::string_view readBackFailure = "the saved file could not be read back correctly";
 
 /// A file's content made and checked a piece at a time, so that a large file is never held whole.
 class PiecewiseContent {
 public:
     virtual ~PiecewiseContent() = default;
     /// The next piece to write, valid until the next call; an empty piece ends the content. A failure ends the
-    /// save; its message is the cause only, the writer adds the path.
+    /// save; the writer adds the path.
     [[nodiscard]] virtual Result<std::string_view> nextPiece() = 0;
     /// The file as read back, a piece at a time in order, then an empty piece at the end; each piece given by
-    /// nextPiece is read back before the next is asked for. A failure refuses the replacement; its message is the
-    /// cause only.
+    /// nextPiece is read back before the next is asked for. A failure refuses the replacement; the writer adds
+    /// the path.
     [[nodiscard]] virtual Result<Done> checkPiece(std::string_view written) = 0;
 };
 
 /// Says, just before the writer puts its file in place of the target, whether it still may; a failure leaves the
-/// target as it is and is the save's failure (its message is the cause only). It runs while the writer holds the
+/// target as it is and is the save's failure (the writer adds the path). It runs while the writer holds the
 /// target's lock, so no other writer of Vellumpad can replace the target meanwhile.
 using ReplaceCheck = std::function<Result<Done>()>;
 
 /// Writes the content to path atomically: a new temporary file in the same folder (mode 0600, or the mode of the
 /// file it replaces), written in full, flushed to disk, read back and checked when a check is given, renamed over
 /// path, the folder synced. On any failure path keeps its earlier content, no temporary file is left, and the
-/// failure says in plain words which file and why (for example "the folder does not exist"). The one exception is
+/// failure names the file and the cause (for example the folder does not exist). The one exception is
 /// a folder that cannot be synced after the rename: the file is then replaced, and the failure says so.
 /// For the whole save the writer holds an exclusive advisory lock (flock) on the file it replaces, waiting while
 /// another writer holds it, and one on its temporary file; before it creates that it removes the temporary files that

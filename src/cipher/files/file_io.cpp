@@ -4,26 +4,18 @@
 
 #include <cerrno>
 #include <random>
-#include <system_error>
 
 #include <openssl/rand.h>
 
 namespace cipher {
 
-Failure fileFailure(std::string_view action, const std::filesystem::path& path, FailureCause cause,
-                    std::string_view words) {
-    std::string message = "Could not ";
-    message += action;
-    message += " \"";
-    message += path.string();
-    message += "\": ";
-    message += words;
-    message += '.';
-    return Failure{std::move(message), cause, std::string(words)};
+Failure fileFailure(Operation operation, const std::filesystem::path& path, FailureCause cause) {
+    return Failure{cause, operation, path.string()};
 }
 
-Failure fileFailure(std::string_view action, const std::filesystem::path& path, int error) {
-    return fileFailure(action, path, causeOfFileError(error), describeFileError(error));
+Failure fileFailure(Operation operation, const std::filesystem::path& path, int error) {
+    const FailureCause cause = causeOfFileError(error);
+    return Failure{cause, operation, path.string(), cause == FailureCause::other ? error : 0};
 }
 
 FailureCause causeOfFileError(int error) noexcept {
@@ -38,6 +30,7 @@ FailureCause causeOfFileError(int error) noexcept {
     case EDQUOT:
         return FailureCause::noSpace;
     case EISDIR:
+        return FailureCause::isAFolder;
     case ENODEV:
         return FailureCause::notAFile;
     case EROFS:
@@ -48,6 +41,18 @@ FailureCause causeOfFileError(int error) noexcept {
         return FailureCause::diskError;
     case ENOMEM:
         return FailureCause::notEnoughMemory;
+    case ENAMETOOLONG:
+        return FailureCause::nameTooLong;
+    case ELOOP:
+        return FailureCause::tooManyLinks;
+    case EMFILE:
+    case ENFILE:
+        return FailureCause::tooManyOpenFiles;
+    case EBUSY:
+    case ETXTBSY:
+        return FailureCause::busy;
+    case EEXIST:
+        return FailureCause::noTemporaryFile;
     default:
         return FailureCause::other;
     }
@@ -68,46 +73,6 @@ void fillRandom(unsigned char* bytes, std::size_t size) noexcept {
         for (std::size_t i = 0; i < size; ++i) {
             bytes[i] = static_cast<unsigned char>(device());
         }
-    }
-}
-
-std::string describeFileError(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return "the folder does not exist";
-    case EACCES:
-    case EPERM:
-        return "permission denied";
-    case ENOSPC:
-    case EDQUOT:
-        return "the disk is full";
-    case EISDIR:
-        return "it is a folder";
-    case ENODEV:
-        return "it is not a regular file";
-    case EROFS:
-        return "the disk is read-only";
-    case EFBIG:
-        return "the file is too large";
-    case EIO:
-        return "the disk reported an input/output error";
-    case ENAMETOOLONG:
-        return "the name is too long";
-    case ELOOP:
-        return "the path has too many symbolic links";
-    case EMFILE:
-    case ENFILE:
-        return "too many files are open";
-    case EBUSY:
-    case ETXTBSY:
-        return "the file is busy";
-    case EEXIST:
-        return "no temporary file could be created beside it";
-    case ENOMEM:
-        return "there is not enough memory";
-    default:
-        return "an unexpected error occurred (" + std::generic_category().message(error) + ")";
     }
 }
 

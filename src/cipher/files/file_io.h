@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
-#include <string_view>
 
 namespace cipher {
 
@@ -32,18 +31,13 @@ struct FileContent {
 /// files, which must not clash, not for keys.
 void fillRandom(unsigned char* bytes, std::size_t size) noexcept;
 
-/// The cause of a file error in plain lowercase words, for example "permission denied" or "the disk is full".
-[[nodiscard]] std::string describeFileError(int error);
-
-/// What a file error means to a caller.
+/// What a file error (an errno) means to a caller.
 [[nodiscard]] FailureCause causeOfFileError(int error) noexcept;
 
-/// "Could not ACTION \"PATH\": WORDS." as a failure with that cause and WORDS as its cause words, for example
-/// ACTION "save" and WORDS "the disk is full".
-[[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, FailureCause cause,
-                                  std::string_view words);
+/// A failure of the operation on the file at path, with that cause.
+[[nodiscard]] Failure fileFailure(Operation operation, const std::filesystem::path& path, FailureCause cause);
 
-/// fileFailure for a file error, in describeFileError's words.
-[[nodiscard]] Failure fileFailure(std::string_view action, const std::filesystem::path& path, int error);
+/// fileFailure for a file error, its errno kept for the words of an `other` cause.
+[[nodiscard]] Failure fileFailure(Operation operation, const std::filesystem::path& path, int error);
 
 } // namespace cipher

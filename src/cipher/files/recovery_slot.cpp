@@ -31,7 +31,7 @@ bool isSlotId(std::string_view id) {
 
 Result<Done> removeIfPresent(const fs::path& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        return fileFailure("remove", path, errno);
+        return fileFailure(Operation::remove, path, errno);
     }
     return Done{};
 }
@@ -77,11 +77,11 @@ Result<Done> makePrivateFolder(const fs::path& folder) {
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        return fileFailure("create", folder, error.value());
+        return fileFailure(Operation::create, folder, error.value());
     }
     for (const fs::path& each : {folder.parent_path(), folder}) {
         if (::chmod(each.c_str(), 0700) != 0) {
-            return fileFailure("protect", each, errno);
+            return fileFailure(Operation::protect, each, errno);
         }
     }
     return Done{};

@@ -1,5 +1,7 @@
 #include "save_target.h"
 
+#include "file_io.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -33,7 +35,7 @@ std::optional<std::filesystem::path> endOfLinks(std::filesystem::path path) {
 
 } // namespace
 
-std::variant<Target, int> inspectTarget(const std::filesystem::path& path) {
+Result<Target> inspectTarget(const std::filesystem::path& path) {
     Target target{path};
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
@@ -43,15 +45,15 @@ std::variant<Target, int> inspectTarget(const std::filesystem::path& path) {
         } else if (std::optional<std::filesystem::path> end = endOfLinks(path)) {
             target.path = std::move(*end);
         } else {
-            return errno;
+            return fileFailure(Operation::save, path, errno);
         }
     }
     if (::stat(target.path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
-            return EISDIR;
+            return fileFailure(Operation::save, path, FailureCause::isAFolder);
         }
         if (!S_ISREG(info.st_mode)) {
-            return ENODEV;
+            return fileFailure(Operation::save, path, FailureCause::notAFile);
         }
         target.exists = true;
         target.mode = info.st_mode & 0777;
@@ -60,7 +62,7 @@ std::variant<Target, int> inspectTarget(const std::filesystem::path& path) {
         return target;
     }
     if (errno != ENOENT) {
-        return errno;
+        return fileFailure(Operation::save, path, errno);
     }
     return target;
 }

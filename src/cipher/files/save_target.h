@@ -1,9 +1,10 @@
 #pragma once
 
+#include "cipher/base/result.h"
+
 #include <sys/types.h>
 
 #include <filesystem>
-#include <variant>
 
 namespace cipher {
 
@@ -17,9 +18,9 @@ struct Target {
     gid_t group = 0;
 };
 
-/// Where the bytes of a save of path go and with which permission bits, or the errno that rules it out (EISDIR for
-/// a folder, ENODEV for anything else that is not a regular file). A symbolic link is followed so that it stays a
+/// Where the bytes of a save of path go and with which permission bits, or the save's failure that rules it out
+/// (isAFolder, notAFile for anything else that is not a regular file). A symbolic link is followed so that it stays a
 /// link, also one that points at no file yet: the file is made where it points.
-[[nodiscard]] std::variant<Target, int> inspectTarget(const std::filesystem::path& path);
+[[nodiscard]] Result<Target> inspectTarget(const std::filesystem::path& path);
 
 } // namespace cipher

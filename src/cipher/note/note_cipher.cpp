@@ -112,7 +112,7 @@ Result<std::string> decryptWhole(std::string_view fileText, std::string_view pas
         return note;
     } catch (const std::bad_alloc&) {
         trace.label(someError);
-        return Failure{"The note could not be decrypted: there is not enough memory.", FailureCause::notEnoughMemory};
+        return Failure{FailureCause::notEnoughMemory};
     }
 }
 

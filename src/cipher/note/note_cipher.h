@@ -30,8 +30,8 @@ inline constexpr std::array<std::uint8_t, 16> noteIv{'7', '4', '0', '5', '2', '1
                                                  const Trace& trace);
 
 /// Like decrypt, but refuses a partial note: fails when the file text is not well-formed UTF-8, the Base64 is
-/// rejected, the cipher fails, or the decrypted bytes are not entirely well-formed UTF-8. The failure message says
-/// "wrong password or damaged file", or, with the cause notANote, that no password can open it (notANote). This is
+/// rejected, the cipher fails, or the decrypted bytes are not entirely well-formed UTF-8. The failure's cause is
+/// wrongPasswordOrDamaged, or notANote when no password can open it. This is
 /// what Open and the command-line tool use, so that a damaged note is never
 /// shown or saved as complete.
 [[nodiscard]] Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,

@@ -25,18 +25,18 @@ namespace {
 constexpr std::string_view someError = "some error";
 
 Failure notTextFailure(const std::filesystem::path& path) {
-    return fileFailure("open", path, FailureCause::notText, "it is not a note file (not text)");
+    return fileFailure(Operation::open, path, FailureCause::notText);
 }
 
 Failure readFailure(const std::filesystem::path& path, int error) {
     switch (error) {
     case ENOENT:
-        return fileFailure("open", path, FailureCause::notFound, "no such file");
+        return fileFailure(Operation::open, path, FailureCause::notFound);
     case ENOMEM:
-        return fileFailure("open", path, FailureCause::tooLarge, "it is too large to open");
+        return fileFailure(Operation::open, path, FailureCause::tooLarge);
     default:
         // ENOTDIR too: "the folder does not exist".
-        return fileFailure("open", path, error);
+        return fileFailure(Operation::open, path, error);
     }
 }
 
@@ -116,7 +116,6 @@ private:
     Utf8Checker m_text;
     bool m_textSoFar = true;
 };
-constexpr std::string_view notEncrypted = "the note could not be encrypted";
 
 // The file text of a note, encrypted as it is written and checked as it is read back, so that saving a large note
 // holds neither the file text nor a decrypted copy.
@@ -130,7 +129,7 @@ public:
         if (!piece) {
             m_failed = true;
             m_log.write(someError);
-            return Failure{std::string(notEncrypted), m_encryptor.failureCause()};
+            return Failure{m_encryptor.failureCause()};
         }
         m_ended = piece->empty();
         return *piece;
@@ -147,7 +146,7 @@ public:
 
     Result<Done> checkPiece(std::string_view written) override {
         if (!(written.empty() ? m_verifier.finish() : m_verifier.feed(written))) {
-            return Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+            return Failure{FailureCause::readBackDiffers};
         }
         return Done{};
     }
@@ -175,7 +174,7 @@ public:
         if (!piece) {
             m_log.write(someError);
             const FailureCause cause = m_encryptor.failureCause();
-            return Failure{std::string(cause == FailureCause::other ? unreadNote : notEncrypted), cause};
+            return Failure{cause};
         }
         // The end leaves the last piece to be checked whole.
         if (piece->empty()) {
@@ -184,7 +183,7 @@ public:
         m_given = *piece;
         m_matched = 0;
         if (!m_note.add(m_encryptor.plainPiece())) {
-            return Failure{std::string(notEncrypted), FailureCause::notEncrypted};
+            return Failure{FailureCause::notEncrypted};
         }
         return *piece;
     }
@@ -198,12 +197,10 @@ public:
         } else {
             same = matchesNext(m_given, m_matched, written) && m_decryptor.feed(written, sink);
         }
-        return same ? Result<Done>(Done{}) : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+        return same ? Result<Done>(Done{}) : Failure{FailureCause::readBackDiffers};
     }
 
 private:
-    static constexpr std::string_view unreadNote = "the note could not be read";
-
     StreamEncryptor m_encryptor;
     NoteDecryptor m_decryptor;
     RunningDigest m_note;
@@ -214,7 +211,7 @@ private:
 };
 
 Failure encryptFailure(const std::filesystem::path& path, FailureCause cause) {
-    return fileFailure("save", path, cause, notEncrypted);
+    return fileFailure(Operation::save, path, cause);
 }
 
 } // namespace
@@ -321,7 +318,7 @@ Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_
             traceNote(trace, stages, note);
         }
         if (!note) {
-            return Failure{"Could not open \"" + path.string() + "\". " + note.failure().message, note.failure().cause};
+            return fileFailure(Operation::open, path, note.failure().cause);
         }
         return note;
     } catch (const std::bad_alloc&) {
@@ -361,7 +358,7 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
             }
         }
     } catch (const std::bad_alloc&) {
-        saved = fileFailure("save", path, ENOMEM);
+        saved = fileFailure(Operation::save, path, ENOMEM);
     }
     log.write(saved ? "Success!" : "Failed!!");
     return saved;
@@ -384,7 +381,7 @@ Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource&
             saved = writeFileAtomically(path, content, ops);
         }
     } catch (const std::bad_alloc&) {
-        saved = fileFailure("save", path, ENOMEM);
+        saved = fileFailure(Operation::save, path, ENOMEM);
     }
     log.write(saved ? "Success!" : "Failed!!");
     return saved;

@@ -17,14 +17,13 @@ namespace cipher {
 /// Reports nothing.
 [[nodiscard]] std::string readTextFile(const std::filesystem::path& path);
 
-/// Like readTextFile, but says why a file cannot be read ("no such file", "permission denied", "it is a folder",
-/// "it is not a note file (not text)").
+/// Like readTextFile, but says why a file cannot be read (notFound, noPermission, isAFolder, notText, ...).
 [[nodiscard]] Result<std::string> readNoteFile(const std::filesystem::path& path);
 
 /// readNoteFile and decryptWhole in one pass: reads the file a piece at a time and decrypts each piece as it
 /// comes, so that the file text is never held whole, and stops at the first piece that shows the file is refused.
-/// Fails with readNoteFile's message when the file cannot be read or is not text (as far as it was read), and
-/// otherwise with "Could not open \"PATH\". " followed by decryptWhole's message, with its cause. With the trace
+/// Fails as readNoteFile does when the file cannot be read or is not text (as far as it was read), and otherwise
+/// with decryptWhole's cause; every failure names the file and the operation open. With the trace
 /// on, traces what decryptWhole traces, reading a refused file to its end to tell whether it is text.
 [[nodiscard]] Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password,
                                                ByteView iv, const Trace& trace);

@@ -12,8 +12,6 @@ namespace {
 
 // File text decrypted per piece: about 48 KiB of note, which stays in cache until it has been read back.
 constexpr std::size_t fileTextPiece = 64 * 1024;
-constexpr std::string_view notUnderThisPassword = "the file text is not a note under this password";
-constexpr std::string_view unreadable = "the file text could not be read";
 
 } // namespace
 
@@ -66,7 +64,7 @@ Result<std::string_view> DecryptedContent::nextPiece() {
         if (m_pending.empty() && !m_sourceEnded) {
             const std::optional<std::string_view> given = m_source->next();
             if (!given) {
-                return Failure{std::string(unreadable), FailureCause::other};
+                return Failure{FailureCause::unreadable};
             }
             m_pending = *given;
             m_sourceEnded = given->empty();
@@ -111,21 +109,17 @@ Failure DecryptedContent::refusal(bool isText) {
         (void)m_decryptor.feed(piece, ignore);
     }
     if (!isText || m_decryptor.cannotBeANote()) {
-        return Failure{std::string(notANoteWords), FailureCause::notANote};
+        return Failure{FailureCause::notANote};
     }
-    return Failure{std::string(notUnderThisPassword), FailureCause::wrongPasswordOrDamaged};
+    return Failure{FailureCause::wrongPasswordOrDamaged};
 }
 
 Result<Done> DecryptedContent::checkPiece(std::string_view written) {
     const std::string_view given(reinterpret_cast<const char*>(m_piece.data()), m_used);
     if (written.empty()) {
-        return m_ended && m_matched == given.size()
-                   ? Result<Done>(Done{})
-                   : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+        return m_ended && m_matched == given.size() ? Result<Done>(Done{}) : Failure{FailureCause::readBackDiffers};
     }
-    return matchesNext(given, m_matched, written)
-               ? Result<Done>(Done{})
-               : Failure{std::string(readBackFailure), FailureCause::readBackDiffers};
+    return matchesNext(given, m_matched, written) ? Result<Done>(Done{}) : Failure{FailureCause::readBackDiffers};
 }
 
 } // namespace cipher

@@ -10,12 +10,11 @@
 namespace cipher {
 
 Failure wrongPasswordOrDamaged() {
-    return Failure{"The note could not be decrypted: " + std::string(wrongPasswordOrDamagedWords) + ".",
-                   FailureCause::wrongPasswordOrDamaged};
+    return Failure{FailureCause::wrongPasswordOrDamaged};
 }
 
 Failure notANote() {
-    return Failure{"The file is " + std::string(notANoteWords) + ".", FailureCause::notANote};
+    return Failure{FailureCause::notANote};
 }
 
 namespace {

@@ -15,14 +15,8 @@
 
 namespace cipher {
 
-/// Why a file text does not decrypt to a whole note, in the words every reader uses.
-inline constexpr std::string_view wrongPasswordOrDamagedWords = "wrong password or damaged file";
-
 /// The failure of a file text that does not decrypt to a whole note.
 [[nodiscard]] Failure wrongPasswordOrDamaged();
-
-/// Why no password can open a file text, in the words every reader uses.
-inline constexpr std::string_view notANoteWords = "not a Vellumpad note, or damaged beyond opening";
 
 /// The failure of a file text that no password can open: it is not text, its Base64 is refused, or it decodes to no
 /// bytes or to a length that is no whole number of AES blocks.

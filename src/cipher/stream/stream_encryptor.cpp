@@ -64,7 +64,7 @@ std::optional<std::string_view> StreamEncryptor::next() {
         return std::nullopt;
     }
     if (!fill()) {
-        return failed(FailureCause::other);
+        return failed(FailureCause::unreadable);
     }
     // Only a piece the source's end cut short is the last: a full one is followed by one that holds the padding
     // alone, which gives the same file text.

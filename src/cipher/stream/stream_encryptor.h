@@ -32,7 +32,7 @@ public:
     /// The note's bytes that the piece last given holds, valid until the next call.
     [[nodiscard]] ByteView plainPiece() const noexcept { return {m_plain.data(), m_used}; }
 
-    /// Why next gave no value: other when the source could not be read, notText, or notEncrypted.
+    /// Why next gave no value: unreadable when the source could not be read, notText, or notEncrypted.
     [[nodiscard]] FailureCause failureCause() const noexcept { return m_failure; }
 
 private:

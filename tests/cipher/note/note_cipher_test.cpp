@@ -44,7 +44,6 @@ TEST(NoteCipher, MatchesReferenceFilesAndOpensOnlyUnderItsPassword) {
             EXPECT_NE(decrypt(fileText, wrong, noteIv, Trace()), note);
             const auto refused = decryptWhole(fileText, wrong, noteIv, Trace());
             ASSERT_FALSE(refused.ok());
-            EXPECT_NE(refused.failure().message.find("wrong password or damaged file"), std::string::npos);
             EXPECT_EQ(refused.failure().cause, FailureCause::wrongPasswordOrDamaged);
         }
     }

@@ -55,7 +55,7 @@ TEST(DecryptedContent, SavesExactlyTheNoteOfAFileTextOrNothing) {
         {plainFileText(notes[2], "pw") + "\r\n\xFF", whole, notANote},
         {plainFileText(notes[2], "pw") + "\r\n\xE2\x82", whole, notANote},
         {"Dear diary, today nothing happened.\n", whole, notANote},
-        {plainFileText(notes[3], "pw"), 70000, other}, // a pipe that fails is no refusal: its reader says why
+        {plainFileText(notes[3], "pw"), 70000, unreadable}, // a pipe that fails is no refusal: its reader says why
     };
     for (const auto& [fileText, failAt, cause] : refusals) {
         test::CutSource pipe(fileText, 4099, failAt);
