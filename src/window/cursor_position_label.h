@@ -7,7 +7,8 @@ namespace window {
 
 class NoteTextView;
 
-/// A status bar label that shows where the caret of a text view is, as "Line 3, Column 14", kept up to date.
+/// A status bar label that shows where the caret of a text view is, as "Line 3, Column 14", kept up to date. Columns
+/// count the characters the user sees: an emoji or a letter with a combining accent is one column.
 class CursorPositionLabel final : public QLabel {
     Q_OBJECT
 
@@ -15,14 +16,14 @@ public:
     /// Follows the caret of textView, which must outlive the label.
     explicit CursorPositionLabel(NoteTextView* textView, QWidget* parent = nullptr);
 
-    /// The text for a caret on the 0-based line, after lineBeforeCaret (UTF-8) on it. Columns count the characters
-    /// the user sees: an emoji or a letter with a combining accent is one column.
-    [[nodiscard]] static QString positionText(qsizetype line, QByteArrayView lineBeforeCaret);
-
 private:
     void showPosition();
 
     NoteTextView* m_textView;
+    // The start of the line counted so far (-1 for none), how far, and the clusters up to there.
+    qsizetype m_countedLine = -1;
+    qsizetype m_countedEnd = 0;
+    qsizetype m_countedClusters = 0;
 };
 
 } // namespace window

@@ -28,9 +28,18 @@ NoteLoader::~NoteLoader() {
 }
 
 void NoteLoader::start(std::string utf8) {
+    start(std::move(utf8), 0);
+}
+
+void NoteLoader::start(std::string utf8, long document) {
     releaseSource();
     m_source = std::move(utf8);
-    m_view->clear(dominantLineEnding(m_source), m_source.size());
+    const LineEnding ending = dominantLineEnding(m_source);
+    if (document != 0) {
+        m_view->showDocument(document, ending);
+    } else {
+        m_view->clear(ending, m_source.size());
+    }
     // Putting the note in is not an edit: it can neither be undone nor ask to be saved.
     m_view->setUndoCollection(false);
     setLoading(m_source.size() > wholeLength);

@@ -26,6 +26,9 @@ public:
     /// is at its save point and a typed line break is its dominant line ending. The first piece is in the view on
     /// return. The loader takes the bytes and wipes them once they are in the view.
     void start(std::string utf8);
+    /// As start, into document, an empty one from the view's makeDocument with room for the note, which it takes; 0
+    /// for a new one.
+    void start(std::string utf8, long document);
     /// Puts the rest of the note into the view now; does nothing when no load is in progress.
     void finish();
     /// Whether part of the note is still to go into the view.

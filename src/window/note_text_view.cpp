@@ -1,8 +1,8 @@
 #include "window/note_text_view.h"
 
 #include "cipher/base/bytes.h"
-#include "window/text_runs.h"
 #include "window/match_finder.h"
+#include "window/text_runs.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -86,6 +86,10 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
     applyLook();
 
     connect(this, &QsciScintillaBase::SCN_STYLENEEDED, this, &NoteTextView::styleRuns);
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this,
+            [this](int position, int type, const char*, int length, int, int, int, int, int, int) {
+                noteChange(position, type, length);
+            });
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTREACHED, this, [this] { emit modificationChanged(false); });
     connect(this, &QsciScintillaBase::SCN_SAVEPOINTLEFT, this, [this] { emit modificationChanged(true); });
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
@@ -105,7 +109,10 @@ NoteTextView::~NoteTextView() {
 }
 
 void NoteTextView::accessibilityActiveChanged(bool active) {
-    send(SCI_SETMODEVENTMASK, active ? SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT : 0);
+    // Where the text is about to change is always wanted, for styling (noteChange); it is told before the change,
+    // which assistive technology is not told of.
+    const unsigned long always = SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE;
+    send(SCI_SETMODEVENTMASK, active ? always | SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT : always);
 }
 
 long NoteTextView::send(unsigned int message, unsigned long wParam, long lParam) const {
@@ -113,22 +120,55 @@ long NoteTextView::send(unsigned int message, unsigned long wParam, long lParam)
 }
 
 void NoteTextView::clear(LineEnding ending, std::size_t capacity) {
-    // The old text is the note's plain text: wiped before its memory goes back.
-    const QByteArrayView old = bytes();
-    cipher::cleanse(const_cast<char*>(old.data()), static_cast<std::size_t>(old.size()));
+    showDocument(makeDocument(capacity), ending);
+}
+
+long NoteTextView::makeDocument(std::size_t capacity) const {
     // Without run styling the document keeps no style byte per text byte: half the memory. Scintilla moves the whole
     // text into a larger buffer when an insertion fills the one it has, for a moment holding it twice; so the buffer
     // has room beyond the note for what is typed next, as much as Scintilla would add itself.
     const std::size_t room = capacity == 0 ? 0 : capacity + capacity / 8 + typingRoom;
     const long document =
         send(SCI_CREATEDOCUMENT, room, m_runStyling ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE);
+    if (room > 0) {
+        // Scintilla fills the room with zeros, which makes all of it resident at once. Until text fills it, it goes
+        // back to the system (it reads as zeros again, and Scintilla never reads it). Its pointer is had from an
+        // editor of its own, never shown, so that this view keeps showing its note meanwhile.
+        QsciScintillaBase maker;
+        maker.SendScintilla(SCI_SETDOCPOINTER, 0, document);
+        cipher::giveBack(static_cast<char*>(maker.SendScintillaPtrResult(SCI_GETCHARACTERPOINTER)), room);
+    }
+    return document;
+}
+
+void NoteTextView::showDocument(long document, LineEnding ending) {
+    // The old text is the note's plain text: wiped before its memory goes back.
+    const QByteArrayView old = bytes();
+    cipher::cleanse(const_cast<char*>(old.data()), static_cast<std::size_t>(old.size()));
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
     forgetLayout();
-    // Scintilla fills the room with zeros, which makes all of it resident at once, beside the note that is about to go
-    // in. Until text fills it, it goes back to the system (it reads as zeros again, and Scintilla never reads it).
-    cipher::giveBack(const_cast<char*>(bytes().data()), room);
     setUpDocument(ending);
+}
+
+void NoteTextView::noteChange(qsizetype position, int type, qsizetype length) {
+    // Both ends move with the text after them: an insertion shifts them on, a deletion takes them back to its start.
+    const auto follow = [&](qsizetype& end) {
+        if (end > position) {
+            end = (type & SC_MOD_BEFOREINSERT) != 0 ? end + length : std::max(position, end - length);
+        }
+    };
+    if ((type & (SC_MOD_BEFOREINSERT | SC_MOD_BEFOREDELETE)) == 0) {
+        return;
+    }
+    emit textAboutToChange(position);
+    follow(m_trustedEnd);
+    follow(m_changedEnd);
+    m_changedEnd = std::max(m_changedEnd, (type & SC_MOD_BEFOREINSERT) != 0 ? position + length : position);
+}
+
+void NoteTextView::dropDocument(long document) const {
+    send(SCI_RELEASEDOCUMENT, 0, document);
 }
 
 void NoteTextView::forgetLayout() {
@@ -171,10 +211,16 @@ long NoteTextView::setAside() {
 void NoteTextView::bringBack(long document) {
     send(SCI_SETDOCPOINTER, 0, document);
     send(SCI_RELEASEDOCUMENT, 0, document);
+    m_trustedEnd = 0;
+    m_changedEnd = -1;
+    emit textAboutToChange(0);
     setUndoCollection(true);
 }
 
 void NoteTextView::setUpDocument(LineEnding ending) {
+    m_trustedEnd = 0;
+    m_changedEnd = -1;
+    emit textAboutToChange(0);
     // These belong to the document, so a new one needs them again.
     send(SCI_SETCODEPAGE, SC_CP_UTF8);
     // Scintilla shows a byte that is not part of well-formed UTF-8 as its value in hex, and so looks up every other
@@ -321,7 +367,18 @@ void NoteTextView::styleRuns(int position) {
     char previous =
         start > 0 ? static_cast<char>(send(SCI_GETSTYLEAT, static_cast<unsigned long>(start - 1))) : besideStyle;
     qsizetype at = context;
+    bool resumed = false;
     while (at < upTo - start + context) {
+        // Past the last change, a run that begins where a run began before, beside the same style as before, begins
+        // the same runs as before: the styles from there on stand, and a keystroke in a long line restyles a word or
+        // two instead of the rest of the line.
+        const qsizetype here = start - context + at;
+        if (here > m_changedEnd && upTo <= m_trustedEnd && here > 0 &&
+            send(SCI_GETSTYLEAT, static_cast<unsigned long>(here - 1)) == previous &&
+            send(SCI_GETSTYLEAT, static_cast<unsigned long>(here)) != previous) {
+            resumed = true;
+            break;
+        }
         const qsizetype end = runEnd(text, at);
         const auto lead = static_cast<unsigned char>(text[at]);
         const char own = lead > ' ' && lead != 0x7F ? wordStyle : separatorStyle;
@@ -332,6 +389,15 @@ void NoteTextView::styleRuns(int position) {
     }
     send(SCI_STARTSTYLING, static_cast<unsigned long>(start));
     SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(at - context), styles.data());
+    const qsizetype styledTo = start - context + at;
+    if (resumed) {
+        send(SCI_STARTSTYLING, static_cast<unsigned long>(std::min(m_trustedEnd, size)));
+    } else {
+        m_trustedEnd = styledTo;
+    }
+    if (styledTo >= m_changedEnd) {
+        m_changedEnd = -1;
+    }
 }
 
 qsizetype NoteTextView::styledRunStart(qsizetype position) const {

@@ -32,6 +32,14 @@ public:
     /// Drops the text and its undo history and starts an empty document at its save point, room reserved for
     /// capacity bytes, in which a typed line break is ending.
     void clear(LineEnding ending, std::size_t capacity = 0);
+    /// A new empty document, not shown, with room for capacity bytes that takes no memory until text fills it; to be
+    /// given to showDocument or dropDocument.
+    [[nodiscard]] long makeDocument(std::size_t capacity) const;
+    /// Drops the text and its undo history and shows document, from makeDocument, in which a typed line break is
+    /// ending.
+    void showDocument(long document, LineEnding ending);
+    /// Drops a document from makeDocument that was never shown.
+    void dropDocument(long document) const;
     /// Puts bytes at the end of the text, read-only or not, leaving the caret and the scroll where they are.
     void append(QByteArrayView bytes);
     /// The whole text; valid until the text next changes.
@@ -131,6 +139,8 @@ signals:
     void textChanged();
     /// The caret moved or the selection changed.
     void caretMoved();
+    /// The text is about to change from position from on (from 0 when another document is shown).
+    void textAboutToChange(qsizetype from);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -153,6 +163,7 @@ private:
                                                                             qsizetype to) const;
     void applyLook();
     void styleRuns(int position);
+    void noteChange(qsizetype position, int type, qsizetype length);
     [[nodiscard]] qsizetype styledRunStart(qsizetype position) const;
     [[nodiscard]] unsigned long wrapMode() const;
 
@@ -161,6 +172,10 @@ private:
     // What this view put on the clipboard; Qt owns it and drops it when another program takes the clipboard.
     mutable QList<QPointer<QMimeData>> m_copies;
     bool m_runStyling = true;
+    // The styles before this are what styleRuns gives for the text as it now is, but where it changed since.
+    qsizetype m_trustedEnd = 0;
+    // The text from here on is as it was when it was last styled; -1 when it has not changed since.
+    qsizetype m_changedEnd = -1;
     double m_points = 10;
     int m_wheelZoomRest = 0;
 };

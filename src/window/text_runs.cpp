@@ -175,6 +175,16 @@ qsizetype clusterRunEnd(QByteArrayView text, qsizetype start) {
     return text.size();
 }
 
+// A word takes the one space after it into its run, which halves the runs of everyday text that Scintilla looks up
+// as it lays out a line; a stretch of spaces stays a run of its own, and so does a space a mark goes with.
+qsizetype withSpaceAfter(QByteArrayView text, qsizetype space) {
+    if (space + 1 == text.size()) {
+        return space + 1;
+    }
+    const Kind after = unitAt(text, space + 1).kind;
+    return after != Kind::Space && mayCut(Kind::Space, after) ? space + 1 : space;
+}
+
 } // namespace
 
 qsizetype runEnd(QByteArrayView text, qsizetype start) {
@@ -204,7 +214,7 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
             const bool kindChanges =
                 next.kind == Kind::Control || (previous == Kind::Space) != (next.kind == Kind::Space);
             if (kindChanges || (spaces && at - start >= longestWholeWord)) {
-                return at;
+                return !spaces && next.kind == Kind::Space ? withSpaceAfter(text, at) : at;
             }
             if (at - start >= longestWholeWord) {
                 return clusterRunEnd(text, start);
@@ -217,6 +227,12 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
 }
 
 qsizetype graphemeClusterCount(QByteArrayView text) {
+    const SureClusterCount sure = sureClusterCount(text);
+    return sure.clusters + sure.restClusters;
+}
+
+SureClusterCount sureClusterCount(QByteArrayView text) {
+    SureClusterCount sure;
     qsizetype count = 0;
     qsizetype stretchStart = 0;
     qsizetype units = 0;
@@ -240,13 +256,16 @@ qsizetype graphemeClusterCount(QByteArrayView text) {
         const bool crLf = at > 0 && text[at - 1] == '\r' && text[at] == '\n';
         if (at > 0 && mayCut(previous, next.kind) && !crLf) {
             countStretch(at);
+            sure.end = at;
+            sure.clusters = count;
         }
         ++units;
         previous = next.kind;
         at += next.length;
     }
     countStretch(text.size());
-    return count;
+    sure.restClusters = count - sure.clusters;
+    return sure;
 }
 
 } // namespace window

@@ -10,6 +10,7 @@
 #include "window/note_loader.h"
 #include "window/note_text_view.h"
 
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -36,6 +37,14 @@ QString fromUtf8(std::string_view text) {
 
 std::filesystem::path filePath(const QString& path) {
     return std::filesystem::path(path.toStdString());
+}
+
+// Room for the note of the file at path: its Base64 decoded, at most three bytes for four characters. A file far
+// larger than any note (garbage) gets none, as the view gives the note the room it needs once it has decrypted.
+std::size_t noteRoom(const QString& path) {
+    constexpr qint64 largestRoom = qint64{1} << 30;
+    const qint64 size = QFileInfo(path).size();
+    return size > largestRoom ? 0 : cipher::Base64Decoder::maxDecodedSize(static_cast<std::size_t>(size));
 }
 
 // The password's and the note's copies are ours to wipe once the call that needed them is over.
@@ -157,9 +166,9 @@ void ViewController::setNoteText(const QString& text) {
     setNote(text.toStdString());
 }
 
-void ViewController::setNote(std::string utf8) {
+void ViewController::setNote(std::string utf8, long document) {
     m_markedModified = false;
-    m_loader->start(std::move(utf8));
+    m_loader->start(std::move(utf8), document);
     updateModified();
 }
 
@@ -311,29 +320,28 @@ cipher::Result<QString> ViewController::openEncryptedText(const QString& path) c
 }
 
 cipher::Result<cipher::FileSnapshot> ViewController::loadEncryptedText(const QString& path) {
-    cipher::FileSnapshot seen;
-    if (cipher::Result<cipher::Done> loaded = load(decryptedFile(path, password(), &seen)); !loaded) {
-        return loaded.failure();
-    }
-    return seen;
+    return load(path, password());
 }
 
 cipher::Result<cipher::FileSnapshot> ViewController::loadEncryptedText(const QString& path,
                                                                        const QString& givenPassword) {
-    cipher::FileSnapshot seen;
-    if (cipher::Result<cipher::Done> loaded = load(decryptedFile(path, NotePassword(givenPassword), &seen)); !loaded) {
-        return loaded.failure();
-    }
-    return seen;
+    return load(path, NotePassword(givenPassword));
 }
 
-cipher::Result<cipher::Done> ViewController::load(cipher::Result<std::string> text) {
+cipher::Result<cipher::FileSnapshot> ViewController::load(const QString& path, const NotePassword& given) {
+    // The note's document is made first, while the note is not yet held: making it fills its room with zeros for a
+    // moment. The note is then held once, moving into the document a piece at a time. The view shows it only once
+    // it has decrypted whole.
+    const long document = myTextView->makeDocument(noteRoom(path));
+    cipher::FileSnapshot seen;
+    cipher::Result<std::string> text = decryptedFile(path, given, &seen);
     if (!text) {
+        myTextView->dropDocument(document);
         return text.failure();
     }
     // The view takes the UTF-8 as it is: the note is never also held as UTF-16.
-    setNote(std::move(text).value());
-    return cipher::Done{};
+    setNote(std::move(text).value(), document);
+    return seen;
 }
 
 cipher::Result<std::string> ViewController::decryptedFile(const QString& path, const NotePassword& given,

@@ -140,11 +140,11 @@ signals:
 
 private:
     [[nodiscard]] NotePassword password() const;
-    void setNote(std::string utf8);
+    void setNote(std::string utf8, long document = 0);
     void updateModified();
     [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, const NotePassword& pass,
                                                             cipher::FileSnapshot* seen = nullptr) const;
-    [[nodiscard]] cipher::Result<cipher::Done> load(cipher::Result<std::string> text);
+    [[nodiscard]] cipher::Result<cipher::FileSnapshot> load(const QString& path, const NotePassword& pass);
 
     cipher::Log& m_log;
     cipher::Trace m_trace;

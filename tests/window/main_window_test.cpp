@@ -220,6 +220,9 @@ private slots:
         QTRY_COMPARE(position->text(), QStringLiteral("Line 2, Column 5"));
         QTest::keyClick(text(), Qt::Key_End);
         QTRY_COMPARE(position->text(), QStringLiteral("Line 2, Column 7"));
+        // What is put in before the caret counts too, though the line was counted up to the caret already.
+        text()->replace(7, 7, QStringLiteral("日").toUtf8());
+        QTRY_COMPARE(position->text(), QStringLiteral("Line 2, Column 8"));
     }
 
     void goToLineMovesTheCaretClampedToTheNoteInCharacters_data() {

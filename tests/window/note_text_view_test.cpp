@@ -79,6 +79,48 @@ private slots:
         }
         QVERIFY(images[0] == images[1]);
     }
+
+    // After edits, restyling from the edit point and keeping the styles past it must leave what styling the edited
+    // text afresh gives; otherwise runs would be cut where they must not (inside a cluster, between joining letters).
+    void editsLeaveTheStylesOfAFreshView_data() {
+        QTest::addColumn<QList<QByteArray>>("edits"); // replaced text, "|", replacement; in turn, styled after all
+        QTest::newRow("a letter inside a word") << QList<QByteArray>{"café|caxfé"};
+        QTest::newRow("a space splitting a word") << QList<QByteArray>{"naïve|na ïve"};
+        QTest::newRow("a space taken out") << QList<QByteArray>{"Москва привет|Москвапривет"};
+        QTest::newRow("inside a long run of spaces") << QList<QByteArray>{"                    |          x "};
+        QTest::newRow("a combining mark") << QList<QByteArray>{"Straße|Straße\xcc\x81"};
+        QTest::newRow("words into Japanese") << QList<QByteArray>{"明日の会議|明日 the note の会議"};
+        QTest::newRow("across a line break") << QList<QByteArray>{"12.50\nStraße|12.5Straße"};
+        QTest::newRow("into a long token") << QList<QByteArray>{"bG8gd29y|bG8 gd29y"};
+        QTest::newRow("between control characters") << QList<QByteArray>{"\x01\x02|\x01\x03\x02"};
+        QTest::newRow("two edits apart") << QList<QByteArray>{"café|cafe", "aGVsbG8g|aGVsbG8  "};
+    }
+
+    void editsLeaveTheStylesOfAFreshView() {
+        QFETCH(QList<QByteArray>, edits);
+        const QByteArray original = mixedNote() + QByteArray(40, ' ') + "end\x01\x02\x03 tail";
+        const auto styles = [](window::NoteTextView& view) {
+            view.SendScintilla(QsciScintillaBase::SCI_COLOURISE, static_cast<unsigned long>(view.length()), -1L);
+            QByteArray all;
+            for (qsizetype at = 0; at < view.length(); ++at) {
+                all += static_cast<char>(
+                    view.SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, static_cast<unsigned long>(at)));
+            }
+            return all;
+        };
+        window::NoteTextView edited;
+        edited.append(original);
+        (void)styles(edited);
+        for (const QByteArray& edit : edits) {
+            const QList<QByteArray> parts = edit.split('|');
+            const qsizetype at = edited.bytes().toByteArray().indexOf(parts[0]);
+            QVERIFY(at >= 0);
+            edited.replace(at, at + parts[0].size(), parts[1]);
+        }
+        window::NoteTextView fresh;
+        fresh.append(edited.bytes());
+        QCOMPARE(styles(edited), styles(fresh));
+    }
 };
 
 QTEST_MAIN(NoteTextViewTest)
