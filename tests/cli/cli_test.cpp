@@ -26,7 +26,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <regex>
 #include <tuple>
 #include <variant>
 
@@ -116,18 +118,28 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override { writeFile(m_dir / "pw", "correct horse\n"); }
 
-    /// Runs a shell command line in the temporary folder, the input piped in, with HOME and XDG_CONFIG_HOME there
-    /// too so that the real user's preferences are never read.
-    Outcome shell(const std::string& commandLine, std::string_view input = {}, bool trace = false) {
-        writeFile(m_dir / "stdin", input);
+    /// Starts a shell command line in the temporary folder, after what (after the fork) prepares the child, with HOME
+    /// and XDG_CONFIG_HOME there too so that the real user's preferences are never read; its process id.
+    pid_t start(const std::string& pipeFrom, const std::string& command, const std::function<void()>& prepare = {},
+                bool trace = false) {
         const std::string dir = "'" + m_dir.string() + "'";
-        const std::string line = "cd " + dir + " && cat stdin | HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
-                                 "/config VELLUMPAD_TRACE=" + (trace ? "1 " : "0 ") + commandLine + " >stdout 2>stderr";
+        const std::string line = "cd " + dir + " && " + pipeFrom + "HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
+                                 "/config VELLUMPAD_TRACE=" + (trace ? "1 " : "0 ") + command;
         const pid_t child = ::fork();
         if (child == 0) {
+            if (prepare) {
+                prepare();
+            }
             ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
             ::_exit(127);
         }
+        return child;
+    }
+
+    /// Runs a shell command line in the temporary folder, the input piped in.
+    Outcome shell(const std::string& commandLine, std::string_view input = {}, bool trace = false) {
+        writeFile(m_dir / "stdin", input);
+        const pid_t child = start("cat stdin | ", commandLine + " >stdout 2>stderr", {}, trace);
         int status = 0;
         rusage usage{};
         ::wait4(child, &status, 0, &usage);
@@ -145,9 +157,6 @@ protected:
     /// Runs the tool in a session of its own on a new pseudo-terminal, its controlling terminal and standard
     /// streams, typing each answer and Enter once the terminal shows its prompt.
     TerminalOutcome onTerminal(const std::string& arguments, const Dialogue& dialogue) {
-        const std::string dir = "'" + m_dir.string() + "'";
-        const std::string line = "cd " + dir + " && HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
-                                 "/config VELLUMPAD_TRACE=0 exec " + tool(arguments);
         // This end of the terminal stays open here too, so that all the run showed can be read once it has ended.
         int master = -1;
         int slave = -1;
@@ -155,12 +164,7 @@ protected:
             ADD_FAILURE() << "no pseudo-terminal";
             return {};
         }
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::login_tty(slave);
-            ::execl("/bin/sh", "sh", "-c", line.c_str(), nullptr);
-            ::_exit(127);
-        }
+        const pid_t child = start("", "exec " + tool(arguments), [&] { ::login_tty(slave); });
         TerminalOutcome outcome;
         std::size_t answered = 0;
         std::size_t unread = 0;
@@ -201,11 +205,10 @@ protected:
         return outcome;
     }
 
-    /// Starts the tool in the temporary folder as a child of this process, with nothing on its standard streams and
-    /// every signal handled by default, as from a shell; its process id.
-    pid_t spawn(const Args& arguments) {
-        const pid_t child = ::fork();
-        if (child == 0) {
+    /// Starts the tool as a child of this process, with nothing on its standard streams and every signal handled by
+    /// default, as from a shell; its process id.
+    pid_t spawn(const std::string& arguments) {
+        return start("", "exec " + tool(arguments), [] {
             sigset_t none;
             sigemptyset(&none);
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -216,20 +219,7 @@ protected:
             for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
                 ::dup2(null, stream);
             }
-            if (::chdir(m_dir.c_str()) != 0) {
-                ::_exit(127);
-            }
-            ::setenv("HOME", m_dir.c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>(VELLUMPAD_CLI_PATH)};
-            for (const std::string& argument : arguments) {
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
-            ::execv(VELLUMPAD_CLI_PATH, argv.data());
-            ::_exit(127);
-        }
-        return child;
+        });
     }
 
     /// The temporary files of saves in the folder.
@@ -298,23 +288,19 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     EXPECT_EQ(cli("decrypt -o plain", fileText, true).out.substr(0, 14), "decryptedData\n");
     EXPECT_EQ(readFile(m_dir / "plain"), "note");
 
-    // A hand-edited password that is no text is refused, never read as empty or with '?' in it.
-    // (Which stored values are no text is the preferences' own test.)
-    writeFile(store.toStdString(), "[General]\npassword=a, b\n");
-    const Outcome refused = cli("encrypt -o refused.vpd", "note");
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("the stored password is unusable"), std::string::npos) << refused.err;
-    EXPECT_FALSE(fs::exists(m_dir / "refused.vpd"));
-
-    // A file that is no preferences text, or no file at all, holds no password anyone chose: nothing is encrypted
-    // under the empty one, and a pipe there is not waited on. With a password file the preferences are never opened.
-    writeFile(store.toStdString(), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18));
+    // A hand-edited password that is no text is refused, never read as empty or with '?' in it (which stored values
+    // are no text is the preferences' own test). A file that is no preferences text, or no file at all, holds no
+    // password anyone chose: nothing is encrypted under the empty one, and a pipe there is not waited on. With a
+    // password file the preferences are never opened.
+    const std::string unusable = "the stored password is unusable";
     const std::pair<std::string, std::string> broken[] = {
-        {"encrypt -o refused.vpd", "the stored password is unusable: the preferences file is damaged"},
-        {"fifo", "the stored password is unusable: the preferences file is not a regular file"},
+        {"[General]\npassword=a, b\n", unusable},
+        {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18), unusable + ": the preferences file is damaged"},
+        {"fifo", unusable + ": the preferences file is not a regular file"},
     };
-    for (const auto& [arguments, message] : broken) {
-        if (arguments == "fifo") {
+    for (const auto& [content, message] : broken) {
+        writeFile(store.toStdString(), content);
+        if (content == "fifo") {
             fs::remove(store.toStdString());
             ASSERT_EQ(::mkfifo(store.toLocal8Bit().constData(), 0600), 0);
         }
@@ -329,23 +315,22 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
 TEST_F(CliTest, WarnsOfAnEmptyPasswordAndOtherwiseSucceedsSilently) {
     writeFile(m_dir / "empty", "\n");
     const std::string warning = "vellumpad-cli: warning: no password is set; anyone with the file can read it\n";
-    const std::pair<std::string, std::string> cases[] = {
-        {"encrypt --password-file pw -o n.vpd", ""},
-        {"decrypt --password-file pw -o n.txt n.vpd", ""},
-        {"encrypt --password-file empty -o e.vpd", warning},
-        {"rekey --old-password-file empty --new-password-file empty e.vpd", warning},
+    const std::string missing = "vellumpad-cli: missing.vpd: cannot be read: no such file";
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"encrypt --password-file pw -o n.vpd", 0, ""},
+        {"decrypt --password-file pw -o n.txt n.vpd", 0, ""},
+        {"encrypt --password-file empty -o e.vpd", 0, warning},
+        {"rekey --old-password-file empty --new-password-file empty e.vpd", 0, warning},
+        // Not before a failure that makes it moot.
+        {"encrypt --password-file empty -o m.vpd missing.vpd", 1, missing + "\n"},
+        {"rekey --old-password-file empty --new-password-file empty missing.vpd", 1, missing + "; left unchanged\n"},
     };
-    for (const auto& [arguments, err] : cases) {
+    for (const auto& [arguments, status, err] : cases) {
         const Outcome run = cli(arguments, "note");
-        EXPECT_EQ(run.status, 0) << arguments;
+        EXPECT_EQ(run.status, status) << arguments;
         EXPECT_EQ(run.err, err) << arguments;
     }
     EXPECT_EQ(cli("decrypt --password-file empty e.vpd").out, "note");
-    // Not before a failure that makes it moot.
-    EXPECT_EQ(cli("encrypt --password-file empty -o m.vpd missing.txt").err,
-              "vellumpad-cli: missing.txt: cannot be read: no such file\n");
-    EXPECT_EQ(cli("rekey --old-password-file empty --new-password-file empty gone.vpd").err.find("warning"),
-              std::string::npos);
     const Outcome verbose = cli("encrypt --password-file empty --verbose -o v.vpd", "note");
     EXPECT_TRUE(verbose.err.starts_with(warning) && verbose.err.ends_with("] Success!\n")) << verbose.err;
 }
@@ -516,10 +501,7 @@ TEST_F(CliTest, KeepsItsMemoryFarBelowALargeNoteFromAPipeOrAFile) {
     for (const std::string& line : cases) {
         std::array<long, 2> peak{};
         for (const std::size_t at : {0U, 1U}) {
-            std::string sized = line;
-            for (std::size_t found = sized.find("SIZE"); found != std::string::npos; found = sized.find("SIZE")) {
-                sized.replace(found, 4, at == 0 ? "small" : "large");
-            }
+            const std::string sized = std::regex_replace(line, std::regex("SIZE"), at == 0 ? "small" : "large");
             const Outcome run = shell("sh -c \"" + sized + " 2>/dev/null\"");
             EXPECT_EQ(run.status, 0) << sized;
             peak[at] = run.peakKiB;
@@ -534,15 +516,15 @@ TEST_F(CliTest, KeepsItsMemoryFarBelowALargeNoteFromAPipeOrAFile) {
 TEST_F(CliTest, ASignalWhileWritingLeavesNoTemporaryFileAndTheTargetAsItWas) {
     writeFile(m_dir / "large.txt", std::string(std::size_t{48} << 20, 'n'));
     ASSERT_EQ(cli("encrypt --password-file pw -o large.vpd large.txt").status, 0);
-    const std::pair<Args, std::string> runs[] = {
-        {{"decrypt", "--password-file", "pw", "-o", "target", "large.vpd"}, "target"},
-        {{"encrypt", "--password-file", "pw", "-o", "target", "large.txt"}, "target"},
-        {{"rekey", "--old-password-file", "pw", "--new-password-file", "pw", "large.vpd"}, "large.vpd"},
+    const std::pair<std::string, std::string> runs[] = {
+        {"decrypt --password-file pw -o target large.vpd", "target"},
+        {"encrypt --password-file pw -o target large.txt", "target"},
+        {"rekey --old-password-file pw --new-password-file pw large.vpd", "large.vpd"},
     };
     writeFile(m_dir / "target", "earlier");
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         for (const auto& [arguments, target] : runs) {
-            const std::string line = arguments.front() + " killed by " + std::to_string(signal);
+            const std::string line = arguments + " killed by " + std::to_string(signal);
             const std::string before = readFile(m_dir / target);
             const pid_t child = spawn(arguments);
             int status = 0;

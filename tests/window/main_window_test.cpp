@@ -107,9 +107,7 @@ private slots:
         QTest::newRow("new note") << QByteArray() << QByteArray("\n");
         QTest::newRow("LF") << QByteArray("a\nb\n") << QByteArray("\n");
         QTest::newRow("CR LF, a stray LF") << QByteArray("a\r\nb\r\nc\nd\r\n") << QByteArray("\r\n");
-        QTest::newRow("CR, BOM") << QByteArray("\xEF\xBB\xBF"
-                                               "a\rb\rc\r")
-                                 << QByteArray("\r");
+        QTest::newRow("CR, BOM") << QByteArray("\xEF\xBB\xBF") + "a\rb\rc\r" << QByteArray("\r");
         QTest::newRow("mixed, LF ties") << QByteArray("a\r\nb\nc") << QByteArray("\n");
         QTest::newRow("separators are no line breaks")
             << QByteArray(QStringLiteral("a\u2028b\u2029c\uFDD0\r\nd\r\n").toUtf8()) << QByteArray("\r\n");
