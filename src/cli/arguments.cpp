@@ -171,25 +171,8 @@ public:
                 continue;
             }
             const std::string_view element = before < argc ? m_argv[static_cast<std::size_t>(before)] : "";
-            if (got == '?' || got == ':') {
-                return refused(element, got == ':');
-            }
-            const OptionSpec* spec = got < firstLongOnly ? findSpelt(std::string{'-', static_cast<char>(got)})
-                                                         : &optionSpecs[static_cast<std::size_t>(got - firstLongOnly)];
-            // A long option given only in part ("--pass") is not guessed at.
-            const std::string_view spelt = index >= 0 ? element.substr(0, element.find('=')) : element.substr(0, 2);
-            if (index >= 0 && spelt.substr(2) != spec->longName) {
-                return unknownOption(spelt);
-            }
-            if (spec->flag != nullptr) {
-                // "-pSECRET": what follows -p in the same argument may be a password typed by mistake.
-                if (optind == before && spelt == "-p") {
-                    return unknownOption(element);
-                }
-                command.*(spec->flag) = true;
-                continue;
-            }
-            if (UsageError error = take(command, *spec, spelt, seen); !error.message.empty()) {
+            if (UsageError error = readOption(command, got, index >= 0, element, optind == before, seen);
+                !error.message.empty()) {
                 return error;
             }
         }
@@ -200,6 +183,31 @@ public:
     }
 
 private:
+    /// Takes the option getopt_long gave as got, read from the argument element; moreInElement when that argument
+    /// goes on after the option's letter ("-pSECRET").
+    UsageError readOption(Command& command, int got, bool isLong, std::string_view element, bool moreInElement,
+                          std::array<bool, optionSpecs.size()>& seen) const {
+        if (got == '?' || got == ':') {
+            return refused(element, got == ':');
+        }
+        const OptionSpec* spec = got < firstLongOnly ? findSpelt(std::string{'-', static_cast<char>(got)})
+                                                     : &optionSpecs[static_cast<std::size_t>(got - firstLongOnly)];
+        // A long option given only in part ("--pass") is not guessed at.
+        const std::string_view spelt = isLong ? element.substr(0, element.find('=')) : element.substr(0, 2);
+        if (isLong && spelt.substr(2) != spec->longName) {
+            return unknownOption(spelt);
+        }
+        if (spec->flag != nullptr) {
+            // "-pSECRET": what follows -p in the same argument may be a password typed by mistake.
+            if (moreInElement && spelt == "-p") {
+                return unknownOption(element);
+            }
+            command.*(spec->flag) = true;
+            return {};
+        }
+        return take(command, *spec, spelt, seen);
+    }
+
     UsageError refused(std::string_view element, bool missingValue) const {
         const bool isLong = element.starts_with("--");
         const std::string_view name =

@@ -136,46 +136,86 @@ void searchBytes(QByteArrayView text, qsizetype from, qsizetype to, const FindQu
     });
 }
 
+// How many bytes of UTF-8 a UTF-16 unit stands for: a surrogate pair's four are counted at its high half.
+qsizetype utf8Length(char16_t unit) {
+    if (unit < 0x80) {
+        return 1;
+    }
+    if (unit < 0x800) {
+        return 2;
+    }
+    if (QChar::isHighSurrogate(unit)) {
+        return 4;
+    }
+    return QChar::isLowSurrogate(unit) ? 0 : 3;
+}
+
+// Counts places in a UTF-16 copy of UTF-8 text back into bytes, walking both side by side from the last place asked
+// for to the next, so asking in order walks the stretch once.
+class BytePlaces {
+public:
+    BytePlaces(const QString& units, qsizetype firstByte) : m_units(units), m_byte(firstByte) {}
+
+    qsizetype byteAt(qsizetype unit) {
+        for (; m_unit < unit; ++m_unit) {
+            m_byte += utf8Length(m_units[m_unit].unicode());
+        }
+        return m_byte;
+    }
+
+private:
+    const QString& m_units;
+    qsizetype m_unit = 0;
+    qsizetype m_byte;
+};
+
 // Letters beyond ASCII in any case: a stretch at a time as UTF-16, each match's place counted back into bytes.
-void searchFolded(QByteArrayView text, qsizetype from, qsizetype to, const FindQuery& query,
-                  const std::function<void(qsizetype, qsizetype)>& found) {
-    const QString needle = QString::fromUtf8(query.needle);
-    // A folded match has as many UTF-16 units as the needle, each at most three bytes.
-    const qsizetype overlap = 3 * needle.size() + 4;
-    qsizetype start = from;
-    while (start < to) {
-        const qsizetype stretchEnd = characterStart(text, std::min(text.size(), start + foldedStretch));
-        const qsizetype searchEnd = characterStart(text, std::min(text.size(), stretchEnd + overlap));
-        const QString stretch = QString::fromUtf8(text.sliced(start, searchEnd - start));
-        qsizetype unit = 0;
-        qsizetype byte = start;
-        // Walks the UTF-8 and the UTF-16 side by side from the last place found to the next.
-        const auto byteAt = [&](qsizetype wanted) {
-            for (; unit < wanted; ++unit) {
-                const char16_t c = stretch[unit].unicode();
-                byte += c < 0x80 ? 1 : c < 0x800 ? 2 : QChar::isHighSurrogate(c) ? 4 : QChar::isLowSurrogate(c) ? 0 : 3;
-            }
-            return byte;
-        };
+class FoldedSearcher {
+public:
+    FoldedSearcher(QByteArrayView text, const FindQuery& query, const std::function<void(qsizetype, qsizetype)>& found)
+        : m_text(text), m_needle(QString::fromUtf8(query.needle)), m_wholeWords(query.wholeWords), m_found(found) {}
+
+    void search(qsizetype from, qsizetype to) const {
+        // A folded match has as many UTF-16 units as the needle, each at most three bytes.
+        const qsizetype overlap = 3 * m_needle.size() + 4;
+        qsizetype start = from;
+        while (start < to) {
+            const qsizetype stretchEnd = characterStart(m_text, std::min(m_text.size(), start + foldedStretch));
+            const qsizetype searchEnd = characterStart(m_text, std::min(m_text.size(), stretchEnd + overlap));
+            start = std::max(stretchEnd, searchStretch(start, searchEnd, std::min(to, stretchEnd)));
+        }
+    }
+
+private:
+    // Reports the matches that begin in [start, limit), searching up to searchEnd so that one may run on past limit;
+    // returns where the last one reported ends, or start if none.
+    qsizetype searchStretch(qsizetype start, qsizetype searchEnd, qsizetype limit) const {
+        const QString stretch = QString::fromUtf8(m_text.sliced(start, searchEnd - start));
+        BytePlaces places(stretch, start);
         qsizetype next = start;
-        for (qsizetype at = stretch.indexOf(needle, 0, Qt::CaseInsensitive); at >= 0;
-             at = stretch.indexOf(needle, at + 1, Qt::CaseInsensitive)) {
-            const qsizetype matchStart = byteAt(at);
-            if (matchStart >= std::min(to, stretchEnd)) {
+        for (qsizetype at = stretch.indexOf(m_needle, 0, Qt::CaseInsensitive); at >= 0;
+             at = stretch.indexOf(m_needle, at + 1, Qt::CaseInsensitive)) {
+            const qsizetype matchStart = places.byteAt(at);
+            if (matchStart >= limit) {
                 break;
             }
             if (matchStart < next) {
                 continue;
             }
-            const qsizetype matchEnd = byteAt(at + needle.size());
-            if (!query.wholeWords || isWhole(text, matchStart, matchEnd)) {
-                found(matchStart, matchEnd);
+            const qsizetype matchEnd = places.byteAt(at + m_needle.size());
+            if (!m_wholeWords || isWhole(m_text, matchStart, matchEnd)) {
+                m_found(matchStart, matchEnd);
                 next = matchEnd;
             }
         }
-        start = std::max(stretchEnd, next);
+        return next;
     }
-}
+
+    QByteArrayView m_text;
+    QString m_needle;
+    bool m_wholeWords;
+    const std::function<void(qsizetype, qsizetype)>& m_found;
+};
 
 } // namespace
 
@@ -213,7 +253,7 @@ void forEachMatch(QByteArrayView text, qsizetype from, qsizetype to, const FindQ
         searchBytes(text, from, to, query, true, found);
         return;
     }
-    searchFolded(text, from, to, query, found);
+    FoldedSearcher(text, query, found).search(from, to);
 }
 
 } // namespace window

@@ -185,28 +185,43 @@ qsizetype withSpaceAfter(QByteArrayView text, qsizetype space) {
     return after != Kind::Space && mayCut(Kind::Space, after) ? space + 1 : space;
 }
 
+// A control character is a run of its own, CR LF one run together.
+qsizetype controlRunEnd(QByteArrayView text, qsizetype start) {
+    const qsizetype at = start + 1;
+    const bool crLf = text[start] == '\r' && at < text.size() && text[at] == '\n';
+    return crLf ? at + 1 : at;
+}
+
+// Short words are never cut, so a run that begins inside a word is part of a long one.
+bool startsInsideWord(QByteArrayView text, qsizetype start) {
+    const auto before = start > 0 ? static_cast<unsigned char>(text[start - 1]) : ' ';
+    return before > ' ' && before != 0x7F;
+}
+
+// Most of a note is ASCII letters or spaces, which may be cut anywhere: skipped at once up to a run's length.
+qsizetype pastPlainAscii(QByteArrayView text, qsizetype start, qsizetype at, bool spaces) {
+    const auto sameAscii = [spaces](char byte) { return spaces ? byte == ' ' : byte > ' ' && byte < 0x7F; };
+    while (at < text.size() && at - start < longestWholeWord && sameAscii(text[at])) {
+        ++at;
+    }
+    return at;
+}
+
 } // namespace
 
 qsizetype runEnd(QByteArrayView text, qsizetype start) {
     const Unit first = unitAt(text, start);
-    qsizetype at = start + first.length;
     if (first.kind == Kind::Control) {
-        const bool crLf = text[start] == '\r' && at < text.size() && text[at] == '\n';
-        return crLf ? at + 1 : at;
+        return controlRunEnd(text, start);
     }
-    // Short words are never cut, so a run that begins inside a word is part of a long one.
-    const auto before = start > 0 ? static_cast<unsigned char>(text[start - 1]) : ' ';
-    if (first.kind != Kind::Space && before > ' ' && before != 0x7F) {
+    if (first.kind != Kind::Space && startsInsideWord(text, start)) {
         return clusterRunEnd(text, start);
     }
     const bool spaces = first.kind == Kind::Space;
     Kind previous = first.kind;
-    // Most of a note is ASCII letters or spaces, which may be cut anywhere: skipped at once up to a run's length.
-    const auto sameAscii = [spaces](char byte) { return spaces ? byte == ' ' : byte > ' ' && byte < 0x7F; };
+    qsizetype at = start + first.length;
     if (first.length == 1 && first.kind != Kind::Mark) {
-        while (at < text.size() && at - start < longestWholeWord && sameAscii(text[at])) {
-            ++at;
-        }
+        at = pastPlainAscii(text, start, at, spaces);
     }
     while (at < text.size()) {
         const Unit next = unitAt(text, at);
