@@ -169,17 +169,17 @@ int encryptStreamedToOutput(const Command& command, int fd, std::string_view key
     }
     bool written = false;
     for (;;) {
-        const std::optional<std::string_view> piece = encryptor->next();
+        const cipher::Result<std::string_view> piece = encryptor->next();
         if (!piece) {
             output.takeBack();
-            reportUnencrypted(encryptor->failureCause(), source.error(), name, !written || output.canTakeBack(),
+            reportUnencrypted(piece.failure().cause, source.error(), name, !written || output.canTakeBack(),
                               environment);
             return exitFailure;
         }
-        if (piece->empty()) {
+        if (piece.value().empty()) {
             return endLine(output, environment) && output.finish() ? exitSuccess : exitFailure;
         }
-        if (!output.write(*piece)) {
+        if (!output.write(piece.value())) {
             output.takeBack();
             return exitFailure;
         }

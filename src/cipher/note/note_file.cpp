@@ -189,22 +189,21 @@ public:
           m_readBack(std::move(readBack)), m_log(log) {}
 
     Result<std::string_view> nextPiece() override {
-        const std::optional<std::string_view> piece = m_encryptor.next();
+        Result<std::string_view> piece = m_encryptor.next();
         if (!piece) {
             m_log.write(someError);
-            const FailureCause cause = m_encryptor.failureCause();
-            return Failure{cause};
+            return piece;
         }
         // The end leaves the last piece to be checked whole.
-        if (piece->empty()) {
-            return *piece;
+        if (piece.value().empty()) {
+            return piece;
         }
-        m_given = *piece;
+        m_given = piece.value();
         m_matched = 0;
         if (!m_note.add(m_encryptor.plainPiece())) {
             return Failure{FailureCause::notEncrypted};
         }
-        return *piece;
+        return piece;
     }
 
     Result<Done> checkPiece(std::string_view written) override {
