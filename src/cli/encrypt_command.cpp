@@ -140,8 +140,8 @@ int encryptToOutput(const Command& command, NoteSource& source, std::string_view
 /// it: the file is replaced only once all of it is encrypted and read back.
 int encryptStreamedIntoFile(const Command& command, int fd, std::string_view key, const Environment& environment) {
     DescriptorSource source(fd);
-    const cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedStream(command.output, source, key, cipher::noteIv, environment.log, *environment.fileOps);
+    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedStream(
+        command.output, source, cipher::NoteFormat(key), environment.log, *environment.fileOps);
     if (saved) {
         return exitSuccess;
     }

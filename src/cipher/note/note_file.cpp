@@ -358,13 +358,12 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
     return saved;
 }
 
-Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note, std::string_view password,
-                                 ByteView iv, Log& log, FileOps& ops) {
+Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note, const NoteFormat& format,
+                                 Log& log, FileOps& ops) {
     Result<Done> saved = Done{};
     try {
-        const NoteFormat format(password, nullptr, iv);
         std::optional<StreamEncryptor> encryptor = StreamEncryptor::make(note, format);
-        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format);
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format, nullptr);
         std::optional<RunningDigest> noteDigest = RunningDigest::make();
         std::optional<RunningDigest> readBackDigest = RunningDigest::make();
         if (!encryptor || !decryptor || !noteDigest || !readBackDigest) {

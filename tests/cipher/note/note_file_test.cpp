@@ -63,7 +63,7 @@ TEST(SaveEncrypted, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
             FaultyOps ops(step, error);
             test::CutSource pipe(text, 4099, failAt);
             const Result<Done> saved =
-                piped ? saveEncryptedStream(dir / "Diary.vpd", pipe, "pw", noteIv, log, ops)
+                piped ? saveEncryptedStream(dir / "Diary.vpd", pipe, NoteFormat("pw"), log, ops)
                       : saveEncryptedText(dir / "Diary.vpd", text, "pw", noteIv, Trace(), log, ops);
             const auto where = ::testing::Message()
                                << static_cast<int>(step) << " " << static_cast<int>(cause.value_or(other)) << piped;
@@ -168,7 +168,7 @@ TEST(SaveEncryptedStream, SavesWhatEncryptWritesForAnyCutOfTheNote) {
         for (const std::size_t cut : {std::size_t{1}, std::size_t{4099}, std::size_t{1} << 20}) {
             test::CutSource source(text, cut);
             MemoryLog log;
-            ASSERT_TRUE(saveEncryptedStream(dir / "n.vpd", source, "pw", noteIv, log).ok()) << text.size();
+            ASSERT_TRUE(saveEncryptedStream(dir / "n.vpd", source, NoteFormat("pw"), log).ok()) << text.size();
             EXPECT_TRUE(readFile(dir / "n.vpd") == plainFileText(text, "pw")) << text.size() << " cut " << cut;
             EXPECT_EQ(log.lines, Names{"Success!"});
         }
