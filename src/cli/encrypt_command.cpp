@@ -85,20 +85,20 @@ int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, Not
     const bool traced = environment.trace.enabled();
     std::string held;
     for (;;) {
-        const std::optional<std::string_view> piece = encryptor.next();
+        const cipher::Result<std::string_view> piece = encryptor.next();
         if (!piece) {
             output.takeBack();
-            reportUnencrypted(encryptor.failureCause(), 0, name, traced || output.canTakeBack(), environment);
+            reportUnencrypted(piece.failure().cause, 0, name, traced || output.canTakeBack(), environment);
             return exitFailure;
         }
-        if (piece->empty()) {
+        if (piece.value().empty()) {
             return (held.empty() || output.write(held)) && endLine(output, environment) && output.finish()
                        ? exitSuccess
                        : exitFailure;
         }
         if (traced) {
-            held.append(*piece);
-        } else if (!output.write(*piece)) {
+            held.append(piece.value());
+        } else if (!output.write(piece.value())) {
             output.takeBack();
             return exitFailure;
         }

@@ -144,22 +144,22 @@ public:
         : m_encryptor(std::move(encryptor)), m_verifier(std::move(verifier)), m_log(log) {}
 
     Result<std::string_view> nextPiece() override {
-        const std::optional<std::string_view> piece = m_encryptor.next();
+        Result<std::string_view> piece = m_encryptor.next();
         if (!piece) {
             m_failed = true;
             m_log.write(someError);
-            return Failure{m_encryptor.failureCause()};
+            return piece;
         }
-        m_ended = piece->empty();
-        return *piece;
+        m_ended = piece.value().empty();
+        return piece;
     }
 
     /// Encrypts what the writer did not ask for, so that a trace shows the whole encryption of a save that failed.
     void finishEncryption() {
         while (!m_ended && !m_failed) {
-            const std::optional<std::string_view> piece = m_encryptor.next();
+            const Result<std::string_view> piece = m_encryptor.next();
             m_failed = !piece;
-            m_ended = piece && piece->empty();
+            m_ended = piece && piece.value().empty();
         }
     }
 
