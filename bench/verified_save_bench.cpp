@@ -127,13 +127,7 @@ bool writePlainlyAtomically(const fs::path& target, std::string_view content) {
 class UncheckedNote final : public cipher::PiecewiseContent {
 public:
     explicit UncheckedNote(cipher::NoteEncryptor encryptor) : m_encryptor(std::move(encryptor)) {}
-    cipher::Result<std::string_view> nextPiece() override {
-        const std::optional<std::string_view> piece = m_encryptor.next();
-        if (!piece) {
-            return cipher::Failure{cipher::FailureCause::notEncrypted};
-        }
-        return *piece;
-    }
+    cipher::Result<std::string_view> nextPiece() override { return m_encryptor.next(); }
     cipher::Result<cipher::Done> checkPiece(std::string_view) override { return cipher::Done{}; }
 
 private:

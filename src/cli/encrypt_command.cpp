@@ -85,20 +85,20 @@ int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, Not
     const bool traced = environment.trace.enabled();
     std::string held;
     for (;;) {
-        const std::optional<std::string_view> piece = encryptor.next();
+        const cipher::Result<std::string_view> piece = encryptor.next();
         if (!piece) {
             output.takeBack();
-            reportUnencrypted(encryptor.failureCause(), 0, name, traced || output.canTakeBack(), environment);
+            reportUnencrypted(piece.failure().cause, 0, name, traced || output.canTakeBack(), environment);
             return exitFailure;
         }
-        if (piece->empty()) {
+        if (piece.value().empty()) {
             return (held.empty() || output.write(held)) && endLine(output, environment) && output.finish()
                        ? exitSuccess
                        : exitFailure;
         }
         if (traced) {
-            held.append(*piece);
-        } else if (!output.write(*piece)) {
+            held.append(piece.value());
+        } else if (!output.write(piece.value())) {
             output.takeBack();
             return exitFailure;
         }
@@ -140,8 +140,8 @@ int encryptToOutput(const Command& command, NoteSource& source, std::string_view
 /// it: the file is replaced only once all of it is encrypted and read back.
 int encryptStreamedIntoFile(const Command& command, int fd, std::string_view key, const Environment& environment) {
     DescriptorSource source(fd);
-    const cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedStream(command.output, source, key, cipher::noteIv, environment.log, *environment.fileOps);
+    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedStream(
+        command.output, source, cipher::NoteFormat(key), environment.log, *environment.fileOps);
     if (saved) {
         return exitSuccess;
     }
@@ -169,17 +169,17 @@ int encryptStreamedToOutput(const Command& command, int fd, std::string_view key
     }
     bool written = false;
     for (;;) {
-        const std::optional<std::string_view> piece = encryptor->next();
+        const cipher::Result<std::string_view> piece = encryptor->next();
         if (!piece) {
             output.takeBack();
-            reportUnencrypted(encryptor->failureCause(), source.error(), name, !written || output.canTakeBack(),
+            reportUnencrypted(piece.failure().cause, source.error(), name, !written || output.canTakeBack(),
                               environment);
             return exitFailure;
         }
-        if (piece->empty()) {
+        if (piece.value().empty()) {
             return endLine(output, environment) && output.finish() ? exitSuccess : exitFailure;
         }
-        if (!output.write(*piece)) {
+        if (!output.write(piece.value())) {
             output.takeBack();
             return exitFailure;
         }

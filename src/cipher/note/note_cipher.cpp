@@ -25,14 +25,14 @@ std::optional<std::string> encryptWhole(std::string_view text, const NoteFormat&
     fileText.reserve(encryptor->fileTextSize());
     preferHugePages(fileText.data(), fileText.capacity());
     for (;;) {
-        const std::optional<std::string_view> piece = encryptor->next();
+        const Result<std::string_view> piece = encryptor->next();
         if (!piece) {
             return std::nullopt;
         }
-        if (piece->empty()) {
+        if (piece.value().empty()) {
             return fileText;
         }
-        fileText.append(*piece);
+        fileText.append(piece.value());
     }
 }
 

@@ -144,22 +144,22 @@ public:
         : m_encryptor(std::move(encryptor)), m_verifier(std::move(verifier)), m_log(log) {}
 
     Result<std::string_view> nextPiece() override {
-        const std::optional<std::string_view> piece = m_encryptor.next();
+        Result<std::string_view> piece = m_encryptor.next();
         if (!piece) {
             m_failed = true;
             m_log.write(someError);
-            return Failure{m_encryptor.failureCause()};
+            return piece;
         }
-        m_ended = piece->empty();
-        return *piece;
+        m_ended = piece.value().empty();
+        return piece;
     }
 
     /// Encrypts what the writer did not ask for, so that a trace shows the whole encryption of a save that failed.
     void finishEncryption() {
         while (!m_ended && !m_failed) {
-            const std::optional<std::string_view> piece = m_encryptor.next();
+            const Result<std::string_view> piece = m_encryptor.next();
             m_failed = !piece;
-            m_ended = piece && piece->empty();
+            m_ended = piece && piece.value().empty();
         }
     }
 
@@ -189,22 +189,21 @@ public:
           m_readBack(std::move(readBack)), m_log(log) {}
 
     Result<std::string_view> nextPiece() override {
-        const std::optional<std::string_view> piece = m_encryptor.next();
+        Result<std::string_view> piece = m_encryptor.next();
         if (!piece) {
             m_log.write(someError);
-            const FailureCause cause = m_encryptor.failureCause();
-            return Failure{cause};
+            return piece;
         }
         // The end leaves the last piece to be checked whole.
-        if (piece->empty()) {
-            return *piece;
+        if (piece.value().empty()) {
+            return piece;
         }
-        m_given = *piece;
+        m_given = piece.value();
         m_matched = 0;
         if (!m_note.add(m_encryptor.plainPiece())) {
             return Failure{FailureCause::notEncrypted};
         }
-        return *piece;
+        return piece;
     }
 
     Result<Done> checkPiece(std::string_view written) override {
@@ -359,13 +358,12 @@ Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_vi
     return saved;
 }
 
-Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note, std::string_view password,
-                                 ByteView iv, Log& log, FileOps& ops) {
+Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note, const NoteFormat& format,
+                                 Log& log, FileOps& ops) {
     Result<Done> saved = Done{};
     try {
-        const NoteFormat format(password, nullptr, iv);
         std::optional<StreamEncryptor> encryptor = StreamEncryptor::make(note, format);
-        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format);
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format, nullptr);
         std::optional<RunningDigest> noteDigest = RunningDigest::make();
         std::optional<RunningDigest> readBackDigest = RunningDigest::make();
         if (!encryptor || !decryptor || !noteDigest || !readBackDigest) {

@@ -67,10 +67,9 @@ void setNoteReadPieceSize(std::size_t bytes) noexcept;
 /// saveEncryptedText for a note read from a source a piece at a time (a pipe), never held whole: each piece of file
 /// text is encrypted, written and read back as it comes; the file as read back must be exactly the file text given
 /// and must decrypt to bytes with the digest of the note the source gave. The failure's cause is notText for a note
-/// that is not well-formed UTF-8, and other when the source could not be read (the source says why). Logs as
-/// saveEncryptedText does; traces nothing.
+/// that is not well-formed UTF-8, and unreadable when the source could not be read (the source says why). Logs as
+/// saveEncryptedText does; the format's observer is not told.
 [[nodiscard]] Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note,
-                                               std::string_view password, ByteView iv, Log& log,
-                                               FileOps& ops = systemFileOps());
+                                               const NoteFormat& format, Log& log, FileOps& ops = systemFileOps());
 
 } // namespace cipher

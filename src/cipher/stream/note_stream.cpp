@@ -106,7 +106,7 @@ std::size_t NoteEncryptor::fileTextSize() const noexcept {
     return base64EncodedSize(cipherSizeFor(m_text.size()));
 }
 
-std::optional<std::string_view> NoteEncryptor::next() {
+Result<std::string_view> NoteEncryptor::next() {
     if (m_done) {
         return std::string_view();
     }
@@ -118,14 +118,13 @@ std::optional<std::string_view> NoteEncryptor::next() {
     // Waited for first: the cipher has just read the piece, so checking it now finds it in cache.
     const std::optional<ByteView> piece = m_pieces->acquire();
     if (!piece || piece->empty()) {
-        return std::nullopt;
+        return Failure{FailureCause::notEncrypted};
     }
     if (m_check == Check::asItGoes) {
         // A sequence cut by the end of the piece is checked again with the next one; an error never moves on.
         m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
         if (last ? m_checked != end : end - m_checked > 3) {
-            m_notText = true;
-            return std::nullopt;
+            return Failure{FailureCause::notText};
         }
     }
     m_encoded = end;

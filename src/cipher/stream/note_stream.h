@@ -76,14 +76,9 @@ public:
     /// How many bytes of the note are done with: encrypted, checked and given out as file text.
     [[nodiscard]] std::size_t plainBytesDone() const noexcept { return m_encoded; }
 
-    /// The next piece of file text, valid until the next call; empty once all is given. No value when the note
-    /// turns out not to be well-formed UTF-8 or the cipher fails.
-    [[nodiscard]] std::optional<std::string_view> next();
-
-    /// Why next gave no value: notText when the note is not well-formed UTF-8, else notEncrypted.
-    [[nodiscard]] FailureCause failureCause() const noexcept {
-        return m_notText ? FailureCause::notText : FailureCause::notEncrypted;
-    }
+    /// The next piece of file text, valid until the next call; empty once all is given. Fails as notText when
+    /// the note turns out not to be well-formed UTF-8, as notEncrypted when the cipher fails.
+    [[nodiscard]] Result<std::string_view> next();
 
 private:
     NoteEncryptor(std::string_view text, CbcStream cipher, Check check, Encode encode);
@@ -95,7 +90,6 @@ private:
     std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
     std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
     bool m_done = false;
-    bool m_notText = false;
     StageObserver* m_observer = nullptr;
 };
 

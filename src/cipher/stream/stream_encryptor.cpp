@@ -28,10 +28,9 @@ std::optional<StreamEncryptor> StreamEncryptor::make(PieceSource& source, const 
     return StreamEncryptor(source, std::move(*cipher));
 }
 
-std::optional<std::string_view> StreamEncryptor::failed(FailureCause cause) {
-    m_failed = true;
+Result<std::string_view> StreamEncryptor::failed(FailureCause cause) {
     m_failure = cause;
-    return std::nullopt;
+    return Failure{cause};
 }
 
 // Fills the piece from the source, up to its end; false when the source cannot be read.
@@ -55,12 +54,12 @@ bool StreamEncryptor::fill() {
     return true;
 }
 
-std::optional<std::string_view> StreamEncryptor::next() {
+Result<std::string_view> StreamEncryptor::next() {
     if (m_done) {
         return std::string_view();
     }
-    if (m_failed) {
-        return std::nullopt;
+    if (m_failure) {
+        return Failure{*m_failure};
     }
     if (!fill()) {
         return failed(FailureCause::unreadable);

@@ -25,20 +25,17 @@ public:
     /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The source must outlive it.
     [[nodiscard]] static std::optional<StreamEncryptor> make(PieceSource& source, const NoteFormat& format);
 
-    /// The next piece of file text, valid until the next call; empty once all is given. No value when the source
-    /// cannot be read, the note turns out not to be well-formed UTF-8 or the cipher fails (failureCause says which).
-    [[nodiscard]] std::optional<std::string_view> next();
+    /// The next piece of file text, valid until the next call; empty once all is given. Fails, then and afterwards,
+    /// as unreadable when the source cannot be read, notText when the note is not well-formed UTF-8, or notEncrypted.
+    [[nodiscard]] Result<std::string_view> next();
 
     /// The note's bytes that the piece last given holds, valid until the next call.
     [[nodiscard]] ByteView plainPiece() const noexcept { return {m_plain.data(), m_used}; }
 
-    /// Why next gave no value: unreadable when the source could not be read, notText, or notEncrypted.
-    [[nodiscard]] FailureCause failureCause() const noexcept { return m_failure; }
-
 private:
     StreamEncryptor(PieceSource& source, CbcStream cipher);
     [[nodiscard]] bool fill();
-    [[nodiscard]] std::optional<std::string_view> failed(FailureCause cause);
+    [[nodiscard]] Result<std::string_view> failed(FailureCause cause);
 
     PieceSource* m_source;
     CbcStream m_cipher;
@@ -50,8 +47,7 @@ private:
     std::unique_ptr<char[]> m_fileText;
     Utf8Checker m_text;
     bool m_done = false;
-    bool m_failed = false;
-    FailureCause m_failure = FailureCause::other;
+    std::optional<FailureCause> m_failure;
 };
 
 } // namespace cipher

@@ -107,11 +107,11 @@ std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Ch
                                         NoteEncryptor::Encode encode) {
     std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, NoteFormat(password), check, encode);
     std::string fileText;
-    for (std::optional<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
-        if (next->empty()) {
+    for (Result<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
+        if (next.value().empty()) {
             return fileText;
         }
-        fileText.append(*next);
+        fileText.append(next.value());
     }
     return std::nullopt;
 }

@@ -66,7 +66,7 @@ TEST(SaveEncrypted, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
             FaultyOps ops(step, error);
             test::CutSource pipe(text, cut, failAt);
             const Result<Done> saved =
-                cut != 0 ? saveEncryptedStream(dir / "Diary.vpd", pipe, "pw", noteIv, log, ops)
+                cut != 0 ? saveEncryptedStream(dir / "Diary.vpd", pipe, NoteFormat("pw"), log, ops)
                          : saveEncryptedText(dir / "Diary.vpd", text, "pw", noteIv, Trace(), log, ops);
             const auto where = ::testing::Message() << text.size() << " " << static_cast<int>(step) << " "
                                                     << static_cast<int>(cause.value_or(other)) << " cut " << cut;

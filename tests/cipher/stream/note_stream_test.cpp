@@ -18,19 +18,19 @@ TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
         std::optional<NoteEncryptor> encryptor =
             NoteEncryptor::make(note, NoteFormat(password), NoteEncryptor::Check::asItGoes, encode);
         std::size_t given = 0;
-        for (std::optional<std::string_view> next = encryptor->next(); next && !next->empty();
+        for (Result<std::string_view> next = encryptor->next(); next && !next.value().empty();
              next = encryptor->next()) {
             ++given;
         }
         EXPECT_EQ(given, 30U);
-        EXPECT_EQ(encryptor->next(), std::nullopt);
+        EXPECT_EQ(encryptor->next().failure().cause, FailureCause::notText);
     }
     // Abandoned while the cipher is ahead, and before it ever started: both end, and the thread with them.
     for (const std::size_t taken : {1U, 0U}) {
         std::optional<NoteEncryptor> abandoned =
             NoteEncryptor::make(note, NoteFormat(password), NoteEncryptor::Check::doneByCaller);
         for (std::size_t i = 0; i < taken; ++i) {
-            EXPECT_TRUE(abandoned->next().has_value());
+            EXPECT_TRUE(abandoned->next().ok());
         }
     }
 }
