@@ -1,6 +1,6 @@
 #pragma once
 
-// The seams the editor benchmarks give the editor: an open panel that always picks one note, prompts that never wait.
+// The seams the editor benchmarks give the editor: an open panel that picks one note or none, prompts that never wait.
 
 #include "platform/file_panels.h"
 #include "platform/prompts.h"
@@ -18,7 +18,8 @@ inline constexpr std::string_view password = "bench pass word";
 struct OneFilePanels final : platform::FilePanels {
     std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return file; }
     std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
-    QUrl file;
+    /// What the open panel picks; none, as if it were cancelled, unless set.
+    std::optional<QUrl> file;
 };
 
 struct DiscardingPrompts final : platform::Prompts {

@@ -4,9 +4,8 @@
 //   vellumpad_privacy_bench [--megabytes N] [--runs N] [--keep-freed]
 
 #include "app/editor.h"
+#include "bench_seams.h"
 #include "cipher/base/core_dumps.h"
-#include "platform/file_panels.h"
-#include "platform/prompts.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"
 #include "window/find_bar.h"
@@ -37,22 +36,6 @@
 #include <vector>
 
 namespace {
-
-struct NoPanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
-};
-
-struct DiscardingPrompts final : platform::Prompts {
-    platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
-        return platform::UnsavedChangesChoice::Discard;
-    }
-    bool askToSaveUnderNewPassword(QWidget*) override { return true; }
-    std::optional<QString> askForPassword(QWidget*, const QString&, const QString&) override { return std::nullopt; }
-    platform::OverwriteChoice askToOverwrite(QWidget*, const QString&, platform::OverwriteReason) override {
-        return platform::OverwriteChoice::Overwrite;
-    }
-};
 
 // The marker is kept only shifted by one, so that the program's own copy of it is never counted.
 constexpr char shiftedMarker[] = "[fqizsrvpllb";
@@ -172,8 +155,8 @@ int main(int argc, char* argv[]) {
 
     platform::MemoryPreferences preferences;
     (void)preferences.setString(QStringLiteral("password"), QStringLiteral("bench pass word"));
-    NoPanels panels;
-    DiscardingPrompts prompts;
+    bench::OneFilePanels panels;
+    bench::DiscardingPrompts prompts;
     cipher::MemoryLog log;
     app::Editor editor(preferences, panels, prompts, log);
     editor.mainWindow().show();

@@ -7,9 +7,9 @@
 
 #include "app/editor.h"
 #include "app/recovery_keeper.h"
+#include "bench_seams.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
-#include "platform/file_panels.h"
 #include "platform/prompts.h"
 #include "support/memory_log.h"
 #include "support/memory_preferences.h"
@@ -31,11 +31,6 @@
 namespace {
 
 constexpr std::string_view password = "bench pass word";
-
-struct NoPanels final : platform::FilePanels {
-    std::optional<QUrl> runOpenPanel(QWidget*, const QString&) override { return std::nullopt; }
-    std::optional<QUrl> runSavePanel(QWidget*, const QString&) override { return std::nullopt; }
-};
 
 struct NoPrompts final : platform::Prompts {
     platform::UnsavedChangesChoice askToSaveChanges(QWidget*, const QString&) override {
@@ -96,7 +91,7 @@ int main(int argc, char* argv[]) {
 
     platform::MemoryPreferences preferences;
     (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromUtf8(password));
-    NoPanels panels;
+    bench::OneFilePanels panels;
     NoPrompts prompts;
     cipher::MemoryLog log;
     app::Editor editor(preferences, panels, prompts, log);
