@@ -51,12 +51,9 @@ bool readNote(const Command& command, int fd, const Environment& environment, No
 /// encrypts it and replaces nothing when it is not UTF-8, so a large note is read only once and one from a pipe is
 /// never held whole.
 int encryptIntoFile(const Command& command, NoteSource& source, std::string_view key, const Environment& environment) {
-    const cipher::TracedFormat format(key, environment.trace);
     const cipher::Result<cipher::Done> saved =
-        source.held
-            ? cipher::saveEncryptedText(command.output, source.text(), format, environment.log, *environment.fileOps)
-            : cipher::saveEncryptedStream(command.output, *source.stream, format, environment.log,
-                                          *environment.fileOps);
+        cipher::saveEncryptedStream(command.output, source.pieces(), cipher::TracedFormat(key, environment.trace),
+                                    environment.log, *environment.fileOps);
     if (saved) {
         return exitSuccess;
     }

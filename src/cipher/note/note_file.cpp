@@ -327,9 +327,6 @@ std::string readTextFile(const std::filesystem::path& path) {
 
 Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text, const NoteFormat& format,
                                Log& log, FileOps& ops, const ReplaceCheck& mayReplace) {
-    if (StageObserver* observer = format.observer()) {
-        observer->encryptionStarted(text);
-    }
     TextSource note(text);
     return saveEncryptedStream(path, note, format, log, ops, mayReplace);
 }
@@ -338,6 +335,9 @@ Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource&
                                  Log& log, FileOps& ops, const ReplaceCheck& mayReplace) {
     Result<Done> saved = Done{};
     try {
+        if (StageObserver* observer = format.observer(); observer != nullptr && note.held()) {
+            observer->encryptionStarted(*note.held());
+        }
         std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, format);
         // The check is no part of the encryption, so a trace does not tell of it.
         std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format, nullptr);

@@ -61,8 +61,8 @@ void setNoteReadPieceSize(std::size_t bytes) noexcept;
 /// exactly the note. Logs "Success!" or "Failed!!". On failure the file at path keeps its earlier content and the
 /// failure names the path and the cause: notText for a note that is not well-formed UTF-8, unreadable when the
 /// source could not be read (the source says why). With the format's observer (a trace) on, traces what encrypt
-/// traces, the whole encryption also when the write fails before it is done. mayReplace, if given, is asked just
-/// before the file is replaced (writeFileAtomically).
+/// traces (the note first when the source holds it whole), the whole encryption also when the write fails before
+/// it is done. mayReplace, if given, is asked just before the file is replaced (writeFileAtomically).
 [[nodiscard]] Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note,
                                                const NoteFormat& format, Log& log, FileOps& ops = systemFileOps(),
                                                const ReplaceCheck& mayReplace = {});
