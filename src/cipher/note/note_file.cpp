@@ -192,7 +192,10 @@ private:
         m_lagging = m_lagging || carried + rest.size() > m_carried.size();
         if (!m_lagging) {
             std::memmove(m_carried.data(), m_carried.data() + m_carriedMatched, carried);
-            std::memcpy(m_carried.data() + carried, rest.data(), rest.size());
+            // An empty note may have no memory at all.
+            if (!rest.empty()) {
+                std::memcpy(m_carried.data() + carried, rest.data(), rest.size());
+            }
             m_carriedSize = carried + rest.size();
             m_carriedMatched = 0;
         }
