@@ -286,7 +286,7 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap, bo
     editor.mainWindow().hide();
     cipher::Result<std::string> saved = cipher::readNoteFile(notePath.toStdString());
     cipher::Result<std::string> savedNote =
-        cipher::decryptWhole(saved ? saved.value() : std::string(), password, cipher::noteIv, {});
+        cipher::decryptWhole(saved ? saved.value() : std::string(), cipher::NoteFormat(password));
     const std::string original = makeNote(size, shape);
     if (!savedNote || !isWithInsertion(savedNote.value(), original, std::string(keystrokes, 'x'))) {
         std::fprintf(stderr, "the saved note is not the opened note with the typed letters\n");

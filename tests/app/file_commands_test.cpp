@@ -320,7 +320,7 @@ private slots:
         } else if (change == QLatin1String("in place")) {
             // Same file, same size, and the modification time put back, as a careless program might.
             cipher::MemoryLog log;
-            const std::string other = *cipher::encrypt("mine on dusk", "pw", cipher::noteIv, {}, log);
+            const std::string other = *cipher::encrypt("mine on dusk", cipher::NoteFormat("pw"), log);
             struct stat before {};
             QVERIFY(::stat(QFile::encodeName(note).constData(), &before) == 0);
             const int fd = ::open(QFile::encodeName(note).constData(), O_WRONLY);

@@ -191,7 +191,7 @@ TEST(CrashWhileTyping, TheCopyLeftIsWholeEncryptedAndRestoredByteForByte) {
         const std::vector<std::string> ids = cipher::recoverySlotIds(folder);
         ASSERT_EQ(ids.size(), 1U);
         const cipher::RecoverySlot slot = cipher::recoverySlot(folder, ids.front());
-        const cipher::Result<std::string> copy = cipher::openNoteFile(slot.copy, password, cipher::noteIv, {});
+        const cipher::Result<std::string> copy = cipher::openNoteFile(slot.copy, cipher::NoteFormat(password));
         ASSERT_TRUE(copy) << static_cast<int>(copy.failure().cause);
         ASSERT_GE(static_cast<long long>(copy.value().size()), finished) << "the copy is older than the last finished";
         ASSERT_LE(copy.value().size(), typed.size());

@@ -35,7 +35,7 @@ void writeNote(const QString& path, const QByteArray& note) {
 QByteArray decryptedFile(const QString& path) {
     cipher::Result<std::string> fileText = cipher::readNoteFile(path.toStdString());
     cipher::Result<std::string> note =
-        cipher::decryptWhole(fileText ? fileText.value() : std::string(), "pw", cipher::noteIv, {});
+        cipher::decryptWhole(fileText ? fileText.value() : std::string(), cipher::NoteFormat("pw"));
     return note ? QByteArray::fromStdString(note.value()) : QByteArray("<undecryptable>");
 }
 

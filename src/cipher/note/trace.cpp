@@ -146,6 +146,10 @@ void TracedStages::decryptionEnded(bool whole) {
     }
 }
 
+void TracedStages::decryptionOutOfMemory() {
+    m_trace.label(someError);
+}
+
 void TracedStages::cipherBytes(ByteView bytes) {
     m_cipher.insert(m_cipher.end(), bytes.begin(), bytes.end());
 }
@@ -172,5 +176,9 @@ void TracedStages::decryptionFailed(Stage stage) {
         m_failedAt = stage;
     }
 }
+
+// The stages are made after the format that points at them, and are not used before they are made.
+TracedFormat::TracedFormat(std::string_view password, Trace trace, ByteView iv)
+    : NoteFormat(password, trace.enabled() ? &m_stages : nullptr, iv), m_stages(trace) {}
 
 } // namespace cipher

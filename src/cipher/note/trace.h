@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cipher/base/bytes.h"
+#include "cipher/stream/note_format.h"
 #include "cipher/stream/note_stream.h"
 
 #include <cstdio>
@@ -40,7 +41,7 @@ private:
 /// trace is on; off, it is not handed to the stream at all (see observer()).
 class TracedStages final : public StageObserver {
 public:
-    explicit TracedStages(const Trace& trace) : m_trace(trace) {}
+    explicit TracedStages(Trace trace) : m_trace(trace) {}
     TracedStages(const TracedStages&) = delete;
     TracedStages& operator=(const TracedStages&) = delete;
     /// Wipes what it collected.
@@ -56,6 +57,10 @@ public:
     /// After an opening: writeDecryption's lines, then the note (the well-formed UTF-8 prefix of the plain bytes)
     /// when it ended whole, else "some error".
     void decryptionEnded(bool whole) override;
+    /// input's lines.
+    void encryptionStarted(std::string_view text) override { input(text); }
+    /// "some error".
+    void decryptionOutOfMemory() override;
 
     void cipherBytes(ByteView bytes) override;
     void plainBytes(ByteView bytes) override;
@@ -65,11 +70,21 @@ public:
     void decryptionFailed(Stage stage) override;
 
 private:
-    const Trace& m_trace;
+    Trace m_trace;
     Bytes m_cipher;
     SecureBytes m_plain;
     std::string m_fileText;
     std::optional<Stage> m_failedAt;
+};
+
+/// A note format watched by a trace, for one encryption or opening: while the trace is on, its observer is a
+/// TracedStages of its own, so that one object carries the password's key, the initialisation vector and the trace.
+class TracedFormat final : public NoteFormat {
+public:
+    TracedFormat(std::string_view password, Trace trace, ByteView iv = noteIv);
+
+private:
+    TracedStages m_stages;
 };
 
 } // namespace cipher

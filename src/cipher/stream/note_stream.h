@@ -44,6 +44,10 @@ public:
     virtual void decryptionFailed(Stage stage) = 0;
     /// An opening ended: with the whole note, or refused.
     virtual void decryptionEnded(bool whole) { (void)whole; }
+    /// The whole note, before a note held whole is encrypted.
+    virtual void encryptionStarted(std::string_view text) { (void)text; }
+    /// An opening stopped for want of memory.
+    virtual void decryptionOutOfMemory() {}
 };
 
 /// Encrypts a note into its file text a piece at a time: the pieces joined are what encrypt gives. The note's
