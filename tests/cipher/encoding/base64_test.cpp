@@ -1,13 +1,10 @@
 #include "test_support.h"
 
-#include <numeric>
-
 namespace cipher {
 namespace {
 
 using test::decodeToText;
 using test::nameOf;
-using test::randomBytes;
 using test::vectorIsas;
 
 // RFC 4648, section 10. Strict decoding, and skipping what is outside the alphabet, are the base64 fuzzer's
@@ -19,42 +16,6 @@ TEST(Base64, MatchesRfc4648Vectors) {
         const std::string plain = std::string("foobar").substr(0, size);
         EXPECT_EQ(base64Encode(asBytes(plain)), encoded[size]);
         EXPECT_EQ(decodeToText(encoded[size]), plain) << encoded[size];
-    }
-}
-
-// Whole and in pieces of whole lines, small and around the 48 KiB pieces a note is encoded in, every instruction set
-// gives what the scalar code gives; its 64-character lines are the base64 fuzzer's property.
-TEST(Base64Encode, EveryInstructionSetEncodesAsTheScalarCodeWholeAndInPieces) {
-    std::mt19937 random(7);
-    std::vector<std::size_t> sizes(301);
-    std::iota(sizes.begin(), sizes.end(), 0);
-    for (const std::size_t kib : {47U, 48U, 49U}) {
-        for (const std::size_t delta : {0U, 1U, 2U, 3U, 16U}) {
-            sizes.push_back(kib * 1024 - delta);
-            sizes.push_back(kib * 1024 + delta);
-        }
-    }
-    for (const std::size_t size : sizes) {
-        const Bytes bytes = randomBytes(random, size);
-        const std::string text = base64Encode(bytes, Isa::scalar);
-        for (const Isa isa : vectorIsas()) {
-            ASSERT_EQ(base64Encode(bytes, isa), text) << nameOf(isa) << " " << size;
-        }
-    }
-    const Bytes bytes = randomBytes(random, 3 * 49 * 1024 + 5);
-    const std::string whole = base64Encode(bytes, Isa::scalar);
-    for (const Isa isa : availableIsas()) {
-        for (const std::size_t piece : {48U, 47U * 1024 + 16, 48U * 1024, 49U * 1024 + 32}) {
-            std::string text(whole.size(), '\0');
-            char* out = text.data();
-            std::size_t pos = 0;
-            for (; bytes.size() - pos > piece; pos += piece) {
-                out = base64EncodePiece(ByteView(bytes).subspan(pos, piece), false, out, isa);
-            }
-            out = base64EncodePiece(ByteView(bytes).subspan(pos), true, out, isa);
-            EXPECT_EQ(out, text.data() + text.size()) << nameOf(isa) << " " << piece;
-            EXPECT_EQ(text, whole) << nameOf(isa) << " " << piece;
-        }
     }
 }
 
