@@ -292,7 +292,6 @@ private slots:
         QTest::newRow("another window saved, Cancel") << OverwriteRow{"theirs", cancel, changed};
         QTest::newRow("another window saved, Overwrite") << OverwriteRow{"theirs", overwrite, changed};
         QTest::newRow("rekeyed, Save As") << OverwriteRow{"rekeyed", saveAs, changed};
-        QTest::newRow("read-only, Cancel") << OverwriteRow{"read-only", cancel, readOnly};
         QTest::newRow("read-only, Overwrite") << OverwriteRow{"read-only", overwrite, readOnly};
         QTest::newRow("rewritten with the same text") << OverwriteRow{"same text", cancel, none};
         QTest::newRow("rewritten in place, its time set back") << OverwriteRow{"in place", cancel, changed};

@@ -114,13 +114,6 @@ private:
     std::size_t m_given = 0;
 };
 
-/// The vector instruction sets of this processor; their results must equal the scalar code's, the reference.
-inline std::vector<Isa> vectorIsas() {
-    std::vector<Isa> isas = availableIsas();
-    isas.erase(isas.begin());
-    return isas;
-}
-
 inline const char* nameOf(Isa isa) {
     return isa == Isa::avx2 ? "avx2" : isa == Isa::ssse3 ? "ssse3" : "scalar";
 }

@@ -202,16 +202,12 @@ protected:
     /// Starts the tool as a child of this process, with nothing on its standard streams and every signal handled by
     /// default, as from a shell; its process id.
     pid_t spawn(const std::string& arguments) {
-        return start("", "exec " + tool(arguments), [] {
+        return start("", "exec " + tool(arguments) + " </dev/null >/dev/null 2>&1", [] {
             sigset_t none;
             sigemptyset(&none);
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
                 ::signal(signal, SIG_DFL);
-            }
-            const int null = ::open("/dev/null", O_RDWR);
-            for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-                ::dup2(null, stream);
             }
         });
     }
