@@ -56,26 +56,21 @@ std::string typedPiece(int i) {
     return std::string("typed ") + marker + ' ' + std::to_string(i) + '\n';
 }
 
-// An application and the editor over the test seams, with the password stored.
-struct OwnEditor {
-    int argc = 1;
-    char name[10] = "vellumpad";
-    char* argv[2] = {name, nullptr};
-    QApplication application{argc, argv};
-    platform::MemoryPreferences preferences;
-    bool stored = preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromLatin1(password));
-    ScriptedPanels panels;
-    ScriptedPrompts prompts;
-    cipher::MemoryLog log;
-    app::Editor editor{preferences, panels, prompts, log};
-};
-
 // The editor in the child: types at the end of the note without end, and appends "W BYTES" to the reports file for
 // every copy finished. Never returns.
 [[noreturn]] void runEditor(const fs::path& reports) {
     const int out = ::open(reports.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    OwnEditor own;
-    app::Editor& editor = own.editor;
+    int argc = 1;
+    char name[10] = "vellumpad";
+    char* argv[2] = {name, nullptr};
+    QApplication application(argc, argv);
+    // The editor over the test seams, with the password stored.
+    platform::MemoryPreferences preferences;
+    (void)preferences.setString(QString::fromLatin1(platform::passwordKey), QString::fromLatin1(password));
+    ScriptedPanels panels;
+    ScriptedPrompts prompts;
+    cipher::MemoryLog log;
+    app::Editor editor(preferences, panels, prompts, log);
     // Wrapping a long note's lines again after every keystroke would slow the typing, not the copies.
     editor.mainWindow().setWordWrap(false);
     editor.mainWindow().show();
