@@ -404,7 +404,6 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
 TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
     ASSERT_EQ(cli("encrypt --password-file pw -o note.vpd", "note").status, 0);
     const std::string note = readFile(m_dir / "note.vpd");
-    writeFile(m_dir / "junk.vpd", note + "\r\n\xFF");
     writeFile(m_dir / "long-pw", std::string(64 * 1024 + 1, 'p'));
     writeFile(m_dir / "longest-pw", std::string(64 * 1024, 'p'));
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
@@ -425,8 +424,6 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
         {"decrypt --password-file pw </dev/zero", "standard input: " + noNote},
         {"decrypt --password-file pw sparse.vpd", "sparse.vpd: " + noNote},
         {"head -c 300000000 /dev/zero | tr '\\0' A | " + tool("decrypt --password-file pw"), refused},
-        {"decrypt --password-file pw junk.vpd", "junk.vpd: " + noNote},
-        {"decrypt --password-file pw <junk.vpd", "standard input: " + noNote},
         {"rekey --old-password-file pw --new-password-file pw fifo", "fifo: cannot be read: it is not a regular file"},
         {"decrypt --password-file pw -o note.vpd note.vpd", "note.vpd: " + sameFile + ", note.vpd; nothing written"},
         {"decrypt --password-file pw -o link note.vpd", sameFile},
