@@ -83,6 +83,13 @@ private slots:
         QCOMPARE(runsOf(text), runs);
     }
 
+    // A cluster typed into a long word moves its cuts only up to the next anchor, not to the end of a long line.
+    void anEditMovesTheCutsOfALongWordOnlyNearIt() {
+        const QByteArray word = utf8(u"明日の会議は十時からです東京でメモを書きます").repeated(8);
+        const QByteArray edited = QByteArray(word).insert(word.size() / 2, "x");
+        QCOMPARE(runsOf(edited).last(30), runsOf(word).last(30));
+    }
+
     // Qt's grapheme boundaries are the oracle: each awkward cluster, packed into long words with letters, ideographs
     // and each other, is never cut inside nor miscounted.
     void neverCutsInsideAClusterNorBetweenShapingLetters() {
