@@ -153,7 +153,7 @@ void SaveWholeEncrypt(benchmark::State& state) {
     const Fixture& f = fixture(state.range(0));
     MemoryLog log;
     for (auto _ : state) {
-        auto out = encrypt(f.note, password, noteIv, Trace(), log);
+        auto out = encrypt(f.note, NoteFormat(password), log);
         benchmark::DoNotOptimize(out->data());
     }
     setBytes(state, f.note.size());
@@ -192,7 +192,7 @@ BENCHMARK(Open3Utf8Check)->Apply(sizesAndIsas);
 void OpenWholeDecrypt(benchmark::State& state) {
     const Fixture& f = fixture(state.range(0));
     for (auto _ : state) {
-        auto out = decryptWhole(f.fileText, password, noteIv, Trace());
+        auto out = decryptWhole(f.fileText, NoteFormat(password));
         benchmark::DoNotOptimize(out.value().data());
     }
     setBytes(state, f.note.size());
@@ -249,7 +249,7 @@ void FileOpen(benchmark::State& state) {
     }
     for (auto _ : state) {
         auto fileText = readNoteFile(scratchFile());
-        auto note = decryptWhole(fileText.value(), password, noteIv, Trace());
+        auto note = decryptWhole(fileText.value(), NoteFormat(password));
         benchmark::DoNotOptimize(note.value().data());
     }
     setBytes(state, f.note.size());
@@ -265,7 +265,7 @@ void FileOpenInOnePass(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        auto note = openNoteFile(scratchFile(), password, noteIv, Trace());
+        auto note = openNoteFile(scratchFile(), NoteFormat(password));
         benchmark::DoNotOptimize(note.value().data());
     }
     setBytes(state, f.note.size());

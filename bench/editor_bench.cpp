@@ -11,6 +11,7 @@
 #include "bench_seams.h"
 
 #include "app/editor.h"
+#include "cipher/base/core_dumps.h"
 #include "cipher/base/log.h"
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
@@ -286,7 +287,7 @@ int runOne(const QString& notePath, std::size_t size, Shape shape, bool wrap, bo
     editor.mainWindow().hide();
     cipher::Result<std::string> saved = cipher::readNoteFile(notePath.toStdString());
     cipher::Result<std::string> savedNote =
-        cipher::decryptWhole(saved ? saved.value() : std::string(), password, cipher::noteIv, {});
+        cipher::decryptWhole(saved ? saved.value() : std::string(), cipher::NoteFormat(password));
     const std::string original = makeNote(size, shape);
     if (!savedNote || !isWithInsertion(savedNote.value(), original, std::string(keystrokes, 'x'))) {
         std::fprintf(stderr, "the saved note is not the opened note with the typed letters\n");
@@ -448,6 +449,9 @@ int runAll(const QStringList& arguments) {
 
 int main(int argc, char* argv[]) {
     if (argc == 7 && std::string_view(argv[1]) == "--run") {
+        // As the program does: the C library then writes over each heap block as it is freed, which costs the most
+        // where Scintilla lays out a long line again.
+        (void)cipher::wipeFreedMemory();
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication application(argc, argv);
         return runOne(QString::fromLocal8Bit(argv[2]), std::stoul(argv[3]) * 1024 * 1024,

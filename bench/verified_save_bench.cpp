@@ -160,21 +160,21 @@ int main(int argc, char** argv) {
 
     const std::string note = makeNote(megabytes * 1'000'000);
     NullLog log;
-    const std::optional<std::string> fileText = cipher::encrypt(note, password, cipher::noteIv, cipher::Trace(), log);
+    const std::optional<std::string> fileText = cipher::encrypt(note, cipher::NoteFormat(password), log);
     if (!fileText) {
         std::fputs("the note could not be encrypted\n", stderr);
         return 1;
     }
     // The check of the whole-text path: the written text must open as exactly the note.
     const cipher::ContentCheck opensAsTheNote = [&](std::string_view written) -> cipher::Result<cipher::Done> {
-        if (!cipher::opensAs(written, note, password, cipher::noteIv)) {
+        if (!cipher::opensAs(written, note, cipher::NoteFormat(password))) {
             return cipher::Failure{cipher::FailureCause::readBackDiffers};
         }
         return cipher::Done{};
     };
 
-    const Sample encryptOnly = median(
-        [&] { return cipher::encrypt(note, password, cipher::noteIv, cipher::Trace(), log).has_value(); }, rounds);
+    const Sample encryptOnly =
+        median([&] { return cipher::encrypt(note, cipher::NoteFormat(password), log).has_value(); }, rounds);
     const Sample writePlain = median([&] { return writePlainlyAtomically(target, *fileText); }, rounds);
     const Sample writeUnchecked = median([&] { return cipher::writeFileAtomically(target, *fileText).ok(); }, rounds);
     const Sample writeChecked =

@@ -78,16 +78,15 @@ int pipeHolding(std::string_view content) {
 
 // What the command must do with this input: the bytes it writes, or no value when it must refuse.
 std::optional<std::string> expected(const Setup& setup, std::string_view input) {
-    const cipher::Trace quiet;
     switch (setup.kind) {
     case cli::CommandKind::encrypt: {
         cipher::MemoryLog log;
-        return cipher::isWellFormedUtf8(input) ? cipher::encrypt(input, password, cipher::noteIv, quiet, log)
+        return cipher::isWellFormedUtf8(input) ? cipher::encrypt(input, cipher::NoteFormat(password), log)
                                                : std::nullopt;
     }
     case cli::CommandKind::decrypt:
     case cli::CommandKind::rekey: {
-        cipher::Result<std::string> note = cipher::decryptWhole(input, password, cipher::noteIv, quiet);
+        cipher::Result<std::string> note = cipher::decryptWhole(input, cipher::NoteFormat(password));
         if (!cipher::isWellFormedUtf8(input) || !note) {
             return std::nullopt;
         }
@@ -95,7 +94,7 @@ std::optional<std::string> expected(const Setup& setup, std::string_view input) 
             return std::move(note).value();
         }
         cipher::MemoryLog log;
-        return cipher::encrypt(note.value(), newPassword, cipher::noteIv, quiet, log);
+        return cipher::encrypt(note.value(), cipher::NoteFormat(newPassword), log);
     }
     case cli::CommandKind::help:
     case cli::CommandKind::version:

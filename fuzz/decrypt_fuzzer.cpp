@@ -24,14 +24,17 @@ constexpr std::string_view password = "correct horse";
 // Notes of this size span a few of the pieces that encryption (48 KiB) and decryption (64 KiB of text) work in.
 constexpr std::size_t largeNoteSize = 72 * 1024;
 
-const cipher::Trace quiet;
+// The password's format, untraced; its key is derived once.
+const cipher::NoteFormat& quiet() {
+    static const cipher::NoteFormat format(password);
+    return format;
+}
 
 // A trace that is on collects every stage and keeps decrypting a note that turns out not to be text, which a
 // silent one stops at once; both must give the same answers. The trace itself goes nowhere.
-const cipher::Trace& tracing() {
+cipher::TracedFormat tracing() {
     static std::FILE* const nowhere = std::fopen("/dev/null", "w");
-    static const cipher::Trace trace(nowhere);
-    return trace;
+    return cipher::TracedFormat(password, cipher::Trace(nowhere));
 }
 
 // The note as a save of a decrypted copy gets it, a piece at a time; no value when that save would refuse it.
@@ -56,14 +59,14 @@ std::optional<std::string> decryptedInPieces(std::string_view fileText) {
 // The input as a file text: whatever it holds, a note that comes out is text, and a whole note is exactly what
 // was encrypted (the same ciphertext, since encryption is deterministic and the padding is checked).
 void checkFileText(std::string_view fileText, bool alsoTraced) {
-    const std::optional<std::string> note = cipher::decrypt(fileText, password, cipher::noteIv, quiet);
+    const std::optional<std::string> note = cipher::decrypt(fileText, quiet());
     if (note) {
         require(cipher::isWellFormedUtf8(*note));
     }
-    const cipher::Result<std::string> whole = cipher::decryptWhole(fileText, password, cipher::noteIv, quiet);
+    const cipher::Result<std::string> whole = cipher::decryptWhole(fileText, quiet());
     if (alsoTraced) {
-        require(cipher::decrypt(fileText, password, cipher::noteIv, tracing()) == note);
-        const cipher::Result<std::string> traced = cipher::decryptWhole(fileText, password, cipher::noteIv, tracing());
+        require(cipher::decrypt(fileText, tracing()) == note);
+        const cipher::Result<std::string> traced = cipher::decryptWhole(fileText, tracing());
         require(traced.ok() == whole.ok() && (!whole || traced.value() == whole.value()));
     }
     // Piece by piece, exactly the whole note or nothing.
@@ -74,14 +77,14 @@ void checkFileText(std::string_view fileText, bool alsoTraced) {
     }
     require(cipher::isWellFormedUtf8(whole.value()));
     require(note && *note == whole.value());
-    require(cipher::opensAs(fileText, whole.value(), password, cipher::noteIv));
-    require(!cipher::opensAs(fileText, whole.value() + "x", password, cipher::noteIv));
+    require(cipher::opensAs(fileText, whole.value(), quiet()));
+    require(!cipher::opensAs(fileText, whole.value() + "x", quiet()));
     if (!whole.value().empty()) {
         const std::string_view shorter = std::string_view(whole.value()).substr(0, whole.value().size() - 1);
-        require(!cipher::opensAs(fileText, shorter, password, cipher::noteIv));
+        require(!cipher::opensAs(fileText, shorter, quiet()));
     }
     cipher::MemoryLog log;
-    const std::optional<std::string> again = cipher::encrypt(whole.value(), password, cipher::noteIv, quiet, log);
+    const std::optional<std::string> again = cipher::encrypt(whole.value(), quiet(), log);
     require(again && cipher::base64ToByteArray(*again) == cipher::base64ToByteArray(fileText));
 }
 
@@ -94,17 +97,16 @@ void checkPlainBytes(std::string_view plain, bool alsoTraced) {
     const std::string fileText = cipher::base64Encode(*cipherBytes);
     const bool wellFormed = cipher::isWellFormedUtf8(plain);
 
-    require(cipher::decrypt(fileText, password, cipher::noteIv, quiet) ==
-            cipher::convertUInt8ToUTF(cipher::asBytes(plain)));
-    const cipher::Result<std::string> whole = cipher::decryptWhole(fileText, password, cipher::noteIv, quiet);
+    require(cipher::decrypt(fileText, quiet()) == cipher::convertUInt8ToUTF(cipher::asBytes(plain)));
+    const cipher::Result<std::string> whole = cipher::decryptWhole(fileText, quiet());
     require(whole.ok() == wellFormed && (!whole || whole.value() == plain));
-    require(cipher::opensAs(fileText, plain, password, cipher::noteIv));
+    require(cipher::opensAs(fileText, plain, quiet()));
 
     cipher::MemoryLog log;
-    const std::optional<std::string> saved = cipher::encrypt(plain, password, cipher::noteIv, quiet, log);
+    const std::optional<std::string> saved = cipher::encrypt(plain, quiet(), log);
     require(saved.has_value() == wellFormed && (!saved || *saved == fileText));
     if (alsoTraced) {
-        require(cipher::encrypt(plain, password, cipher::noteIv, tracing(), log) == saved);
+        require(cipher::encrypt(plain, tracing(), log) == saved);
     }
 }
 
@@ -125,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         checkPlainBytes(plain, false);
         cipher::MemoryLog log;
-        if (std::optional<std::string> fileText = cipher::encrypt(plain, password, cipher::noteIv, quiet, log)) {
+        if (std::optional<std::string> fileText = cipher::encrypt(plain, quiet(), log)) {
             checkFileText(*fileText, false);
             // One character changed where the pattern says: a damaged large file, read as the whole-array steps
             // would read it.
@@ -140,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     expected = cipher::convertUInt8ToUTF(*decrypted);
                 }
             }
-            require(cipher::decrypt(*fileText, password, cipher::noteIv, quiet) == expected);
+            require(cipher::decrypt(*fileText, quiet()) == expected);
         }
     }
     return 0;

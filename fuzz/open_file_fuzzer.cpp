@@ -117,8 +117,8 @@ void checkOpenedFile(std::string_view text, const Prefix& prefix, std::size_t bl
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         file << prefix.fileText << std::string(blanks, ' ') << text;
     }
-    const cipher::Trace quiet;
-    const cipher::Result<std::string> opened = cipher::openNoteFile(path, password, cipher::noteIv, quiet);
+    const cipher::NoteFormat format(password);
+    const cipher::Result<std::string> opened = cipher::openNoteFile(path, format);
     if (!cipher::isWellFormedUtf8(text)) {
         // Reading stops at whichever shows first: a piece that is not text, or one that cannot be the note's.
         const cipher::Result<std::string> read = cipher::readNoteFile(path);
@@ -131,7 +131,7 @@ void checkOpenedFile(std::string_view text, const Prefix& prefix, std::size_t bl
         return;
     }
     std::filesystem::remove(path);
-    const cipher::Result<std::string> whole = cipher::decryptWhole(text, password, cipher::noteIv, quiet);
+    const cipher::Result<std::string> whole = cipher::decryptWhole(text, format);
     require(opened.ok() == whole.ok());
     if (whole) {
         require(opened.value().size() == prefix.plain.size() + whole.value().size());

@@ -59,7 +59,7 @@ bool RecoveryOffer::readAbout(Left& left, const std::optional<QString>& password
     }
     left.tried = true;
     cipher::Result<std::string> text =
-        cipher::openNoteFile(left.slot.about, password->toStdString(), cipher::noteIv, cipher::Trace{});
+        cipher::openNoteFile(left.slot.about, cipher::NoteFormat(password->toStdString()));
     if (!text) {
         // The same words stand for a wrong password and a damaged file; anything else (no about file, no text) is
         // damage another password cannot mend.

@@ -39,13 +39,10 @@ bool writeResult(const std::string& path, std::string_view text, const Environme
 /// The note read from the descriptor (the named file's, or the environment's input when the name is empty), opened
 /// as the editor opens a file, a piece at a time as it is read so that the file text is never held whole; the
 /// failure is the line to report.
-Outcome<std::string> decryptSource(const std::string& path, int fd, std::string_view password,
-                                   const cipher::Trace& trace) {
+Outcome<std::string> decryptSource(const std::string& path, int fd, const cipher::NoteFormat& format) {
     DescriptorSource source(fd);
-    cipher::TracedStages stages(trace);
     cipher::NoteText note;
-    const cipher::Result<cipher::Done> opened =
-        cipher::openNote(source, cipher::NoteFormat(password, stages.observer()), note);
+    const cipher::Result<cipher::Done> opened = cipher::openNote(source, format, note);
     if (source.error() != 0) {
         return Problem{displayName(path) + ": cannot be read: " + readCause(source.error())};
     }
@@ -190,7 +187,7 @@ int reportDecrypted(const Decrypted& done, const Environment& environment) {
 /// pipe, a terminal or the middle of a file nothing of a refused note may appear, and a pipe cannot be read twice
 /// to check first; the trace's lines come before the note.
 int decryptHeld(const Command& command, int fd, std::string_view password, const Environment& environment) {
-    Outcome<std::string> note = decryptSource(command.input, fd, password, environment.trace);
+    Outcome<std::string> note = decryptSource(command.input, fd, cipher::TracedFormat(password, environment.trace));
     closeSource(command.input, fd);
     if (!note) {
         report(environment, note.failure().message);

@@ -81,7 +81,7 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, const ciph
     const std::string_view fileText = cipher::asText(content);
     cipher::Result<std::string> note =
         end.notText ? cipher::Failure{cipher::FailureCause::notANote}
-                    : cipher::decryptWhole(fileText, oldPassword, cipher::noteIv, environment.trace);
+                    : cipher::decryptWhole(fileText, cipher::TracedFormat(oldPassword, environment.trace));
     if (!note) {
         report(environment, displayName(path) + ": " + causeWords(note.failure()) + "; left unchanged");
         return false;

@@ -34,10 +34,13 @@ constexpr auto secretHint = "x-kde-passwordManagerHint";
 constexpr unsigned long rememberedRuns = 262144;
 // Words get the first style and the spaces and control characters between them the second, so that a word is
 // measured once and a letter typed into a word, which Scintilla inserts in the first style, changes no style. The
-// third style is for a run beside one of the same kind, such as the clusters of a long word.
+// third style is for a run beside one of the same kind, such as the clusters of a long word. A piece of a long word
+// that begins at an anchor (text_runs.h) takes the fourth, so that the styles after an edit come back in step with
+// those before it, as the cuts do.
 constexpr char wordStyle = 0;
 constexpr char separatorStyle = 1;
 constexpr char besideStyle = 2;
+constexpr char anchorStyle = 3;
 // How far beyond the position asked for a run may look to find its end.
 constexpr qsizetype runLookahead = 4 * longestWholeWord;
 
@@ -381,7 +384,9 @@ void NoteTextView::styleRuns(int position) {
         }
         const qsizetype end = runEnd(text, at);
         const auto lead = static_cast<unsigned char>(text[at]);
-        const char own = lead > ' ' && lead != 0x7F ? wordStyle : separatorStyle;
+        const char own = lead <= ' ' || lead == 0x7F ? separatorStyle
+                         : beginsAtAnchor(text, at)  ? anchorStyle
+                                                     : wordStyle;
         const char style = own != previous ? own : besideStyle;
         std::fill(styles.begin() + (at - context), styles.begin() + (end - context), style);
         previous = style;

@@ -156,8 +156,16 @@ bool mayCut(Kind before, Kind after) {
     }
 }
 
+// Whether the character at `at` is one before which a long word is always cut. Pairs counted from wherever cutting
+// began would fall one cluster apart after a cluster is typed, up to the end of the word, and the whole rest of a
+// long line would be restyled and measured again; cuts fixed by the text itself bring them back in step within a few
+// characters. About one character in sixteen, chosen by its last byte.
+bool anchorsCut(QByteArrayView text, qsizetype at, const Unit& unit) {
+    return (static_cast<unsigned char>(text[at + unit.length - 1]) & 0x0F) == 0;
+}
+
 // A long word: runs of two grapheme clusters, few enough kinds of run to be remembered (pairs of letters or of
-// ideographs repeat) and half as many runs to look up as single clusters.
+// ideographs repeat) and half as many runs to look up as single clusters; a run ends early before an anchor.
 qsizetype clusterRunEnd(QByteArrayView text, qsizetype start) {
     constexpr int clustersPerRun = 2;
     int clusters = 0;
@@ -165,8 +173,8 @@ qsizetype clusterRunEnd(QByteArrayView text, qsizetype start) {
     qsizetype at = start + unitAt(text, start).length;
     while (at < text.size()) {
         const Unit next = unitAt(text, at);
-        if (mayCut(previous, next.kind) &&
-            (++clusters == clustersPerRun || next.kind == Kind::Space || next.kind == Kind::Control)) {
+        if (mayCut(previous, next.kind) && (++clusters == clustersPerRun || next.kind == Kind::Space ||
+                                            next.kind == Kind::Control || anchorsCut(text, at, next))) {
             return at;
         }
         previous = next.kind;
@@ -239,6 +247,11 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
         at += next.length;
     }
     return text.size();
+}
+
+bool beginsAtAnchor(QByteArrayView text, qsizetype start) {
+    const Unit unit = unitAt(text, start);
+    return unit.kind == Kind::Free && startsInsideWord(text, start) && anchorsCut(text, start, unit);
 }
 
 qsizetype graphemeClusterCount(QByteArrayView text) {

@@ -247,6 +247,10 @@ NotePassword ViewController::password() const {
     return appDelegate != nullptr ? appDelegate->passwordForNote() : NotePassword();
 }
 
+cipher::TracedFormat ViewController::format(const QByteArray& pass) const {
+    return cipher::TracedFormat(view(pass), m_trace, iv);
+}
+
 std::optional<cipher::Bytes> ViewController::base64ToByteArray(const QString& text) const {
     return cipher::base64ToByteArray(view(text.toUtf8()));
 }
@@ -261,7 +265,7 @@ std::optional<QString> ViewController::decrypt(const QString& fileText) const {
         return std::nullopt;
     }
     QByteArray pass = given.utf8();
-    std::optional<std::string> text = cipher::decrypt(view(fileText.toUtf8()), view(pass), iv, m_trace);
+    std::optional<std::string> text = cipher::decrypt(view(fileText.toUtf8()), format(pass));
     wipe(pass);
     if (!text) {
         return std::nullopt;
@@ -275,7 +279,7 @@ std::optional<QString> ViewController::encrypt(const QString& text) const {
         return std::nullopt;
     }
     QByteArray pass = given.utf8();
-    std::optional<std::string> fileText = cipher::encrypt(view(text.toUtf8()), view(pass), iv, m_trace, m_log);
+    std::optional<std::string> fileText = cipher::encrypt(view(text.toUtf8()), format(pass), m_log);
     wipe(pass);
     if (!fileText) {
         return std::nullopt;
@@ -351,7 +355,7 @@ cipher::Result<std::string> ViewController::decryptedFile(const QString& path, c
         return cipher::Failure{cipher::FailureCause::unusablePassword, cipher::Operation::open, path.toStdString()};
     }
     QByteArray pass = given.utf8();
-    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), view(pass), iv, m_trace, seen);
+    cipher::Result<std::string> text = cipher::openNoteFile(filePath(path), format(pass), seen);
     wipe(pass);
     return text;
 }

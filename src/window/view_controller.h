@@ -43,7 +43,7 @@ public:
     /// An empty note with no file, not yet linked; log must outlive the controller.
     explicit ViewController(cipher::Log& log, cipher::Trace trace = {}, QWidget* parent = nullptr);
 
-    /// The fixed initialisation vector of every note file.
+    /// The fixed initialisation vector of every note file, which every note format here is made with.
     const std::array<std::uint8_t, 16> iv = cipher::noteIv;
     /// Path of the note's current file; "" while the note has none.
     QString filename;
@@ -140,6 +140,8 @@ signals:
 
 private:
     [[nodiscard]] NotePassword password() const;
+    /// The note format of one encryption or opening under the password, watched by the trace.
+    [[nodiscard]] cipher::TracedFormat format(const QByteArray& pass) const;
     void setNote(std::string utf8, long document = 0);
     void updateModified();
     [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, const NotePassword& pass,

@@ -159,8 +159,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lock().isLocked(), 5000);
     }
 
-    // Each choice in Preferences, and word wrap in the View menu, reaches the editor and the next window; the lock's
-    // with a word that unlocking needs the password. Wrapping restored at start is not stored again: only a toggle is.
+    // Each choice in Preferences, the password too, and word wrap in the View menu, reaches the editor and the next
+    // window; the lock's with a word that unlocking needs the password. Wrapping restored at start is not stored again:
+    // only a toggle is.
     void preferencesChoicesReachTheEditorAndTheNextWindow() {
         QVERIFY(action(*m_editor, "actionWordWrap")->isChecked() && vc().myTextView->wordWrap());
         QVERIFY(!m_preferences.stringForKey(QStringLiteral("wordWrap")));
@@ -184,7 +185,10 @@ private slots:
         for (const char* name : {"lockWithScreen", "rememberRecentNotes", "keepRecoveryCopies"}) {
             box(name)->toggle();
         }
+        dialog->tfPassword->setText(QStringLiteral("typed"));
+        dialog->tfRepeat->setText(QStringLiteral("typed"));
         QTest::keyClick(dialog->tfPassword, Qt::Key_Return);
+        QCOMPARE(m_editor->delegate().getPassword(), QStringLiteral("typed"));
         QVERIFY(recent->paths().isEmpty());
         // Under the names the preferences file has always used.
         QCOMPARE(m_preferences.stringForKey(QStringLiteral("lockAfterMinutes")), QStringLiteral("7"));

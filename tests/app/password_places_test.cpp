@@ -154,7 +154,7 @@ private slots:
 
         // The core alone, given the password, says what it was encrypted under.
         const auto decrypted =
-            cipher::decryptWhole(encrypted.output.toStdString(), "kept in the keyring", cipher::noteIv, {});
+            cipher::decryptWhole(encrypted.output.toStdString(), cipher::NoteFormat("kept in the keyring"));
         QVERIFY(decrypted && decrypted.value() == "Dear diary\n");
 
         // Gone from the keyring, it is refused rather than taken for the empty password.

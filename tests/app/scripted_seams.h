@@ -90,7 +90,7 @@ inline void writeNote(const QString& path, const QString& text, const QString& p
 inline QString decryptFile(const QString& path, const QString& password) {
     cipher::Result<std::string> fileText = cipher::readNoteFile(path.toStdString());
     cipher::Result<std::string> text =
-        cipher::decryptWhole(fileText ? fileText.value() : "", password.toStdString(), cipher::noteIv, {});
+        cipher::decryptWhole(fileText ? fileText.value() : "", cipher::NoteFormat(password.toStdString()));
     return text ? QString::fromStdString(text.value()) : QStringLiteral("<undecryptable>");
 }
 

@@ -66,15 +66,6 @@ inline void writeFile(const std::filesystem::path& path, std::string_view conten
     std::ofstream(path, std::ios::binary) << content;
 }
 
-inline std::string toHex(ByteView bytes) {
-    std::string hex;
-    for (const std::uint8_t byte : bytes) {
-        hex += "0123456789abcdef"[byte >> 4];
-        hex += "0123456789abcdef"[byte & 0x0F];
-    }
-    return hex;
-}
-
 /// Random UTF-8 text of exactly this many bytes, with characters of every length wherever they fall; the ones a cut
 /// at the end would break become ASCII.
 inline std::string randomUtf8(std::mt19937& random, std::size_t size) {
@@ -88,14 +79,6 @@ inline std::string randomUtf8(std::mt19937& random, std::size_t size) {
         text[i - 1] = 'x';
     }
     return text;
-}
-
-inline Bytes randomBytes(std::mt19937& random, std::size_t size) {
-    Bytes bytes(size);
-    for (auto& byte : bytes) {
-        byte = static_cast<std::uint8_t>(random());
-    }
-    return bytes;
 }
 
 inline std::optional<std::string> decodeToText(std::string_view text, Isa isa = bestIsa()) {
@@ -130,13 +113,6 @@ private:
     std::size_t m_failAt;
     std::size_t m_given = 0;
 };
-
-/// The vector instruction sets of this processor; their results must equal the scalar code's, the reference.
-inline std::vector<Isa> vectorIsas() {
-    std::vector<Isa> isas = availableIsas();
-    isas.erase(isas.begin());
-    return isas;
-}
 
 inline const char* nameOf(Isa isa) {
     return isa == Isa::avx2 ? "avx2" : isa == Isa::ssse3 ? "ssse3" : "scalar";

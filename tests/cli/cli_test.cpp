@@ -63,7 +63,6 @@ TEST(ParseArguments, UnderstandsGoodCommandLines) {
 TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
     const std::pair<Args, std::string> cases[] = {
         {{}, "no command given"},
-        {{"-o", "x", "encrypt"}, "the command (encrypt, decrypt or rekey) comes before option '-o'"},
         {{"decrypt", "--password=hunter2"}, "never taken from the command line"},
         {{"decrypt", "-phunter2"}, "never taken from the command line"},
         {{"decrypt", "--password", "hunter2"}, "never taken from the command line"},
@@ -72,15 +71,10 @@ TEST(ParseArguments, RefusesBadCommandLinesWithoutEchoingSecrets) {
         {{"encrypt", "--verbose=hunter2"}, "option '--verbose' takes no value"},
         {{"decrypt", "--ask-password=hunter2"}, "option '--ask-password' takes no value"},
         {{"encrypt", "-p", "--password-file", "pw"}, "cannot be used together"},
-        {{"rekey", "--old-password-file", "o", "a.vpd"}, "rekey needs --new-password-file FILE or --ask-password"},
-        {{"rekey", "-p", "--old-password-file", "o", "--new-password-file", "n", "a.vpd"}, "nothing to ask"},
-        {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
         {{"encrypt", "--password-file", "-"}, "for standard input name /dev/stdin"},
-        {{"encrypt", "a", "hunter2"}, "encrypt takes one input file at most, not 2"},
         {{"decrypt", "--old-password-file", "x"}, "option '--old-password-file' does not apply to decrypt"},
-        {{"rekey", "--new-password-file", "n", "a.vpd"}, "rekey needs --old-password-file FILE"},
-        {{"rekey", "--old-password-file", "o", "--new-password-file", "n"}, "rekey needs at least one note file"},
-        {{"rekey", "--old-password-file", "o", "--new-password-file", "n", "-"}, "cannot read standard input"},
+        {{"encrypt", "-o", "a", "--output", "b"}, "option '--output' is given twice"},
+        {{"encrypt", "a", "hunter2"}, "encrypt takes one input file at most, not 2"},
     };
     for (const auto& [args, message] : cases) {
         const cli::ParseResult result = cli::parseArguments(args);
@@ -208,16 +202,12 @@ protected:
     /// Starts the tool as a child of this process, with nothing on its standard streams and every signal handled by
     /// default, as from a shell; its process id.
     pid_t spawn(const std::string& arguments) {
-        return start("", "exec " + tool(arguments), [] {
+        return start("", "exec " + tool(arguments) + " </dev/null >/dev/null 2>&1", [] {
             sigset_t none;
             sigemptyset(&none);
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
                 ::signal(signal, SIG_DFL);
-            }
-            const int null = ::open("/dev/null", O_RDWR);
-            for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-                ::dup2(null, stream);
             }
         });
     }
@@ -288,13 +278,12 @@ TEST_F(CliTest, TakesThePasswordFromTheFileLessOneLineBreakOrElseFromThePreferen
     EXPECT_EQ(cli("decrypt -o plain", fileText, true).out.substr(0, 14), "decryptedData\n");
     EXPECT_EQ(readFile(m_dir / "plain"), "note");
 
-    // A hand-edited password that is no text is refused, never read as empty or with '?' in it (which stored values
-    // are no text is the preferences' own test). A file that is no preferences text, or no file at all, holds no
-    // password anyone chose: nothing is encrypted under the empty one, and a pipe there is not waited on. With a
-    // password file the preferences are never opened.
+    // A file that is no preferences text, or no file at all, holds no password anyone chose: nothing is encrypted
+    // under the empty one, and a pipe there is not waited on. (A hand-edited value that is no text takes the same way
+    // out of storedPasswordUtf8, whose answers are the preferences' own test.) With a password file the preferences
+    // are never opened.
     const std::string unusable = "the stored password is unusable";
     const std::pair<std::string, std::string> broken[] = {
-        {"[General]\npassword=a, b\n", unusable},
         {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18), unusable + ": the preferences file is damaged"},
         {"fifo", unusable + ": the preferences file is not a regular file"},
     };
@@ -372,20 +361,14 @@ TEST_F(CliTest, AsksForPasswordsAtTheTerminalWithoutShowingThem) {
 }
 
 TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
-    const std::string valid = cli("encrypt --password-file pw", std::string(100, 'v')).out;
     // Decrypts with valid padding to bytes that are not UTF-8, of which only a part would be a note.
     const std::string notText = cipher::base64Encode(
         *cipher::aesCbcEncrypt(cipher::deriveKey("correct horse"), cipher::noteIv, cipher::asBytes("ok \xff")));
-    writeFile(m_dir / "wrong", "wrong");
-    const std::string refused = ": wrong password or damaged file";
     // The arguments, the input and the reason it must give; that any input is refused cleanly is the cli_run
-    // fuzzer's, these are the ones that take a large note or stream part of one before the fault shows.
+    // fuzzer's, these take a large note or stream part of one before the fault shows.
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"encrypt --password-file pw", std::string(3 << 20, 'x') + "\xe2\x82", ": not UTF-8 text"},
-        {"decrypt --password-file wrong", valid, refused},
-        // Cut short: no whole number of blocks, which no password opens.
-        {"decrypt --password-file pw", valid.substr(0, 70), ": not a Vellumpad note, or damaged beyond opening"},
-        {"decrypt --password-file pw", notText, refused},
+        {"decrypt --password-file pw", notText, ": wrong password or damaged file"},
     };
     for (const auto& [arguments, input, reason] : cases) {
         writeFile(m_dir / "in", input);
@@ -420,7 +403,6 @@ TEST_F(CliTest, RefusesBadInputAndWritesNothing) {
 TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
     ASSERT_EQ(cli("encrypt --password-file pw -o note.vpd", "note").status, 0);
     const std::string note = readFile(m_dir / "note.vpd");
-    writeFile(m_dir / "junk.vpd", note + "\r\n\xFF");
     writeFile(m_dir / "long-pw", std::string(64 * 1024 + 1, 'p'));
     writeFile(m_dir / "longest-pw", std::string(64 * 1024, 'p'));
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
@@ -441,8 +423,6 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
         {"decrypt --password-file pw </dev/zero", "standard input: " + noNote},
         {"decrypt --password-file pw sparse.vpd", "sparse.vpd: " + noNote},
         {"head -c 300000000 /dev/zero | tr '\\0' A | " + tool("decrypt --password-file pw"), refused},
-        {"decrypt --password-file pw junk.vpd", "junk.vpd: " + noNote},
-        {"decrypt --password-file pw <junk.vpd", "standard input: " + noNote},
         {"rekey --old-password-file pw --new-password-file pw fifo", "fifo: cannot be read: it is not a regular file"},
         {"decrypt --password-file pw -o note.vpd note.vpd", "note.vpd: " + sameFile + ", note.vpd; nothing written"},
         {"decrypt --password-file pw -o link note.vpd", sameFile},
@@ -450,7 +430,6 @@ TEST_F(CliTest, RefusesInputsItCannotSafelyReadAndWritesNothing) {
         {"encrypt --password-file pw note.vpd >>note.vpd", sameFile + ", standard output"},
         {"encrypt --password-file pw -o gone/n.vpd note.vpd",
          "gone/n.vpd: cannot be written: the folder does not exist"},
-        {"decrypt --password-file pw -o gone/n.txt <note.vpd", "gone/n.txt: cannot be written: the folder does not"},
     };
     for (const auto& [commandLine, message] : cases) {
         const Outcome outcome =

@@ -71,8 +71,8 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
     cipher::MemoryLog log;
     const std::string notes[2] = {note(0), note(1)};
     // Encryption is deterministic, so a whole note on disk is exactly one of these file texts.
-    const std::string fileTexts[2] = {*cipher::encrypt(notes[0], password, cipher::noteIv, {}, log),
-                                      *cipher::encrypt(notes[1], password, cipher::noteIv, {}, log)};
+    const std::string fileTexts[2] = {*cipher::encrypt(notes[0], cipher::NoteFormat(password), log),
+                                      *cipher::encrypt(notes[1], cipher::NoteFormat(password), log)};
     const cipher::test::TempDir folder;
     const fs::path target = folder / "Large note.vpd";
     // The first save completes before any kill, so from here on the target must always exist. The second, warm

@@ -3,7 +3,6 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
 
 #include <memory>
 
@@ -45,16 +44,6 @@ private slots:
         QVERIFY(chosen);
         QCOMPARE(chosen->toString(), QUrl::fromLocalFile(m_dir.filePath(saved)).toString());
         QVERIFY(chosen->host().isEmpty());
-    }
-
-    void openPanelStartsInTheNotesFolderAndCannotChangeTheDisk() {
-        const std::unique_ptr<QFileDialog> panel = platform::makeOpenPanel(nullptr, m_dir.path());
-        panel->open();
-        QCOMPARE(panel->directory().absolutePath(), m_dir.path());
-        QVERIFY(panel->testOption(QFileDialog::ReadOnly));
-        QVERIFY(!panel->findChild<QToolButton*>(QStringLiteral("newFolderButton"))->isEnabled());
-        QCOMPARE(panel->fileMode(), QFileDialog::ExistingFile);
-        panel->reject();
     }
 };
 

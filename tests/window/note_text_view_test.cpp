@@ -92,6 +92,7 @@ private slots:
         QTest::newRow("words into Japanese") << QList<QByteArray>{"明日の会議|明日 the note の会議"};
         QTest::newRow("across a line break") << QList<QByteArray>{"12.50\nStraße|12.5Straße"};
         QTest::newRow("into a long token") << QList<QByteArray>{"bG8gd29y|bG8 gd29y"};
+        QTest::newRow("a letter into long Japanese") << QList<QByteArray>{"名前はまだ|名前はxまだ"};
         QTest::newRow("between control characters") << QList<QByteArray>{"\x01\x02|\x01\x03\x02"};
         QTest::newRow("two edits apart") << QList<QByteArray>{"café|cafe", "aGVsbG8g|aGVsbG8  "};
     }

@@ -22,10 +22,6 @@ QByteArray utf8(const char16_t* text) {
     return QString::fromUtf16(text).toUtf8();
 }
 
-QList<QByteArray> repeated(const QByteArray& run, int times) {
-    return QList<QByteArray>(times, run);
-}
-
 // Sequences that are one grapheme cluster, and scripts whose letters join or reorder: none may be cut inside.
 const QList<QByteArray>& awkwardClusters() {
     static const QList<QByteArray> clusters{
@@ -63,7 +59,7 @@ private slots:
         QTest::newRow("a word as long as a run may be")
             << QByteArray(24, 'w') + " x" << QList<QByteArray>{QByteArray(24, 'w') + " ", "x"};
         QTest::newRow("a longer word, in pairs")
-            << QByteArray(27, 'w') + " " << repeated("ww", 13) + QList<QByteArray>{"w", " "};
+            << QByteArray(27, 'w') + " " << QList<QByteArray>(13, "ww") + QList<QByteArray>{"w", " "};
         QTest::newRow("ideographs without spaces, in pairs")
             << utf8(u"日本語のメモ日本語のメモ") << QList<QByteArray>{utf8(u"日本"), utf8(u"語の"), utf8(u"メモ"),
                                                                       utf8(u"日本"), utf8(u"語の"), utf8(u"メモ")};
@@ -77,13 +73,21 @@ private slots:
         QTest::newRow("a mark on a space stays with it")
             << utf8(u"a \u0301b c") << QList<QByteArray>{"a", utf8(u" \u0301b"), " ", "c"};
         QTest::newRow("a character cut short by the end of the text")
-            << QByteArray(30, 'w') + QByteArray("\xE6\x97") << repeated("ww", 14) + QList<QByteArray>{"ww\xE6\x97"};
+            << QByteArray(30, 'w') + QByteArray("\xE6\x97")
+            << QList<QByteArray>(14, "ww") + QList<QByteArray>{"ww\xE6\x97"};
     }
 
     void cutsWordsSpacesAndLongWords() {
         QFETCH(QByteArray, text);
         QFETCH(QList<QByteArray>, runs);
         QCOMPARE(runsOf(text), runs);
+    }
+
+    // A cluster typed into a long word moves its cuts only up to the next anchor, not to the end of a long line.
+    void anEditMovesTheCutsOfALongWordOnlyNearIt() {
+        const QByteArray word = utf8(u"明日の会議は十時からです東京でメモを書きます").repeated(8);
+        const QByteArray edited = QByteArray(word).insert(word.size() / 2, "x");
+        QCOMPARE(runsOf(edited).last(30), runsOf(word).last(30));
     }
 
     // Qt's grapheme boundaries are the oracle: each awkward cluster, packed into long words with letters, ideographs

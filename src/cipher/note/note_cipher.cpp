@@ -37,16 +37,20 @@ std::optional<std::string> encryptWhole(std::string_view text, const NoteFormat&
     }
 }
 
+void outOfMemory(StageObserver* observer) {
+    if (observer != nullptr) {
+        observer->decryptionOutOfMemory();
+    }
+}
+
 } // namespace
 
-std::optional<std::string> encrypt(std::string_view text, std::string_view password, ByteView iv, const Trace& trace,
-                                   Log& log) {
+std::optional<std::string> encrypt(std::string_view text, const NoteFormat& format, Log& log) {
     try {
-        TracedStages stages(trace);
-        if (trace.enabled()) {
-            stages.input(text);
+        if (StageObserver* observer = format.observer()) {
+            observer->encryptionStarted(text);
         }
-        std::optional<std::string> fileText = encryptWhole(text, NoteFormat(password, stages.observer(), iv));
+        std::optional<std::string> fileText = encryptWhole(text, format);
         if (!fileText) {
             log.write(someError);
         }
@@ -57,22 +61,23 @@ std::optional<std::string> encrypt(std::string_view text, std::string_view passw
     }
 }
 
-std::optional<std::string> decrypt(std::string_view fileText, std::string_view password, ByteView iv,
-                                   const Trace& trace) {
+std::optional<std::string> decrypt(std::string_view fileText, const NoteFormat& format) {
+    StageObserver* const observer = format.observer();
     try {
-        TracedStages stages(trace);
-        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(NoteFormat(password, stages.observer(), iv));
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format);
         NoteText note;
         note.expect(Base64Decoder::maxDecodedSize(fileText.size()));
         const PlainSink collect = [&note](ByteView plain) { return note.take(asText(plain)); };
         if (decryptor) {
             (void)decryptor->feed(fileText, collect);
         }
-        if (!decryptor || !decryptor->finish(collect)) {
-            stages.decryptionEnded(false);
+        const bool whole = decryptor && decryptor->finish(collect);
+        if (observer != nullptr) {
+            observer->decryptionEnded(whole);
+        }
+        if (!whole) {
             return std::nullopt;
         }
-        stages.decryptionEnded(true);
         // What follows the well-formed prefix is dropped, and wiped first.
         std::string text = note.release();
         const std::size_t wellFormed = wellFormedUtf8PrefixLength(asBytes(text));
@@ -80,32 +85,30 @@ std::optional<std::string> decrypt(std::string_view fileText, std::string_view p
         text.resize(wellFormed);
         return text;
     } catch (const std::bad_alloc&) {
-        trace.label(someError);
+        outOfMemory(observer);
         return std::nullopt;
     }
 }
 
-Result<std::string> decryptWhole(std::string_view fileText, std::string_view password, ByteView iv,
-                                 const Trace& trace) {
+Result<std::string> decryptWhole(std::string_view fileText, const NoteFormat& format) {
     try {
-        TracedStages stages(trace);
         TextSource source(fileText);
         NoteText note;
-        const Result<Done> opened = openNote(source, NoteFormat(password, stages.observer(), iv), note);
+        const Result<Done> opened = openNote(source, format, note);
         if (!opened) {
             // A file text that is not text is no note, whatever the decoder would skip: every reader refuses it alike.
             return opened.failure().cause == FailureCause::notText ? notANote() : opened.failure();
         }
         return note.release();
     } catch (const std::bad_alloc&) {
-        trace.label(someError);
+        outOfMemory(format.observer());
         return Failure{FailureCause::notEnoughMemory};
     }
 }
 
-bool opensAs(std::string_view fileText, std::string_view text, std::string_view password, ByteView iv) {
+bool opensAs(std::string_view fileText, std::string_view text, const NoteFormat& format) {
     try {
-        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(NoteFormat(password, nullptr, iv));
+        std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format, nullptr);
         if (!decryptor) {
             return false;
         }

@@ -305,11 +305,9 @@ Result<FileSnapshot> openNoteFile(const std::filesystem::path& path, const NoteF
     }
 }
 
-Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password, ByteView iv,
-                                 const Trace& trace, FileSnapshot* seen) {
-    TracedStages stages(trace);
+Result<std::string> openNoteFile(const std::filesystem::path& path, const NoteFormat& format, FileSnapshot* seen) {
     NoteText note;
-    Result<FileSnapshot> read = openNoteFile(path, NoteFormat(password, stages.observer(), iv), note);
+    Result<FileSnapshot> read = openNoteFile(path, format, note);
     if (!read) {
         return read.failure();
     }

@@ -48,8 +48,8 @@ struct FileSnapshot {
 
 /// openNoteFile collecting the note into one string, for a caller that holds it whole; what the read saw of the
 /// file goes to seen, if given.
-[[nodiscard]] Result<std::string> openNoteFile(const std::filesystem::path& path, std::string_view password,
-                                               ByteView iv, const Trace& trace, FileSnapshot* seen = nullptr);
+[[nodiscard]] Result<std::string> openNoteFile(const std::filesystem::path& path, const NoteFormat& format,
+                                               FileSnapshot* seen = nullptr);
 
 /// Sets the size of the pieces in which openNoteFile reads a file: 1 MiB unless set. For the fuzzer, which reaches
 /// the edges of the pieces only with files a few pieces long.

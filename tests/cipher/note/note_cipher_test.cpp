@@ -38,29 +38,29 @@ TEST(NoteCipher, MatchesReferenceFilesAndOpensOnlyUnderItsPassword) {
     };
     for (const auto& [note, pass, fileText] : references) {
         MemoryLog log;
-        EXPECT_EQ(encrypt(note, pass, noteIv, Trace(), log), fileText);
-        EXPECT_EQ(decryptWhole(fileText, pass, noteIv, Trace()).value(), note);
+        const NoteFormat format(pass);
+        EXPECT_EQ(encrypt(note, format, log), fileText);
+        EXPECT_EQ(decryptWhole(fileText, format).value(), note);
         std::string opensslLayout = fileText + "\n";
         std::erase(opensslLayout, '\r');
-        EXPECT_EQ(decrypt(opensslLayout, pass, noteIv, Trace()), note);
+        EXPECT_EQ(decrypt(opensslLayout, format), note);
         for (const std::string_view wrong : {""sv, "pass"sv, "p\xC3\xA4sS"sv, password}) {
             if (wrong == pass) {
                 continue;
             }
-            EXPECT_NE(decrypt(fileText, wrong, noteIv, Trace()), note);
-            const auto refused = decryptWhole(fileText, wrong, noteIv, Trace());
+            EXPECT_NE(decrypt(fileText, NoteFormat(wrong)), note);
+            const auto refused = decryptWhole(fileText, NoteFormat(wrong));
             ASSERT_FALSE(refused.ok());
             EXPECT_EQ(refused.failure().cause, FailureCause::wrongPasswordOrDamaged);
         }
     }
     MemoryLog log;
-    EXPECT_EQ(encrypt("note", "bad\xFF", noteIv, Trace(), log), std::nullopt);
-    EXPECT_EQ(encrypt("bad\xFF", "pw", noteIv, Trace(), log), std::nullopt);
+    EXPECT_EQ(encrypt("note", NoteFormat("bad\xFF"), log), std::nullopt);
+    EXPECT_EQ(encrypt("bad\xFF", NoteFormat("pw"), log), std::nullopt);
     EXPECT_EQ(log.lines, (std::vector<std::string>{"some error", "some error"}));
-    EXPECT_TRUE(deriveKey("bad\xFF").empty());
     for (const std::string fileText : {"", "\r\n", "not base64", "AAAAAAAAAAAAAAAAAAAA"}) {
-        EXPECT_EQ(decrypt(fileText, "pw", noteIv, Trace()), std::nullopt) << fileText;
-        EXPECT_FALSE(decryptWhole(fileText, "pw", noteIv, Trace()).ok()) << fileText;
+        EXPECT_EQ(decrypt(fileText, NoteFormat("pw")), std::nullopt) << fileText;
+        EXPECT_FALSE(decryptWhole(fileText, NoteFormat("pw")).ok()) << fileText;
     }
 }
 
@@ -76,16 +76,16 @@ TEST(Trace, WritesEachStepByteExactly) {
     }
     MemoryLog log;
     const std::pair<std::function<void(const Trace&)>, std::string> cases[] = {
-        {[&](const Trace& t) { (void)encrypt("Hello", "", noteIv, t, log); },
+        {[&](const Trace& t) { (void)encrypt("Hello", TracedFormat("", t), log); },
          "input\n" + plainList + "encrypted\n" + cipherList +
              "encryptedData\n16 bytes\nencryptedString\nLZIEcjSaS8ninmllT7Az2w==\n"},
-        {[&](const Trace& t) { (void)encrypt("Hello", "\xFF", noteIv, t, log); }, "input\n" + plainList},
-        {[](const Trace& t) { (void)decrypt("LZIEcjSaS8ninmllT7Az2w==", "", noteIv, t); },
+        {[&](const Trace& t) { (void)encrypt("Hello", TracedFormat("\xFF", t), log); }, "input\n" + plainList},
+        {[](const Trace& t) { (void)decrypt("LZIEcjSaS8ninmllT7Az2w==", TracedFormat("", t)); },
          "decryptedData\n" + cipherList + "decrypted\n" + plainList + "decryptedstring\nHello\n"},
-        {[](const Trace& t) { (void)decrypt("LZIEcjSaS8ninmllT7Az2w==", "x", noteIv, t); },
+        {[](const Trace& t) { (void)decrypt("LZIEcjSaS8ninmllT7Az2w==", TracedFormat("x", t)); },
          "decryptedData\n" + cipherList + "some error\n"},
-        {[](const Trace& t) { (void)decrypt("", "", noteIv, t); }, "decryptedData\n[]\nsome error\n"},
-        {[](const Trace& t) { (void)decrypt("Zg=", "", noteIv, t); }, "some error\n"},
+        {[](const Trace& t) { (void)decrypt("", TracedFormat("", t)); }, "decryptedData\n[]\nsome error\n"},
+        {[](const Trace& t) { (void)decrypt("Zg=", TracedFormat("", t)); }, "some error\n"},
         {[&](const Trace& t) { t.byteList(bytes); }, longList + "]\n"},
     };
     for (const auto& [run, expected] : cases) {
@@ -132,16 +132,16 @@ TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
         const std::string note = randomUtf8(random, size);
         const std::string expected = plainFileText(note);
         MemoryLog log;
-        EXPECT_TRUE(encrypt(note, password, noteIv, Trace(), log) == expected) << size;
+        EXPECT_TRUE(encrypt(note, NoteFormat(password), log) == expected) << size;
         using Sharing = NoteEncryptor::Sharing;
         for (const auto sharing : {Sharing::encodeAhead, Sharing::encodeHere, Sharing::encodeHereChecked}) {
             TextSource whole(note);
             test::CutSource pipe(note, 4099);
             EXPECT_TRUE(joinedPieces(whole, sharing) == expected && joinedPieces(pipe, sharing) == expected) << size;
         }
-        EXPECT_EQ(decrypt(expected, password, noteIv, Trace()), note) << size;
-        EXPECT_EQ(decryptWhole(expected, password, noteIv, Trace()).value(), note) << size;
-        EXPECT_TRUE(opensAs(expected, note, password, noteIv)) << size;
+        EXPECT_EQ(decrypt(expected, NoteFormat(password)), note) << size;
+        EXPECT_EQ(decryptWhole(expected, NoteFormat(password)).value(), note) << size;
+        EXPECT_TRUE(opensAs(expected, note, NoteFormat(password))) << size;
         EXPECT_TRUE(log.lines.empty());
     }
 }
@@ -168,7 +168,7 @@ TEST(NoteStream, RefusesAtTheFirstPieceThatCannotBeANote) {
         std::optional<NoteOpener> opener = NoteOpener::make(NoteFormat(pass), opened);
         ASSERT_TRUE(opener);
         EXPECT_EQ(opener->feed(first), accepted) << first.size();
-        EXPECT_EQ(decryptWhole(first + rest, pass, noteIv, Trace()).ok(), accepted) << first.size();
+        EXPECT_EQ(decryptWhole(first + rest, NoteFormat(pass)).ok(), accepted) << first.size();
     }
 }
 

@@ -150,7 +150,7 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
                                                              {"missing.vpd", FailureCause::notFound}};
     for (const auto& [name, expectedCause] : failures) {
         const auto path = dir / name;
-        for (const Result<std::string>& failed : {readNoteFile(path), openNoteFile(path, "pw", noteIv, Trace())}) {
+        for (const Result<std::string>& failed : {readNoteFile(path), openNoteFile(path, NoteFormat("pw"))}) {
             EXPECT_EQ(failed.failure().cause, expectedCause) << name;
             EXPECT_EQ(failed.failure().path, path.string()) << name;
         }
@@ -183,7 +183,7 @@ TEST(OpenNoteFile, OpensANoteLargerThanOneReadByteForByteAndRefusesAHugeNonNoteA
     for (const auto& [content, pass, refusal] : cases) {
         writeFile(dir / "n.vpd", content);
         ASSERT_TRUE(!content.empty() || ::truncate((dir / "n.vpd").c_str(), off_t{64} << 30) == 0);
-        const Result<std::string> opened = openNoteFile(dir / "n.vpd", pass, noteIv, Trace());
+        const Result<std::string> opened = openNoteFile(dir / "n.vpd", NoteFormat(pass));
         ASSERT_EQ(opened.ok(), !refusal) << content.size() << " " << pass;
         EXPECT_TRUE(opened ? opened.value() == text : opened.failure().cause == *refusal) << content.size();
     }
@@ -197,7 +197,7 @@ TEST(NoteFileTrace, ShowsTheStepsOfEncryptAndDecrypt) {
     std::mt19937 random(7);
     const std::string large = test::randomUtf8(random, NoteEncryptor::pieceBytes + 100);
     for (const std::string& text : {std::string("Hello"), large, std::string("no\xFF")}) {
-        const std::string expected = traced([&](const Trace& t) { (void)encrypt(text, "pw", noteIv, t, log); });
+        const std::string expected = traced([&](const Trace& t) { (void)encrypt(text, TracedFormat("pw", t), log); });
         EXPECT_TRUE(traced([&](const Trace& t) {
                         (void)saveEncryptedText(dir / "n.vpd", text, TracedFormat("pw", t), log);
                     }) == expected)
@@ -210,7 +210,7 @@ TEST(NoteFileTrace, ShowsTheStepsOfEncryptAndDecrypt) {
     }
     const std::string damaged = plainFileText("ok\xFF", "pw");
     EXPECT_TRUE(traced([&](const Trace& t) {
-                    (void)decryptWhole(damaged, "pw", noteIv, t);
+                    (void)decryptWhole(damaged, TracedFormat("pw", t));
                 }).ends_with("decrypted\n[111, 107, 255]\nsome error\n"));
     const std::string fileTexts[] = {plainFileText("Hello", "pw"),
                                      plainFileText("Hello", "other"),
@@ -221,9 +221,9 @@ TEST(NoteFileTrace, ShowsTheStepsOfEncryptAndDecrypt) {
                                      "ab\xFF"};
     for (const std::string& fileText : fileTexts) {
         writeFile(dir / "f.vpd", fileText);
-        const std::string expected = traced([&](const Trace& t) { (void)decryptWhole(fileText, "pw", noteIv, t); });
-        EXPECT_TRUE(traced([&](const Trace& t) { (void)openNoteFile(dir / "f.vpd", "pw", noteIv, t); }) == expected)
-            << fileText.size();
+        const auto decrypting = [&](const Trace& t) { (void)decryptWhole(fileText, TracedFormat("pw", t)); };
+        const auto opening = [&](const Trace& t) { (void)openNoteFile(dir / "f.vpd", TracedFormat("pw", t)); };
+        EXPECT_TRUE(traced(opening) == traced(decrypting)) << fileText.size();
     }
 }
 
