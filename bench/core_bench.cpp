@@ -232,7 +232,7 @@ void FileSave(benchmark::State& state) {
     const Fixture& f = fixture(state.range(0));
     MemoryLog log;
     for (auto _ : state) {
-        if (!saveEncryptedText(scratchFile(), f.note, password, noteIv, Trace(), log)) {
+        if (!saveEncryptedText(scratchFile(), f.note, NoteFormat(password), log)) {
             state.SkipWithError("save failed");
         }
     }
@@ -243,7 +243,7 @@ BENCHMARK(FileSave)->Apply(sizes)->Unit(benchmark::kMillisecond);
 void FileOpen(benchmark::State& state) {
     const Fixture& f = fixture(state.range(0));
     MemoryLog log;
-    if (!saveEncryptedText(scratchFile(), f.note, password, noteIv, Trace(), log)) {
+    if (!saveEncryptedText(scratchFile(), f.note, NoteFormat(password), log)) {
         state.SkipWithError("save failed");
         return;
     }
@@ -260,7 +260,7 @@ BENCHMARK(FileOpen)->Apply(sizes)->Unit(benchmark::kMillisecond);
 void FileOpenInOnePass(benchmark::State& state) {
     const Fixture& f = fixture(state.range(0));
     MemoryLog log;
-    if (!saveEncryptedText(scratchFile(), f.note, password, noteIv, Trace(), log)) {
+    if (!saveEncryptedText(scratchFile(), f.note, NoteFormat(password), log)) {
         state.SkipWithError("save failed");
         return;
     }

@@ -302,7 +302,7 @@ std::optional<std::map<QString, double>> runChild(const QString& path, int size,
     {
         const std::string note = makeNote(static_cast<std::size_t>(size) * 1024 * 1024, shape);
         cipher::MemoryLog log;
-        if (!cipher::saveEncryptedText(path.toStdString(), note, password, cipher::noteIv, {}, log)) {
+        if (!cipher::saveEncryptedText(path.toStdString(), note, cipher::NoteFormat(password), log)) {
             std::fprintf(stderr, "could not write the %d MiB note\n", size);
             return std::nullopt;
         }

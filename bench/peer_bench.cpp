@@ -185,7 +185,7 @@ int runAll(const QStringList& arguments) {
             const std::string note = bench::makeNote(static_cast<std::size_t>(size) * 1024 * 1024, bench::Shape::Lines);
             cipher::MemoryLog log;
             QFile text(plain);
-            if (!cipher::saveEncryptedText(encrypted.toStdString(), note, password, cipher::noteIv, {}, log) ||
+            if (!cipher::saveEncryptedText(encrypted.toStdString(), note, cipher::NoteFormat(password), log) ||
                 !text.open(QIODevice::WriteOnly) || text.write(note.data(), static_cast<qint64>(note.size())) < 0) {
                 std::fprintf(stderr, "could not write the %d MiB note\n", size);
                 return 1;

@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
     const QString notePath = temporary.filePath(QStringLiteral("large.vpd"));
     {
         cipher::MemoryLog log;
-        if (!cipher::saveEncryptedText(notePath.toStdString(), makeNote(megabytes << 20), password, cipher::noteIv, {},
+        if (!cipher::saveEncryptedText(notePath.toStdString(), makeNote(megabytes << 20), cipher::NoteFormat(password),
                                        log)) {
             std::fprintf(stderr, "could not write the note\n");
             return 1;

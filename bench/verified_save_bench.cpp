@@ -181,8 +181,9 @@ int main(int argc, char** argv) {
         median([&] { return cipher::writeFileAtomically(target, *fileText, opensAsTheNote).ok(); }, rounds);
     const Sample saveUnchecked = median(
         [&] {
+            cipher::TextSource source(note);
             std::optional<cipher::NoteEncryptor> encryptor =
-                cipher::NoteEncryptor::make(note, cipher::NoteFormat(password));
+                cipher::NoteEncryptor::make(source, cipher::NoteFormat(password));
             if (!encryptor) {
                 return false;
             }
@@ -190,9 +191,8 @@ int main(int argc, char** argv) {
             return cipher::writeFileAtomically(target, content).ok();
         },
         rounds);
-    const Sample save = median(
-        [&] { return cipher::saveEncryptedText(target, note, password, cipher::noteIv, cipher::Trace(), log).ok(); },
-        rounds);
+    const Sample save =
+        median([&] { return cipher::saveEncryptedText(target, note, cipher::NoteFormat(password), log).ok(); }, rounds);
     std::error_code ignored;
     fs::remove(target, ignored);
     if (!encryptOnly.ok || !writePlain.ok || !writeUnchecked.ok || !writeChecked.ok || !saveUnchecked.ok || !save.ok) {

@@ -42,7 +42,7 @@ cipher::Result<cipher::Done> writeNoteFile(const std::filesystem::path& path, st
                                            std::string_view password, cipher::FileOps& ops) {
     SilentLog log;
     // Never traced: the trace carries the note in plain text.
-    return cipher::saveEncryptedText(path, text, password, cipher::noteIv, cipher::Trace{}, log, ops);
+    return cipher::saveEncryptedText(path, text, cipher::NoteFormat(password), log, ops);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/command_support.h"
+#include "cli/input.h"
 #include "cli/mapped_file.h"
 #include "cli/standard_output.h"
 
@@ -8,7 +9,6 @@
 #include "cipher/note/note_cipher.h"
 #include "cipher/note/note_file.h"
 #include "cipher/stream/note_stream.h"
-#include "cipher/stream/stream_encryptor.h"
 
 #include <unistd.h>
 
@@ -23,12 +23,17 @@ std::string notTextLine(const std::string& name, std::string_view outcome = "not
     return name + ": not UTF-8 text, which a note must be; " + std::string(outcome);
 }
 
-/// The note to encrypt when it is held: a file is mapped rather than read, so that a large note is neither copied
-/// nor wiped afterwards; anything else is read whole, up to the first byte that is not text.
+/// The note to encrypt. When it is held, a file is mapped rather than read, so that a large note is neither copied
+/// nor wiped afterwards; anything else is read whole, up to the first byte that is not text. Otherwise it is
+/// encrypted as it is read.
 struct NoteSource {
     std::optional<MappedFile> mapped;
     cipher::SecureBytes content;
+    std::optional<cipher::TextSource> held;
+    std::optional<DescriptorSource> stream;
     [[nodiscard]] std::string_view text() const { return mapped ? mapped->text() : cipher::asText(content); }
+    [[nodiscard]] cipher::PieceSource& pieces() { return held ? static_cast<cipher::PieceSource&>(*held) : *stream; }
+    [[nodiscard]] int readError() const { return stream ? stream->error() : 0; }
 };
 
 /// Reads the note whole into the source; false, reported, when it cannot be read or is not text.
@@ -42,18 +47,24 @@ bool readNote(const Command& command, int fd, const Environment& environment, No
     return false;
 }
 
-/// Encrypts the note into the output file: the save checks the text as it encrypts it and replaces nothing when it
-/// is not UTF-8, so a large note is read only once.
-int encryptIntoFile(const Command& command, std::string_view text, std::string_view key,
-                    const Environment& environment) {
-    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
-        command.output, text, key, cipher::noteIv, environment.trace, environment.log, *environment.fileOps);
+/// Encrypts the note into the output file, as it is read when it is not held: the save checks the text as it
+/// encrypts it and replaces nothing when it is not UTF-8, so a large note is read only once and one from a pipe is
+/// never held whole.
+int encryptIntoFile(const Command& command, NoteSource& source, std::string_view key, const Environment& environment) {
+    const cipher::Result<cipher::Done> saved =
+        cipher::saveEncryptedStream(command.output, source.pieces(), cipher::TracedFormat(key, environment.trace),
+                                    environment.log, *environment.fileOps);
     if (saved) {
         return exitSuccess;
     }
-    report(environment, saved.failure().cause == cipher::FailureCause::notText
-                            ? notTextLine(displayName(command.input))
-                            : writeFailure(command.output, saved.failure()));
+    const std::string name = displayName(command.input);
+    if (source.readError() != 0) {
+        report(environment, name + ": cannot be read: " + readCause(source.readError()));
+    } else {
+        report(environment, saved.failure().cause == cipher::FailureCause::notText
+                                ? notTextLine(name)
+                                : writeFailure(command.output, saved.failure()));
+    }
     return exitFailure;
 }
 
@@ -79,16 +90,19 @@ void reportUnencrypted(cipher::FailureCause cause, int readError, const std::str
 }
 
 /// Writes the encryptor's file text onto the output as it is made, never held whole, unless the trace is on: the
-/// trace's lines come first then, so the file text is written once it is all made. Failures are reported.
+/// trace's lines come first then, so the file text is written once it is all made. On a failure what can be taken
+/// back is; on a stream the rest is said to be incomplete. Failures are reported.
 int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, NoteSource& source,
                   const Environment& environment, StandardOutput& output) {
     const bool traced = environment.trace.enabled();
     std::string held;
+    bool written = false;
     for (;;) {
         const cipher::Result<std::string_view> piece = encryptor.next();
         if (!piece) {
             output.takeBack();
-            reportUnencrypted(piece.failure().cause, 0, name, traced || output.canTakeBack(), environment);
+            reportUnencrypted(piece.failure().cause, source.readError(), name, !written || output.canTakeBack(),
+                              environment);
             return exitFailure;
         }
         if (piece.value().empty()) {
@@ -102,89 +116,39 @@ int writeFileText(cipher::NoteEncryptor& encryptor, const std::string& name, Not
             output.takeBack();
             return exitFailure;
         }
+        written = !traced;
         if (source.mapped) {
             source.mapped->reached(encryptor.plainBytesDone());
         }
     }
 }
 
-/// Encrypts the note onto the environment's output. Where that can be taken back, the text is checked as it goes;
-/// elsewhere (and for the trace, which tells only of a note that is text) all of it is checked first, while the
-/// cipher gets going on a second thread. Nothing is read back, so this thread also does the Base64 and leaves AES
-/// alone on the cipher's.
+/// Encrypts the note onto the environment's output. A note that is not held is encrypted as it is read, never held,
+/// so that an endless stream runs in constant memory. Of a held note, where the output can be taken back, the text
+/// is checked as it goes; elsewhere (and for the trace, which tells only of a note that is text) all of it is
+/// checked first, while the cipher gets going on a second thread. Nothing is read back, so this thread also does
+/// the Base64 and leaves AES alone on the cipher's.
 int encryptToOutput(const Command& command, NoteSource& source, std::string_view key, const Environment& environment,
                     StandardOutput& output) {
     const std::string name = displayName(command.input);
     const std::string_view text = source.text();
-    const bool checkFirst = environment.trace.enabled() || !output.canTakeBack();
-    cipher::TracedStages stages(environment.trace);
-    using Encryptor = cipher::NoteEncryptor;
-    std::optional<Encryptor> encryptor = Encryptor::make(
-        text, cipher::NoteFormat(key, stages.observer()),
-        checkFirst ? Encryptor::Check::doneByCaller : Encryptor::Check::asItGoes, Encryptor::Encode::byCaller);
+    const bool checkFirst = source.held && (environment.trace.enabled() || !output.canTakeBack());
+    using Sharing = cipher::NoteEncryptor::Sharing;
+    const cipher::TracedFormat format(key, environment.trace);
+    std::optional<cipher::NoteEncryptor> encryptor = cipher::NoteEncryptor::make(
+        source.pieces(), format, checkFirst ? Sharing::encodeHereChecked : Sharing::encodeHere);
     if (checkFirst && !cipher::isWellFormedUtf8(text)) {
         report(environment, notTextLine(name));
         return exitFailure;
     }
-    if (environment.trace.enabled()) {
-        stages.input(text);
+    if (cipher::StageObserver* observer = format.observer()) {
+        observer->encryptionStarted(text);
     }
     if (!encryptor) {
         report(environment, name + ": could not be encrypted; nothing written");
         return exitFailure;
     }
     return writeFileText(*encryptor, name, source, environment, output);
-}
-
-/// Encrypts a note that is not mapped (from a pipe, a terminal) into the output file as it is read, never holding
-/// it: the file is replaced only once all of it is encrypted and read back.
-int encryptStreamedIntoFile(const Command& command, int fd, std::string_view key, const Environment& environment) {
-    DescriptorSource source(fd);
-    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedStream(
-        command.output, source, cipher::NoteFormat(key), environment.log, *environment.fileOps);
-    if (saved) {
-        return exitSuccess;
-    }
-    const std::string name = displayName(command.input);
-    if (source.error() != 0) {
-        report(environment, name + ": cannot be read: " + readCause(source.error()));
-    } else {
-        report(environment, saved.failure().cause == cipher::FailureCause::notText
-                                ? notTextLine(name)
-                                : writeFailure(command.output, saved.failure()));
-    }
-    return exitFailure;
-}
-
-/// Encrypts a note that is not mapped onto the output as it is read, never holding it, so that an endless stream
-/// runs in constant memory. On a failure what can be taken back is; on a stream the rest is said to be incomplete.
-int encryptStreamedToOutput(const Command& command, int fd, std::string_view key, const Environment& environment,
-                            StandardOutput& output) {
-    const std::string name = displayName(command.input);
-    DescriptorSource source(fd);
-    std::optional<cipher::StreamEncryptor> encryptor = cipher::StreamEncryptor::make(source, cipher::NoteFormat(key));
-    if (!encryptor) {
-        report(environment, name + ": could not be encrypted; nothing written");
-        return exitFailure;
-    }
-    bool written = false;
-    for (;;) {
-        const cipher::Result<std::string_view> piece = encryptor->next();
-        if (!piece) {
-            output.takeBack();
-            reportUnencrypted(piece.failure().cause, source.error(), name, !written || output.canTakeBack(),
-                              environment);
-            return exitFailure;
-        }
-        if (piece.value().empty()) {
-            return endLine(output, environment) && output.finish() ? exitSuccess : exitFailure;
-        }
-        if (!output.write(piece.value())) {
-            output.takeBack();
-            return exitFailure;
-        }
-        written = true;
-    }
 }
 
 /// Encrypts the note from the open input, unless the output is that input. A mapped file, and a note the trace
@@ -203,14 +167,14 @@ int encryptFrom(const Command& command, int fd, std::string_view key, const Envi
         output.emplace(environment.output, environment.errors);
     }
     if (!source.mapped && !environment.trace.enabled() && (!output || output->canTakeBack() || output->isStream())) {
-        return output ? encryptStreamedToOutput(command, fd, key, environment, *output)
-                      : encryptStreamedIntoFile(command, fd, key, environment);
-    }
-    if (!source.mapped && !readNote(command, fd, environment, source)) {
+        source.stream.emplace(fd);
+    } else if (source.mapped || readNote(command, fd, environment, source)) {
+        source.held.emplace(source.text());
+    } else {
         return exitFailure;
     }
     return output ? encryptToOutput(command, source, key, environment, *output)
-                  : encryptIntoFile(command, source.text(), key, environment);
+                  : encryptIntoFile(command, source, key, environment);
 }
 
 } // namespace

@@ -100,9 +100,9 @@ bool rekeyNote(const std::string& path, std::string_view oldPassword, const ciph
         }
         return cipher::Failure{cipher::FailureCause::changedMeanwhile};
     };
-    const cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedText(path, note.value(), cipher::asText(newPassword), cipher::noteIv, environment.trace,
-                                  environment.log, *environment.fileOps, unchanged);
+    const cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+        path, note.value(), cipher::TracedFormat(cipher::asText(newPassword), environment.trace), environment.log,
+        *environment.fileOps, unchanged);
     if (!saved) {
         report(environment, saved.failure().cause == cipher::FailureCause::changedMeanwhile
                                 ? displayName(path) +

@@ -81,8 +81,8 @@ inline QUrl url(const QString& path) {
 // Writes a note file with the core alone, independently of the editor under test.
 inline void writeNote(const QString& path, const QString& text, const QString& password) {
     cipher::MemoryLog log;
-    QVERIFY(cipher::saveEncryptedText(path.toStdString(), text.toStdString(), password.toStdString(), cipher::noteIv,
-                                      {}, log)
+    QVERIFY(cipher::saveEncryptedText(path.toStdString(), text.toStdString(),
+                                      cipher::NoteFormat(password.toStdString()), log)
                 .ok());
 }
 

@@ -52,7 +52,7 @@ pid_t startSaver(const fs::path& target, const std::string (&notes)[2], int firs
     if (pid == 0) {
         cipher::MemoryLog log;
         for (int which = first;; which = 1 - which) {
-            const auto saved = cipher::saveEncryptedText(target, notes[which], password, cipher::noteIv, {}, log);
+            const auto saved = cipher::saveEncryptedText(target, notes[which], cipher::NoteFormat(password), log);
             if (!saved) {
                 std::fprintf(stderr, "cause %d\n", static_cast<int>(saved.failure().cause));
                 ::_exit(1);
@@ -77,9 +77,9 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
     const fs::path target = folder / "Large note.vpd";
     // The first save completes before any kill, so from here on the target must always exist. The second, warm
     // one is timed, as the saver's are.
-    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], password, cipher::noteIv, {}, log));
+    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], cipher::NoteFormat(password), log));
     const auto saveStart = Clock::now();
-    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], password, cipher::noteIv, {}, log));
+    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], cipher::NoteFormat(password), log));
     const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - saveStart);
 
     // Delays up to two and a half saves land before, inside and between the saver's first saves alike.
@@ -121,7 +121,7 @@ TEST(CrashDuringSave, TargetIsAlwaysOneWholeNoteAndLeftoversAreMarkedTemporary) 
         leftBefore = {names.begin(), names.end()};
     }
     // However many kills left a temporary file, the next whole save leaves none.
-    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], password, cipher::noteIv, {}, log));
+    ASSERT_TRUE(cipher::saveEncryptedText(target, notes[0], cipher::NoteFormat(password), log));
     EXPECT_EQ(folder.names(), std::vector<std::string>{target.filename().string()});
 
     std::cout << kills << " kills (one save took " << saveTime.count() / 1000

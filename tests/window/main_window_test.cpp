@@ -28,7 +28,7 @@ constexpr int loadTimeoutMs = 60000;
 // The core alone writes and reads note files here: it is the oracle for what a file holds.
 void writeNote(const QString& path, const QByteArray& note) {
     cipher::MemoryLog log;
-    QVERIFY(cipher::saveEncryptedText(path.toStdString(), note.toStdString(), "pw", cipher::noteIv, {}, log).ok());
+    QVERIFY(cipher::saveEncryptedText(path.toStdString(), note.toStdString(), cipher::NoteFormat("pw"), log).ok());
 }
 
 QByteArray decryptedFile(const QString& path) {

@@ -17,7 +17,8 @@ constexpr std::string_view someError = "some error";
 
 // The file text of a note, built a piece at a time.
 std::optional<std::string> encryptWhole(std::string_view text, const NoteFormat& format) {
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, format);
+    TextSource note(text);
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, format);
     if (!encryptor) {
         return std::nullopt;
     }

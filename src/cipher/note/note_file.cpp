@@ -5,7 +5,6 @@
 #include "cipher/files/file_io.h"
 #include "cipher/stream/note_opening.h"
 #include "cipher/stream/note_stream.h"
-#include "cipher/stream/stream_encryptor.h"
 #include "note_cipher.h"
 
 #include <fcntl.h>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -137,20 +137,32 @@ private:
 };
 
 // The file text of a note, encrypted as it is written and checked as it is read back, so that saving a large note
-// holds neither the file text nor a decrypted copy.
+// holds neither the file text nor a decrypted copy, and a note from a pipe is never held whole: what is read back
+// must be the piece just given, byte for byte, and must decrypt to the note's bytes that the piece held.
 class NoteFileContent final : public PiecewiseContent {
 public:
-    NoteFileContent(NoteEncryptor encryptor, NoteVerifier verifier, Log& log)
-        : m_encryptor(std::move(encryptor)), m_verifier(std::move(verifier)), m_log(log) {}
+    NoteFileContent(NoteEncryptor encryptor, NoteDecryptor decryptor, Log& log)
+        : m_encryptor(std::move(encryptor)), m_decryptor(std::move(decryptor)), m_log(log) {}
+    NoteFileContent(const NoteFileContent&) = delete;
+    NoteFileContent& operator=(const NoteFileContent&) = delete;
+    ~NoteFileContent() override { cleanse(m_carried.data(), m_carried.size()); }
 
     Result<std::string_view> nextPiece() override {
+        carryOver();
         Result<std::string_view> piece = m_encryptor.next();
         if (!piece) {
             m_failed = true;
             m_log.write(someError);
             return piece;
         }
+        // The end leaves the last piece to be checked whole.
         m_ended = piece.value().empty();
+        if (!m_ended) {
+            m_given = piece.value();
+            m_matched = 0;
+            m_plain = m_encryptor.plainPiece();
+            m_plainMatched = 0;
+        }
         return piece;
     }
 
@@ -164,68 +176,55 @@ public:
     }
 
     Result<Done> checkPiece(std::string_view written) override {
-        if (!(written.empty() ? m_verifier.finish() : m_verifier.feed(written))) {
-            return Failure{FailureCause::readBackDiffers};
-        }
-        return Done{};
-    }
-
-private:
-    NoteEncryptor m_encryptor;
-    NoteVerifier m_verifier;
-    Log& m_log;
-    bool m_ended = false;
-    bool m_failed = false;
-};
-
-// The file text of a note read from a source, encrypted as it is written. What is read back must be the piece just
-// given, byte for byte, and must decrypt to the note: as the note is not held, the bytes decrypted are compared
-// with it by their digests at the end.
-class StreamedFileContent final : public PiecewiseContent {
-public:
-    StreamedFileContent(StreamEncryptor encryptor, NoteDecryptor decryptor, RunningDigest note, RunningDigest readBack,
-                        Log& log)
-        : m_encryptor(std::move(encryptor)), m_decryptor(std::move(decryptor)), m_note(std::move(note)),
-          m_readBack(std::move(readBack)), m_log(log) {}
-
-    Result<std::string_view> nextPiece() override {
-        Result<std::string_view> piece = m_encryptor.next();
-        if (!piece) {
-            m_log.write(someError);
-            return piece;
-        }
-        // The end leaves the last piece to be checked whole.
-        if (piece.value().empty()) {
-            return piece;
-        }
-        m_given = piece.value();
-        m_matched = 0;
-        if (!m_note.add(m_encryptor.plainPiece())) {
-            return Failure{FailureCause::notEncrypted};
-        }
-        return piece;
-    }
-
-    Result<Done> checkPiece(std::string_view written) override {
-        const auto sink = [this](ByteView plain) { return m_readBack.add(plain); };
-        bool same = false;
-        if (written.empty()) {
-            const std::optional<RunningDigest::Value> note = m_note.finish();
-            same = m_matched == m_given.size() && m_decryptor.finish(sink) && note && note == m_readBack.finish();
-        } else {
-            same = matchesNext(m_given, m_matched, written) && m_decryptor.feed(written, sink);
-        }
+        const auto sink = [this](ByteView plain) { return compare(plain); };
+        const bool same = written.empty() ? m_matched == m_given.size() && m_decryptor.finish(sink) && !m_lagging &&
+                                                m_carriedMatched == m_carriedSize && m_plainMatched == m_plain.size()
+                                          : matchesNext(m_given, m_matched, written) && m_decryptor.feed(written, sink);
         return same ? Result<Done>(Done{}) : Failure{FailureCause::readBackDiffers};
     }
 
 private:
-    StreamEncryptor m_encryptor;
+    // The cipher holds back the last block it decrypted until more follows, so the note's bytes of one piece may be
+    // matched only once the next is read back: they are kept, as the encryptor may reuse their memory.
+    void carryOver() {
+        const ByteView rest = m_plain.subspan(m_plainMatched);
+        const std::size_t carried = m_carriedSize - m_carriedMatched;
+        m_lagging = m_lagging || carried + rest.size() > m_carried.size();
+        if (!m_lagging) {
+            std::memmove(m_carried.data(), m_carried.data() + m_carriedMatched, carried);
+            // An empty note may have no memory at all.
+            if (!rest.empty()) {
+                std::memcpy(m_carried.data() + carried, rest.data(), rest.size());
+            }
+            m_carriedSize = carried + rest.size();
+            m_carriedMatched = 0;
+        }
+        m_plainMatched = m_plain.size();
+    }
+
+    // Decrypted bytes read back follow on what the piece before left unmatched, then on the piece last given.
+    bool compare(ByteView plain) {
+        const std::size_t fromCarried = std::min(plain.size(), m_carriedSize - m_carriedMatched);
+        if (std::memcmp(plain.data(), m_carried.data() + m_carriedMatched, fromCarried) != 0) {
+            return false;
+        }
+        m_carriedMatched += fromCarried;
+        return matchesNext(asText(m_plain), m_plainMatched, asText(plain.subspan(fromCarried)));
+    }
+
+    NoteEncryptor m_encryptor;
     NoteDecryptor m_decryptor;
-    RunningDigest m_note;
-    RunningDigest m_readBack;
     Log& m_log;
     std::string_view m_given;
-    std::size_t m_matched = 0;
+    std::size_t m_matched = 0; // characters of the piece given that were read back
+    ByteView m_plain;          // the note's bytes that the piece holds
+    std::size_t m_plainMatched = 0;
+    std::array<std::uint8_t, 64> m_carried{};
+    std::size_t m_carriedSize = 0;
+    std::size_t m_carriedMatched = 0;
+    bool m_lagging = false; // more was left unmatched than the cipher holds back: the read-back differs
+    bool m_ended = false;
+    bool m_failed = false;
 };
 
 Failure encryptFailure(const std::filesystem::path& path, FailureCause cause) {
@@ -327,50 +326,31 @@ std::string readTextFile(const std::filesystem::path& path) {
     return content ? std::move(content).value() : std::string();
 }
 
-Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text, std::string_view password,
-                               ByteView iv, const Trace& trace, Log& log, FileOps& ops,
-                               const ReplaceCheck& mayReplace) {
-    Result<Done> saved = Done{};
-    try {
-        TracedStages stages(trace);
-        if (trace.enabled()) {
-            stages.input(text);
-        }
-        const NoteFormat format(password, stages.observer(), iv);
-        std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(text, format);
-        std::optional<NoteVerifier> verifier = NoteVerifier::make(text, format);
-        if (!encryptor || !verifier) {
-            log.write(someError);
-            saved = encryptFailure(path, FailureCause::notEncrypted);
-        } else {
-            NoteFileContent content(std::move(*encryptor), std::move(*verifier), log);
-            saved = writeFileAtomically(path, content, ops, mayReplace);
-            if (!saved && trace.enabled()) {
-                content.finishEncryption();
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        saved = fileFailure(Operation::save, path, ENOMEM);
-    }
-    log.write(saved ? "Success!" : "Failed!!");
-    return saved;
+Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text, const NoteFormat& format,
+                               Log& log, FileOps& ops, const ReplaceCheck& mayReplace) {
+    TextSource note(text);
+    return saveEncryptedStream(path, note, format, log, ops, mayReplace);
 }
 
 Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note, const NoteFormat& format,
-                                 Log& log, FileOps& ops) {
+                                 Log& log, FileOps& ops, const ReplaceCheck& mayReplace) {
     Result<Done> saved = Done{};
     try {
-        std::optional<StreamEncryptor> encryptor = StreamEncryptor::make(note, format);
+        if (StageObserver* observer = format.observer(); observer != nullptr && note.held()) {
+            observer->encryptionStarted(*note.held());
+        }
+        std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, format);
+        // The check is no part of the encryption, so a trace does not tell of it.
         std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format, nullptr);
-        std::optional<RunningDigest> noteDigest = RunningDigest::make();
-        std::optional<RunningDigest> readBackDigest = RunningDigest::make();
-        if (!encryptor || !decryptor || !noteDigest || !readBackDigest) {
+        if (!encryptor || !decryptor) {
             log.write(someError);
             saved = encryptFailure(path, FailureCause::notEncrypted);
         } else {
-            StreamedFileContent content(std::move(*encryptor), std::move(*decryptor), std::move(*noteDigest),
-                                        std::move(*readBackDigest), log);
-            saved = writeFileAtomically(path, content, ops);
+            NoteFileContent content(std::move(*encryptor), std::move(*decryptor), log);
+            saved = writeFileAtomically(path, content, ops, mayReplace);
+            if (!saved && format.observer() != nullptr) {
+                content.finishEncryption();
+            }
         }
     } catch (const std::bad_alloc&) {
         saved = fileFailure(Operation::save, path, ENOMEM);

@@ -55,21 +55,22 @@ struct FileSnapshot {
 /// the edges of the pieces only with files a few pieces long.
 void setNoteReadPieceSize(std::size_t bytes) noexcept;
 
-/// Encrypts the note text under the password and writes the file text to path atomically, having read the
-/// temporary file back and checked that it decrypts to exactly the text. Logs "Success!" or "Failed!!".
-/// On failure the file at path keeps its earlier content and the failure names the path and the cause. Traces
-/// what encrypt traces, the whole encryption also when the write fails before it is done. mayReplace, if given, is
-/// asked just before the file is replaced (writeFileAtomically).
-[[nodiscard]] Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text,
-                                             std::string_view password, ByteView iv, const Trace& trace, Log& log,
-                                             FileOps& ops = systemFileOps(), const ReplaceCheck& mayReplace = {});
-
-/// saveEncryptedText for a note read from a source a piece at a time (a pipe), never held whole: each piece of file
-/// text is encrypted, written and read back as it comes; the file as read back must be exactly the file text given
-/// and must decrypt to bytes with the digest of the note the source gave. The failure's cause is notText for a note
-/// that is not well-formed UTF-8, and unreadable when the source could not be read (the source says why). Logs as
-/// saveEncryptedText does; the format's observer is not told.
+/// Encrypts the note the source gives (a whole text, a mapped file, a pipe) under the format and writes its file text
+/// to path atomically, a piece at a time: each piece is encrypted, written and read back as it comes, so that a note
+/// from a pipe is never held whole; the file as read back must be exactly the file text given, and decrypt to
+/// exactly the note. Logs "Success!" or "Failed!!". On failure the file at path keeps its earlier content and the
+/// failure names the path and the cause: notText for a note that is not well-formed UTF-8, unreadable when the
+/// source could not be read (the source says why). With the format's observer (a trace) on, traces what encrypt
+/// traces (the note first when the source holds it whole), the whole encryption also when the write fails before
+/// it is done. mayReplace, if given, is asked just before the file is replaced (writeFileAtomically).
 [[nodiscard]] Result<Done> saveEncryptedStream(const std::filesystem::path& path, PieceSource& note,
-                                               const NoteFormat& format, Log& log, FileOps& ops = systemFileOps());
+                                               const NoteFormat& format, Log& log, FileOps& ops = systemFileOps(),
+                                               const ReplaceCheck& mayReplace = {});
+
+/// saveEncryptedStream for a note text held whole: the file at path ends up holding exactly what encrypt gives for
+/// it, read back and checked.
+[[nodiscard]] Result<Done> saveEncryptedText(const std::filesystem::path& path, std::string_view text,
+                                             const NoteFormat& format, Log& log, FileOps& ops = systemFileOps(),
+                                             const ReplaceCheck& mayReplace = {});
 
 } // namespace cipher

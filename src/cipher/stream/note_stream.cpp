@@ -35,109 +35,168 @@ constexpr std::size_t cipherSizeFor(std::size_t plainSize) noexcept {
     return plainSize / blockSize * blockSize + blockSize;
 }
 
-// Encrypts the plain bytes a piece at a time, the last piece with its padding, and encodes the ciphertext as lines
-// of file text unless the reader does that.
+} // namespace
+
+// Encrypts the note a piece at a time, the last piece with its padding, and encodes the ciphertext as lines of file
+// text unless the reader does that. A note the source holds is read where it lies, so that this may run on a second
+// thread; any other is copied in from the source, on the reader's thread.
 class PieceEncryptor final : public PieceMaker {
 public:
-    PieceEncryptor(ByteView plain, CbcStream cipher, std::size_t pieceBytes, NoteEncryptor::Encode encode)
-        : m_plain(plain), m_cipher(std::move(cipher)), m_pieceBytes(pieceBytes),
-          m_cipherBytes(encode == NoteEncryptor::Encode::withCipher ? new std::uint8_t[pieceBytes + blockSize]
-                                                                    : nullptr) {}
+    /// The note's bytes in one piece, and whether they are the last.
+    struct Plain {
+        ByteView bytes;
+        bool last = false;
+    };
+
+    PieceEncryptor(PieceSource& source, CbcStream cipher, bool encodes)
+        : m_source(&source), m_held(source.held()), m_cipher(std::move(cipher)),
+          m_cipherBytes(encodes ? new std::uint8_t[NoteEncryptor::pieceBytes + blockSize] : nullptr),
+          m_copied(m_held ? 0 : NoteEncryptor::pieceBytes) {}
 
     std::optional<std::size_t> make(std::uint8_t* out) override {
-        if (m_done) {
+        if (m_ended) {
             return 0;
         }
-        const bool last = m_plain.size() - m_encrypted <= m_pieceBytes;
-        const std::size_t size = last ? m_plain.size() - m_encrypted : m_pieceBytes;
+        if (!m_held && !fill()) {
+            m_failure = FailureCause::unreadable;
+            return std::nullopt;
+        }
+        const Plain plain = plainOf(m_made++);
         // Without Base64 to do here, the ciphertext goes straight into the reader's slot.
         std::uint8_t* cipherBytes = m_cipherBytes ? m_cipherBytes.get() : out;
-        std::optional<std::size_t> produced = m_cipher.update(m_plain.subspan(m_encrypted, size), cipherBytes);
-        if (produced && last) {
+        std::optional<std::size_t> produced = m_cipher.update(plain.bytes, cipherBytes);
+        if (produced && plain.last) {
             const std::optional<std::size_t> padding = m_cipher.finish(cipherBytes + *produced);
             produced = padding ? std::optional<std::size_t>(*produced + *padding) : std::nullopt;
         }
-        m_encrypted += size;
-        m_done = last;
+        m_ended = plain.last;
         if (!produced || !m_cipherBytes) {
             return produced;
         }
         char* chars = reinterpret_cast<char*>(out);
-        return static_cast<std::size_t>(base64EncodePiece(ByteView(cipherBytes, *produced), last, chars) - chars);
+        return static_cast<std::size_t>(base64EncodePiece(ByteView(cipherBytes, *produced), plain.last, chars) - chars);
     }
 
+    /// The plain bytes of the index-th piece: of a held note at any time, of a copied one while it is the piece
+    /// last made.
+    [[nodiscard]] Plain plainOf(std::size_t index) const noexcept {
+        if (!m_held) {
+            return {ByteView(m_copied.data(), m_used), m_sourceEnded};
+        }
+        const ByteView note = asBytes(*m_held);
+        const std::size_t start = std::min(index * NoteEncryptor::pieceBytes, note.size());
+        const std::size_t size = std::min(NoteEncryptor::pieceBytes, note.size() - start);
+        return {note.subspan(start, size), note.size() - start <= NoteEncryptor::pieceBytes};
+    }
+
+    [[nodiscard]] bool holdsTheNote() const noexcept { return m_held.has_value(); }
+    /// Why make failed: the source could not be read, else the cipher failed.
+    [[nodiscard]] FailureCause failure() const noexcept { return m_failure; }
+
 private:
-    ByteView m_plain;
+    // Fills the piece from the source, up to its end; false when the source cannot be read. Only a piece the
+    // source's end cut short is the last: a full one is followed by one that holds the padding alone, which gives
+    // the same file text.
+    bool fill() {
+        cleanse(m_copied.data(), m_used);
+        m_used = 0;
+        while (m_used < m_copied.size() && !m_sourceEnded) {
+            if (m_pending.empty()) {
+                const std::optional<std::string_view> piece = m_source->next();
+                if (!piece) {
+                    return false;
+                }
+                m_pending = *piece;
+                m_sourceEnded = piece->empty();
+            }
+            const std::size_t size = std::min(m_pending.size(), m_copied.size() - m_used);
+            std::memcpy(m_copied.data() + m_used, m_pending.data(), size);
+            m_pending.remove_prefix(size);
+            m_used += size;
+        }
+        return true;
+    }
+
+    PieceSource* m_source;
+    std::optional<std::string_view> m_held;
     CbcStream m_cipher;
-    std::size_t m_pieceBytes;
-    std::size_t m_encrypted = 0;
-    bool m_done = false;
     std::unique_ptr<std::uint8_t[]> m_cipherBytes;
+    std::size_t m_made = 0;
+    bool m_ended = false;
+    FailureCause m_failure = FailureCause::notEncrypted;
+    // A note that is not held: the piece copied in, and what the source gave beyond it.
+    SecureBytes m_copied;
+    std::size_t m_used = 0;
+    std::string_view m_pending;
+    bool m_sourceEnded = false;
 };
 
-} // namespace
-
-NoteEncryptor::NoteEncryptor(std::string_view text, CbcStream cipher, Check check, Encode encode)
-    : m_text(text), m_check(check),
-      m_fileText(encode == Encode::byCaller ? new char[base64EncodedSize(pieceBytes + blockSize)] : nullptr) {
-    // A few pieces ahead smooth out the two threads' hiccups; while the caller checks all of the note first, the
-    // cipher may run further ahead.
-    const std::size_t ahead = check == Check::doneByCaller ? std::min(aheadBytes, text.size()) / pieceBytes + 1 : 8;
-    const std::size_t slotBytes =
-        encode == Encode::byCaller ? pieceBytes + blockSize : base64EncodedSize(pieceBytes + blockSize);
-    auto maker = std::make_unique<PieceEncryptor>(asBytes(text), std::move(cipher), pieceBytes, encode);
-    m_pieces = std::make_unique<PiecesAhead>(std::move(maker), slotBytes, static_cast<std::uint32_t>(ahead),
-                                             threadFor(text.size()), PiecesAhead::Content::plain);
+NoteEncryptor::NoteEncryptor(PieceSource& note, CbcStream cipher, Sharing sharing, StageObserver* observer)
+    : m_noteSize(note.size()), m_checks(sharing != Sharing::encodeHereChecked), m_observer(observer) {
+    const bool encodesHere = sharing != Sharing::encodeAhead || observer != nullptr;
+    auto maker = std::make_unique<PieceEncryptor>(note, std::move(cipher), !encodesHere);
+    m_maker = maker.get();
+    if (encodesHere) {
+        m_fileText.reset(new char[base64EncodedSize(pieceBytes + blockSize)]);
+    }
+    // A note that is not held is made on this thread: its pieces are copied in as they are asked for. A few pieces
+    // ahead smooth out the two threads' hiccups; while the caller checks all of the note first, the cipher may run
+    // further ahead.
+    const PiecesAhead::Thread thread = m_maker->holdsTheNote() ? threadFor(m_noteSize) : PiecesAhead::Thread::calling;
+    const std::size_t ahead = m_checks ? 8 : std::min(aheadBytes, m_noteSize) / pieceBytes + 1;
+    const std::size_t slotBytes = encodesHere ? pieceBytes + blockSize : base64EncodedSize(pieceBytes + blockSize);
+    m_pieces = std::make_unique<PiecesAhead>(std::move(maker), slotBytes, static_cast<std::uint32_t>(ahead), thread,
+                                             PiecesAhead::Content::plain);
 }
 
-std::optional<NoteEncryptor> NoteEncryptor::make(std::string_view text, const NoteFormat& format, Check check,
-                                                 Encode encode) {
+std::optional<NoteEncryptor> NoteEncryptor::make(PieceSource& note, const NoteFormat& format, Sharing sharing) {
     std::optional<CbcStream> cipher = format.cipher(true);
     if (!cipher) {
         return std::nullopt;
     }
-    StageObserver* observer = format.observer();
-    NoteEncryptor encryptor(text, std::move(*cipher), check, observer ? Encode::byCaller : encode);
-    encryptor.m_observer = observer;
-    return encryptor;
+    return NoteEncryptor(note, std::move(*cipher), sharing, format.observer());
 }
 
 std::size_t NoteEncryptor::fileTextSize() const noexcept {
-    return base64EncodedSize(cipherSizeFor(m_text.size()));
+    return base64EncodedSize(cipherSizeFor(m_noteSize));
+}
+
+Result<std::string_view> NoteEncryptor::failed(FailureCause cause) {
+    m_failure = cause;
+    return Failure{cause};
 }
 
 Result<std::string_view> NoteEncryptor::next() {
+    if (m_failure) {
+        return Failure{*m_failure};
+    }
     if (m_done) {
         return std::string_view();
     }
-    const ByteView plain = asBytes(m_text);
-    const bool last = plain.size() - m_encoded <= pieceBytes;
-    const std::size_t end = last ? plain.size() : m_encoded + pieceBytes;
     // The piece given last time is done with.
     m_pieces->release();
     // Waited for first: the cipher has just read the piece, so checking it now finds it in cache.
     const std::optional<ByteView> piece = m_pieces->acquire();
     if (!piece || piece->empty()) {
-        return Failure{FailureCause::notEncrypted};
+        return failed(m_maker->failure());
     }
-    if (m_check == Check::asItGoes) {
-        // A sequence cut by the end of the piece is checked again with the next one; an error never moves on.
-        m_checked += wellFormedUtf8PrefixLength(plain.subspan(m_checked, end - m_checked));
-        if (last ? m_checked != end : end - m_checked > 3) {
-            return Failure{FailureCause::notText};
-        }
+    const PieceEncryptor::Plain plain = m_maker->plainOf(m_given++);
+    // A sequence cut by the end of the piece is checked with the next one.
+    if (m_checks && (!m_text.feed(plain.bytes) || (plain.last && !m_text.finish()))) {
+        return failed(FailureCause::notText);
     }
-    m_encoded = end;
-    m_done = last;
+    m_plain = plain.bytes;
+    m_plainDone += plain.bytes.size();
+    m_done = plain.last;
     const std::string_view fileText =
-        m_fileText ? std::string_view(
-                         m_fileText.get(),
-                         static_cast<std::size_t>(base64EncodePiece(*piece, last, m_fileText.get()) - m_fileText.get()))
+        m_fileText ? std::string_view(m_fileText.get(),
+                                      static_cast<std::size_t>(base64EncodePiece(*piece, plain.last, m_fileText.get()) -
+                                                               m_fileText.get()))
                    : asText(*piece);
     if (m_observer != nullptr) {
         m_observer->cipherBytes(*piece);
         m_observer->fileText(fileText);
-        if (last) {
+        if (plain.last) {
             m_observer->encryptionEnded();
         }
     }
@@ -281,52 +340,6 @@ Result<Done> NoteOpener::finish() {
 
 Failure NoteOpener::refusal() const {
     return m_decryptor.cannotBeANote() ? notANote() : wrongPasswordOrDamaged();
-}
-
-NoteVerifier::NoteVerifier(std::string_view text, NoteDecryptor decryptor)
-    : m_text(text), m_decryptor(std::move(decryptor)), m_expectedChars(base64EncodedSize(cipherSizeFor(text.size()))) {}
-
-std::optional<NoteVerifier> NoteVerifier::make(std::string_view text, const NoteFormat& format) {
-    std::optional<NoteDecryptor> decryptor = NoteDecryptor::make(format, nullptr);
-    if (!decryptor) {
-        return std::nullopt;
-    }
-    return NoteVerifier(text, std::move(*decryptor));
-}
-
-bool NoteVerifier::compare(ByteView plain) {
-    return matchesNext(m_text, m_matched, asText(plain));
-}
-
-bool NoteVerifier::feed(std::string_view piece) {
-    if (m_failed || piece.size() > m_expectedChars - m_seenChars) {
-        m_failed = true;
-        return false;
-    }
-    // The decoder skips what is not Base64, so the line breaks are checked here: CR LF after every 64 characters.
-    const std::size_t start = m_seenChars;
-    const std::size_t stop = start + piece.size();
-    std::size_t breakAt = start / base64LineChars * base64LineChars + 64;
-    for (; breakAt < stop; breakAt += base64LineChars) {
-        for (std::size_t at = breakAt; at < breakAt + 2; ++at) {
-            if (at >= start && at < stop && piece[at - start] != (at == breakAt ? '\r' : '\n')) {
-                m_failed = true;
-                return false;
-            }
-        }
-    }
-    m_seenChars = stop;
-    m_failed = !m_decryptor.feed(piece, [this](ByteView plain) { return compare(plain); });
-    return !m_failed;
-}
-
-bool NoteVerifier::finish() {
-    // With the size and the line breaks right, every other character had to be Base64 for the bytes to decrypt.
-    const bool whole = !m_failed && m_seenChars == m_expectedChars &&
-                       m_decryptor.finish([this](ByteView plain) { return compare(plain); }) &&
-                       m_matched == m_text.size();
-    m_failed = true;
-    return whole;
 }
 
 } // namespace cipher

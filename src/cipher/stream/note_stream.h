@@ -6,6 +6,7 @@
 #include "cipher/encoding/base64.h"
 #include "cipher/encoding/utf8.h"
 #include "note_format.h"
+#include "piece_source.h"
 #include "pieces_ahead.h"
 
 #include <cstddef>
@@ -50,51 +51,68 @@ public:
     virtual void decryptionOutOfMemory() {}
 };
 
-/// Encrypts a note into its file text a piece at a time: the pieces joined are what encrypt gives. The note's
-/// UTF-8 is checked piece by piece as it goes. For a large note AES and Base64 run ahead on a second thread, so
-/// that whatever the caller does with each piece (checking, writing, reading back) overlaps with them.
+class PieceEncryptor;
+
+/// Encrypts a note into its file text a piece at a time, whatever gives the note (a whole text, a mapped file, a
+/// pipe): the pieces joined are what encrypt gives for all the source gave. The note's UTF-8 is checked piece by
+/// piece as it goes. A note the source holds whole is read where it lies, and for a large one AES (and Base64, as
+/// shared) runs ahead on a second thread, so that whatever the caller does with each piece (checking, writing,
+/// reading back) overlaps with it. Any other note is copied in a piece at a time on the caller's thread and never
+/// held whole, so that an endless one is encrypted in constant memory; the source sets the pace.
 class NoteEncryptor {
 public:
     /// Plain bytes per piece: a whole number of Base64 lines and AES blocks.
     static constexpr std::size_t pieceBytes = 1024 * base64LineBytes;
 
-    /// Whether the encryptor checks the note's UTF-8 itself, or the caller checks all of it before taking the
-    /// first piece. In the second case the cipher may run far ahead meanwhile, holding up to aheadBytes.
-    enum class Check { asItGoes, doneByCaller };
+    /// How the work on a note held whole is shared between the cipher's thread and the caller's. AES sets the pace
+    /// of a large note, since each block waits for the one before.
+    enum class Sharing {
+        /// The caller also reads each piece back and checks it: the cipher's thread does the Base64 too.
+        encodeAhead,
+        /// The caller only writes the pieces out: it does the Base64 itself, so that the cipher's thread runs AES
+        /// alone.
+        encodeHere,
+        /// As encodeHere, but the caller checks all of the note's UTF-8 before it takes the first piece: the note
+        /// is not checked again, and the cipher may run up to aheadBytes ahead meanwhile.
+        encodeHereChecked,
+    };
     static constexpr std::size_t aheadBytes = std::size_t{8} << 20;
 
-    /// Where the Base64 is done. AES sets the pace of a large note, since each block waits for the one before. A
-    /// caller that only writes the pieces out encodes them itself (byCaller), so that the cipher's thread runs AES
-    /// alone; one that also reads each piece back and checks it leaves the Base64 to the cipher's thread.
-    enum class Encode { withCipher, byCaller };
+    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The source must outlive
+    /// it. The format's observer makes the caller's thread do the Base64, so that it sees the ciphertext.
+    [[nodiscard]] static std::optional<NoteEncryptor> make(PieceSource& note, const NoteFormat& format,
+                                                           Sharing sharing = Sharing::encodeAhead);
 
-    /// No value when the cipher cannot be made (the password is not well-formed UTF-8). The text must outlive it.
-    /// The format's observer makes the caller's thread do the Base64, so that it sees the ciphertext.
-    [[nodiscard]] static std::optional<NoteEncryptor> make(std::string_view text, const NoteFormat& format,
-                                                           Check check = Check::asItGoes,
-                                                           Encode encode = Encode::withCipher);
-
-    /// The size of the whole file text, in characters.
+    /// The size of the whole file text, in characters, when the source knows the note's size beforehand.
     [[nodiscard]] std::size_t fileTextSize() const noexcept;
 
     /// How many bytes of the note are done with: encrypted, checked and given out as file text.
-    [[nodiscard]] std::size_t plainBytesDone() const noexcept { return m_encoded; }
+    [[nodiscard]] std::size_t plainBytesDone() const noexcept { return m_plainDone; }
 
-    /// The next piece of file text, valid until the next call; empty once all is given. Fails as notText when
-    /// the note turns out not to be well-formed UTF-8, as notEncrypted when the cipher fails.
+    /// The note's bytes that the piece last given holds, valid until the next call.
+    [[nodiscard]] ByteView plainPiece() const noexcept { return m_plain; }
+
+    /// The next piece of file text, valid until the next call; empty once all is given. Fails, then and
+    /// afterwards, as unreadable when the source cannot be read (the source says why), notText when the note is
+    /// not well-formed UTF-8, or notEncrypted when the cipher fails.
     [[nodiscard]] Result<std::string_view> next();
 
 private:
-    NoteEncryptor(std::string_view text, CbcStream cipher, Check check, Encode encode);
+    NoteEncryptor(PieceSource& note, CbcStream cipher, Sharing sharing, StageObserver* observer);
+    [[nodiscard]] Result<std::string_view> failed(FailureCause cause);
 
-    std::string_view m_text;
-    Check m_check;
-    std::unique_ptr<char[]> m_fileText; // the piece of file text given out, when the caller's thread encodes
+    std::size_t m_noteSize;
+    bool m_checks;
+    PieceEncryptor* m_maker; // owned by m_pieces
     std::unique_ptr<PiecesAhead> m_pieces;
-    std::size_t m_encoded = 0; // plain bytes whose ciphertext has been given out
-    std::size_t m_checked = 0; // the well-formed UTF-8 prefix found so far
+    std::unique_ptr<char[]> m_fileText; // the piece of file text given out, when the caller's thread encodes
+    Utf8Checker m_text;
+    ByteView m_plain;
+    std::size_t m_given = 0;     // pieces given out
+    std::size_t m_plainDone = 0; // plain bytes whose file text has been given out
     bool m_done = false;
-    StageObserver* m_observer = nullptr;
+    std::optional<FailureCause> m_failure;
+    StageObserver* m_observer;
 };
 
 /// Receives plain bytes as they are decrypted; returns false to stop.
@@ -185,33 +203,6 @@ private:
     bool m_wellFormed = true;
     bool m_stopped = false;
     bool m_watched;
-};
-
-/// Checks a file text read back a piece at a time against the note it must hold: exactly the layout encrypt
-/// writes, decrypting under the password to exactly the note. Passing means the file text is byte for byte
-/// what encrypt gives, without a copy of it to compare with.
-class NoteVerifier {
-public:
-    /// No value when the cipher cannot be made. The text must outlive it. Not watched by the format's observer: a
-    /// trace tells of the encryption, not of its check.
-    [[nodiscard]] static std::optional<NoteVerifier> make(std::string_view text, const NoteFormat& format);
-
-    /// The next piece of file text; false once it cannot be the note's.
-    [[nodiscard]] bool feed(std::string_view piece);
-
-    /// Whether all that was fed is exactly the note's file text.
-    [[nodiscard]] bool finish();
-
-private:
-    NoteVerifier(std::string_view text, NoteDecryptor decryptor);
-    bool compare(ByteView plain);
-
-    std::string_view m_text;
-    NoteDecryptor m_decryptor;
-    std::size_t m_expectedChars;
-    std::size_t m_seenChars = 0;
-    std::size_t m_matched = 0;
-    bool m_failed = false;
 };
 
 } // namespace cipher

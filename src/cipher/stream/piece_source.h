@@ -17,6 +17,9 @@ public:
     [[nodiscard]] virtual std::optional<std::string_view> next() = 0;
     /// How many bytes it will give, when that is known beforehand (a regular file), else 0.
     [[nodiscard]] virtual std::size_t size() const noexcept { return 0; }
+    /// All of the bytes, when they are held in memory whole (a text, a mapped file), so that they can be read where
+    /// they lie, and ahead of next; else none.
+    [[nodiscard]] virtual std::optional<std::string_view> held() const noexcept { return std::nullopt; }
 };
 
 /// A text held whole (a mapped file text, say), given in one piece.
@@ -28,6 +31,7 @@ public:
         return std::exchange(m_given, true) ? std::string_view() : m_text;
     }
     [[nodiscard]] std::size_t size() const noexcept override { return m_text.size(); }
+    [[nodiscard]] std::optional<std::string_view> held() const noexcept override { return m_text; }
 
 private:
     std::string_view m_text;

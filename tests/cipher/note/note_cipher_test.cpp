@@ -103,9 +103,8 @@ TEST(Trace, IsOffUnlessTheEnvironmentSaysExactlyOne) {
 }
 
 // The file text an encryptor gives, pieces joined; no value when it fails.
-std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Check check,
-                                        NoteEncryptor::Encode encode) {
-    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, NoteFormat(password), check, encode);
+std::optional<std::string> joinedPieces(PieceSource& note, NoteEncryptor::Sharing sharing) {
+    std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(note, NoteFormat(password), sharing);
     std::string fileText;
     for (Result<std::string_view> next = encryptor->next(); next; next = encryptor->next()) {
         if (next.value().empty()) {
@@ -118,7 +117,7 @@ std::optional<std::string> joinedPieces(std::string_view note, NoteEncryptor::Ch
 
 // Around piece boundaries, and for large notes from where the cipher moves to a second thread, past where its
 // ring of pieces wraps round more than once, with the UTF-8 checked as it goes or by the caller first, and the
-// Base64 done beside the cipher or by the caller.
+// Base64 done beside the cipher or by the caller; and from a pipe, copied in a piece at a time.
 TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
     std::mt19937 random(23);
     const std::size_t from = secondThreadFrom;
@@ -134,10 +133,11 @@ TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
         const std::string expected = plainFileText(note);
         MemoryLog log;
         EXPECT_TRUE(encrypt(note, NoteFormat(password), log) == expected) << size;
-        for (const auto check : {NoteEncryptor::Check::asItGoes, NoteEncryptor::Check::doneByCaller}) {
-            for (const auto encode : {NoteEncryptor::Encode::withCipher, NoteEncryptor::Encode::byCaller}) {
-                EXPECT_TRUE(joinedPieces(note, check, encode) == expected) << size;
-            }
+        using Sharing = NoteEncryptor::Sharing;
+        for (const auto sharing : {Sharing::encodeAhead, Sharing::encodeHere, Sharing::encodeHereChecked}) {
+            TextSource whole(note);
+            test::CutSource pipe(note, 4099);
+            EXPECT_TRUE(joinedPieces(whole, sharing) == expected && joinedPieces(pipe, sharing) == expected) << size;
         }
         EXPECT_EQ(decrypt(expected, NoteFormat(password)), note) << size;
         EXPECT_EQ(decryptWhole(expected, NoteFormat(password)).value(), note) << size;

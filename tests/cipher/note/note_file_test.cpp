@@ -1,6 +1,5 @@
 #include "cipher/note/note_file.h"
 #include "cipher/stream/note_stream.h"
-#include "cipher/stream/stream_encryptor.h"
 #include "support/faulty_file_ops.h"
 #include "support/memory_log.h"
 #include "test_support.h"
@@ -65,9 +64,9 @@ TEST(SaveEncrypted, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
             MemoryLog log;
             FaultyOps ops(step, error);
             test::CutSource pipe(text, cut, failAt);
-            const Result<Done> saved =
-                cut != 0 ? saveEncryptedStream(dir / "Diary.vpd", pipe, NoteFormat("pw"), log, ops)
-                         : saveEncryptedText(dir / "Diary.vpd", text, "pw", noteIv, Trace(), log, ops);
+            const Result<Done> saved = cut != 0
+                                           ? saveEncryptedStream(dir / "Diary.vpd", pipe, NoteFormat("pw"), log, ops)
+                                           : saveEncryptedText(dir / "Diary.vpd", text, NoteFormat("pw"), log, ops);
             const auto where = ::testing::Message() << text.size() << " " << static_cast<int>(step) << " "
                                                     << static_cast<int>(cause.value_or(other)) << " cut " << cut;
             ASSERT_EQ(saved.ok(), !cause) << where;
@@ -104,7 +103,7 @@ TEST(SaveEncryptedText, SavesThroughALinkToNothingYetAndNamesAPathThatCannotBeAF
     };
     for (const auto& [name, target, cause] : cases) {
         MemoryLog log;
-        const Result<Done> saved = saveEncryptedText(dir / name, note, "pw", noteIv, Trace(), log);
+        const Result<Done> saved = saveEncryptedText(dir / name, note, NoteFormat("pw"), log);
         EXPECT_EQ(log.lines, Names{target.empty() ? "Failed!!" : "Success!"}) << name;
         EXPECT_EQ(std::filesystem::is_symlink(dir / name), !name.ends_with(".vpd")) << name; // links stay links
         if (target.empty()) {
@@ -129,8 +128,8 @@ TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
     MemoryLog log;
     writeFile(dir / "shared.vpd", "earlier");
     ::chmod((dir / "shared.vpd").c_str(), 0640);
-    EXPECT_TRUE(saveEncryptedText(dir / "new.vpd", note, "pw", noteIv, Trace(), log).ok());
-    EXPECT_TRUE(saveEncryptedText(dir / "shared.vpd", note, "pw", noteIv, Trace(), log).ok());
+    EXPECT_TRUE(saveEncryptedText(dir / "new.vpd", note, NoteFormat("pw"), log).ok());
+    EXPECT_TRUE(saveEncryptedText(dir / "shared.vpd", note, NoteFormat("pw"), log).ok());
     ::umask(oldMask);
     for (const auto& [name, mode] : {std::pair{"new.vpd", 0600U}, {"shared.vpd", 0640U}}) {
         struct stat info {};
@@ -200,12 +199,12 @@ TEST(NoteFileTrace, ShowsTheStepsOfEncryptAndDecrypt) {
     for (const std::string& text : {std::string("Hello"), large, std::string("no\xFF")}) {
         const std::string expected = traced([&](const Trace& t) { (void)encrypt(text, TracedFormat("pw", t), log); });
         EXPECT_TRUE(traced([&](const Trace& t) {
-                        (void)saveEncryptedText(dir / "n.vpd", text, "pw", noteIv, t, log);
+                        (void)saveEncryptedText(dir / "n.vpd", text, TracedFormat("pw", t), log);
                     }) == expected)
             << text.size();
         FaultyOps full(Step::Write, ENOSPC);
         EXPECT_TRUE(traced([&](const Trace& t) {
-                        (void)saveEncryptedText(dir / "m.vpd", text, "pw", noteIv, t, log, full);
+                        (void)saveEncryptedText(dir / "m.vpd", text, TracedFormat("pw", t), log, full);
                     }) == expected)
             << text.size();
     }
