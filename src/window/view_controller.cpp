@@ -307,9 +307,8 @@ cipher::Result<cipher::Done> ViewController::saveEncryptedText(const QString& pa
     // A note still loading is saved whole; the document's own bytes are written, with no copy to wipe.
     m_loader->finish();
     const QByteArrayView note = myTextView->bytes();
-    cipher::Result<cipher::Done> saved =
-        cipher::saveEncryptedText(filePath(path), {note.data(), static_cast<std::size_t>(note.size())},
-                                  cipher::TracedFormat(view(pass), m_trace, iv), m_log);
+    cipher::Result<cipher::Done> saved = cipher::saveEncryptedText(
+        filePath(path), {note.data(), static_cast<std::size_t>(note.size())}, format(pass), m_log);
     wipe(pass);
     return saved;
 }

@@ -113,7 +113,7 @@ TracedStages::~TracedStages() {
     cleanse(m_fileText.data(), m_fileText.size());
 }
 
-void TracedStages::input(std::string_view text) const {
+void TracedStages::encryptionStarted(std::string_view text) {
     m_trace.label("input");
     m_trace.byteList(asBytes(text));
 }

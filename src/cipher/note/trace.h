@@ -38,7 +38,7 @@ private:
 
 /// The trace of one streamed encryption or decryption: collects each stage's bytes as the stream hands them on and
 /// writes the stage whole once it is complete, as the trace shows whole byte lists. Holds the note only while the
-/// trace is on; off, it is not handed to the stream at all (see observer()).
+/// trace is on; off, it is not handed to the stream at all.
 class TracedStages final : public StageObserver {
 public:
     explicit TracedStages(Trace trace) : m_trace(trace) {}
@@ -47,18 +47,13 @@ public:
     /// Wipes what it collected.
     ~TracedStages() override;
 
-    /// This, for the stream to report to, while the trace is on; else none.
-    [[nodiscard]] StageObserver* observer() noexcept { return m_trace.enabled() ? this : nullptr; }
-
-    /// "input" and the note's bytes, before it is encrypted.
-    void input(std::string_view text) const;
     /// After a decryption: "some error" where it failed, else the ciphertext and plain bytes; whether both passed.
     bool writeDecryption() const;
     /// After an opening: writeDecryption's lines, then the note (the well-formed UTF-8 prefix of the plain bytes)
     /// when it ended whole, else "some error".
     void decryptionEnded(bool whole) override;
-    /// input's lines.
-    void encryptionStarted(std::string_view text) override { input(text); }
+    /// "input" and the note's bytes, before it is encrypted.
+    void encryptionStarted(std::string_view text) override;
     /// "some error".
     void decryptionOutOfMemory() override;
 
