@@ -4,8 +4,6 @@
 namespace cipher {
 namespace {
 
-using test::nameOf;
-
 // Decoding stops, silently, at the first place where no well-formed sequence begins; every kernel agrees.
 TEST(Utf8, KeepsTheTextBeforeTheFirstIllFormedSequence) {
     struct Case {
@@ -35,7 +33,7 @@ TEST(Utf8, KeepsTheTextBeforeTheFirstIllFormedSequence) {
         EXPECT_EQ(convertUInt8ToUTF(asBytes(c.bytes)), c.kept) << ::testing::PrintToString(c.bytes);
         for (const Isa isa : availableIsas()) {
             EXPECT_EQ(wellFormedUtf8PrefixLength(asBytes(padding + c.bytes), isa), padding.size() + c.kept.size())
-                << nameOf(isa) << " " << ::testing::PrintToString(c.bytes);
+                << static_cast<int>(isa) << " " << ::testing::PrintToString(c.bytes);
         }
     }
 }

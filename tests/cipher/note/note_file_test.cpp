@@ -160,24 +160,23 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
     EXPECT_EQ(readTextFile(dir / "lines.vpd"), text);
 }
 
-// A note larger than one read of its file (1 MiB) opens byte for byte, also with a non-ASCII character, skipped
-// like a blank, across the boundary of the reads; a byte not text in a later read is refused, and so is a 64 GiB
-// sparse file of zeros (text, but no note) without reading it whole, which would take minutes. That opening agrees
-// with reading and then decrypting, for any file, is the open_file fuzzer's property.
+// A note larger than one read of its file (1 MiB) opens byte for byte; a byte not text in a later read is refused
+// as not text, and a 64 GiB sparse file of zeros (text, but no note) without reading it whole, which would take
+// minutes. That opening agrees with reading and then decrypting, for any file and wherever the reads end, is the
+// open_file fuzzer's property.
 TEST(OpenNoteFile, OpensANoteLargerThanOneReadByteForByteAndRefusesAHugeNonNoteAtOnce) {
     const TempDir dir;
     std::mt19937 random(43);
     const std::string text = test::randomUtf8(random, (1 << 20) + 3 * NoteEncryptor::pieceBytes);
     const std::string fileText = plainFileText(text, "pw");
-    std::string straddling = fileText;
-    straddling.insert((1 << 20) - 1, "\xC3\xA9");
     std::string binary = fileText;
     binary[(1 << 20) + 5] = '\xFF';
     using enum FailureCause;
     // The file's content (empty: the sparse file), the password, and why it is refused (none: it opens).
     const std::tuple<std::string, std::string_view, std::optional<FailureCause>> cases[] = {
-        {fileText, "pw", std::nullopt}, {straddling, "pw", std::nullopt},
-        {binary, "pw", notText},        {fileText, "wrong", wrongPasswordOrDamaged},
+        {fileText, "pw", std::nullopt},
+        {binary, "pw", notText},
+        {fileText, "wrong", wrongPasswordOrDamaged},
         {"", "pw", notANote},
     };
     for (const auto& [content, pass, refusal] : cases) {
