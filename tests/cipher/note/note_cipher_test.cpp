@@ -142,6 +142,32 @@ TEST(NoteStream, EncryptsAndDecryptsInPiecesAndOnASecondThreadExactlyAsWhole) {
     }
 }
 
+TEST(NoteStream, ASecondThreadStopsWhenTheNoteIsRefusedOrAbandoned) {
+    std::string note(40 * piece, 'n');
+    note[30 * piece + 5] = '\xFF';
+    using Sharing = NoteEncryptor::Sharing;
+    for (const auto sharing : {Sharing::encodeAhead, Sharing::encodeHere}) {
+        TextSource source(note);
+        std::optional<NoteEncryptor> encryptor = NoteEncryptor::make(source, NoteFormat(password), sharing);
+        std::size_t given = 0;
+        for (Result<std::string_view> next = encryptor->next(); next && !next.value().empty();
+             next = encryptor->next()) {
+            ++given;
+        }
+        EXPECT_EQ(given, 30U);
+        EXPECT_EQ(encryptor->next().failure().cause, FailureCause::notText);
+    }
+    // Abandoned while the cipher is ahead, and before it ever started: both end, and the thread with them.
+    for (const std::size_t taken : {1U, 0U}) {
+        TextSource source(note);
+        std::optional<NoteEncryptor> abandoned =
+            NoteEncryptor::make(source, NoteFormat(password), Sharing::encodeHereChecked);
+        for (std::size_t i = 0; i < taken; ++i) {
+            EXPECT_TRUE(abandoned->next().ok());
+        }
+    }
+}
+
 // A file text that cannot be a note is refused at the first piece that shows it, before the rest is read: the
 // first piece is fed alone, the rest afterwards.
 TEST(NoteStream, RefusesAtTheFirstPieceThatCannotBeANote) {
