@@ -38,7 +38,6 @@ TEST(SaveEncrypted, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
     // The note, where its pipe fails, the step that fails, and the failure's cause (none: saved).
     const std::tuple<std::string_view, std::size_t, Step, int, std::optional<FailureCause>> cases[] = {
         {"", whole, Step::None, 0, std::nullopt},
-        {"n", whole, Step::None, 0, std::nullopt},
         {note, whole, Step::None, 0, std::nullopt},
         {onePiece, whole, Step::None, 0, std::nullopt},
         {large, whole, Step::None, 0, std::nullopt},
@@ -122,20 +121,19 @@ TEST(SaveEncryptedText, SavesThroughALinkToNothingYetAndNamesAPathThatCannotBeAF
     EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.vpd"));
 }
 
-TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
+// A replaced file keeps its mode, also one the umask would not give. (A new file is the owner's alone: the CLI's
+// round trip checks it under the usual umask, which would let a mode of 0666 show.)
+TEST(SaveEncryptedText, KeepsTheModeOfAReplacedFile) {
     const TempDir dir;
     const mode_t oldMask = ::umask(077);
     MemoryLog log;
     writeFile(dir / "shared.vpd", "earlier");
     ::chmod((dir / "shared.vpd").c_str(), 0640);
-    EXPECT_TRUE(saveEncryptedText(dir / "new.vpd", note, NoteFormat("pw"), log).ok());
     EXPECT_TRUE(saveEncryptedText(dir / "shared.vpd", note, NoteFormat("pw"), log).ok());
     ::umask(oldMask);
-    for (const auto& [name, mode] : {std::pair{"new.vpd", 0600U}, {"shared.vpd", 0640U}}) {
-        struct stat info {};
-        ASSERT_EQ(::stat((dir / name).c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 07777, mode) << name;
-    }
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "shared.vpd").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640U);
 }
 
 TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
@@ -154,10 +152,8 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
             EXPECT_EQ(failed.failure().cause, expectedCause) << name;
             EXPECT_EQ(failed.failure().path, path.string()) << name;
         }
-        EXPECT_EQ(readTextFile(path), "");
     }
     EXPECT_EQ(readNoteFile(dir / "lines.vpd").value(), text);
-    EXPECT_EQ(readTextFile(dir / "lines.vpd"), text);
 }
 
 // A note larger than one read of its file (1 MiB) opens byte for byte; a byte not text in a later read is refused
