@@ -81,11 +81,6 @@ inline std::string randomUtf8(std::mt19937& random, std::size_t size) {
     return text;
 }
 
-inline std::optional<std::string> decodeToText(std::string_view text, Isa isa = bestIsa()) {
-    const auto bytes = base64ToByteArray(text, isa);
-    return bytes ? std::optional<std::string>(asText(*bytes)) : std::nullopt;
-}
-
 /// The file text made the plain way, whole and with the scalar encoder: the oracle for the pieces.
 inline std::string plainFileText(std::string_view note, std::string_view password) {
     return base64Encode(*aesCbcEncrypt(deriveKey(password), noteIv, asBytes(note)), Isa::scalar);
@@ -113,10 +108,6 @@ private:
     std::size_t m_failAt;
     std::size_t m_given = 0;
 };
-
-inline const char* nameOf(Isa isa) {
-    return isa == Isa::avx2 ? "avx2" : isa == Isa::ssse3 ? "ssse3" : "scalar";
-}
 
 // What the trace wrote, read past the stream's buffer: a line not yet flushed, as a killed program would lose
 // it, is missing.

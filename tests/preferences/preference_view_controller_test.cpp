@@ -58,7 +58,7 @@ void openDialog(PreferenceViewController& dialog, RecordingStore& store) {
 // How well a label's text shows against the colour behind it.
 double textContrast(QWidget* label, const QColor& behind) {
     const QImage image = label->grab().toImage();
-    return strongestContrast(image, image.rect(), behind);
+    return strongestContrast(image, image.rect(), [&](int, int) { return behind; });
 }
 
 QPushButton* button(PreferenceViewController& dialog, QDialogButtonBox::StandardButton which) {

@@ -29,7 +29,7 @@ double closeButtonContrast(QWidget* bar, QWidget* button, const QColor& fill) {
     const QImage image = bar->grab().toImage();
     const qreal ratio = image.devicePixelRatio();
     return strongestContrast(image, QRectF(QPointF(button->pos()) * ratio, QSizeF(button->size()) * ratio).toRect(),
-                             fill);
+                             [&](int, int) { return fill; });
 }
 
 // How the keyboard's focus shows on a button: the strongest contrast between a pixel drawn with it and without it.
@@ -38,13 +38,7 @@ double focusContrast(QWidget* button, QWidget* elsewhere) {
     const QImage without = button->grab().toImage();
     button->setFocus(Qt::TabFocusReason);
     const QImage with = button->grab().toImage();
-    double best = 1;
-    for (int y = 0; y < with.height(); ++y) {
-        for (int x = 0; x < with.width(); ++x) {
-            best = std::max(best, contrast(with.pixelColor(x, y), without.pixelColor(x, y)));
-        }
-    }
-    return best;
+    return strongestContrast(with, with.rect(), [&](int x, int y) { return without.pixelColor(x, y); });
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 // The contrast ratio of WCAG 2: text needs at least 4.5 against what is behind it.
 inline double contrast(const QColor& one, const QColor& other) {
@@ -27,13 +28,13 @@ inline double contrast(const QColor& one, const QColor& other) {
     return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
-// How well text drawn in an area of an image shows: its pixel that stands out most from the colour behind it.
+// How well what is drawn in an area of an image shows: its pixel that stands out most from what is behind it there.
 // Antialiasing softens the glyphs' edges, but their middle is drawn in the text colour.
-inline double strongestContrast(const QImage& image, const QRect& area, const QColor& behind) {
+inline double strongestContrast(const QImage& image, const QRect& area, const std::function<QColor(int, int)>& behind) {
     double best = 1;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            best = std::max(best, contrast(image.pixelColor(x, y), behind));
+            best = std::max(best, contrast(image.pixelColor(x, y), behind(x, y)));
         }
     }
     return best;

@@ -3,8 +3,6 @@
 namespace cipher {
 namespace {
 
-using test::decodeToText;
-
 // RFC 4648, section 10. Strict decoding, skipping what is outside the alphabet, and every instruction set agreeing
 // with a plain decoder whole and in pieces, are the base64 fuzzer's property.
 TEST(Base64, MatchesRfc4648Vectors) {
@@ -13,7 +11,7 @@ TEST(Base64, MatchesRfc4648Vectors) {
     for (std::size_t size = 0; size < std::size(encoded); ++size) {
         const std::string plain = std::string("foobar").substr(0, size);
         EXPECT_EQ(base64Encode(asBytes(plain)), encoded[size]);
-        EXPECT_EQ(decodeToText(encoded[size]), plain) << encoded[size];
+        EXPECT_EQ(asText(base64ToByteArray(encoded[size]).value()), plain) << encoded[size];
     }
 }
 

@@ -1,6 +1,6 @@
+#include "cipher/files/atomic_file.h"
 #include "cipher/note/note_file.h"
 #include "cipher/stream/note_stream.h"
-#include "support/faulty_file_ops.h"
 #include "support/memory_log.h"
 #include "test_support.h"
 
@@ -14,15 +14,57 @@
 namespace cipher {
 namespace {
 
-using test::FaultyOps;
 using test::plainFileText;
 using test::readFile;
-using test::Step;
 using test::TempDir;
 using test::traced;
 using test::writeFile;
 using Names = std::vector<std::string>;
 using namespace std::string_literals;
+
+enum class Step { None, Create, Write, Fsync, Close, Rename, Sync, Corrupt };
+
+// Real system calls, except that the chosen step fails with the chosen error (Corrupt stores one byte wrongly).
+// The first name tried is taken and writes are cut short or interrupted, which the writer must absorb.
+class FaultyOps : public FileOps {
+public:
+    FaultyOps(Step step, int error) : m_step(step), m_error(error) {}
+    int createExclusive(const std::string& path, mode_t mode) override {
+        if (m_creates++ == 0) {
+            return fail(EEXIST);
+        }
+        return m_step == Step::Create ? fail(m_error) : FileOps::createExclusive(path, mode);
+    }
+    ssize_t write(int fd, const void* data, std::size_t size) override {
+        if (m_step == Step::Write || m_writes++ % 3 == 1) {
+            return fail(m_step == Step::Write ? m_error : EINTR);
+        }
+        std::string chunk(static_cast<const char*>(data), std::min<std::size_t>(size, 7));
+        chunk[0] = static_cast<char>(chunk[0] ^ (m_step == Step::Corrupt && m_writes == 3 ? 1 : 0));
+        return FileOps::write(fd, chunk.data(), chunk.size());
+    }
+    int fsync(int fd) override { return m_step == Step::Fsync ? fail(m_error) : FileOps::fsync(fd); }
+    int close(int fd) override {
+        const int result = FileOps::close(fd);
+        return m_step == Step::Close ? fail(m_error) : result;
+    }
+    int rename(const std::string& from, const std::string& to) override {
+        return m_step == Step::Rename ? fail(m_error) : FileOps::rename(from, to);
+    }
+    int syncDirectory(const std::string& path) override {
+        return m_step == Step::Sync ? fail(m_error) : FileOps::syncDirectory(path);
+    }
+
+private:
+    static int fail(int error) {
+        errno = error;
+        return -1;
+    }
+    Step m_step;
+    int m_error;
+    int m_creates = 0;
+    int m_writes = 0;
+};
 
 constexpr std::string_view note = "A note long enough to need several short writes: caf\xC3\xA9.";
 
@@ -38,7 +80,6 @@ TEST(SaveEncrypted, ReplacesTheFileOrOnFailureAtAnyStepKeepsIt) {
     // The note, where its pipe fails, the step that fails, and the failure's cause (none: saved).
     const std::tuple<std::string_view, std::size_t, Step, int, std::optional<FailureCause>> cases[] = {
         {"", whole, Step::None, 0, std::nullopt},
-        {"n", whole, Step::None, 0, std::nullopt},
         {note, whole, Step::None, 0, std::nullopt},
         {onePiece, whole, Step::None, 0, std::nullopt},
         {large, whole, Step::None, 0, std::nullopt},
@@ -122,20 +163,19 @@ TEST(SaveEncryptedText, SavesThroughALinkToNothingYetAndNamesAPathThatCannotBeAF
     EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.vpd"));
 }
 
-TEST(SaveEncryptedText, CreatesOwnerOnlyFilesAndKeepsTheModeOfAReplacedFile) {
+// A replaced file keeps its mode, also one the umask would not give. (A new file is the owner's alone: the CLI's
+// round trip checks it under the usual umask, which would let a mode of 0666 show.)
+TEST(SaveEncryptedText, KeepsTheModeOfAReplacedFile) {
     const TempDir dir;
     const mode_t oldMask = ::umask(077);
     MemoryLog log;
     writeFile(dir / "shared.vpd", "earlier");
     ::chmod((dir / "shared.vpd").c_str(), 0640);
-    EXPECT_TRUE(saveEncryptedText(dir / "new.vpd", note, NoteFormat("pw"), log).ok());
     EXPECT_TRUE(saveEncryptedText(dir / "shared.vpd", note, NoteFormat("pw"), log).ok());
     ::umask(oldMask);
-    for (const auto& [name, mode] : {std::pair{"new.vpd", 0600U}, {"shared.vpd", 0640U}}) {
-        struct stat info {};
-        ASSERT_EQ(::stat((dir / name).c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 07777, mode) << name;
-    }
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "shared.vpd").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640U);
 }
 
 TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
@@ -154,30 +194,27 @@ TEST(ReadNoteFile, GivesTheTextUnchangedOrSaysWhyNot) {
             EXPECT_EQ(failed.failure().cause, expectedCause) << name;
             EXPECT_EQ(failed.failure().path, path.string()) << name;
         }
-        EXPECT_EQ(readTextFile(path), "");
     }
     EXPECT_EQ(readNoteFile(dir / "lines.vpd").value(), text);
-    EXPECT_EQ(readTextFile(dir / "lines.vpd"), text);
 }
 
-// A note larger than one read of its file (1 MiB) opens byte for byte, also with a non-ASCII character, skipped
-// like a blank, across the boundary of the reads; a byte not text in a later read is refused, and so is a 64 GiB
-// sparse file of zeros (text, but no note) without reading it whole, which would take minutes. That opening agrees
-// with reading and then decrypting, for any file, is the open_file fuzzer's property.
+// A note larger than one read of its file (1 MiB) opens byte for byte; a byte not text in a later read is refused
+// as not text, and a 64 GiB sparse file of zeros (text, but no note) without reading it whole, which would take
+// minutes. That opening agrees with reading and then decrypting, for any file and wherever the reads end, is the
+// open_file fuzzer's property.
 TEST(OpenNoteFile, OpensANoteLargerThanOneReadByteForByteAndRefusesAHugeNonNoteAtOnce) {
     const TempDir dir;
     std::mt19937 random(43);
     const std::string text = test::randomUtf8(random, (1 << 20) + 3 * NoteEncryptor::pieceBytes);
     const std::string fileText = plainFileText(text, "pw");
-    std::string straddling = fileText;
-    straddling.insert((1 << 20) - 1, "\xC3\xA9");
     std::string binary = fileText;
     binary[(1 << 20) + 5] = '\xFF';
     using enum FailureCause;
     // The file's content (empty: the sparse file), the password, and why it is refused (none: it opens).
     const std::tuple<std::string, std::string_view, std::optional<FailureCause>> cases[] = {
-        {fileText, "pw", std::nullopt}, {straddling, "pw", std::nullopt},
-        {binary, "pw", notText},        {fileText, "wrong", wrongPasswordOrDamaged},
+        {fileText, "pw", std::nullopt},
+        {binary, "pw", notText},
+        {fileText, "wrong", wrongPasswordOrDamaged},
         {"", "pw", notANote},
     };
     for (const auto& [content, pass, refusal] : cases) {
