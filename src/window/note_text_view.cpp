@@ -3,6 +3,7 @@
 #include "cipher/base/bytes.h"
 #include "window/match_finder.h"
 #include "window/text_runs.h"
+#include "window/wrap_pacer.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -55,7 +56,7 @@ unsigned long eolMode(LineEnding ending) {
 
 } // namespace
 
-NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
+NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent), m_wrapPacer(new WrapPacer(this)) {
     setAccessibleName(tr("Note text"));
     clear(LineEnding::Lf);
     // A plain text view: no line numbers, symbols or folding, a little room at the sides like a sheet of paper.
@@ -67,7 +68,7 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
     // The horizontal scroll bar fits the widest line seen rather than a fixed guess.
     send(SCI_SETSCROLLWIDTH, 1);
     send(SCI_SETSCROLLWIDTHTRACKING, 1);
-    send(SCI_SETWRAPMODE, wrapMode());
+    setWordWrap(true);
     send(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
     send(SCI_SETPOSITIONCACHE, rememberedRuns);
     // Programmers' commands bound to everyday letters would change a note by surprise: duplicate (Ctrl+D), cut or
@@ -328,6 +329,7 @@ bool NoteTextView::wordWrap() const {
 
 void NoteTextView::setWordWrap(bool wrap) {
     send(SCI_SETWRAPMODE, wrap ? wrapMode() : static_cast<unsigned long>(SC_WRAP_NONE));
+    m_wrapPacer->follow();
 }
 
 unsigned long NoteTextView::wrapMode() const {
