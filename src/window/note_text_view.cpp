@@ -129,13 +129,14 @@ long NoteTextView::makeDocument(std::size_t capacity) const {
     // text into a larger buffer when an insertion fills the one it has, for a moment holding it twice; so the buffer
     // has room beyond the note for what is typed next, as much as Scintilla would add itself.
     const std::size_t room = capacity == 0 ? 0 : capacity + capacity / 8 + typingRoom;
-    const long document =
-        send(SCI_CREATEDOCUMENT, room, m_runStyling ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE);
+    // Made by an editor of its own, never shown: an editor that makes a document forgets where the lines of the one it
+    // shows wrap and which are on screen, and this view keeps showing its note meanwhile.
+    QsciScintillaBase maker;
+    const long document = maker.SendScintilla(SCI_CREATEDOCUMENT, room,
+                                              m_runStyling ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE);
     if (room > 0) {
         // Scintilla fills the room with zeros, which makes all of it resident at once. Until text fills it, it goes
-        // back to the system (it reads as zeros again, and Scintilla never reads it). Its pointer is had from an
-        // editor of its own, never shown, so that this view keeps showing its note meanwhile.
-        QsciScintillaBase maker;
+        // back to the system (it reads as zeros again, and Scintilla never reads it).
         maker.SendScintilla(SCI_SETDOCPOINTER, 0, document);
         cipher::giveBack(static_cast<char*>(maker.SendScintillaPtrResult(SCI_GETCHARACTERPOINTER)), room);
     }
