@@ -328,8 +328,7 @@ private slots:
 
     void aVeryLongNoteLoadsReadOnlyAndIsSavedOnlyWhole() {
         const QByteArray note = longNote(20 * 1024 * 1024) + QStringLiteral("Köln").toUtf8();
-        writeNote(m_dir.filePath(QStringLiteral("long.vpd")), note);
-        QVERIFY(view().loadEncryptedText(m_dir.filePath(QStringLiteral("long.vpd"))).ok());
+        view().setNoteUtf8(note.toStdString());
         QVERIFY(view().isLoading());
         QVERIFY(!child<QAction>("actionFind")->isEnabled());
         QTest::keyClicks(text(), QStringLiteral("typed too early"));
