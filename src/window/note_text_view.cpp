@@ -3,7 +3,7 @@
 #include "cipher/base/bytes.h"
 #include "window/match_finder.h"
 #include "window/text_runs.h"
-#include "window/wrap_pacer.h"
+#include "window/wrap_repaint_filter.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -56,7 +56,7 @@ unsigned long eolMode(LineEnding ending) {
 
 } // namespace
 
-NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent), m_wrapPacer(new WrapPacer(this)) {
+NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent), m_wrapRepaints(new WrapRepaintFilter(this)) {
     setAccessibleName(tr("Note text"));
     clear(LineEnding::Lf);
     // A plain text view: no line numbers, symbols or folding, a little room at the sides like a sheet of paper.
@@ -330,7 +330,7 @@ bool NoteTextView::wordWrap() const {
 
 void NoteTextView::setWordWrap(bool wrap) {
     send(SCI_SETWRAPMODE, wrap ? wrapMode() : static_cast<unsigned long>(SC_WRAP_NONE));
-    m_wrapPacer->follow();
+    m_wrapRepaints->follow();
 }
 
 unsigned long NoteTextView::wrapMode() const {

@@ -18,7 +18,7 @@
 
 namespace window {
 
-class WrapPacer;
+class WrapRepaintFilter;
 
 /// The text view of a note: a Scintilla editor whose document is the note's UTF-8 bytes, exactly as they are on
 /// disk, with a plain look (the system's fixed-width font, the palette's colours, no margins). Positions are byte
@@ -173,7 +173,7 @@ private:
 
     // What this view put on the clipboard; Qt owns it and drops it when another program takes the clipboard.
     mutable QList<QPointer<QMimeData>> m_copies;
-    WrapPacer* m_wrapPacer;
+    WrapRepaintFilter* m_wrapRepaints;
     bool m_runStyling = true;
     // The styles before this are what styleRuns gives for the text as it now is, but where it changed since.
     qsizetype m_trustedEnd = 0;

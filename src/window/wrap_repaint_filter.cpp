@@ -1,25 +1,16 @@
-#include "window/wrap_pacer.h"
+#include "window/wrap_repaint_filter.h"
 
 #include <Qsci/qsciscintillabase.h>
 
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
 namespace window {
 
-namespace {
+WrapRepaintFilter::WrapRepaintFilter(QsciScintillaBase* view) : QObject(view), m_view(view) {}
 
-// Long enough that the turns of the event loop between two are a small part of the time, short enough that a key
-// pressed meanwhile is answered well within a tenth of a second (one of Scintilla's own turns may add about 10 ms).
-constexpr qint64 turnMs = 40;
-
-} // namespace
-
-WrapPacer::WrapPacer(QsciScintillaBase* view) : QObject(view), m_view(view) {}
-
-void WrapPacer::follow() {
+void WrapRepaintFilter::follow() {
     if (m_timer != nullptr) {
         return;
     }
@@ -38,7 +29,7 @@ void WrapPacer::follow() {
     }
 }
 
-WrapPacer::Screen WrapPacer::screen() const {
+WrapRepaintFilter::Screen WrapRepaintFilter::screen() const {
     const auto send = [this](unsigned int message, unsigned long line = 0) {
         return m_view->SendScintilla(message, line);
     };
@@ -64,26 +55,19 @@ WrapPacer::Screen WrapPacer::screen() const {
     return shown;
 }
 
-bool WrapPacer::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_timer || event->type() != QEvent::Timer || m_inTurn || m_editor == nullptr) {
+bool WrapRepaintFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_timer || event->type() != QEvent::Timer || m_editor == nullptr) {
         return false;
     }
     // After each of its turns Scintilla repaints the whole view, for the scroll bar's new length; but the lines it
     // wraps in the background lie beyond the screen (it wraps those on screen as it paints them) and keep their place
-    // and look. So the view is repainted once the turns are done, and only if what it shows moved or changed.
+    // and look. So its turn runs with the view's repaints held back, and the view is repainted only if what it shows
+    // moved or changed.
     QWidget* viewport = m_view->viewport();
     const bool repaintBlocked = viewport->testAttribute(Qt::WA_UpdatesDisabled);
     const Screen before = screen();
     viewport->setAttribute(Qt::WA_UpdatesDisabled, true);
-    QElapsedTimer clock;
-    clock.start();
-    m_inTurn = true;
-    bool ran = true;
-    // Scintilla stops the timer when nothing is left to do.
-    while (ran && m_timer != nullptr && m_timer->isActive() && clock.elapsed() < turnMs) {
-        ran = QMetaObject::invokeMethod(m_editor, "onIdle", Qt::DirectConnection);
-    }
-    m_inTurn = false;
+    const bool ran = QMetaObject::invokeMethod(m_editor, "onIdle", Qt::DirectConnection);
     viewport->setAttribute(Qt::WA_UpdatesDisabled, repaintBlocked);
     if (!(screen() == before)) {
         viewport->update();
