@@ -1,7 +1,6 @@
 #include "window/note_loader.h"
 
 #include "cipher/base/bytes.h"
-#include "window/document_filler.h"
 #include "window/note_text_view.h"
 
 #include <algorithm>
@@ -29,9 +28,18 @@ NoteLoader::~NoteLoader() {
 }
 
 void NoteLoader::start(std::string utf8) {
+    start(std::move(utf8), 0);
+}
+
+void NoteLoader::start(std::string utf8, long document) {
     releaseSource();
     m_source = std::move(utf8);
-    m_view->clear(dominantLineEnding(m_source), m_source.size());
+    const LineEnding ending = dominantLineEnding(m_source);
+    if (document != 0) {
+        m_view->showDocument(document, ending);
+    } else {
+        m_view->clear(ending, m_source.size());
+    }
     // Putting the note in is not an edit: it can neither be undone nor ask to be saved.
     m_view->setUndoCollection(false);
     setLoading(m_source.size() > wholeLength);
@@ -41,30 +49,6 @@ void NoteLoader::start(std::string utf8) {
         return;
     }
     emit progressed(static_cast<qsizetype>(m_done), static_cast<qsizetype>(m_source.size()));
-}
-
-cipher::Result<cipher::FileSnapshot> NoteLoader::open(const std::filesystem::path& path,
-                                                      const cipher::NoteFormat& format, std::size_t room) {
-    const long document = m_view->makeDocument(room);
-    LineEnding ending = LineEnding::Lf;
-    cipher::Result<cipher::FileSnapshot> opened = [&] {
-        DocumentFiller filler(document);
-        cipher::Result<cipher::FileSnapshot> read = cipher::openNoteFile(path, format, filler);
-        if (read) {
-            ending = dominantLineEnding(filler.bytes());
-        } else {
-            filler.wipe();
-        }
-        return read;
-    }();
-    if (!opened) {
-        m_view->dropDocument(document);
-        return opened;
-    }
-    releaseSource();
-    m_view->showDocument(document, ending);
-    complete();
-    return opened;
 }
 
 void NoteLoader::finish() {

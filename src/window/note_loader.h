@@ -1,13 +1,9 @@
 #pragma once
 
-#include "cipher/base/result.h"
-#include "cipher/note/note_file.h"
-
 #include <QByteArrayView>
 #include <QObject>
 #include <QTimer>
 
-#include <filesystem>
 #include <string>
 
 namespace window {
@@ -30,11 +26,9 @@ public:
     /// is at its save point and a typed line break is its dominant line ending. The first piece is in the view on
     /// return. The loader takes the bytes and wipes them once they are in the view.
     void start(std::string utf8);
-    /// Opens the note file at path (cipher::openNoteFile, in format), decrypting it straight into a new document of the
-    /// view with room for room bytes, and shows the note once it is whole, as start does; the note is never held
-    /// beside the document. When it does not open, the view is left as it was, and the failure says why.
-    [[nodiscard]] cipher::Result<cipher::FileSnapshot> open(const std::filesystem::path& path,
-                                                            const cipher::NoteFormat& format, std::size_t room);
+    /// As start, into document, an empty one from the view's makeDocument with room for the note, which it takes; 0
+    /// for a new one.
+    void start(std::string utf8, long document);
     /// Puts the rest of the note into the view now; does nothing when no load is in progress.
     void finish();
     /// Whether part of the note is still to go into the view.

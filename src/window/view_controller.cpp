@@ -166,9 +166,9 @@ void ViewController::setNoteText(const QString& text) {
     setNote(text.toStdString());
 }
 
-void ViewController::setNote(std::string utf8) {
+void ViewController::setNote(std::string utf8, long document) {
     m_markedModified = false;
-    m_loader->start(std::move(utf8));
+    m_loader->start(std::move(utf8), document);
     updateModified();
 }
 
@@ -329,20 +329,19 @@ cipher::Result<cipher::FileSnapshot> ViewController::loadEncryptedText(const QSt
 }
 
 cipher::Result<cipher::FileSnapshot> ViewController::load(const QString& path, const NotePassword& given) {
-    // The note is decrypted straight into a document of the view, which shows it only once it is whole.
-    if (!given.usable()) {
-        return cipher::Failure{cipher::FailureCause::unusablePassword, cipher::Operation::open, path.toStdString()};
+    // The note's document is made first, while the note is not yet held: making it fills its room with zeros for a
+    // moment. The note is then held once, moving into the document a piece at a time. The view shows it only once
+    // it has decrypted whole.
+    const long document = myTextView->makeDocument(noteRoom(path));
+    cipher::FileSnapshot seen;
+    cipher::Result<std::string> text = decryptedFile(path, given, &seen);
+    if (!text) {
+        myTextView->dropDocument(document);
+        return text.failure();
     }
-    QByteArray pass = given.utf8();
-    cipher::TracedStages stages(m_trace);
-    cipher::Result<cipher::FileSnapshot> opened =
-        m_loader->open(filePath(path), cipher::NoteFormat(view(pass), stages.observer(), iv), noteRoom(path));
-    wipe(pass);
-    if (opened) {
-        m_markedModified = false;
-        updateModified();
-    }
-    return opened;
+    // The view takes the UTF-8 as it is: the note is never also held as UTF-16.
+    setNote(std::move(text).value(), document);
+    return seen;
 }
 
 cipher::Result<std::string> ViewController::decryptedFile(const QString& path, const NotePassword& given,

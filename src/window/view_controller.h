@@ -140,7 +140,7 @@ signals:
 
 private:
     [[nodiscard]] NotePassword password() const;
-    void setNote(std::string utf8);
+    void setNote(std::string utf8, long document = 0);
     void updateModified();
     [[nodiscard]] cipher::Result<std::string> decryptedFile(const QString& path, const NotePassword& pass,
                                                             cipher::FileSnapshot* seen = nullptr) const;

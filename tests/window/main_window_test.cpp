@@ -328,7 +328,8 @@ private slots:
 
     void aVeryLongNoteLoadsReadOnlyAndIsSavedOnlyWhole() {
         const QByteArray note = longNote(20 * 1024 * 1024) + QStringLiteral("Köln").toUtf8();
-        view().setNoteUtf8(note.toStdString());
+        writeNote(m_dir.filePath(QStringLiteral("long.vpd")), note);
+        QVERIFY(view().loadEncryptedText(m_dir.filePath(QStringLiteral("long.vpd"))).ok());
         QVERIFY(view().isLoading());
         QVERIFY(!child<QAction>("actionFind")->isEnabled());
         QTest::keyClicks(text(), QStringLiteral("typed too early"));
