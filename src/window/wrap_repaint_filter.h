@@ -13,7 +13,7 @@ namespace window {
 
 /// Keeps Scintilla's background work, wrapping the lines beyond the screen, from repainting the view for nothing.
 /// Scintilla wraps about 10 ms of lines per turn of the event loop and then repaints the whole view for the scroll
-/// bar's new length, although what the view shows did not change: over a thousand times for a large note, each time
+/// bar's new length, although what the view shows did not change: hundreds of times for a large note, each time
 /// laying out and drawing the screen's lines again. Here the view is repainted after such a turn only if what it
 /// shows changed; the scroll bar follows every turn.
 class WrapRepaintFilter final : public QObject {
