@@ -3,6 +3,7 @@
 #include "cipher/base/bytes.h"
 #include "window/match_finder.h"
 #include "window/text_runs.h"
+#include "window/wrap_repaint_filter.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -58,7 +59,7 @@ unsigned long eolMode(LineEnding ending) {
 
 } // namespace
 
-NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
+NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent), m_wrapRepaints(new WrapRepaintFilter(this)) {
     setAccessibleName(tr("Note text"));
     clear(LineEnding::Lf);
     // A plain text view: no line numbers, symbols or folding, a little room at the sides like a sheet of paper.
@@ -70,7 +71,7 @@ NoteTextView::NoteTextView(QWidget* parent) : QsciScintillaBase(parent) {
     // The horizontal scroll bar fits the widest line seen rather than a fixed guess.
     send(SCI_SETSCROLLWIDTH, 1);
     send(SCI_SETSCROLLWIDTHTRACKING, 1);
-    send(SCI_SETWRAPMODE, wrapMode());
+    setWordWrap(true);
     send(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
     send(SCI_SETPOSITIONCACHE, rememberedRuns);
     // Programmers' commands bound to everyday letters would change a note by surprise: duplicate (Ctrl+D), cut or
@@ -131,13 +132,14 @@ long NoteTextView::makeDocument(std::size_t capacity) const {
     // text into a larger buffer when an insertion fills the one it has, for a moment holding it twice; so the buffer
     // has room beyond the note for what is typed next, as much as Scintilla would add itself.
     const std::size_t room = capacity == 0 ? 0 : capacity + capacity / 8 + typingRoom;
-    const long document =
-        send(SCI_CREATEDOCUMENT, room, m_runStyling ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE);
+    // Made by an editor of its own, never shown: an editor that makes a document forgets where the lines of the one it
+    // shows wrap and which are on screen, and this view keeps showing its note meanwhile.
+    QsciScintillaBase maker;
+    const long document = maker.SendScintilla(SCI_CREATEDOCUMENT, room,
+                                              m_runStyling ? SC_DOCUMENTOPTION_DEFAULT : SC_DOCUMENTOPTION_STYLES_NONE);
     if (room > 0) {
         // Scintilla fills the room with zeros, which makes all of it resident at once. Until text fills it, it goes
-        // back to the system (it reads as zeros again, and Scintilla never reads it). Its pointer is had from an
-        // editor of its own, never shown, so that this view keeps showing its note meanwhile.
-        QsciScintillaBase maker;
+        // back to the system (it reads as zeros again, and Scintilla never reads it).
         maker.SendScintilla(SCI_SETDOCPOINTER, 0, document);
         cipher::giveBack(static_cast<char*>(maker.SendScintillaPtrResult(SCI_GETCHARACTERPOINTER)), room);
     }
@@ -331,6 +333,7 @@ bool NoteTextView::wordWrap() const {
 
 void NoteTextView::setWordWrap(bool wrap) {
     send(SCI_SETWRAPMODE, wrap ? wrapMode() : static_cast<unsigned long>(SC_WRAP_NONE));
+    m_wrapRepaints->follow();
 }
 
 unsigned long NoteTextView::wrapMode() const {

@@ -18,6 +18,8 @@
 
 namespace window {
 
+class WrapRepaintFilter;
+
 /// The text view of a note: a Scintilla editor whose document is the note's UTF-8 bytes, exactly as they are on
 /// disk, with a plain look (the system's fixed-width font, the palette's colours, no margins). Positions are byte
 /// offsets into the document.
@@ -171,6 +173,7 @@ private:
 
     // What this view put on the clipboard; Qt owns it and drops it when another program takes the clipboard.
     mutable QList<QPointer<QMimeData>> m_copies;
+    WrapRepaintFilter* m_wrapRepaints;
     bool m_runStyling = true;
     // The styles before this are what styleRuns gives for the text as it now is, but where it changed since.
     qsizetype m_trustedEnd = 0;

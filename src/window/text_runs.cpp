@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTextBoundaryFinder>
 
+#include <array>
+
 namespace window {
 
 namespace {
@@ -83,7 +85,7 @@ bool continuesCluster(char32_t character, QChar::Category category) {
     }
 }
 
-Kind kindOf(char32_t character) {
+Kind lookUpKind(char32_t character) {
     const QChar::Category category = QChar::category(character);
     // Regional indicators pair up into flags.
     const bool regionalIndicator = character >= 0x1F1E6 && character <= 0x1F1FF;
@@ -91,6 +93,20 @@ Kind kindOf(char32_t character) {
         return Kind::Free;
     }
     return continuesCluster(character, category) ? Kind::Mark : Kind::Joining;
+}
+
+// Looking up a character's category and script took a good part of the time spent cutting a note into runs; the
+// kinds of the Basic Multilingual Plane, where nearly all text of a note lies, are looked up once.
+Kind kindOf(char32_t character) {
+    constexpr char32_t planeSize = 0x10000;
+    static const std::array<Kind, planeSize> basicPlane = [] {
+        std::array<Kind, planeSize> kinds{};
+        for (char32_t each = 0; each < planeSize; ++each) {
+            kinds[each] = lookUpKind(each);
+        }
+        return kinds;
+    }();
+    return character < planeSize ? basicPlane[character] : lookUpKind(character);
 }
 
 Unit unitAt(QByteArrayView text, qsizetype at) {

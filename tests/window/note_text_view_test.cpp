@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPalette>
+#include <QScreen>
 #include <QTest>
 
 #include <memory>
@@ -78,6 +79,30 @@ private slots:
             images[1].save(folder + QStringLiteral("/runs.png"));
         }
         QVERIFY(images[0] == images[1]);
+    }
+
+    // Work beside the screen must leave it right: Scintilla wrapping the lines above it in the background, and a
+    // document made for a note being opened (until it is shown, and when it never is, as after a wrong password).
+    void theScreenStaysRightWhileWorkGoesOnBesideIt() {
+        window::NoteTextView view;
+        view.append(mixedNote().repeated(300));
+        view.resize(640, 480);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setFirstVisibleLine(1000);
+        const auto rows = [&view] {
+            return view.SendScintilla(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE,
+                                      static_cast<unsigned long>(view.lineCount()));
+        };
+        for (long wrapped = -1; rows() != wrapped; QTest::qWait(100)) {
+            wrapped = rows();
+        }
+        const QImage painted = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32), painted);
+        const qsizetype top = view.firstVisibleLine();
+        view.dropDocument(view.makeDocument(1024 * 1024));
+        QCOMPARE(view.firstVisibleLine(), top);
+        QVERIFY(view.grab().toImage().convertToFormat(QImage::Format_RGB32) == painted);
     }
 
     // After edits, restyling from the edit point and keeping the styles past it must leave what styling the edited
