@@ -24,7 +24,6 @@ class NoteLockingTest : public EditorFixture {
 
     window::NoteLock& lock() { return window().noteLock(); }
     app::NoteLocking& locking() { return m_editor->locking(); }
-    void setStoredPassword(const QString& password) { QVERIFY(m_editor->delegate().setPasswordWithPass(password)); }
     static void emitScreenSaver(const char* active) {
         QCOMPARE(QProcess::execute(QStringLiteral("gdbus"),
                                    {"emit", "--session", "--object-path", "/org/freedesktop/ScreenSaver", "--signal",

@@ -139,6 +139,7 @@ protected:
     QString text() { return vc().noteText(); }
     QString path(const QString& name) { return m_dir->filePath(name); }
     void type(const QString& typed) { QTest::keyClicks(vc().myTextView, typed); }
+    void setStoredPassword(const QString& password) { QVERIFY(m_editor->delegate().setPasswordWithPass(password)); }
     void trigger(const char* name) { action(*m_editor, name)->trigger(); }
     void saveAs(const QString& file) {
         m_panels.saveAnswer = url(file);

@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -46,19 +47,16 @@ TEST(PasswordStrength, KnownPasswordsAreJudgedByTheTimeToGuessThem) {
 
 TEST(PasswordStrength, TimesAreSaidInTheLargestWholeUnit) {
     constexpr double year = 365.25 * 86400;
-    const struct {
-        double seconds;
-        Unit unit;
-        long long count;
-    } rows[] = {
+    // Seconds to guess, and the unit and count they are said in.
+    const std::tuple<double, Unit, long long> rows[] = {
         {0.5, Unit::lessThanASecond, 0},  {1, Unit::seconds, 1},        {119, Unit::minutes, 1},
         {7200, Unit::hours, 2},           {86400 * 3.5, Unit::days, 3}, {99.9 * year, Unit::years, 99},
         {100 * year, Unit::centuries, 0},
     };
-    for (const auto& row : rows) {
-        const platform::GuessTime time = platform::guessTime(row.seconds);
-        EXPECT_EQ(time.unit, row.unit) << row.seconds;
-        EXPECT_EQ(time.count, row.count) << row.seconds;
+    for (const auto& [seconds, unit, count] : rows) {
+        const platform::GuessTime time = platform::guessTime(seconds);
+        EXPECT_EQ(time.unit, unit) << seconds;
+        EXPECT_EQ(time.count, count) << seconds;
     }
 }
 

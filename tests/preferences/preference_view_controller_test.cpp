@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QTest>
 
 using preferences::PreferenceViewController;
@@ -53,12 +52,6 @@ void openDialog(PreferenceViewController& dialog, RecordingStore& store) {
     }
     QVERIFY(!dialog.findChild<QCheckBox*>(QStringLiteral("showPassword"))->isChecked());
     QVERIFY(!dialog.findChild<QLabel*>(QStringLiteral("mismatch"))->isVisible());
-}
-
-// How well a label's text shows against the colour behind it.
-double textContrast(QWidget* label, const QColor& behind) {
-    const QImage image = label->grab().toImage();
-    return strongestContrast(image, image.rect(), [&](int, int) { return behind; });
 }
 
 QPushButton* button(PreferenceViewController& dialog, QDialogButtonBox::StandardButton which) {
@@ -125,11 +118,7 @@ private slots:
         openDialog(dialog, store);
     }
 
-    void aRefusedPasswordKeepsTheDialogOpenAndSaysSoReadably_data() {
-        QTest::addColumn<QPalette>("palette");
-        QTest::newRow("light") << QApplication::style()->standardPalette();
-        QTest::newRow("dark") << darkPalette();
-    }
+    void aRefusedPasswordKeepsTheDialogOpenAndSaysSoReadably_data() { addLightAndDarkPaletteRows(); }
 
     void aRefusedPasswordKeepsTheDialogOpenAndSaysSoReadably() {
         QFETCH(QPalette, palette);
@@ -141,8 +130,9 @@ private slots:
         dialog.tfPassword->setText(QStringLiteral("new"));
         QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
         // The dialog tints both its warnings, this and the refusal below, with the one warning colour.
+        const QImage mismatch = dialog.findChild<QLabel*>(QStringLiteral("mismatch"))->grab().toImage();
         const double mismatchContrast =
-            textContrast(dialog.findChild<QLabel*>(QStringLiteral("mismatch")), palette.color(QPalette::Window));
+            strongestContrast(mismatch, mismatch.rect(), [&](int, int) { return palette.color(QPalette::Window); });
         QVERIFY2(mismatchContrast >= 4.5, qPrintable(QString::number(mismatchContrast)));
 
         dialog.tfRepeat->setText(QStringLiteral("new"));

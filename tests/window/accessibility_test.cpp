@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStyle>
 #include <QTest>
 #include <QToolButton>
 
@@ -93,11 +92,7 @@ private slots:
         QVERIFY(view().noteText().isEmpty());
     }
 
-    void theNoteAndTheBarsTakeTheirColoursFromThePalette_data() {
-        QTest::addColumn<QPalette>("palette");
-        QTest::newRow("light") << QApplication::style()->standardPalette();
-        QTest::newRow("dark") << darkPalette();
-    }
+    void theNoteAndTheBarsTakeTheirColoursFromThePalette_data() { addLightAndDarkPaletteRows(); }
 
     void theNoteAndTheBarsTakeTheirColoursFromThePalette() {
         QFETCH(QPalette, palette);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRandomGenerator>
 #include <QString>
 
 // Pieces that text views and decoders have been known to change: byte order marks, every kind of line break and
@@ -30,4 +31,13 @@ inline const QList<QByteArray>& awkwardPieces() {
         QStringLiteral("e\u0301").toUtf8(),
     };
     return pieces;
+}
+
+// A note of up to 40 awkward pieces drawn at random.
+inline QByteArray randomAwkwardNote(QRandomGenerator& random) {
+    QByteArray note;
+    for (int i = random.bounded(0, 40); i > 0; --i) {
+        note += awkwardPieces()[random.bounded(static_cast<int>(awkwardPieces().size()))];
+    }
+    return note;
 }

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -83,13 +82,8 @@ private slots:
     void anyNoteOpenedAndSavedUneditedComesBackByteForByte() {
         // Random notes from awkward pieces, the same ones at every run so that a failure can be repeated.
         QRandomGenerator random(20261206);
-        const QList<QByteArray>& pieces = awkwardPieces();
         for (int round = 0; round < 60; ++round) {
-            QByteArray note;
-            const int count = random.bounded(0, 40);
-            for (int i = 0; i < count; ++i) {
-                note += pieces[random.bounded(static_cast<int>(pieces.size()))];
-            }
+            QByteArray note = randomAwkwardNote(random);
             if (round % 5 == 0) {
                 note += '\r';
             }

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
-#include <QRandomGenerator>
 
 namespace {
 
@@ -40,16 +39,12 @@ private slots:
 
     void unlockBringsBackTheNoteAndTheUsersPlaceExactly() {
         QRandomGenerator random(20261207);
-        const QList<QByteArray>& pieces = awkwardPieces();
         QByteArray manyLines;
         for (int line = 0; line < 300; ++line) {
             manyLines += "line " + QByteArray::number(line) + (line % 3 == 0 ? "\r\n" : "\n");
         }
         for (int round = 0; round < 12; ++round) {
-            QByteArray note = round == 0 ? manyLines : QByteArray();
-            for (int i = random.bounded(0, 40); round > 0 && i > 0; --i) {
-                note += pieces[random.bounded(static_cast<int>(pieces.size()))];
-            }
+            const QByteArray note = round == 0 ? manyLines : randomAwkwardNote(random);
             view().setNoteUtf8(note.toStdString());
             view().setTitle(QStringLiteral("/secret/place/note.vpd"));
             // An unsaved edit, a selection made backwards, and the view scrolled, unwrapped and zoomed.
@@ -118,12 +113,11 @@ private slots:
     }
 
     void wrongPasswordsAreRefusedAndFromTheFifthOnEachTryWaitsLonger() {
-        const struct {
-            int wrongTries;
-            int seconds;
-        } waits[] = {{0, 0}, {4, 0}, {5, 1}, {6, 2}, {7, 4}, {8, 8}, {9, 16}, {10, 30}, {11, 30}, {1000, 30}};
-        for (const auto& wait : waits) {
-            QCOMPARE(window::unlockWait(wait.wrongTries).count(), wait.seconds);
+        // Wrong tries so far, and the seconds the next must wait.
+        const std::pair<int, int> waits[] = {{0, 0}, {4, 0},  {5, 1},   {6, 2},   {7, 4},
+                                             {8, 8}, {9, 16}, {10, 30}, {11, 30}, {1000, 30}};
+        for (const auto& [wrongTries, seconds] : waits) {
+            QCOMPARE(window::unlockWait(wrongTries).count(), seconds);
         }
 
         view().setNoteText(QStringLiteral("kept"));

@@ -1,12 +1,10 @@
+#include "readability.h"
 #include "window/note_text_view.h"
 
 #include <QApplication>
 #include <QImage>
-#include <QPalette>
 #include <QScreen>
 #include <QTest>
-
-#include <memory>
 
 namespace {
 
@@ -62,10 +60,7 @@ private slots:
             view.setWordWrap(wrap);
             view.setZoom(zoom);
             if (dark) {
-                QPalette palette = view.palette();
-                palette.setColor(QPalette::Base, QColor(30, 30, 30));
-                palette.setColor(QPalette::Text, QColor(220, 220, 220));
-                view.setPalette(palette);
+                view.setPalette(darkPalette());
             }
             if (selection) {
                 view.select(mixedNote().indexOf("café"), mixedNote().lastIndexOf("会議"));

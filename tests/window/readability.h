@@ -3,12 +3,14 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAccessible>
+#include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QLineEdit>
 #include <QPalette>
 #include <QProgressBar>
 #include <QRect>
+#include <QStyle>
 #include <QTest>
 
 #include <algorithm>
@@ -70,4 +72,11 @@ inline QPalette darkPalette() {
     dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
     dark.setColor(QPalette::Highlight, QColor(0x3d, 0x7b, 0xd9));
     return dark;
+}
+
+// The rows of a test run under the style's own light palette and under a dark one.
+inline void addLightAndDarkPaletteRows() {
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << QApplication::style()->standardPalette();
+    QTest::newRow("dark") << darkPalette();
 }

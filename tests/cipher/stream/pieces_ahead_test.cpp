@@ -8,7 +8,6 @@
 #include <atomic>
 #include <memory>
 #include <new>
-#include <stdexcept>
 #include <thread>
 
 namespace cipher {
