@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace window {
 
@@ -369,7 +369,8 @@ void NoteTextView::styleRuns(int position) {
     // With the byte before the first run, which tells whether it begins inside a word.
     const qsizetype context = start > 0 ? 1 : 0;
     const QByteArrayView text = bytes(start - context, std::min(size, upTo + runLookahead));
-    std::vector<char> styles(static_cast<std::size_t>(text.size() - context));
+    // Every style handed over is written below first: no need to clear up to megabytes beforehand.
+    const auto styles = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(text.size() - context));
     char previous =
         start > 0 ? static_cast<char>(send(SCI_GETSTYLEAT, static_cast<unsigned long>(start - 1))) : besideStyle;
     qsizetype at = context;
@@ -391,12 +392,12 @@ void NoteTextView::styleRuns(int position) {
                          : beginsAtAnchor(text, at)  ? anchorStyle
                                                      : wordStyle;
         const char style = own != previous ? own : besideStyle;
-        std::fill(styles.begin() + (at - context), styles.begin() + (end - context), style);
+        std::fill(styles.get() + (at - context), styles.get() + (end - context), style);
         previous = style;
         at = end;
     }
     send(SCI_STARTSTYLING, static_cast<unsigned long>(start));
-    SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(at - context), styles.data());
+    SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(at - context), styles.get());
     const qsizetype styledTo = start - context + at;
     if (resumed) {
         send(SCI_STARTSTYLING, static_cast<unsigned long>(std::min(m_trustedEnd, size)));

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
 #include <array>
 
 namespace window {
@@ -109,17 +110,8 @@ Kind kindOf(char32_t character) {
     return character < planeSize ? basicPlane[character] : lookUpKind(character);
 }
 
-Unit unitAt(QByteArrayView text, qsizetype at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead == ' ') {
-        return {1, Kind::Space};
-    }
-    if (lead < 0x20 || lead == 0x7F) {
-        return {1, Kind::Control};
-    }
-    if (lead < 0x80) {
-        return {1, Kind::Free};
-    }
+// The character that begins with lead, a byte of 0x80 or above.
+Unit multiByteUnitAt(QByteArrayView text, qsizetype at, unsigned char lead) {
     qsizetype length = 0;
     char32_t character = 0;
     char32_t smallest = 0;
@@ -154,6 +146,21 @@ Unit unitAt(QByteArrayView text, qsizetype at) {
     return {length, kindOf(character)};
 }
 
+// ASCII, nearly all of most notes, is told apart here, where the compiler can put it in line.
+inline Unit unitAt(QByteArrayView text, qsizetype at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead == ' ') {
+        return {1, Kind::Space};
+    }
+    if (lead < 0x20 || lead == 0x7F) {
+        return {1, Kind::Control};
+    }
+    if (lead < 0x80) {
+        return {1, Kind::Free};
+    }
+    return multiByteUnitAt(text, at, lead);
+}
+
 bool mayCut(Kind before, Kind after) {
     // A control character is a cluster of its own (CR LF is taken apart by the caller).
     if (before == Kind::Control || after == Kind::Control) {
@@ -185,8 +192,9 @@ bool anchorsCut(QByteArrayView text, qsizetype at, const Unit& unit) {
 qsizetype clusterRunEnd(QByteArrayView text, qsizetype start) {
     constexpr int clustersPerRun = 2;
     int clusters = 0;
-    Kind previous = unitAt(text, start).kind;
-    qsizetype at = start + unitAt(text, start).length;
+    const Unit first = unitAt(text, start);
+    Kind previous = first.kind;
+    qsizetype at = start + first.length;
     while (at < text.size()) {
         const Unit next = unitAt(text, at);
         if (mayCut(previous, next.kind) && (++clusters == clustersPerRun || next.kind == Kind::Space ||
@@ -224,9 +232,15 @@ bool startsInsideWord(QByteArrayView text, qsizetype start) {
 
 // Most of a note is ASCII letters or spaces, which may be cut anywhere: skipped at once up to a run's length.
 qsizetype pastPlainAscii(QByteArrayView text, qsizetype start, qsizetype at, bool spaces) {
-    const auto sameAscii = [spaces](char byte) { return spaces ? byte == ' ' : byte > ' ' && byte < 0x7F; };
-    while (at < text.size() && at - start < longestWholeWord && sameAscii(text[at])) {
-        ++at;
+    const qsizetype end = std::min(text.size(), start + longestWholeWord);
+    if (spaces) {
+        while (at < end && text[at] == ' ') {
+            ++at;
+        }
+    } else {
+        while (at < end && text[at] > ' ' && text[at] < 0x7F) {
+            ++at;
+        }
     }
     return at;
 }
@@ -242,12 +256,17 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
         return clusterRunEnd(text, start);
     }
     const bool spaces = first.kind == Kind::Space;
+    // After a letter of the word, or a space of the stretch, plain ASCII goes on the run as that letter or space did.
+    const Kind plain = spaces ? Kind::Space : Kind::Free;
     Kind previous = first.kind;
     qsizetype at = start + first.length;
-    if (first.length == 1 && first.kind != Kind::Mark) {
-        at = pastPlainAscii(text, start, at, spaces);
-    }
     while (at < text.size()) {
+        if (previous == plain) {
+            at = pastPlainAscii(text, start, at, spaces);
+            if (at == text.size()) {
+                break;
+            }
+        }
         const Unit next = unitAt(text, at);
         if (mayCut(previous, next.kind)) {
             const bool kindChanges =
@@ -266,8 +285,11 @@ qsizetype runEnd(QByteArrayView text, qsizetype start) {
 }
 
 bool beginsAtAnchor(QByteArrayView text, qsizetype start) {
+    if (!startsInsideWord(text, start)) {
+        return false;
+    }
     const Unit unit = unitAt(text, start);
-    return unit.kind == Kind::Free && startsInsideWord(text, start) && anchorsCut(text, start, unit);
+    return unit.kind == Kind::Free && anchorsCut(text, start, unit);
 }
 
 qsizetype graphemeClusterCount(QByteArrayView text) {
