@@ -386,15 +386,13 @@ void NoteTextView::styleRuns(int position) {
             resumed = true;
             break;
         }
-        const qsizetype end = runEnd(text, at);
+        const Run run = cutRun(text, at);
         const auto lead = static_cast<unsigned char>(text[at]);
-        const char own = lead <= ' ' || lead == 0x7F ? separatorStyle
-                         : beginsAtAnchor(text, at)  ? anchorStyle
-                                                     : wordStyle;
+        const char own = lead <= ' ' || lead == 0x7F ? separatorStyle : run.anchored ? anchorStyle : wordStyle;
         const char style = own != previous ? own : besideStyle;
-        std::fill(styles.get() + (at - context), styles.get() + (end - context), style);
+        std::fill(styles.get() + (at - context), styles.get() + (run.end - context), style);
         previous = style;
-        at = end;
+        at = run.end;
     }
     send(SCI_STARTSTYLING, static_cast<unsigned long>(start));
     SendScintilla(SCI_SETSTYLINGEX, static_cast<uintptr_t>(at - context), styles.get());

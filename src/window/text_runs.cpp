@@ -97,57 +97,57 @@ Kind lookUpKind(char32_t character) {
 }
 
 // Looking up a character's category and script took a good part of the time spent cutting a note into runs; the
-// kinds of the Basic Multilingual Plane, where nearly all text of a note lies, are looked up once.
-Kind kindOf(char32_t character) {
-    constexpr char32_t planeSize = 0x10000;
-    static const std::array<Kind, planeSize> basicPlane = [] {
-        std::array<Kind, planeSize> kinds{};
-        for (char32_t each = 0; each < planeSize; ++each) {
+// kinds of the Basic Multilingual Plane, where nearly all text of a note lies, and of the next plane, where most emoji
+// lie, are looked up once (in about a millisecond).
+[[gnu::always_inline]] inline Kind kindOf(char32_t character) {
+    constexpr char32_t tableSize = 0x20000;
+    static const std::array<Kind, tableSize> table = [] {
+        std::array<Kind, tableSize> kinds{};
+        for (char32_t each = 0; each < tableSize; ++each) {
             kinds[each] = lookUpKind(each);
         }
         return kinds;
     }();
-    return character < planeSize ? basicPlane[character] : lookUpKind(character);
+    return character < tableSize ? table[character] : lookUpKind(character);
 }
 
-// The character that begins with lead, a byte of 0x80 or above.
-Unit multiByteUnitAt(QByteArrayView text, qsizetype at, unsigned char lead) {
-    qsizetype length = 0;
-    char32_t character = 0;
-    char32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        character = lead & 0x1F;
-        smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        character = lead & 0x0F;
-        smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        character = lead & 0x07;
-        smallest = 0x10000;
-    } else {
-        return {1, Kind::Mark};
-    }
-    if (at + length > text.size()) {
-        return {1, Kind::Mark};
-    }
-    for (qsizetype i = 1; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[at + i]);
-        if ((byte & 0xC0) != 0x80) {
-            return {1, Kind::Mark};
+// The six bits a byte that continues a character carries, -1 for a byte that does not.
+inline int continuationBits(char byte) {
+    const auto bits = static_cast<unsigned char>(byte);
+    return (bits & 0xC0) == 0x80 ? bits & 0x3F : -1;
+}
+
+// The character that begins with lead, a byte of 0x80 or above; a byte that does not begin a well-formed sequence
+// (a continuation byte, an overlong form, a surrogate, past U+10FFFF or cut short) is a mark of its own.
+[[gnu::always_inline]] inline Unit multiByteUnitAt(QByteArrayView text, qsizetype at, unsigned char lead) {
+    const qsizetype left = text.size() - at;
+    const auto continuation = [text, at](qsizetype i) { return continuationBits(text[at + i]); };
+    if (lead >= 0xC2 && lead < 0xE0 && left >= 2) {
+        const int second = continuation(1);
+        if (second >= 0) {
+            return {2, kindOf(static_cast<char32_t>(((lead & 0x1F) << 6) | second))};
         }
-        character = (character << 6) | (byte & 0x3F);
+    } else if (lead >= 0xE0 && lead < 0xF0 && left >= 3) {
+        const int second = continuation(1);
+        const int third = continuation(2);
+        const auto character = static_cast<char32_t>(((lead & 0x0F) << 12) | (second << 6) | third);
+        if (second >= 0 && third >= 0 && character >= 0x800 && (character < 0xD800 || character > 0xDFFF)) {
+            return {3, kindOf(character)};
+        }
+    } else if (lead >= 0xF0 && lead < 0xF5 && left >= 4) {
+        const int second = continuation(1);
+        const int third = continuation(2);
+        const int fourth = continuation(3);
+        const auto character = static_cast<char32_t>(((lead & 0x07) << 18) | (second << 12) | (third << 6) | fourth);
+        if (second >= 0 && third >= 0 && fourth >= 0 && character >= 0x10000 && character <= 0x10FFFF) {
+            return {4, kindOf(character)};
+        }
     }
-    if (character < smallest || character > 0x10FFFF || (character >= 0xD800 && character <= 0xDFFF)) {
-        return {1, Kind::Mark};
-    }
-    return {length, kindOf(character)};
+    return {1, Kind::Mark};
 }
 
 // ASCII, nearly all of most notes, is told apart here, where the compiler can put it in line.
-inline Unit unitAt(QByteArrayView text, qsizetype at) {
+[[gnu::always_inline]] inline Unit unitAt(QByteArrayView text, qsizetype at) {
     const auto lead = static_cast<unsigned char>(text[at]);
     if (lead == ' ') {
         return {1, Kind::Space};
@@ -189,10 +189,9 @@ bool anchorsCut(QByteArrayView text, qsizetype at, const Unit& unit) {
 
 // A long word: runs of two grapheme clusters, few enough kinds of run to be remembered (pairs of letters or of
 // ideographs repeat) and half as many runs to look up as single clusters; a run ends early before an anchor.
-qsizetype clusterRunEnd(QByteArrayView text, qsizetype start) {
+qsizetype clusterRunEnd(QByteArrayView text, qsizetype start, const Unit& first) {
     constexpr int clustersPerRun = 2;
     int clusters = 0;
-    const Unit first = unitAt(text, start);
     Kind previous = first.kind;
     qsizetype at = start + first.length;
     while (at < text.size()) {
@@ -209,7 +208,7 @@ qsizetype clusterRunEnd(QByteArrayView text, qsizetype start) {
 
 // A word takes the one space after it into its run, which halves the runs of everyday text that Scintilla looks up
 // as it lays out a line; a stretch of spaces stays a run of its own, and so does a space a mark goes with.
-qsizetype withSpaceAfter(QByteArrayView text, qsizetype space) {
+[[gnu::always_inline]] inline qsizetype withSpaceAfter(QByteArrayView text, qsizetype space) {
     if (space + 1 == text.size()) {
         return space + 1;
     }
@@ -230,66 +229,104 @@ bool startsInsideWord(QByteArrayView text, qsizetype start) {
     return before > ' ' && before != 0x7F;
 }
 
-// Most of a note is ASCII letters or spaces, which may be cut anywhere: skipped at once up to a run's length.
-qsizetype pastPlainAscii(QByteArrayView text, qsizetype start, qsizetype at, bool spaces) {
+// Most of a note is letters or spaces, which may be cut anywhere: skipped at once up to a run's length. The characters
+// are decoded in line: a call for each cost as much as the decoding.
+qsizetype pastSpaces(QByteArrayView text, qsizetype start, qsizetype at) {
     const qsizetype end = std::min(text.size(), start + longestWholeWord);
-    if (spaces) {
-        while (at < end && text[at] == ' ') {
-            ++at;
-        }
-    } else {
-        while (at < end && text[at] > ' ' && text[at] < 0x7F) {
-            ++at;
-        }
+    while (at < end && text[at] == ' ') {
+        ++at;
     }
     return at;
 }
 
-} // namespace
-
-qsizetype runEnd(QByteArrayView text, qsizetype start) {
-    const Unit first = unitAt(text, start);
-    if (first.kind == Kind::Control) {
-        return controlRunEnd(text, start);
-    }
-    if (first.kind != Kind::Space && startsInsideWord(text, start)) {
-        return clusterRunEnd(text, start);
-    }
-    const bool spaces = first.kind == Kind::Space;
-    // After a letter of the word, or a space of the stretch, plain ASCII goes on the run as that letter or space did.
-    const Kind plain = spaces ? Kind::Space : Kind::Free;
-    Kind previous = first.kind;
-    qsizetype at = start + first.length;
-    while (at < text.size()) {
-        if (previous == plain) {
-            at = pastPlainAscii(text, start, at, spaces);
-            if (at == text.size()) {
+[[gnu::always_inline]] inline qsizetype pastFreeCharacters(QByteArrayView text, qsizetype start, qsizetype at) {
+    const qsizetype end = std::min(text.size(), start + longestWholeWord);
+    while (at < end) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        if (lead < 0x80) {
+            if (lead <= ' ' || lead == 0x7F) {
                 break;
             }
+            ++at;
+            continue;
         }
+        const Unit unit = multiByteUnitAt(text, at, lead);
+        if (unit.kind != Kind::Free) {
+            break;
+        }
+        at += unit.length;
+    }
+    return at;
+}
+
+// Any run; cutRun takes the commonest, a short word, a shorter way (kept apart, so that way stays small).
+[[gnu::noinline]] Run anyRun(QByteArrayView text, qsizetype start) {
+    const auto lead = static_cast<unsigned char>(text[start]);
+    if (lead < ' ' || lead == 0x7F) {
+        return {controlRunEnd(text, start), false};
+    }
+    const bool spaces = lead == ' ';
+    if (!spaces && startsInsideWord(text, start)) {
+        const Unit first = unitAt(text, start);
+        return {clusterRunEnd(text, start, first), first.kind == Kind::Free && anchorsCut(text, start, first)};
+    }
+    // After a letter of the word, or a space of the stretch, a character that may be cut on either side goes on the
+    // run as that letter or space did.
+    const Kind plain = spaces ? Kind::Space : Kind::Free;
+    const auto pastPlain = [&](qsizetype at) {
+        return spaces ? pastSpaces(text, start, at) : pastFreeCharacters(text, start, at);
+    };
+    Kind previous = plain;
+    qsizetype at = pastPlain(start);
+    if (at == start) { // a joining letter or a mark
+        const Unit first = unitAt(text, start);
+        previous = first.kind;
+        at += first.length;
+    }
+    while (at < text.size()) {
         const Unit next = unitAt(text, at);
         if (mayCut(previous, next.kind)) {
             const bool kindChanges =
                 next.kind == Kind::Control || (previous == Kind::Space) != (next.kind == Kind::Space);
             if (kindChanges || (spaces && at - start >= longestWholeWord)) {
-                return !spaces && next.kind == Kind::Space ? withSpaceAfter(text, at) : at;
+                return {!spaces && next.kind == Kind::Space ? withSpaceAfter(text, at) : at, false};
             }
             if (at - start >= longestWholeWord) {
-                return clusterRunEnd(text, start);
+                return {clusterRunEnd(text, start, unitAt(text, start)), false};
             }
         }
         previous = next.kind;
         at += next.length;
+        if (previous == plain) {
+            at = pastPlain(at);
+        }
     }
-    return text.size();
+    return {text.size(), false};
 }
 
-bool beginsAtAnchor(QByteArrayView text, qsizetype start) {
-    if (!startsInsideWord(text, start)) {
-        return false;
+} // namespace
+
+Run cutRun(QByteArrayView text, qsizetype start) {
+    // A word of characters that may be cut on either side, no longer than a run may be, ends at the space or control
+    // character after it; anything else goes the long way.
+    const auto lead = static_cast<unsigned char>(text[start]);
+    if (lead > ' ' && lead != 0x7F && !startsInsideWord(text, start)) {
+        const qsizetype end = pastFreeCharacters(text, start, start);
+        if (end > start && end < text.size()) {
+            const auto after = static_cast<unsigned char>(text[end]);
+            if (after == ' ') {
+                return {withSpaceAfter(text, end), false};
+            }
+            if (after < ' ' || after == 0x7F) {
+                return {end, false};
+            }
+        }
     }
-    const Unit unit = unitAt(text, start);
-    return unit.kind == Kind::Free && anchorsCut(text, start, unit);
+    return anyRun(text, start);
+}
+
+qsizetype runEnd(QByteArrayView text, qsizetype start) {
+    return cutRun(text, start).end;
 }
 
 qsizetype graphemeClusterCount(QByteArrayView text) {

@@ -18,9 +18,14 @@ inline constexpr qsizetype longestWholeWord = 24;
 /// at a control character or before a space.
 [[nodiscard]] qsizetype runEnd(QByteArrayView text, qsizetype start);
 
-/// Whether the run that begins at start begins inside a long word, at a character before which that word is always
-/// cut, whatever precedes it: runs restyled after an edit fall where they fell before from the next such character on.
-[[nodiscard]] bool beginsAtAnchor(QByteArrayView text, qsizetype start);
+/// The run that begins at start: where it ends (runEnd), and whether it begins inside a long word, at a character
+/// before which that word is always cut, whatever precedes it: runs restyled after an edit fall where they fell before
+/// from the next such character on.
+struct Run {
+    qsizetype end = 0;
+    bool anchored = false;
+};
+[[nodiscard]] Run cutRun(QByteArrayView text, qsizetype start);
 
 /// How many grapheme clusters the UTF-8 text holds (what the arrow keys step over), as Qt counts them. Stretches of
 /// characters drawn one by one are counted a character at a time; only the others go through Qt's boundary finder.
