@@ -325,10 +325,6 @@ Run cutRun(QByteArrayView text, qsizetype start) {
     return anyRun(text, start);
 }
 
-qsizetype runEnd(QByteArrayView text, qsizetype start) {
-    return cutRun(text, start).end;
-}
-
 qsizetype graphemeClusterCount(QByteArrayView text) {
     const SureClusterCount sure = sureClusterCount(text);
     return sure.clusters + sure.restClusters;

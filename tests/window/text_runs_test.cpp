@@ -8,9 +8,9 @@ namespace {
 QList<QByteArray> runsOf(const QByteArray& text) {
     QList<QByteArray> runs;
     for (qsizetype at = 0; at < text.size();) {
-        const qsizetype end = window::runEnd(text, at);
+        const qsizetype end = window::cutRun(text, at).end;
         if (end <= at || end > text.size()) {
-            qFatal("runEnd gave %lld after %lld", static_cast<long long>(end), static_cast<long long>(at));
+            qFatal("cutRun ended at %lld after %lld", static_cast<long long>(end), static_cast<long long>(at));
         }
         runs.append(text.sliced(at, end - at));
         at = end;
