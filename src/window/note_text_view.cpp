@@ -34,8 +34,9 @@ constexpr auto secretHint = "x-kde-passwordManagerHint";
 // a fifth sooner than with 65,536, for 4 MiB more, and larger tables gain nothing.
 constexpr unsigned long rememberedRuns = 262144;
 // Words get the first style and the spaces and control characters between them the second, so that a word is
-// measured once and a letter typed into a word, which Scintilla inserts in the first style, changes no style. The
-// third style is for a run beside one of the same kind, such as the clusters of a long word. A piece of a long word
+// measured once and a letter typed into a word in the first style (Scintilla inserts it in that style) changes no
+// style. The third style is for a run beside one of the same kind, such as a word after a word with its one space or
+// the clusters of a long word; a letter typed into such a run is restyled. A piece of a long word
 // that begins at an anchor (text_runs.h) takes the fourth, so that the styles after an edit come back in step with
 // those before it, as the cuts do.
 constexpr char wordStyle = 0;

@@ -229,8 +229,7 @@ bool startsInsideWord(QByteArrayView text, qsizetype start) {
     return before > ' ' && before != 0x7F;
 }
 
-// Most of a note is letters or spaces, which may be cut anywhere: skipped at once up to a run's length. The characters
-// are decoded in line: a call for each cost as much as the decoding.
+// Most of a note is letters or spaces, which may be cut anywhere: skipped at once up to a run's length.
 qsizetype pastSpaces(QByteArrayView text, qsizetype start, qsizetype at) {
     const qsizetype end = std::min(text.size(), start + longestWholeWord);
     while (at < end && text[at] == ' ') {
@@ -239,6 +238,7 @@ qsizetype pastSpaces(QByteArrayView text, qsizetype start, qsizetype at) {
     return at;
 }
 
+// The characters are decoded in line: a call for each cost as much as the decoding.
 [[gnu::always_inline]] inline qsizetype pastFreeCharacters(QByteArrayView text, qsizetype start, qsizetype at) {
     const qsizetype end = std::min(text.size(), start + longestWholeWord);
     while (at < end) {
